@@ -1,0 +1,110 @@
+#include "core/KovraNMEAGenerator.h"
+
+#include <stdexcept>
+
+#include "core/Validation.h"
+#include "host/MessageBox.h"
+#include "host/Text.h"
+
+namespace kovra {
+
+TKovraNMEAGenerator::TKovraNMEAGenerator() {
+    // Field initialisers have set the navigation defaults; now the clock,
+    // then the satellites in ascending PRN order, then the two lists.
+    FUTCDateTime = GetUTCDateTime();
+    for (std::uint16_t prn = 1; prn <= TSatellites::kCount; ++prn) {
+        FSatellites[prn - 1U] = std::make_unique<TSatellite>(prn);
+    }
+    FWayPoints = std::make_unique<TWayPoints>();
+    FRoutes = std::make_unique<TRoutes>();
+}
+
+// Satellites first, then waypoints, then routes, as they were created.
+TKovraNMEAGenerator::~TKovraNMEAGenerator() {
+    for (auto& satellite : FSatellites) {
+        satellite.reset();
+    }
+    FWayPoints.reset();
+    FRoutes.reset();
+}
+
+std::unique_ptr<TKovraNMEAGenerator> TKovraNMEAGenerator::Create() { return std::make_unique<TKovraNMEAGenerator>(); }
+
+TKovraNMEAGenerator& TKovraNMEAGenerator::Create(TComponent& AOwner) {
+    return AOwner.InsertComponent(std::make_unique<TKovraNMEAGenerator>());
+}
+
+void TKovraNMEAGenerator::Reject(std::string_view message) const {
+    const TMessageString text = ToMessage(message);
+    if (FMessageAlert) {
+        ShowErrorMessageBox(text);
+    }
+    throw EKovraNMEAException(text);
+}
+
+void TKovraNMEAGenerator::SetLatDeg(std::int32_t value) {
+    Assign(FLatDeg, value, validation::IsLatitudeDegree(value), validation::kLatitudeDegree);
+}
+void TKovraNMEAGenerator::SetLatMin(std::int32_t value) {
+    Assign(FLatMin, value, validation::IsMinute(value), validation::kLatitudeMinute);
+}
+void TKovraNMEAGenerator::SetLatSec(Extended value) {
+    Assign(FLatSec, value, validation::IsSecond(value), validation::kLatitudeSecond);
+}
+void TKovraNMEAGenerator::SetLatDir(TCardinalPoint value) {
+    Assign(FLatDir, value, validation::IsNorthSouth(value), validation::kLatitudeDirection);
+}
+void TKovraNMEAGenerator::SetLongDeg(std::int32_t value) {
+    Assign(FLongDeg, value, validation::IsLongitudeDegree(value), validation::kLongitudeDegree);
+}
+void TKovraNMEAGenerator::SetLongMin(std::int32_t value) {
+    Assign(FLongMin, value, validation::IsMinute(value), validation::kLongitudeMinute);
+}
+void TKovraNMEAGenerator::SetLongSec(Extended value) {
+    Assign(FLongSec, value, validation::IsSecond(value), validation::kLongitudeSecond);
+}
+void TKovraNMEAGenerator::SetLongDir(TCardinalPoint value) {
+    Assign(FLongDir, value, validation::IsEastWest(value), validation::kLongitudeDirection);
+}
+void TKovraNMEAGenerator::SetHeading(Extended value) {
+    Assign(FHeading, value, validation::IsCourse(value), validation::kHeading);
+}
+void TKovraNMEAGenerator::SetMagneticHeading(Extended value) {
+    Assign(FMagnetic_Heading, value, validation::IsCourse(value), validation::kMagneticHeading);
+}
+void TKovraNMEAGenerator::SetMagneticVariation(Extended value) {
+    Assign(FMagnetic_Variation, value, validation::IsBelowHundred(value), validation::kMagneticVariation);
+}
+void TKovraNMEAGenerator::SetMagnetic_Variation_Direction(TCardinalPoint value) {
+    Assign(FMagnetic_Variation_Direction, value, validation::IsEastWest(value),
+           validation::kMagneticVariationDirection);
+}
+void TKovraNMEAGenerator::SetHDOP(Extended value) {
+    Assign(FHDOP, value, validation::IsBelowHundred(value), validation::kHDOP);
+}
+void TKovraNMEAGenerator::SetVDOP(Extended value) {
+    Assign(FVDOP, value, validation::IsBelowHundred(value), validation::kVDOP);
+}
+void TKovraNMEAGenerator::SetPDOP(Extended value) {
+    Assign(FPDOP, value, validation::IsBelowHundred(value), validation::kPDOP);
+}
+
+void TKovraNMEAGenerator::WayPoints(std::unique_ptr<TWayPoints> value) {
+    if (!value) {
+        throw std::invalid_argument("WayPoints: a generator always holds a waypoint list; none was given");
+    }
+    FWayPoints = std::move(value);
+}
+
+void TKovraNMEAGenerator::Routes(std::unique_ptr<TRoutes> value) {
+    if (!value) {
+        throw std::invalid_argument("Routes: a generator always holds a route list; none was given");
+    }
+    FRoutes = std::move(value);
+}
+
+TDateTime TKovraNMEAGenerator::GetUTCDateTime() const {
+    return FUseSystemDateTime ? SystemUTCNow() : FUTCDateTime;
+}
+
+}  // namespace kovra

@@ -1,0 +1,221 @@
+// TKovraNMEAGenerator: the simulated GPS receiver. It holds the navigation
+// state, owns the satellite table, the waypoint list and the route list, and
+// produces the NMEA 0183 text a receiver would send.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/DateTime.h"
+#include "core/Exception.h"
+#include "core/Types.h"
+#include "host/BuildProfile.h"
+#include "host/Component.h"
+#include "host/Export.h"
+#include "satellites/Satellite.h"
+#include "waypoints/Route.h"
+#include "waypoints/WayPoint.h"
+
+namespace kovra {
+
+class KOVRA_API TKovraNMEAGenerator : public TComponent {
+public:
+    // A generator with the default state: 0° 0′ 0″ N, 0° 0′ 0″ E, every number
+    // 0, the system clock, every sentence kind, 32 inactive satellites, no
+    // waypoints and no routes.
+    TKovraNMEAGenerator();
+    ~TKovraNMEAGenerator() override;
+
+    // A generator the caller owns.
+    static std::unique_ptr<TKovraNMEAGenerator> Create();
+    // A generator that AOwner owns and frees with itself.
+    static TKovraNMEAGenerator& Create(TComponent& AOwner);
+
+    // ---- Published properties. A setter that rejects a value shows the
+    // message box when MessageAlert is set, then throws EKovraNMEAException;
+    // the property keeps its old value.
+    std::int32_t Latitude_Degree() const { return FLatDeg; }
+    void Latitude_Degree(std::int32_t value) { SetLatDeg(value); }
+    std::int32_t Latitude_Minute() const { return FLatMin; }
+    void Latitude_Minute(std::int32_t value) { SetLatMin(value); }
+    Extended Latitude_Second() const { return FLatSec; }
+    void Latitude_Second(Extended value) { SetLatSec(value); }
+    TCardinalPoint Latitude_Direction() const { return FLatDir; }
+    void Latitude_Direction(TCardinalPoint value) { SetLatDir(value); }
+    std::int32_t Longitude_Degree() const { return FLongDeg; }
+    void Longitude_Degree(std::int32_t value) { SetLongDeg(value); }
+    std::int32_t Longitude_Minute() const { return FLongMin; }
+    void Longitude_Minute(std::int32_t value) { SetLongMin(value); }
+    Extended Longitude_Second() const { return FLongSec; }
+    void Longitude_Second(Extended value) { SetLongSec(value); }
+    TCardinalPoint Longitude_Direction() const { return FLongDir; }
+    void Longitude_Direction(TCardinalPoint value) { SetLongDir(value); }
+    // Metres; any value.
+    Extended Altitude() const { return FAltitude; }
+    void Altitude(Extended value) { FAltitude = value; }
+    // Course over ground, degrees true.
+    Extended Heading() const { return FHeading; }
+    void Heading(Extended value) { SetHeading(value); }
+    // Speed over ground, knots; any value.
+    Extended Speed() const { return FSpeed; }
+    void Speed(Extended value) { FSpeed = value; }
+    Extended PDOP() const { return FPDOP; }
+    void PDOP(Extended value) { SetPDOP(value); }
+    Extended HDOP() const { return FHDOP; }
+    void HDOP(Extended value) { SetHDOP(value); }
+    Extended VDOP() const { return FVDOP; }
+    void VDOP(Extended value) { SetVDOP(value); }
+    // Height of the geoid above the ellipsoid, metres; any value.
+    Extended Geo_Height() const { return FGeo_Height; }
+    void Geo_Height(Extended value) { FGeo_Height = value; }
+    Extended Magnetic_Variation() const { return FMagnetic_Variation; }
+    void Magnetic_Variation(Extended value) { SetMagneticVariation(value); }
+    TCardinalPoint Magnetic_Variation_Direction() const { return FMagnetic_Variation_Direction; }
+    void Magnetic_Variation_Direction(TCardinalPoint value) { SetMagnetic_Variation_Direction(value); }
+    // Course over ground, degrees magnetic.
+    Extended Magnetic_Heading() const { return FMagnetic_Heading; }
+    void Magnetic_Heading(Extended value) { SetMagneticHeading(value); }
+    // The stored date-time, read even while UseSystemDateTime is set.
+    TDateTime UTCDateTime() const { return FUTCDateTime; }
+    void UTCDateTime(TDateTime value) { FUTCDateTime = value; }
+    TNMEACommands Commands() const { return FCommands; }
+    void Commands(TNMEACommands value) { FCommands = value; }
+    bool UseSystemDateTime() const { return FUseSystemDateTime; }
+    void UseSystemDateTime(bool value) { FUseSystemDateTime = value; }
+    bool MessageAlert() const { return FMessageAlert; }
+    void MessageAlert(bool value) { FMessageAlert = value; }
+    // GPS fix quality (0: no fix); absent in the oldest generation.
+    template <bool Present = kProfile.hasFixQuality>
+        requires Present
+    std::int32_t FixQuality() const { return FFixQuality; }
+    template <bool Present = kProfile.hasFixQuality>
+        requires Present
+    void FixQuality(std::int32_t value) { FFixQuality = value; }
+
+    // ---- Public properties.
+    double Version() const { return FVersion; }
+    TWayPoints& WayPoints() const { return *FWayPoints; }
+    // Takes ownership of `value` and frees the list held before.
+    void WayPoints(std::unique_ptr<TWayPoints> value);
+    TRoutes& Routes() const { return *FRoutes; }
+    // Takes ownership of `value` and frees the list held before.
+    void Routes(std::unique_ptr<TRoutes> value);
+
+    // ---- Clock: the system clock as UTC, or UTCDateTime when
+    // UseSystemDateTime is false.
+    TDateTime GetUTCDateTime() const;
+
+    // ---- Conversions. South latitudes and west longitudes are negative
+    // (east ones in the oldest generation). None of them checks ranges.
+    static Extended DMSToDecimalDegrees(std::int32_t Degree, std::int32_t Minute, Extended Second,
+                                        TCardinalPoint Direction);
+    static Extended DMSToRadians(std::int32_t Degree, std::int32_t Minute, Extended Second, TCardinalPoint Direction);
+    // Great-circle distance in kilometres on a sphere of radius 6378.14 km.
+    static Extended Distance_KM(std::int32_t Latitude_Degree1, std::int32_t Latitude_Minute1,
+                                Extended Latitude_Second1, TCardinalPoint Latitude_Direction1,
+                                std::int32_t Longitude_Degree1, std::int32_t Longitude_Minute1,
+                                Extended Longitude_Second1, TCardinalPoint Longitude_Direction1,
+                                std::int32_t Latitude_Degree2, std::int32_t Latitude_Minute2,
+                                Extended Latitude_Second2, TCardinalPoint Latitude_Direction2,
+                                std::int32_t Longitude_Degree2, std::int32_t Longitude_Minute2,
+                                Extended Longitude_Second2, TCardinalPoint Longitude_Direction2);
+    static Extended KmToNauticalMiles(Extended pDist);
+    static Extended KmhToKnots(Extended pSpeed);
+    static Extended KnotsToKmh(Extended pSpeed);
+    static Extended KmToMiles(Extended pDist);
+    static Extended MilesToKm(Extended pDist);
+    static Extended MetersToFeet(Extended pDist);
+    static Extended FeetToMeters(Extended pDist);
+    // Minutes and seconds are truncated, never rounded.
+    static void LatitudeDecimalDegreesToDMS(Extended DecDegree, std::int32_t& Degree, std::int32_t& Minute,
+                                            Extended& Second, TCardinalPoint& Direction);
+    static void LongitudeDecimalDegreesToDMS(Extended DecDegree, std::int32_t& Degree, std::int32_t& Minute,
+                                             Extended& Second, TCardinalPoint& Direction);
+    static void DMSToDM(std::int32_t dmsDegree, std::int32_t dmsMinute, Extended dmsSecond, std::int32_t& Degree,
+                        Extended& Minute);
+    static void DMToDMS(std::int32_t dmDegree, Extended dmMinute, std::int32_t& Degree, std::int32_t& Minute,
+                        Extended& Second);
+    Extended GetLatitudeAsDecimalDegrees() const;
+    Extended GetLongitudeAsDecimalDegrees() const;
+    // Moves the position by arc-seconds, stopping at 0 and at 90 (180) degrees;
+    // the hemisphere never changes.
+    void AddSecondsToLatitude(Extended seconds);
+    void AddSecondsToLongitude(Extended seconds);
+
+    // ---- Satellite table.
+    // Checks every argument before it changes anything.
+    void SetSatellite(std::uint16_t p_PseudoRandomCode, bool p_Active, std::int32_t p_Elevation,
+                      std::int32_t p_Azimuth, std::int32_t p_SignalToNoiseRatio);
+    std::uint16_t GetActiveSatellitesCount() const;
+    // New lists, ascending PRN, of satellites the generator keeps owning.
+    TSatelliteList GetActiveSatellitesList() const;
+    TSatelliteList GetSatellitesList() const;
+    void ResetSatellites();
+    template <bool Present = kProfile.hasGetSatellites>
+        requires Present
+    TSatellites GetSatellites() const { return SatelliteTable(); }
+    template <bool Present = kProfile.hasSatellitesProperty>
+        requires Present
+    TSatellites Satellites() const { return SatelliteTable(); }
+
+private:
+    void SetLatDeg(std::int32_t value);
+    void SetLatMin(std::int32_t value);
+    void SetLatSec(Extended value);
+    void SetLatDir(TCardinalPoint value);
+    void SetLongDeg(std::int32_t value);
+    void SetLongMin(std::int32_t value);
+    void SetLongSec(Extended value);
+    void SetLongDir(TCardinalPoint value);
+    void SetHeading(Extended value);
+    void SetMagneticHeading(Extended value);
+    void SetMagneticVariation(Extended value);
+    void SetMagnetic_Variation_Direction(TCardinalPoint value);
+    void SetHDOP(Extended value);
+    void SetVDOP(Extended value);
+    void SetPDOP(Extended value);
+
+    // The error-report rule: message box when MessageAlert is set, then the exception.
+    [[noreturn]] void Reject(std::string_view message) const;
+    template <typename T>
+    void Assign(T& field, T value, bool valid, std::string_view message) {
+        if (!valid) {
+            Reject(message);
+        }
+        field = value;
+    }
+    TSatellites SatelliteTable() const;
+
+    std::int32_t FLatDeg = 0;
+    std::int32_t FLatMin = 0;
+    Extended FLatSec = 0;
+    TCardinalPoint FLatDir = TCardinalPoint::cpNorth;
+    TCardinalPoint FLongDir = TCardinalPoint::cpEast;
+    std::int32_t FLongDeg = 0;
+    std::int32_t FLongMin = 0;
+    Extended FLongSec = 0;
+    Extended FSpeed = 0;
+    Extended FHeading = 0;
+    Extended FAltitude = 0;
+    Extended FMagnetic_Variation = 0;
+    Extended FMagnetic_Heading = 0;
+    TCardinalPoint FMagnetic_Variation_Direction = TCardinalPoint::cpWest;
+    Extended FPDOP = 0;
+    Extended FHDOP = 0;
+    Extended FVDOP = 0;
+    Extended FGeo_Height = 0;
+    TDateTime FUTCDateTime = 0;
+    std::int32_t FFixQuality = 0;
+    TNMEACommands FCommands = TNMEACommands::All();
+    std::array<std::unique_ptr<TSatellite>, TSatellites::kCount> FSatellites;
+    std::unique_ptr<TWayPoints> FWayPoints;
+    std::unique_ptr<TRoutes> FRoutes;
+    bool FUseSystemDateTime = true;
+    bool FMessageAlert = false;
+    double FVersion = kProfile.version;
+};
+
+}  // namespace kovra
