@@ -15,6 +15,7 @@
 #include "host/BuildProfile.h"
 #include "host/Component.h"
 #include "host/Export.h"
+#include "nmea/Sentences.h"
 #include "satellites/Satellite.h"
 #include "waypoints/Route.h"
 #include "waypoints/WayPoint.h"
@@ -103,6 +104,27 @@ public:
     TRoutes& Routes() const { return *FRoutes; }
     // Takes ownership of `value` and frees the list held before.
     void Routes(std::unique_ptr<TRoutes> value);
+
+    // ---- Sentences, each framed with "*", its checksum and CR LF. The date
+    // and time of one call come from a single clock reading.
+    // Every kind selected in Commands, in the fixed order ZDA, GGA, GLL, VTG,
+    // RMC, GSA, GSV, WPL, RTE, AAM.
+    std::string GetNMEA() const;
+    std::string GetGPZDA() const;
+    std::string GetGPGGA() const;
+    std::string GetGPGLL() const;
+    std::string GetGPGSA() const;
+    std::string GetGPRMC() const;
+    std::string GetGPVTG() const;
+    // One sentence per four active satellites; empty when none is active.
+    std::string GetGPGSV() const;
+    // One sentence per name of the active route that names a waypoint.
+    std::string GetGPWPL() const;
+    std::string GetGPRTE() const;
+    // One sentence per route waypoint within 0.1 nautical mile.
+    std::string GetGPAAM() const;
+    // The state the sentences read, taken at one moment.
+    nmea::NavigationSnapshot Snapshot() const;
 
     // ---- Clock: the system clock as UTC, or UTCDateTime when
     // UseSystemDateTime is false.

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 namespace kovra::nmea {
 
@@ -32,29 +34,61 @@ struct Decimal {
     int exponent = 0;  // decimal exponent of the first digit
 };
 
-void SetDigits(Decimal& out, std::uint64_t n) {
-    for (int i = kSignificantDigits - 1; i >= 0; --i) {
-        out.digits[static_cast<std::size_t>(i)] = static_cast<char>('0' + n % 10);
-        n /= 10;
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the decimal digits of n ending just before `end`; returns the first one.
+char* WriteDigitsBackward(char* end, std::uint64_t n) {
+    while (n >= 100) {
+        const auto pair = static_cast<std::size_t>(n % 100) * 2;
+        n /= 100;
+        *--end = kDigitPairs[pair + 1];
+        *--end = kDigitPairs[pair];
     }
+    if (n >= 10) {
+        const auto pair = static_cast<std::size_t>(n) * 2;
+        *--end = kDigitPairs[pair + 1];
+        *--end = kDigitPairs[pair];
+    } else {
+        *--end = static_cast<char>('0' + n);
+    }
+    return end;
+}
+
+void SetDigits(Decimal& out, std::uint64_t n) {
+    WriteDigitsBackward(out.digits.data() + kSignificantDigits, n);
     out.count = kSignificantDigits;
     while (out.count > 1 && out.digits[static_cast<std::size_t>(out.count - 1)] == '0') {
         --out.count;
     }
 }
 
+static_assert(std::numeric_limits<Extended>::digits == 64, "x87 80-bit extended precision expected");
+
+// value = significand × 2^exponent, read straight from the 80-bit layout
+// (64-bit significand with explicit integer bit, then sign and exponent).
+void Decompose(Extended value, std::uint64_t& significand, int& exponent) {
+    std::uint16_t signAndExponent = 0;
+    std::memcpy(&significand, &value, sizeof significand);
+    std::memcpy(&signAndExponent, reinterpret_cast<const char*>(&value) + sizeof significand, sizeof signAndExponent);
+    exponent = (signAndExponent & 0x7FFF) - 16383 - 63;
+}
+
 // Exact integer rounding for the range written in fixed notation
 // (1E-6 < value < 1E15); false outside it.
 bool RoundFixedRange(Extended value, Decimal& out) {
-    int binaryExponent = 0;
-    const Extended mantissa = std::frexp(value, &binaryExponent);  // value = mantissa × 2^binaryExponent
-    if (binaryExponent < -17 || binaryExponent > 50) {
-        return false;
+    std::uint64_t m = 0;
+    int e = 0;
+    Decompose(value, m, e);
+    const int binaryExponent = e + 64;  // value = (m / 2^64) × 2^binaryExponent
+    if (binaryExponent < -17 || binaryExponent > 50 || (m >> 63) == 0) {
+        return false;  // outside the range, or not normalised
     }
-    const auto m = static_cast<std::uint64_t>(std::ldexp(mantissa, 64));  // exact: 64-bit significand
-    const int shift = 64 - binaryExponent;                                   // value = m / 2^shift
+    const int shift = -e;  // value = m / 2^shift
     int exponent = static_cast<int>(std::floor((binaryExponent - 1) * 0.30102999566398120));
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
         const int scale = kSignificantDigits - 1 - exponent;
         if (scale < 0 || scale > 19) {
             return false;
@@ -62,11 +96,7 @@ bool RoundFixedRange(Extended value, Decimal& out) {
         const UInt128 scaled = static_cast<UInt128>(m) * kPowersOfTen[static_cast<std::size_t>(scale)];
         auto n = static_cast<std::uint64_t>(scaled >> shift);
         if (n >= kTenPow15) {
-            ++exponent;
-            continue;
-        }
-        if (n < kTenPow14) {
-            --exponent;
+            ++exponent;  // the estimate may be one too low, never too high
             continue;
         }
         const UInt128 rest = scaled & ((static_cast<UInt128>(1) << shift) - 1);
@@ -138,7 +168,7 @@ void AppendMinuteField(std::string& out, std::int32_t degree, std::int32_t minut
     const Extended scaled = second / 60 * 1'000'000;
     std::int64_t fraction = 0;
     if (scaled > -1e15L && scaled < 1e15L) {
-        fraction = static_cast<std::int64_t>(std::nearbyint(scaled));  // ties to even
+        fraction = std::llrint(scaled);  // the default rounding mode: ties to even
     }
     if (fraction == 1'000'000) {  // a whole minute: carry instead of cutting to six digits
         fraction = 0;
@@ -247,7 +277,32 @@ std::string ReplaceDecimalSeparatorEx(std::string_view s, std::string_view r) {
     return out;
 }
 
-void AppendRounded(std::string& out, Extended value) { AppendFloat(out, RRound(static_cast<double>(value))); }
+void AppendRounded(std::string& out, Extended value) {
+    const double q = RRound(static_cast<double>(value));
+    // q lies within a rounding error of a whole number of hundredths. Below
+    // 1E13 its 15 significant digits are exactly those hundredths, so they
+    // can be written from an integer.
+    if (!(std::fabs(q) < 1e13) || q == 0) {
+        AppendFloat(out, q);
+        return;
+    }
+    const double hundredfold = q * 100;
+    const auto hundredths = static_cast<std::int64_t>(hundredfold + (hundredfold < 0 ? -0.5 : 0.5));
+    const std::uint64_t magnitude = hundredths < 0 ? 0 - static_cast<std::uint64_t>(hundredths)
+                                                   : static_cast<std::uint64_t>(hundredths);
+    char text[24];
+    char* const end = text + sizeof text;
+    char* first = WriteDigitsBackward(end, magnitude / 100);
+    if (hundredths < 0) {
+        *--first = '-';
+    }
+    out.append(first, end);
+    const std::uint64_t cents = magnitude % 100;
+    if (cents != 0) {
+        const char fraction[] = {'.', static_cast<char>('0' + cents / 10), static_cast<char>('0' + cents % 10)};
+        out.append(fraction, cents % 10 == 0 ? 2 : 3);
+    }
+}
 
 std::string RoundedNumber(Extended value) {
     std::string out;
@@ -256,21 +311,31 @@ std::string RoundedNumber(Extended value) {
 }
 
 void AppendInteger(std::string& out, std::int64_t value) {
-    std::array<char, 24> text{};
-    const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
-    out.append(text.data(), result.ptr);
+    char text[24];
+    char* const end = text + sizeof text;
+    const auto magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    char* first = WriteDigitsBackward(end, magnitude);
+    if (value < 0) {
+        *--first = '-';
+    }
+    out.append(first, end);
 }
 
 void AppendPadded(std::string& out, std::int64_t value, int width) {
-    std::array<char, 24> text{};
-    const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
-    const auto length = static_cast<std::size_t>(result.ptr - text.data());
-    const auto w = static_cast<std::size_t>(width);
+    char text[24];
+    char* const end = text + sizeof text;
+    const auto magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    char* first = WriteDigitsBackward(end, magnitude);
+    if (value < 0) {
+        *--first = '-';
+    }
+    const auto length = static_cast<std::size_t>(end - first);
+    const auto w = static_cast<std::size_t>(width < 0 ? 0 : width);
     if (length >= w) {
-        out.append(text.data(), w);
+        out.append(first, w);  // the first `width` characters, as MaxLenStr keeps them
     } else {
         out.append(w - length, '0');
-        out.append(text.data(), length);
+        out.append(first, length);
     }
 }
 

@@ -1,0 +1,102 @@
+// The generator's sentence operations: take a snapshot and one clock reading,
+// then hand both to the pure builders.
+#include "core/KovraNMEAGenerator.h"
+#include "nmea/Sentences.h"
+
+namespace kovra {
+
+namespace {
+// Room for a typical epoch, so the builders append without reallocating.
+constexpr std::size_t kTypicalSentence = 96;
+constexpr std::size_t kTypicalEpoch = 1024;
+
+template <typename Build>
+std::string BuildText(std::size_t reserve, Build build) {
+    std::string out;
+    out.reserve(reserve);
+    build(out);
+    return out;
+}
+}  // namespace
+
+nmea::NavigationSnapshot TKovraNMEAGenerator::Snapshot() const {
+    nmea::NavigationSnapshot s;
+    s.position = {FLatDeg, FLatMin, FLatSec, FLatDir, FLongDeg, FLongMin, FLongSec, FLongDir};
+    s.speed = FSpeed;
+    s.heading = FHeading;
+    s.magneticHeading = FMagnetic_Heading;
+    s.magneticVariation = FMagnetic_Variation;
+    s.magneticVariationDirection = FMagnetic_Variation_Direction;
+    s.altitude = FAltitude;
+    s.geoHeight = FGeo_Height;
+    s.pdop = FPDOP;
+    s.hdop = FHDOP;
+    s.vdop = FVDOP;
+    s.fixQuality = FFixQuality;
+    for (const auto& satellite : FSatellites) {
+        if (satellite && satellite->Active()) {
+            s.activeSatellites[static_cast<std::size_t>(s.activeCount++)] = {
+                satellite->PseudoRandomCode(), satellite->Elevation(), satellite->Azimuth(),
+                satellite->SignalToNoiseRatio()};
+        }
+    }
+    s.activeRoute = FRoutes->ActiveRoute();
+    s.wayPoints = FWayPoints.get();
+    return s;
+}
+
+std::string TKovraNMEAGenerator::GetNMEA() const {
+    return BuildText(kTypicalEpoch, [this](std::string& out) {
+        nmea::AppendNMEA(out, Snapshot(), DecodeDateTime(GetUTCDateTime()), FCommands);
+    });
+}
+
+std::string TKovraNMEAGenerator::GetGPZDA() const {
+    return BuildText(kTypicalSentence, [this](std::string& out) {
+        nmea::AppendGPZDA(out, Snapshot(), DecodeDateTime(GetUTCDateTime()));
+    });
+}
+
+std::string TKovraNMEAGenerator::GetGPGGA() const {
+    return BuildText(kTypicalSentence, [this](std::string& out) {
+        nmea::AppendGPGGA(out, Snapshot(), DecodeDateTime(GetUTCDateTime()));
+    });
+}
+
+std::string TKovraNMEAGenerator::GetGPGLL() const {
+    return BuildText(kTypicalSentence, [this](std::string& out) {
+        nmea::AppendGPGLL(out, Snapshot(), DecodeDateTime(GetUTCDateTime()));
+    });
+}
+
+std::string TKovraNMEAGenerator::GetGPRMC() const {
+    return BuildText(kTypicalSentence, [this](std::string& out) {
+        nmea::AppendGPRMC(out, Snapshot(), DecodeDateTime(GetUTCDateTime()));
+    });
+}
+
+std::string TKovraNMEAGenerator::GetGPVTG() const {
+    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPVTG(out, Snapshot()); });
+}
+
+std::string TKovraNMEAGenerator::GetGPGSA() const {
+    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPGSA(out, Snapshot()); });
+}
+
+std::string TKovraNMEAGenerator::GetGPGSV() const {
+    return BuildText(kTypicalEpoch, [this](std::string& out) { nmea::AppendGPGSV(out, Snapshot()); });
+}
+
+std::string TKovraNMEAGenerator::GetGPWPL() const {
+    return BuildText(kTypicalEpoch, [this](std::string& out) { nmea::AppendGPWPL(out, Snapshot()); });
+}
+
+std::string TKovraNMEAGenerator::GetGPRTE() const {
+    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPRTE(out, Snapshot()); });
+}
+
+std::string TKovraNMEAGenerator::GetGPAAM() const {
+    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPAAM(out, Snapshot()); });
+}
+
+}  // namespace kovra

@@ -1,0 +1,84 @@
+// The ten sentence kinds, each built by a pure function from a snapshot of
+// the navigation state and one decoded UTC instant. The builders append to
+// the caller's buffer; each sentence is closed by CloseSentence.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/DateTime.h"
+#include "core/Types.h"
+#include "host/Export.h"
+
+namespace kovra {
+class TRoute;
+class TWayPoints;
+}  // namespace kovra
+
+namespace kovra::nmea {
+
+struct SatelliteView {
+    std::uint16_t prn = 0;
+    std::int32_t elevation = 0;
+    std::int32_t azimuth = 0;
+    std::int32_t snr = 0;
+};
+
+struct GeoPosition {
+    std::int32_t latDeg = 0;
+    std::int32_t latMin = 0;
+    Extended latSec = 0;
+    TCardinalPoint latDir = TCardinalPoint::cpNorth;
+    std::int32_t longDeg = 0;
+    std::int32_t longMin = 0;
+    Extended longSec = 0;
+    TCardinalPoint longDir = TCardinalPoint::cpEast;
+};
+
+// Everything the sentences read. The route and the waypoint list are
+// borrowed and must not change while a sentence is built.
+struct NavigationSnapshot {
+    GeoPosition position;
+    Extended speed = 0;             // knots
+    Extended heading = 0;           // degrees true
+    Extended magneticHeading = 0;   // degrees magnetic
+    Extended magneticVariation = 0;
+    TCardinalPoint magneticVariationDirection = TCardinalPoint::cpWest;
+    Extended altitude = 0;          // metres
+    Extended geoHeight = 0;         // metres
+    Extended pdop = 0;
+    Extended hdop = 0;
+    Extended vdop = 0;
+    std::int32_t fixQuality = 0;
+    // Active satellites in ascending PRN order.
+    std::array<SatelliteView, 32> activeSatellites{};
+    int activeCount = 0;
+    const TRoute* activeRoute = nullptr;
+    const TWayPoints* wayPoints = nullptr;
+};
+
+KOVRA_API void AppendGPZDA(std::string& out, const NavigationSnapshot& s, const DecodedDateTime& utc);
+KOVRA_API void AppendGPGGA(std::string& out, const NavigationSnapshot& s, const DecodedDateTime& utc);
+KOVRA_API void AppendGPGLL(std::string& out, const NavigationSnapshot& s, const DecodedDateTime& utc);
+KOVRA_API void AppendGPVTG(std::string& out, const NavigationSnapshot& s);
+KOVRA_API void AppendGPRMC(std::string& out, const NavigationSnapshot& s, const DecodedDateTime& utc);
+KOVRA_API void AppendGPGSA(std::string& out, const NavigationSnapshot& s);
+KOVRA_API void AppendGPGSV(std::string& out, const NavigationSnapshot& s);
+KOVRA_API void AppendGPWPL(std::string& out, const NavigationSnapshot& s);
+KOVRA_API void AppendGPRTE(std::string& out, const NavigationSnapshot& s);
+KOVRA_API void AppendGPAAM(std::string& out, const NavigationSnapshot& s);
+
+// Every kind that `commands` selects, in the order ZDA, GGA, GLL, VTG, RMC,
+// GSA, GSV, WPL, RTE, AAM, all at the one instant `utc`.
+KOVRA_API void AppendNMEA(std::string& out, const NavigationSnapshot& s, const DecodedDateTime& utc,
+                          TNMEACommands commands);
+
+// A name as a sentence field: control bytes (0-31, 127) become "^" and two
+// upper-case hex digits, so no name can end or forge a sentence.
+KOVRA_API void AppendName(std::string& out, std::string_view name);
+
+// Distance from the current position to a waypoint, in nautical miles.
+KOVRA_API Extended DistanceNauticalMiles(const GeoPosition& from, const GeoPosition& to);
+
+}  // namespace kovra::nmea
