@@ -210,6 +210,8 @@ private:
         field = value;
     }
     TSatellites SatelliteTable() const;
+    // The snapshot without the satellites, for sentences that do not read them.
+    nmea::NavigationSnapshot StateSnapshot() const;
 
     std::int32_t FLatDeg = 0;
     std::int32_t FLatMin = 0;

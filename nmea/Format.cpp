@@ -57,6 +57,19 @@ char* WriteDigitsBackward(char* end, std::uint64_t n) {
     return end;
 }
 
+int CountDigits(std::uint64_t n) {
+    int count = 1;
+    while (n >= 10'000) {
+        n /= 10'000;
+        count += 4;
+    }
+    return count + (n >= 10) + (n >= 100) + (n >= 1000);
+}
+
+std::uint64_t Magnitude(std::int64_t value) {
+    return value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+}
+
 void SetDigits(Decimal& out, std::uint64_t n) {
     WriteDigitsBackward(out.digits.data() + kSignificantDigits, n);
     out.count = kSignificantDigits;
@@ -132,39 +145,50 @@ void RoundAnyRange(Extended value, Decimal& out) {
     out.exponent = exponent;
 }
 
-void AppendDigits(std::string& out, const char* digits, int count) { out.append(digits, static_cast<std::size_t>(count)); }
+char* PutDigits(char* p, const char* digits, int count) {
+    for (int i = 0; i < count; ++i) {
+        *p++ = digits[i];
+    }
+    return p;
+}
 
-void AppendDecimal(std::string& out, const Decimal& d, char separator) {
+char* PutZeros(char* p, int count) {
+    for (int i = 0; i < count; ++i) {
+        *p++ = '0';
+    }
+    return p;
+}
+
+char* PutDecimal(char* p, const Decimal& d, char separator) {
     const char* digits = d.digits.data();
     const bool scientific = d.exponent < -5 || d.exponent >= kSignificantDigits;
     if (scientific) {
-        out += digits[0];
+        *p++ = digits[0];
         if (d.count > 1) {
-            out += separator;
-            AppendDigits(out, digits + 1, d.count - 1);
+            *p++ = separator;
+            p = PutDigits(p, digits + 1, d.count - 1);
         }
-        out += 'E';
-        AppendInteger(out, d.exponent);
-    } else if (d.exponent < 0) {
-        out += '0';
-        out += separator;
-        out.append(static_cast<std::size_t>(-d.exponent - 1), '0');
-        AppendDigits(out, digits, d.count);
-    } else {
-        const int whole = d.exponent + 1;
-        if (d.count <= whole) {
-            AppendDigits(out, digits, d.count);
-            out.append(static_cast<std::size_t>(whole - d.count), '0');
-        } else {
-            AppendDigits(out, digits, whole);
-            out += separator;
-            AppendDigits(out, digits + whole, d.count - whole);
-        }
+        *p++ = 'E';
+        return PutInteger(p, d.exponent);
     }
+    if (d.exponent < 0) {
+        *p++ = '0';
+        *p++ = separator;
+        p = PutZeros(p, -d.exponent - 1);
+        return PutDigits(p, digits, d.count);
+    }
+    const int whole = d.exponent + 1;
+    if (d.count <= whole) {
+        p = PutDigits(p, digits, d.count);
+        return PutZeros(p, whole - d.count);
+    }
+    p = PutDigits(p, digits, whole);
+    *p++ = separator;
+    return PutDigits(p, digits + whole, d.count - whole);
 }
 
-void AppendMinuteField(std::string& out, std::int32_t degree, std::int32_t minute, Extended second,
-                       int degreeWidth, char letter) {
+char* PutMinuteField(char* p, std::int32_t degree, std::int32_t minute, Extended second, int degreeWidth,
+                    char letter) {
     const Extended scaled = second / 60 * 1'000'000;
     std::int64_t fraction = 0;
     if (scaled > -1e15L && scaled < 1e15L) {
@@ -177,19 +201,45 @@ void AppendMinuteField(std::string& out, std::int32_t degree, std::int32_t minut
             ++degree;
         }
     }
-    AppendPadded(out, degree, degreeWidth);
-    AppendPadded(out, minute, 2);
-    out += '.';
-    AppendPadded(out, fraction, 6);
-    out += ',';
-    out += letter;
+    p = PutPadded(p, degree, degreeWidth);
+    p = PutPadded(p, minute, 2);
+    *p++ = '.';
+    p = PutPadded(p, fraction, 6);
+    *p++ = ',';
+    *p++ = letter;
+    return p;
+}
+
+// Two-digit fields of a time or a date, 0 to 99.
+char* PutTwoDigits(char* p, int value) {
+    const auto pair = static_cast<std::size_t>(value) * 2;
+    *p++ = kDigitPairs[pair];
+    *p++ = kDigitPairs[pair + 1];
+    return p;
+}
+
+template <typename Put, typename... Args>
+std::string TextOf(Put put, const Args&... args) {
+    char text[kMaxFieldText];
+    return std::string(text, put(text, args...));
 }
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
+// Exclusive-or of body[1..], eight bytes at a time.
 std::uint8_t Checksum(std::string_view body) {
-    std::uint8_t sum = 0;
-    for (std::size_t i = 1; i < body.size(); ++i) {
+    std::size_t i = body.empty() ? 0 : 1;
+    std::uint64_t wide = 0;
+    for (; i + 8 <= body.size(); i += 8) {
+        std::uint64_t chunk = 0;
+        std::memcpy(&chunk, body.data() + i, sizeof chunk);
+        wide ^= chunk;
+    }
+    wide ^= wide >> 32;
+    wide ^= wide >> 16;
+    wide ^= wide >> 8;
+    auto sum = static_cast<std::uint8_t>(wide);
+    for (; i < body.size(); ++i) {
         sum ^= static_cast<std::uint8_t>(body[i]);
     }
     return sum;
@@ -225,34 +275,31 @@ double RRound(double x) {
     return static_cast<double>(q);
 }
 
-void AppendFloat(std::string& out, Extended value, char decimalSeparator) {
+char* PutFloat(char* p, Extended value, char decimalSeparator) {
     if (std::isnan(value)) {
-        out += "NAN";
-        return;
+        return PutText(p, "NAN");
     }
     if (std::isinf(value)) {
-        out += value < 0 ? "-INF" : "INF";
-        return;
+        return PutText(p, value < 0 ? "-INF" : "INF");
     }
     if (value == 0) {
-        out += '0';  // negative zero included
-        return;
+        *p++ = '0';  // negative zero included
+        return p;
     }
     if (value < 0) {
-        out += '-';
+        *p++ = '-';
         value = -value;
     }
     Decimal decimal;
     if (!RoundFixedRange(value, decimal)) {
         RoundAnyRange(value, decimal);
     }
-    AppendDecimal(out, decimal, decimalSeparator);
+    return PutDecimal(p, decimal, decimalSeparator);
 }
 
 std::string FloatToStr(Extended value, char decimalSeparator) {
-    std::string out;
-    AppendFloat(out, value, decimalSeparator);
-    return out;
+    char text[kMaxFieldText];
+    return std::string(text, PutFloat(text, value, decimalSeparator));
 }
 
 char HostDecimalSeparator() {
@@ -277,130 +324,109 @@ std::string ReplaceDecimalSeparatorEx(std::string_view s, std::string_view r) {
     return out;
 }
 
-void AppendRounded(std::string& out, Extended value) {
+char* PutRounded(char* p, Extended value) {
     const double q = RRound(static_cast<double>(value));
     // q lies within a rounding error of a whole number of hundredths. Below
     // 1E13 its 15 significant digits are exactly those hundredths, so they
-    // can be written from an integer.
+    // are written from an integer.
     if (!(std::fabs(q) < 1e13) || q == 0) {
-        AppendFloat(out, q);
-        return;
+        return PutFloat(p, q);
     }
     const double hundredfold = q * 100;
     const auto hundredths = static_cast<std::int64_t>(hundredfold + (hundredfold < 0 ? -0.5 : 0.5));
-    const std::uint64_t magnitude = hundredths < 0 ? 0 - static_cast<std::uint64_t>(hundredths)
-                                                   : static_cast<std::uint64_t>(hundredths);
-    char text[24];
-    char* const end = text + sizeof text;
-    char* first = WriteDigitsBackward(end, magnitude / 100);
     if (hundredths < 0) {
-        *--first = '-';
+        *p++ = '-';
     }
-    out.append(first, end);
-    const std::uint64_t cents = magnitude % 100;
+    const std::uint64_t magnitude =
+        hundredths < 0 ? 0 - static_cast<std::uint64_t>(hundredths) : static_cast<std::uint64_t>(hundredths);
+    p = PutInteger(p, static_cast<std::int64_t>(magnitude / 100));
+    const auto cents = static_cast<int>(magnitude % 100);
     if (cents != 0) {
-        const char fraction[] = {'.', static_cast<char>('0' + cents / 10), static_cast<char>('0' + cents % 10)};
-        out.append(fraction, cents % 10 == 0 ? 2 : 3);
+        *p++ = '.';
+        *p++ = static_cast<char>('0' + cents / 10);
+        if (cents % 10 != 0) {
+            *p++ = static_cast<char>('0' + cents % 10);
+        }
     }
+    return p;
 }
 
-std::string RoundedNumber(Extended value) {
-    std::string out;
-    AppendRounded(out, value);
-    return out;
-}
+std::string RoundedNumber(Extended value) { return TextOf(PutRounded, value); }
 
-void AppendInteger(std::string& out, std::int64_t value) {
-    char text[24];
-    char* const end = text + sizeof text;
-    const auto magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    char* first = WriteDigitsBackward(end, magnitude);
+char* PutInteger(char* p, std::int64_t value) {
     if (value < 0) {
-        *--first = '-';
+        *p++ = '-';
     }
-    out.append(first, end);
+    const std::uint64_t magnitude = Magnitude(value);
+    char* const end = p + CountDigits(magnitude);
+    WriteDigitsBackward(end, magnitude);
+    return end;
 }
 
-void AppendPadded(std::string& out, std::int64_t value, int width) {
-    char text[24];
-    char* const end = text + sizeof text;
-    const auto magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    char* first = WriteDigitsBackward(end, magnitude);
-    if (value < 0) {
-        *--first = '-';
+char* PutPadded(char* p, std::int64_t value, int width) {
+    const int w = width < 0 ? 0 : width;
+    const std::uint64_t magnitude = Magnitude(value);
+    const int length = CountDigits(magnitude) + (value < 0 ? 1 : 0);
+    if (length < w) {
+        p = PutZeros(p, w - length);
+    } else if (length > w) {
+        // Keep the first `width` characters, as MaxLenStr does.
+        char text[24];
+        const char* end = PutInteger(text, value);
+        (void)end;
+        return PutDigits(p, text, w);
     }
-    const auto length = static_cast<std::size_t>(end - first);
-    const auto w = static_cast<std::size_t>(width < 0 ? 0 : width);
-    if (length >= w) {
-        out.append(first, w);  // the first `width` characters, as MaxLenStr keeps them
-    } else {
-        out.append(w - length, '0');
-        out.append(first, length);
-    }
+    return PutInteger(p, value);
 }
 
-void AppendLatitude(std::string& out, std::int32_t degree, std::int32_t minute, Extended second,
-                    TCardinalPoint direction) {
-    AppendMinuteField(out, degree, minute, second, 2, direction == TCardinalPoint::cpNorth ? 'N' : 'S');
+char* PutLatitude(char* p, std::int32_t degree, std::int32_t minute, Extended second, TCardinalPoint direction) {
+    return PutMinuteField(p, degree, minute, second, 2, direction == TCardinalPoint::cpNorth ? 'N' : 'S');
 }
 
-void AppendLongitude(std::string& out, std::int32_t degree, std::int32_t minute, Extended second,
-                     TCardinalPoint direction) {
-    AppendMinuteField(out, degree, minute, second, 3, direction == TCardinalPoint::cpEast ? 'E' : 'W');
+char* PutLongitude(char* p, std::int32_t degree, std::int32_t minute, Extended second, TCardinalPoint direction) {
+    return PutMinuteField(p, degree, minute, second, 3, direction == TCardinalPoint::cpEast ? 'E' : 'W');
 }
 
 std::string LatitudeText(std::int32_t degree, std::int32_t minute, Extended second, TCardinalPoint direction) {
-    std::string out;
-    AppendLatitude(out, degree, minute, second, direction);
-    return out;
+    return TextOf(PutLatitude, degree, minute, second, direction);
 }
 
 std::string LongitudeText(std::int32_t degree, std::int32_t minute, Extended second, TCardinalPoint direction) {
-    std::string out;
-    AppendLongitude(out, degree, minute, second, direction);
-    return out;
+    return TextOf(PutLongitude, degree, minute, second, direction);
 }
 
-void AppendUTCTime(std::string& out, const DecodedDateTime& time) {
-    AppendPadded(out, time.hour, 2);
-    AppendPadded(out, time.minute, 2);
-    AppendPadded(out, time.second, 2);
-    out += '.';
-    AppendPadded(out, time.millisecond, 3);
+char* PutUTCTime(char* p, const DecodedDateTime& time) {
+    p = PutTwoDigits(p, time.hour);
+    p = PutTwoDigits(p, time.minute);
+    p = PutTwoDigits(p, time.second);
+    *p++ = '.';
+    return PutPadded(p, time.millisecond, 3);
 }
 
-void AppendUTCDate(std::string& out, const DecodedDateTime& date) {
-    AppendPadded(out, date.day, 2);
-    AppendPadded(out, date.month, 2);
-    std::string year;
-    AppendInteger(year, date.year);
-    out += MaxLenStrInv(year, 2);
+char* PutUTCDate(char* p, const DecodedDateTime& date) {
+    p = PutTwoDigits(p, date.day);
+    p = PutTwoDigits(p, date.month);
+    // The last two characters of the year's text, as MaxLenStrInv keeps them.
+    char year[24];
+    char* const yearEnd = PutInteger(year, date.year);
+    const std::string tail = MaxLenStrInv(std::string_view(year, static_cast<std::size_t>(yearEnd - year)), 2);
+    return PutText(p, tail);
 }
 
-void AppendCommaSeparatedUTCDate(std::string& out, const DecodedDateTime& date) {
-    AppendPadded(out, date.day, 2);
-    out += ',';
-    AppendPadded(out, date.month, 2);
-    out += ',';
-    AppendPadded(out, date.year, 4);
+char* PutCommaSeparatedUTCDate(char* p, const DecodedDateTime& date) {
+    p = PutTwoDigits(p, date.day);
+    *p++ = ',';
+    p = PutTwoDigits(p, date.month);
+    *p++ = ',';
+    return PutPadded(p, date.year, 4);
 }
 
-std::string UTCTimeText(TDateTime value) {
-    std::string out;
-    AppendUTCTime(out, DecodeDateTime(value));
-    return out;
-}
+std::string UTCTimeText(TDateTime value) { return TextOf(PutUTCTime, DecodeDateTime(value)); }
 
-std::string UTCDateText(TDateTime value) {
-    std::string out;
-    AppendUTCDate(out, DecodeDateTime(value));
-    return out;
-}
+std::string UTCDateText(TDateTime value) { return TextOf(PutUTCDate, DecodeDateTime(value)); }
 
 std::string CommaSeparatedUTCDateText(TDateTime value) {
-    std::string out;
-    AppendCommaSeparatedUTCDate(out, DecodeDateTime(value));
-    return out;
+    return TextOf(PutCommaSeparatedUTCDate, DecodeDateTime(value));
 }
 
 std::string_view MagneticVariationDirectionText(TCardinalPoint direction) {
@@ -412,15 +438,20 @@ std::string GetNMEACheckSum(std::string_view body) {
     return {kHexDigits[sum >> 4], kHexDigits[sum & 0x0F]};
 }
 
-void CloseSentence(std::string& out, std::size_t bodyStart) {
-    const std::uint8_t sum = Checksum(std::string_view(out).substr(bodyStart));
-    const char tail[] = {'*', kHexDigits[sum >> 4], kHexDigits[sum & 0x0F], '\r', '\n'};
-    out.append(tail, sizeof tail);
+char* CloseSentence(const char* start, char* end) {
+    const std::uint8_t sum = Checksum(std::string_view(start, static_cast<std::size_t>(end - start)));
+    *end++ = '*';
+    *end++ = kHexDigits[sum >> 4];
+    *end++ = kHexDigits[sum & 0x0F];
+    *end++ = '\r';
+    *end++ = '\n';
+    return end;
 }
 
 std::string FrameSentence(std::string_view body) {
-    std::string out(body);
-    CloseSentence(out, 0);
+    std::string out(body.size() + 5, '\0');
+    std::memcpy(out.data(), body.data(), body.size());
+    CloseSentence(out.data(), out.data() + body.size());
     return out;
 }
 

@@ -30,7 +30,6 @@ KOVRA_API double RRound(double x);
 // trailing zeros, scientific ("1.5E20", "1E-6") below 0.00001 or beyond 15
 // integer digits.
 KOVRA_API std::string FloatToStr(Extended value, char decimalSeparator = '.');
-KOVRA_API void AppendFloat(std::string& out, Extended value, char decimalSeparator = '.');
 
 // The decimal separator of the process's current C locale.
 KOVRA_API char HostDecimalSeparator();
@@ -39,35 +38,21 @@ KOVRA_API std::string ReplaceDecimalSeparatorEx(std::string_view s, std::string_
 
 // The value narrowed to a double, rounded with RRound, as general number text.
 KOVRA_API std::string RoundedNumber(Extended value);
-KOVRA_API void AppendRounded(std::string& out, Extended value);
 // The value itself as general number text.
 inline std::string RawNumber(Extended value) { return FloatToStr(value); }
 
-// Decimal integer text, "-" when negative.
-KOVRA_API void AppendInteger(std::string& out, std::int64_t value);
-// The integer text of value made exactly `width` characters as MaxLenStr does.
-KOVRA_API void AppendPadded(std::string& out, std::int64_t value, int width);
-
-// ddmm.mmmmmm,N  (the seconds as six decimals of a minute; a fraction that
-// rounds to a whole minute carries into the minutes and degrees).
-KOVRA_API void AppendLatitude(std::string& out, std::int32_t degree, std::int32_t minute, Extended second,
-                              TCardinalPoint direction);
-// dddmm.mmmmmm,E
-KOVRA_API void AppendLongitude(std::string& out, std::int32_t degree, std::int32_t minute, Extended second,
-                               TCardinalPoint direction);
+// ddmm.mmmmmm,N: the seconds as six decimals of a minute; a fraction that
+// rounds to a whole minute carries into the minutes and degrees.
 KOVRA_API std::string LatitudeText(std::int32_t degree, std::int32_t minute, Extended second,
                                    TCardinalPoint direction);
+// dddmm.mmmmmm,E
 KOVRA_API std::string LongitudeText(std::int32_t degree, std::int32_t minute, Extended second,
                                     TCardinalPoint direction);
-
 // hhmmss.sss
-KOVRA_API void AppendUTCTime(std::string& out, const DecodedDateTime& time);
-// ddmmyy
-KOVRA_API void AppendUTCDate(std::string& out, const DecodedDateTime& date);
-// dd,mm,yyyy
-KOVRA_API void AppendCommaSeparatedUTCDate(std::string& out, const DecodedDateTime& date);
 KOVRA_API std::string UTCTimeText(TDateTime value);
+// ddmmyy
 KOVRA_API std::string UTCDateText(TDateTime value);
+// dd,mm,yyyy
 KOVRA_API std::string CommaSeparatedUTCDateText(TDateTime value);
 
 // "E" for cpEast, "W" otherwise.
@@ -77,7 +62,35 @@ KOVRA_API std::string_view MagneticVariationDirectionText(TCardinalPoint directi
 KOVRA_API std::string GetNMEACheckSum(std::string_view body);
 // body + "*" + checksum + CR LF.
 KOVRA_API std::string FrameSentence(std::string_view body);
-// Frames the body that starts at out[bodyStart] in place.
-KOVRA_API void CloseSentence(std::string& out, std::size_t bodyStart);
+
+// ---- Field writers for the sentence builders. Each writes at `p` and
+// returns the end of what it wrote; the caller provides the room.
+
+// Room enough for any one number, coordinate, time or date field.
+inline constexpr std::size_t kMaxFieldText = 48;
+
+inline char* PutText(char* p, std::string_view text) {
+    for (const char c : text) {
+        *p++ = c;
+    }
+    return p;
+}
+// Decimal integer text, "-" when negative.
+KOVRA_API char* PutInteger(char* p, std::int64_t value);
+// The integer text made exactly `width` (at most 24) characters as MaxLenStr does.
+KOVRA_API char* PutPadded(char* p, std::int64_t value, int width);
+KOVRA_API char* PutFloat(char* p, Extended value, char decimalSeparator = '.');
+KOVRA_API char* PutRounded(char* p, Extended value);
+KOVRA_API char* PutLatitude(char* p, std::int32_t degree, std::int32_t minute, Extended second,
+                            TCardinalPoint direction);
+KOVRA_API char* PutLongitude(char* p, std::int32_t degree, std::int32_t minute, Extended second,
+                             TCardinalPoint direction);
+KOVRA_API char* PutUTCTime(char* p, const DecodedDateTime& time);
+KOVRA_API char* PutUTCDate(char* p, const DecodedDateTime& date);
+KOVRA_API char* PutCommaSeparatedUTCDate(char* p, const DecodedDateTime& date);
+
+// The one place every sentence is framed: writes "*", the checksum of the
+// body [start, end) and CR LF after it (5 bytes of room).
+KOVRA_API char* CloseSentence(const char* start, char* end);
 
 }  // namespace kovra::nmea

@@ -7,8 +7,8 @@ namespace kovra {
 
 namespace {
 // Room for a typical epoch, so the builders append without reallocating.
-constexpr std::size_t kTypicalSentence = 96;
-constexpr std::size_t kTypicalEpoch = 1024;
+constexpr std::size_t kTypicalSentence = 512;
+constexpr std::size_t kTypicalEpoch = 2048;
 
 template <typename Build>
 std::string BuildText(std::size_t reserve, Build build) {
@@ -19,7 +19,7 @@ std::string BuildText(std::size_t reserve, Build build) {
 }
 }  // namespace
 
-nmea::NavigationSnapshot TKovraNMEAGenerator::Snapshot() const {
+nmea::NavigationSnapshot TKovraNMEAGenerator::StateSnapshot() const {
     nmea::NavigationSnapshot s;
     s.position = {FLatDeg, FLatMin, FLatSec, FLatDir, FLongDeg, FLongMin, FLongSec, FLongDir};
     s.speed = FSpeed;
@@ -33,6 +33,13 @@ nmea::NavigationSnapshot TKovraNMEAGenerator::Snapshot() const {
     s.hdop = FHDOP;
     s.vdop = FVDOP;
     s.fixQuality = FFixQuality;
+    s.activeRoute = FRoutes->ActiveRoute();
+    s.wayPoints = FWayPoints.get();
+    return s;
+}
+
+nmea::NavigationSnapshot TKovraNMEAGenerator::Snapshot() const {
+    nmea::NavigationSnapshot s = StateSnapshot();
     for (const auto& satellite : FSatellites) {
         if (satellite && satellite->Active()) {
             s.activeSatellites[static_cast<std::size_t>(s.activeCount++)] = {
@@ -40,8 +47,6 @@ nmea::NavigationSnapshot TKovraNMEAGenerator::Snapshot() const {
                 satellite->SignalToNoiseRatio()};
         }
     }
-    s.activeRoute = FRoutes->ActiveRoute();
-    s.wayPoints = FWayPoints.get();
     return s;
 }
 
@@ -53,7 +58,7 @@ std::string TKovraNMEAGenerator::GetNMEA() const {
 
 std::string TKovraNMEAGenerator::GetGPZDA() const {
     return BuildText(kTypicalSentence, [this](std::string& out) {
-        nmea::AppendGPZDA(out, Snapshot(), DecodeDateTime(GetUTCDateTime()));
+        nmea::AppendGPZDA(out, StateSnapshot(), DecodeDateTime(GetUTCDateTime()));
     });
 }
 
@@ -65,18 +70,18 @@ std::string TKovraNMEAGenerator::GetGPGGA() const {
 
 std::string TKovraNMEAGenerator::GetGPGLL() const {
     return BuildText(kTypicalSentence, [this](std::string& out) {
-        nmea::AppendGPGLL(out, Snapshot(), DecodeDateTime(GetUTCDateTime()));
+        nmea::AppendGPGLL(out, StateSnapshot(), DecodeDateTime(GetUTCDateTime()));
     });
 }
 
 std::string TKovraNMEAGenerator::GetGPRMC() const {
     return BuildText(kTypicalSentence, [this](std::string& out) {
-        nmea::AppendGPRMC(out, Snapshot(), DecodeDateTime(GetUTCDateTime()));
+        nmea::AppendGPRMC(out, StateSnapshot(), DecodeDateTime(GetUTCDateTime()));
     });
 }
 
 std::string TKovraNMEAGenerator::GetGPVTG() const {
-    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPVTG(out, Snapshot()); });
+    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPVTG(out, StateSnapshot()); });
 }
 
 std::string TKovraNMEAGenerator::GetGPGSA() const {
@@ -88,15 +93,15 @@ std::string TKovraNMEAGenerator::GetGPGSV() const {
 }
 
 std::string TKovraNMEAGenerator::GetGPWPL() const {
-    return BuildText(kTypicalEpoch, [this](std::string& out) { nmea::AppendGPWPL(out, Snapshot()); });
+    return BuildText(kTypicalEpoch, [this](std::string& out) { nmea::AppendGPWPL(out, StateSnapshot()); });
 }
 
 std::string TKovraNMEAGenerator::GetGPRTE() const {
-    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPRTE(out, Snapshot()); });
+    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPRTE(out, StateSnapshot()); });
 }
 
 std::string TKovraNMEAGenerator::GetGPAAM() const {
-    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPAAM(out, Snapshot()); });
+    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPAAM(out, StateSnapshot()); });
 }
 
 }  // namespace kovra

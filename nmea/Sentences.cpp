@@ -1,5 +1,10 @@
 #include "nmea/Sentences.h"
 
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <numbers>
+
 #include "core/KovraNMEAGenerator.h"
 #include "nmea/Format.h"
 
@@ -10,11 +15,39 @@ namespace {
 constexpr Extended kArrivalRadiusNauticalMiles = 0.1L;
 constexpr int kGsaSlots = 12;
 constexpr int kSatellitesPerGsv = 4;
+// Room for any sentence without names; the longest, $GPGSV with four
+// satellites, needs about 210 bytes.
+constexpr std::size_t kSentenceRoom = 320;
 
-void AppendPosition(std::string& out, const GeoPosition& p) {
-    AppendLatitude(out, p.latDeg, p.latMin, p.latSec, p.latDir);
-    out += ',';
-    AppendLongitude(out, p.longDeg, p.longMin, p.longSec, p.longDir);
+// Appends one sentence to a string: opens room for it, then trims the string
+// to what the builder wrote and framed.
+class SentenceWriter {
+public:
+    SentenceWriter(std::string& out, std::size_t room) : out_(out), start_(out.size()) {
+        out_.resize(start_ + room);
+    }
+    SentenceWriter(const SentenceWriter&) = delete;
+    SentenceWriter& operator=(const SentenceWriter&) = delete;
+
+    char* Start() { return out_.data() + start_; }
+    // Frames the body written from Start() to `end`.
+    void Close(char* end) {
+        end = CloseSentence(Start(), end);
+        if (end > out_.data() + out_.size()) {
+            std::terminate();  // a builder outgrew its room: never go on with a corrupted heap
+        }
+        out_.resize(static_cast<std::size_t>(end - out_.data()));
+    }
+
+private:
+    std::string& out_;
+    std::size_t start_;
+};
+
+char* PutPosition(char* p, const GeoPosition& position) {
+    p = PutLatitude(p, position.latDeg, position.latMin, position.latSec, position.latDir);
+    *p++ = ',';
+    return PutLongitude(p, position.longDeg, position.longMin, position.longSec, position.longDir);
 }
 
 GeoPosition PositionOf(const TWayPoint& w) {
@@ -28,6 +61,32 @@ char StatusLetter(const NavigationSnapshot& s) {
 }
 
 std::int32_t FixQualityField(const NavigationSnapshot& s) { return kProfile.hasFixQuality ? s.fixQuality : 1; }
+
+std::size_t NameRoom(std::string_view name) { return 3 * name.size(); }
+
+double Radians(std::int32_t degree, std::int32_t minute, Extended second, bool negative) {
+    const double value = degree + minute / 60.0 + static_cast<double>(second) / 3600;
+    return (negative ? -value : value) * (std::numbers::pi / 180);
+}
+
+// False only for a waypoint certainly outside the arrival circle, decided in
+// double precision with a wide margin: the exact distance takes extended-
+// precision trigonometry, which costs far more than the sentences it decides.
+bool MayBeWithinArrivalCircle(const GeoPosition& from, const GeoPosition& to) {
+    constexpr double kEarthRadiusKm = 6378.14;
+    constexpr double kMarginKm = 0.2;  // the circle itself is 0.1852 km
+    const double lat1 = Radians(from.latDeg, from.latMin, from.latSec, from.latDir == TCardinalPoint::cpSouth);
+    const double lat2 = Radians(to.latDeg, to.latMin, to.latSec, to.latDir == TCardinalPoint::cpSouth);
+    if (std::fabs(lat1 - lat2) * kEarthRadiusKm > kMarginKm) {
+        return false;  // the meridian distance alone is too long
+    }
+    const double lon1 = Radians(from.longDeg, from.longMin, from.longSec, from.longDir == TCardinalPoint::cpWest);
+    const double lon2 = Radians(to.longDeg, to.longMin, to.longSec, to.longDir == TCardinalPoint::cpWest);
+    const double a = std::sin((lat1 - lat2) / 2);
+    const double b = std::sin((lon1 - lon2) / 2);
+    const double h = a * a + std::cos(lat1) * std::cos(lat2) * b * b;
+    return 2 * kEarthRadiusKm * std::asin(std::min(1.0, std::sqrt(h))) <= kMarginKm;
+}
 
 // Calls visit(name, waypoint) for each name of the active route that names a
 // waypoint; names without one are skipped.
@@ -45,17 +104,19 @@ void ForEachRouteWayPoint(const NavigationSnapshot& s, Visit visit) {
 
 }  // namespace
 
-void AppendName(std::string& out, std::string_view name) {
+char* PutName(char* p, std::string_view name) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F) {
-            const char escape[] = {'^', kHex[byte >> 4], kHex[byte & 0x0F]};
-            out.append(escape, sizeof escape);
+            *p++ = '^';
+            *p++ = kHex[byte >> 4];
+            *p++ = kHex[byte & 0x0F];
         } else {
-            out += c;
+            *p++ = c;
         }
     }
+    return p;
 }
 
 Extended DistanceNauticalMiles(const GeoPosition& from, const GeoPosition& to) {
@@ -66,141 +127,131 @@ Extended DistanceNauticalMiles(const GeoPosition& from, const GeoPosition& to) {
 }
 
 void AppendGPZDA(std::string& out, const NavigationSnapshot&, const DecodedDateTime& utc) {
-    const std::size_t start = out.size();
-    out += "$GPZDA,";
-    AppendUTCTime(out, utc);
-    out += ',';
-    AppendCommaSeparatedUTCDate(out, utc);
-    out += ",00,00";
-    CloseSentence(out, start);
+    SentenceWriter w(out, kSentenceRoom);
+    char* p = PutText(w.Start(), "$GPZDA,");
+    p = PutUTCTime(p, utc);
+    *p++ = ',';
+    p = PutCommaSeparatedUTCDate(p, utc);
+    w.Close(PutText(p, ",00,00"));
 }
 
 void AppendGPGGA(std::string& out, const NavigationSnapshot& s, const DecodedDateTime& utc) {
-    const std::size_t start = out.size();
-    out += "$GPGGA,";
-    AppendUTCTime(out, utc);
-    out += ',';
-    AppendPosition(out, s.position);
-    out += ',';
-    AppendInteger(out, FixQualityField(s));
-    out += ',';
-    AppendInteger(out, s.activeCount < kGsaSlots ? s.activeCount : kGsaSlots);
-    out += ',';
-    AppendRounded(out, s.hdop);
-    out += ',';
-    AppendRounded(out, s.altitude);
-    out += ",M,";
-    AppendRounded(out, s.geoHeight);
-    out += ",M,,";
-    CloseSentence(out, start);
+    SentenceWriter w(out, kSentenceRoom);
+    char* p = PutText(w.Start(), "$GPGGA,");
+    p = PutUTCTime(p, utc);
+    *p++ = ',';
+    p = PutPosition(p, s.position);
+    *p++ = ',';
+    p = PutInteger(p, FixQualityField(s));
+    *p++ = ',';
+    p = PutInteger(p, s.activeCount < kGsaSlots ? s.activeCount : kGsaSlots);
+    *p++ = ',';
+    p = PutRounded(p, s.hdop);
+    *p++ = ',';
+    p = PutRounded(p, s.altitude);
+    p = PutText(p, ",M,");
+    p = PutRounded(p, s.geoHeight);
+    w.Close(PutText(p, ",M,,"));
 }
 
 void AppendGPGLL(std::string& out, const NavigationSnapshot& s, const DecodedDateTime& utc) {
-    const std::size_t start = out.size();
-    out += "$GPGLL,";
-    AppendPosition(out, s.position);
-    out += ',';
-    AppendUTCTime(out, utc);
-    out += ',';
-    out += StatusLetter(s);
+    SentenceWriter w(out, kSentenceRoom);
+    char* p = PutText(w.Start(), "$GPGLL,");
+    p = PutPosition(p, s.position);
+    *p++ = ',';
+    p = PutUTCTime(p, utc);
+    *p++ = ',';
+    *p++ = StatusLetter(s);
     if constexpr (!kProfile.hasFixQuality) {
-        out += ",A";  // the oldest generation adds a mode field
+        p = PutText(p, ",A");  // the oldest generation adds a mode field
     }
-    CloseSentence(out, start);
+    w.Close(p);
 }
 
 void AppendGPVTG(std::string& out, const NavigationSnapshot& s) {
-    const std::size_t start = out.size();
-    out += "$GPVTG,";
-    AppendFloat(out, s.heading);
-    out += ",T,";
-    AppendRounded(out, s.magneticHeading);
-    out += ",M,";
+    SentenceWriter w(out, kSentenceRoom);
+    char* p = PutText(w.Start(), "$GPVTG,");
+    p = PutFloat(p, s.heading);
+    p = PutText(p, ",T,");
+    p = PutRounded(p, s.magneticHeading);
+    p = PutText(p, ",M,");
     const double knots = RRound(static_cast<double>(s.speed));
-    AppendFloat(out, knots);
-    out += ",N,";
-    AppendFloat(out, TKovraNMEAGenerator::KnotsToKmh(knots));
-    out += ",K,A";
-    CloseSentence(out, start);
+    p = PutFloat(p, knots);
+    p = PutText(p, ",N,");
+    p = PutFloat(p, TKovraNMEAGenerator::KnotsToKmh(knots));
+    w.Close(PutText(p, ",K,A"));
 }
 
 void AppendGPRMC(std::string& out, const NavigationSnapshot& s, const DecodedDateTime& utc) {
-    const std::size_t start = out.size();
-    out += "$GPRMC,";
-    AppendUTCTime(out, utc);
-    out += ',';
-    out += StatusLetter(s);
-    out += ',';
-    AppendPosition(out, s.position);
-    out += ',';
-    AppendRounded(out, s.speed);
-    out += ',';
-    AppendRounded(out, s.heading);
-    out += ',';
-    AppendUTCDate(out, utc);
-    out += ',';
-    AppendRounded(out, s.magneticVariation);
-    out += ',';
-    out += MagneticVariationDirectionText(s.magneticVariationDirection);
-    out += ",A";
-    CloseSentence(out, start);
+    SentenceWriter w(out, kSentenceRoom);
+    char* p = PutText(w.Start(), "$GPRMC,");
+    p = PutUTCTime(p, utc);
+    *p++ = ',';
+    *p++ = StatusLetter(s);
+    *p++ = ',';
+    p = PutPosition(p, s.position);
+    *p++ = ',';
+    p = PutRounded(p, s.speed);
+    *p++ = ',';
+    p = PutRounded(p, s.heading);
+    *p++ = ',';
+    p = PutUTCDate(p, utc);
+    *p++ = ',';
+    p = PutRounded(p, s.magneticVariation);
+    *p++ = ',';
+    p = PutText(p, MagneticVariationDirectionText(s.magneticVariationDirection));
+    w.Close(PutText(p, ",A"));
 }
 
 void AppendGPGSA(std::string& out, const NavigationSnapshot& s) {
-    const std::size_t start = out.size();
-    out += "$GPGSA,A,3,";
+    SentenceWriter w(out, kSentenceRoom);
+    char* p = PutText(w.Start(), "$GPGSA,A,3,");
     for (int slot = 0; slot < kGsaSlots; ++slot) {
         if (slot < s.activeCount) {
-            AppendInteger(out, s.activeSatellites[static_cast<std::size_t>(slot)].prn);
+            p = PutInteger(p, s.activeSatellites[static_cast<std::size_t>(slot)].prn);
         }
-        out += ',';
+        *p++ = ',';
     }
-    AppendRounded(out, s.pdop);
-    out += ',';
-    AppendRounded(out, s.hdop);
-    out += ',';
-    AppendRounded(out, s.vdop);
-    CloseSentence(out, start);
+    p = PutRounded(p, s.pdop);
+    *p++ = ',';
+    p = PutRounded(p, s.hdop);
+    *p++ = ',';
+    w.Close(PutRounded(p, s.vdop));
 }
 
 void AppendGPGSV(std::string& out, const NavigationSnapshot& s) {
     const int messages = (s.activeCount + kSatellitesPerGsv - 1) / kSatellitesPerGsv;
-    std::size_t start = 0;
-    for (int i = 0; i < s.activeCount; ++i) {
-        if (i % kSatellitesPerGsv == 0) {
-            start = out.size();
-            out += "$GPGSV,";
-            AppendInteger(out, messages);
-            out += ',';
-            AppendInteger(out, i / kSatellitesPerGsv + 1);
-            out += ',';
-            AppendInteger(out, s.activeCount);
-            out += ',';
+    for (int first = 0; first < s.activeCount; first += kSatellitesPerGsv) {
+        SentenceWriter w(out, kSentenceRoom);
+        char* p = PutText(w.Start(), "$GPGSV,");
+        p = PutInteger(p, messages);
+        *p++ = ',';
+        p = PutInteger(p, first / kSatellitesPerGsv + 1);
+        *p++ = ',';
+        p = PutInteger(p, s.activeCount);
+        const int last = std::min(first + kSatellitesPerGsv, s.activeCount);
+        for (int i = first; i < last; ++i) {
+            const SatelliteView& sat = s.activeSatellites[static_cast<std::size_t>(i)];
+            *p++ = ',';
+            p = PutInteger(p, sat.prn);
+            *p++ = ',';
+            p = PutInteger(p, sat.elevation);
+            *p++ = ',';
+            p = PutInteger(p, sat.azimuth);
+            *p++ = ',';
+            p = PutInteger(p, sat.snr);
         }
-        const SatelliteView& sat = s.activeSatellites[static_cast<std::size_t>(i)];
-        AppendInteger(out, sat.prn);
-        out += ',';
-        AppendInteger(out, sat.elevation);
-        out += ',';
-        AppendInteger(out, sat.azimuth);
-        out += ',';
-        AppendInteger(out, sat.snr);
-        if (i % kSatellitesPerGsv == kSatellitesPerGsv - 1 || i == s.activeCount - 1) {
-            CloseSentence(out, start);
-        } else {
-            out += ',';
-        }
+        w.Close(p);
     }
 }
 
 void AppendGPWPL(std::string& out, const NavigationSnapshot& s) {
-    ForEachRouteWayPoint(s, [&](const std::string&, const TWayPoint& w) {
-        const std::size_t start = out.size();
-        out += "$GPWPL,";
-        AppendPosition(out, PositionOf(w));
-        out += ',';
-        AppendName(out, w.Name());
-        CloseSentence(out, start);
+    ForEachRouteWayPoint(s, [&](const std::string&, const TWayPoint& waypoint) {
+        SentenceWriter w(out, kSentenceRoom + NameRoom(waypoint.Name()));
+        char* p = PutText(w.Start(), "$GPWPL,");
+        p = PutPosition(p, PositionOf(waypoint));
+        *p++ = ',';
+        w.Close(PutName(p, waypoint.Name()));
     });
 }
 
@@ -208,32 +259,39 @@ void AppendGPRTE(std::string& out, const NavigationSnapshot& s) {
     if (s.activeRoute == nullptr) {
         return;
     }
-    const std::size_t start = out.size();
-    out += "$GPRTE,1,1,C,";
-    AppendName(out, s.activeRoute->Name());
-    out += ',';
     const TNameList& names = s.activeRoute->WayPoints();
+    std::size_t room = kSentenceRoom + NameRoom(s.activeRoute->Name());
+    for (const std::string& name : names) {
+        room += NameRoom(name) + 1;
+    }
+    SentenceWriter w(out, room);
+    char* p = PutText(w.Start(), "$GPRTE,1,1,C,");
+    p = PutName(p, s.activeRoute->Name());
+    *p++ = ',';
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (i != 0) {
-            out += ',';
+            *p++ = ',';
         }
-        AppendName(out, names[i]);
+        p = PutName(p, names[i]);
     }
-    CloseSentence(out, start);
+    w.Close(p);
 }
 
 void AppendGPAAM(std::string& out, const NavigationSnapshot& s) {
-    ForEachRouteWayPoint(s, [&](const std::string& name, const TWayPoint& w) {
-        const Extended distance = DistanceNauticalMiles(s.position, PositionOf(w));
+    ForEachRouteWayPoint(s, [&](const std::string& name, const TWayPoint& waypoint) {
+        const GeoPosition target = PositionOf(waypoint);
+        if (!MayBeWithinArrivalCircle(s.position, target)) {
+            return;
+        }
+        const Extended distance = DistanceNauticalMiles(s.position, target);
         if (!(distance <= kArrivalRadiusNauticalMiles)) {
             return;  // beyond the arrival circle, or not a number
         }
-        const std::size_t start = out.size();
-        out += "$GPAAM,A,A,";
-        AppendRounded(out, distance);
-        out += ",N,";
-        AppendName(out, name);
-        CloseSentence(out, start);
+        SentenceWriter w(out, kSentenceRoom + NameRoom(name));
+        char* p = PutText(w.Start(), "$GPAAM,A,A,");
+        p = PutRounded(p, distance);
+        p = PutText(p, ",N,");
+        w.Close(PutName(p, name));
     });
 }
 

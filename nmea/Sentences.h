@@ -19,10 +19,10 @@ class TWayPoints;
 namespace kovra::nmea {
 
 struct SatelliteView {
-    std::uint16_t prn = 0;
-    std::int32_t elevation = 0;
-    std::int32_t azimuth = 0;
-    std::int32_t snr = 0;
+    std::uint16_t prn;
+    std::int32_t elevation;
+    std::int32_t azimuth;
+    std::int32_t snr;
 };
 
 struct GeoPosition {
@@ -52,7 +52,7 @@ struct NavigationSnapshot {
     Extended vdop = 0;
     std::int32_t fixQuality = 0;
     // Active satellites in ascending PRN order.
-    std::array<SatelliteView, 32> activeSatellites{};
+    std::array<SatelliteView, 32> activeSatellites;  // the first activeCount are set
     int activeCount = 0;
     const TRoute* activeRoute = nullptr;
     const TWayPoints* wayPoints = nullptr;
@@ -75,8 +75,9 @@ KOVRA_API void AppendNMEA(std::string& out, const NavigationSnapshot& s, const D
                           TNMEACommands commands);
 
 // A name as a sentence field: control bytes (0-31, 127) become "^" and two
-// upper-case hex digits, so no name can end or forge a sentence.
-KOVRA_API void AppendName(std::string& out, std::string_view name);
+// upper-case hex digits, so no name can end or forge a sentence. Needs room
+// for three bytes per character.
+KOVRA_API char* PutName(char* p, std::string_view name);
 
 // Distance from the current position to a waypoint, in nautical miles.
 KOVRA_API Extended DistanceNauticalMiles(const GeoPosition& from, const GeoPosition& to);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -244,6 +245,65 @@ TEST_F(RouteSentences, ArrivalCircleOfOneTenthOfANauticalMile) {
     const std::vector<std::string> aam = Lines(g.GetGPAAM());
     ASSERT_EQ(aam.size(), 1U);
     EXPECT_EQ(aam[0].substr(0, aam[0].find('*')), "$GPAAM,A,A,0.1,N,IN");
+}
+
+// Whatever shortcut decides which waypoints are far, the arrival sentences
+// must list exactly those whose distance is at most 0.1 nautical mile: here
+// around Munich, across the antimeridian and next to the pole.
+TEST(ArrivalSentences, DecisionsAgreeWithTheDistanceNearTheCircle) {
+    struct Centre {
+        int latDeg, latMin, longDeg, longMin;
+        CP longDir;
+        CP otherLongDir;  // the hemisphere of half of the waypoints
+    };
+    const Centre centres[] = {{48, 7, 11, 31, CP::cpEast, CP::cpEast},
+                              {10, 0, 179, 59, CP::cpEast, CP::cpWest},
+                              {89, 59, 0, 0, CP::cpEast, CP::cpWest}};
+    std::mt19937 random(42);
+    std::uniform_real_distribution<double> second(0, 59.999);
+    for (const Centre& c : centres) {
+        TKovraNMEAGenerator g;
+        g.Latitude_Degree(c.latDeg);
+        g.Latitude_Minute(c.latMin);
+        g.Latitude_Second(30);
+        g.Longitude_Degree(c.longDeg);
+        g.Longitude_Minute(c.longMin);
+        g.Longitude_Second(59);
+        g.Longitude_Direction(c.longDir);
+        auto route = std::make_unique<TRoute>("R");
+        for (int i = 0; i < 300; ++i) {
+            auto w = std::make_unique<TWayPoint>("P" + std::to_string(i));
+            w->Latitude_Degree(c.latDeg);
+            w->Latitude_Minute(c.latMin);
+            w->Latitude_Second(second(random));
+            w->Longitude_Degree(c.longDeg);
+            w->Longitude_Minute(c.longMin);
+            w->Longitude_Second(second(random));
+            w->Longitude_Direction(i % 2 ? c.longDir : c.otherLongDir);
+            route->WayPoints().push_back(w->Name());
+            ASSERT_TRUE(g.WayPoints().Add(std::move(w)));
+        }
+        std::string expected;
+        for (const std::string& name : route->WayPoints()) {
+            const TWayPoint& w = *g.WayPoints().GetByName(name);
+            const Extended d = nmea::DistanceNauticalMiles(
+                g.Snapshot().position,
+                {w.Latitude_Degree(), w.Latitude_Minute(), w.Latitude_Second(), w.Latitude_Direction(),
+                 w.Longitude_Degree(), w.Longitude_Minute(), w.Longitude_Second(), w.Longitude_Direction()});
+            if (d <= 0.1L) {
+                expected += name + ",";
+            }
+        }
+        g.Routes().ActiveRoute(route.get());
+        std::string listed;
+        for (const std::string& line : Lines(g.GetGPAAM())) {
+            const std::size_t comma = line.rfind(',');
+            listed += line.substr(comma + 1, line.find('*') - comma - 1) + ",";
+        }
+        g.Routes().ActiveRoute(nullptr);
+        EXPECT_EQ(listed, expected) << c.latDeg;
+        EXPECT_GT(listed.size(), 10U) << c.latDeg;  // the sample reaches into the circle
+    }
 }
 
 TEST_F(RouteSentences, ControlCharactersInNamesAreEscaped) {
