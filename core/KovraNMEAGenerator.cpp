@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "core/Validation.h"
+#include "serial/SerialDevice.h"
 #include "host/MessageBox.h"
 #include "host/Text.h"
 
@@ -17,10 +18,17 @@ TKovraNMEAGenerator::TKovraNMEAGenerator() {
     }
     FWayPoints = std::make_unique<TWayPoints>();
     FRoutes = std::make_unique<TRoutes>();
+    if constexpr (kProfile.longLivedSender) {
+        FSenderThread.reset(new TSenderThread(*this, std::string(), true));
+    }
 }
 
-// Satellites first, then waypoints, then routes, as they were created.
+// The sender threads first, so that none outlives what it uses; then the
+// satellites, the waypoints and the routes. A device still held is closed
+// by its owner without a purge.
 TKovraNMEAGenerator::~TKovraNMEAGenerator() {
+    FSenderThread.reset();
+    FOneShotSenders.clear();
     for (auto& satellite : FSatellites) {
         satellite.reset();
     }

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <array>
+#include <mutex>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/DateTime.h"
 #include "core/Exception.h"
@@ -17,10 +19,13 @@
 #include "host/Export.h"
 #include "nmea/Sentences.h"
 #include "satellites/Satellite.h"
+#include "serial/SenderThread.h"
 #include "waypoints/Route.h"
 #include "waypoints/WayPoint.h"
 
 namespace kovra {
+
+class SerialDevice;
 
 class KOVRA_API TKovraNMEAGenerator : public TComponent {
 public:
@@ -126,6 +131,31 @@ public:
     // The state the sentences read, taken at one moment.
     nmea::NavigationSnapshot Snapshot() const;
 
+    // ---- Serial link. A port name beginning with "/" is a device path; COMn
+    // stands for /dev/ttyS(n-1); any other name is looked up under /dev/.
+    // Opens the existing device exclusively (closing the one held before) and
+    // applies the line configuration; false when the device cannot be opened.
+    bool Connect(const std::string& SerialPortName, std::int32_t BaudRateValue = 4800);
+    bool IsConnected() const;
+    // Discards both queues and closes the device; safe when none is held.
+    void Disconnect();
+    // The name given to the successful Connect; empty when not connected.
+    std::string GetSerialPort() const;
+    // The baud rate last applied successfully; kept after Disconnect.
+    std::int32_t GetBaudRate() const;
+    // Applies the line configuration at BaudRateValue to the open device;
+    // false without a device or when the platform refuses the rate.
+    bool SetDCBState(std::int32_t BaudRateValue);
+
+    // ---- Transmission. Only the bytes before the first NUL are sent.
+    // Writes on the caller's thread, within 100 ms + 3 ms per byte, and
+    // returns the bytes written; 0 when not connected.
+    std::uint32_t Send(std::string_view str);
+    // Hands the text to the sender thread and returns at once.
+    void SendOnNewThread(std::string str);
+    std::uint32_t Transmit() { return Send(GetNMEA()); }
+    void TransmitOnNewThread() { SendOnNewThread(GetNMEA()); }
+
     // ---- Clock: the system clock as UTC, or UTCDateTime when
     // UseSystemDateTime is false.
     TDateTime GetUTCDateTime() const;
@@ -184,6 +214,14 @@ public:
     TSatellites Satellites() const { return SatelliteTable(); }
 
 private:
+    friend class TSenderThread;
+
+    // Writes the bytes of `text` before its first NUL if a port is named;
+    // the caller holds FCriticalSection.
+    std::uint32_t WriteLocked(std::string_view text);
+    bool SetDCBStateLocked(std::int32_t BaudRateValue);
+    void CloseDeviceLocked();
+
     void SetLatDeg(std::int32_t value);
     void SetLatMin(std::int32_t value);
     void SetLatSec(Extended value);
@@ -240,6 +278,14 @@ private:
     bool FUseSystemDateTime = true;
     bool FMessageAlert = false;
     double FVersion = kProfile.version;
+    std::string FCommPort;
+    std::int32_t FBaudRate = 0;
+    std::unique_ptr<SerialDevice> FDevice;  // the open port, none when not connected
+    mutable std::mutex FCriticalSection;
+    // The polling writer (two newer generations) or the one-shot writers not
+    // yet joined (oldest generation).
+    std::unique_ptr<TSenderThread> FSenderThread;
+    std::vector<std::unique_ptr<TSenderThread>> FOneShotSenders;
 };
 
 }  // namespace kovra

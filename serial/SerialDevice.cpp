@@ -1,0 +1,184 @@
+#include "serial/SerialDevice.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+
+#include <cerrno>
+#include <charconv>
+
+#include "serial/CustomBaud.h"
+#include "serial/FileDescriptor.h"
+
+namespace kovra {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct StandardRate {
+    std::int32_t rate;
+    speed_t constant;
+};
+
+constexpr StandardRate kStandardRates[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},         {150, B150},
+    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},       {1800, B1800},
+    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},     {38400, B38400},
+    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800},   {500000, B500000},
+    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
+};
+
+class PosixSerialDevice final : public SerialDevice {
+public:
+    explicit PosixSerialDevice(FileDescriptor fd) : fd_(std::move(fd)) {}
+
+    bool Configure(std::int32_t baudRate) override {
+        termios settings{};
+        if (baudRate <= 0 || tcgetattr(fd_.Get(), &settings) != 0) {
+            return false;
+        }
+        cfmakeraw(&settings);
+        settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+        settings.c_cflag |= CS8 | CLOCAL | CREAD;
+        settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+        const speed_t* standard = StandardConstant(baudRate);
+        if (standard != nullptr && (cfsetispeed(&settings, *standard) != 0 || cfsetospeed(&settings, *standard) != 0)) {
+            return false;
+        }
+        if (tcsetattr(fd_.Get(), TCSANOW, &settings) != 0) {
+            return false;
+        }
+        if (standard == nullptr && !SetCustomBaudRate(fd_.Get(), static_cast<unsigned>(baudRate))) {
+            return false;
+        }
+        HoldModemLinesOff();
+        return true;
+    }
+
+    void SetWriteTimeout(std::chrono::milliseconds constant, std::chrono::milliseconds perByte) override {
+        timeoutConstant_ = constant;
+        timeoutPerByte_ = perByte;
+    }
+
+    std::size_t Write(std::string_view bytes) override {
+        const Clock::time_point deadline =
+            Clock::now() + timeoutConstant_ + timeoutPerByte_ * static_cast<std::int64_t>(bytes.size());
+        std::size_t written = 0;
+        while (written < bytes.size()) {
+            const ssize_t result = ::write(fd_.Get(), bytes.data() + written, bytes.size() - written);
+            if (result > 0) {
+                written += static_cast<std::size_t>(result);
+                continue;
+            }
+            if (result < 0 && errno == EINTR) {
+                continue;
+            }
+            if (result < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                break;  // the line is gone (EIO when the far end hung up)
+            }
+            if (!WaitUntilWritable(deadline)) {
+                break;  // timed out: a short count
+            }
+        }
+        return written;
+    }
+
+    void Purge() override { (void)tcflush(fd_.Get(), TCIOFLUSH); }
+
+    bool Close() override {
+        if (fd_.Valid()) {
+            // Leave the terminal as others may open it again.
+            (void)ioctl(fd_.Get(), TIOCNXCL);
+        }
+        return fd_.Close();
+    }
+
+    ~PosixSerialDevice() override { (void)Close(); }
+
+private:
+    static const speed_t* StandardConstant(std::int32_t rate) {
+        for (const StandardRate& standard : kStandardRates) {
+            if (standard.rate == rate) {
+                return &standard.constant;
+            }
+        }
+        return nullptr;
+    }
+
+    // Devices without modem lines (a pseudo-terminal) refuse this; that is not an error.
+    void HoldModemLinesOff() {
+        int lines = TIOCM_DTR | TIOCM_RTS;
+        (void)ioctl(fd_.Get(), TIOCMBIC, &lines);
+    }
+
+    bool WaitUntilWritable(Clock::time_point deadline) {
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) {
+                return false;
+            }
+            pollfd request{fd_.Get(), POLLOUT, 0};
+            const int ready = ::poll(&request, 1, static_cast<int>(left.count()));
+            if (ready > 0) {
+                return (request.revents & POLLOUT) != 0;
+            }
+            if (ready < 0 && errno != EINTR) {
+                return false;
+            }
+        }
+    }
+
+    FileDescriptor fd_;
+    std::chrono::milliseconds timeoutConstant_{100};
+    std::chrono::milliseconds timeoutPerByte_{3};
+};
+
+}  // namespace
+
+std::string SerialDevicePath(std::string_view portName) {
+    if (!portName.empty() && portName.front() == '/') {
+        return std::string(portName);
+    }
+    if (portName.size() > 3 && (portName.substr(0, 3) == "COM" || portName.substr(0, 3) == "com")) {
+        unsigned number = 0;
+        const auto digits = portName.substr(3);
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+        if (error == std::errc() && end == digits.data() + digits.size() && number >= 1) {
+            return "/dev/ttyS" + std::to_string(number - 1);
+        }
+    }
+    return "/dev/" + std::string(portName);
+}
+
+std::unique_ptr<SerialDevice> OpenSerialDevice(std::string_view portName) {
+    if (portName.empty() || portName.find('\0') != std::string_view::npos) {
+        return nullptr;
+    }
+    const std::string path = SerialDevicePath(portName);
+    // Non-blocking, so neither a missing carrier nor a full line ever blocks;
+    // writes wait with poll() up to their time-out instead.
+    FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.Valid()) {
+        return nullptr;
+    }
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISCHR(info.st_mode)) {
+        return nullptr;  // only existing devices, never a file that happens to be there
+    }
+    // Exclusive: an advisory lock that every generator takes, and the
+    // terminal's own exclusive mode against other programs.
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        return nullptr;
+    }
+    if (isatty(fd.Get()) == 1 && ::ioctl(fd.Get(), TIOCEXCL) != 0) {
+        return nullptr;
+    }
+    return std::make_unique<PosixSerialDevice>(std::move(fd));
+}
+
+}  // namespace kovra

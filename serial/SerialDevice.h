@@ -1,0 +1,44 @@
+// An open serial device: the line configuration, the bounded write and the
+// purge that the generator's serial link needs. The POSIX implementation
+// opens terminals (serial ports, USB adapters, pseudo-terminals).
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "host/Export.h"
+
+namespace kovra {
+
+class KOVRA_API SerialDevice {
+public:
+    virtual ~SerialDevice() = default;
+
+    // 8 data bits, no parity, one stop bit, raw binary, no flow control, DTR
+    // and RTS held off, at `baudRate`. False when the platform refuses it.
+    virtual bool Configure(std::int32_t baudRate) = 0;
+    // The write time-out: constant + multiplier per byte.
+    virtual void SetWriteTimeout(std::chrono::milliseconds constant, std::chrono::milliseconds perByte) = 0;
+    // Writes `bytes` as one piece, waiting at most the write time-out;
+    // returns how many bytes went out (0 on failure).
+    virtual std::size_t Write(std::string_view bytes) = 0;
+    // Discards whatever is queued in either direction.
+    virtual void Purge() = 0;
+    // Releases the device; false when the platform reported an error.
+    virtual bool Close() = 0;
+};
+
+// The device path a port name stands for: a name beginning with "/" as it
+// stands, COMn as /dev/ttyS(n-1), any other name under /dev/.
+KOVRA_API std::string SerialDevicePath(std::string_view portName);
+
+// Opens the existing character device that `portName` names, for reading and
+// writing, exclusively: while it is held, a second open from this library
+// fails. None when it cannot be opened.
+KOVRA_API std::unique_ptr<SerialDevice> OpenSerialDevice(std::string_view portName);
+
+}  // namespace kovra
