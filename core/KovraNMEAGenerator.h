@@ -206,6 +206,11 @@ public:
     TSatelliteList GetActiveSatellitesList() const;
     TSatelliteList GetSatellitesList() const;
     void ResetSatellites();
+    // Writes all 32 satellites to FileName, replacing the file as a whole.
+    void SaveSatellitesToFile(const TFileName& FileName) const;
+    // Sets the satellites of each section in file order through SetSatellite;
+    // stops at the first bad section with its message. A missing file changes nothing.
+    void LoadSatellitesFromFile(const TFileName& FileName);
     template <bool Present = kProfile.hasGetSatellites>
         requires Present
     TSatellites GetSatellites() const { return SatelliteTable(); }

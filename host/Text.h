@@ -2,6 +2,7 @@
 // message and file-name strings.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -24,5 +25,8 @@ Target ToMessage(std::string_view text) {
         return Target(text);
     }
 }
+
+// A file name of the profile's string type as a path (UTF-16 is converted).
+inline std::filesystem::path ToPath(const TFileName& name) { return std::filesystem::path(name); }
 
 }  // namespace kovra

@@ -11,7 +11,7 @@
 #include <charconv>
 
 #include "serial/CustomBaud.h"
-#include "serial/FileDescriptor.h"
+#include "host/FileDescriptor.h"
 
 namespace kovra {
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/BuildProfile.h"
 #include "host/Export.h"
 #include "waypoints/NamedList.h"
 
@@ -33,6 +34,13 @@ public:
     std::string GetDestination() const { return Destination(); }
     // The names joined by ",".
     std::string WayPointListToStr() const;
+
+    // Writes the section "Route" with the route's name, then one section per
+    // waypoint name; replaces the file as a whole.
+    void SaveToFile(const TFileName& FileName) const;
+    // Reads a route file into this route; a missing file changes nothing, a
+    // file without sections throws std::out_of_range and changes nothing.
+    void LoadFromFile(const TFileName& FileName);
 
 private:
     std::string FName;

@@ -98,6 +98,13 @@ public:
     // The matching waypoint of highest position, or none.
     TWayPoint* GetByName(std::string_view WayPointName) const;
 
+    // Writes one section per waypoint, replacing the file as a whole.
+    void SaveToFile(const TFileName& FileName) const;
+    // Empties the list, then adds a waypoint per section of the file (if it
+    // exists), each through the validating setters; stops at the first bad
+    // value with its message, keeping the waypoints loaded before it.
+    void LoadFromFile(const TFileName& FileName);
+
     TWayPoint* GetItem(int Idx) const;
     // Replaces the waypoint in slot Idx, releasing the one it held; none
     // leaves the slot empty. Moves from Item only when Idx < Count().

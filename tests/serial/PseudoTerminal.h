@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "serial/FileDescriptor.h"
+#include "host/FileDescriptor.h"
 
 namespace kovra::test {
 

@@ -1,0 +1,381 @@
+#include "host/IniFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "core/Exception.h"
+#include "nmea/Format.h"
+#include "host/FileDescriptor.h"
+#include "waypoints/NamedList.h"
+
+namespace kovra {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string_view Trim(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+bool NeedsQuotes(std::string_view value) {
+    return !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) ||
+                              (value.size() >= 2 && value.front() == '"' && value.back() == '"'));
+}
+
+std::string_view Unquote(std::string_view value) {
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+// A name for a message: control bytes shown as ^XX.
+std::string Shown(std::string_view text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            shown += '^';
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0x0F];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+void RequireWritable(std::string_view text, std::string_view what) {
+    if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
+        throw EKovraNMEAException("Cannot write the " + std::string(what) + " \"" + Shown(text) +
+                                 "\" to an ini file: it holds a line break or a NUL character.");
+    }
+}
+
+std::string Quoted(const std::filesystem::path& file) { return "\"" + file.string() + "\""; }
+
+[[noreturn]] void FailOnFile(std::string_view action, const std::filesystem::path& file, int error) {
+    throw EKovraNMEAException("Cannot " + std::string(action) + " " + Quoted(file) + ": " + std::strerror(error) +
+                              ".");
+}
+
+void WriteAll(int fd, std::string_view text, const std::filesystem::path& file) {
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            FailOnFile("save", file, written < 0 ? errno : EIO);
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+// Removes the temporary file unless the save went through.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+    ~TemporaryFile() {
+        if (!path_.empty()) {
+            (void)::unlink(path_.c_str());
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::string& Path() const { return path_; }
+    void Keep() { path_.clear(); }
+
+private:
+    std::string path_;
+};
+
+}  // namespace
+
+std::optional<std::int64_t> ParseInteger(std::string_view text) {
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-') {
+            return std::nullopt;
+        }
+    }
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+IniFile IniFile::Parse(std::string_view text, std::string_view source) {
+    if (text.find('\0') != std::string_view::npos) {
+        throw EKovraNMEAException("\"" + std::string(source) + "\" is not a text file: it holds a NUL byte.");
+    }
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
+    IniFile ini;
+    Section* current = nullptr;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        line = Trim(line);
+        if (line.empty() || line.front() == ';') {
+            continue;
+        }
+        if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
+            ini.FSections.push_back({std::string(line.substr(1, line.size() - 2)), {}});
+            current = &ini.FSections.back();
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (current == nullptr || equals == std::string_view::npos) {
+            continue;  // neither a section nor a key of one
+        }
+        current->entries.push_back(
+            {std::string(Trim(line.substr(0, equals))), std::string(Unquote(Trim(line.substr(equals + 1))))});
+    }
+    return ini;
+}
+
+std::optional<IniFile> IniFile::Load(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return std::nullopt;
+    }
+    if (error) {
+        FailOnFile("read", file, error.value());
+    }
+    if (std::filesystem::is_directory(status)) {
+        FailOnFile("read", file, EISDIR);
+    }
+    std::ifstream stream(file, std::ios::binary);
+    if (!stream) {
+        FailOnFile("read", file, errno != 0 ? errno : EIO);
+    }
+    std::ostringstream text;
+    text << stream.rdbuf();
+    if (stream.bad()) {
+        FailOnFile("read", file, EIO);
+    }
+    return Parse(text.str(), file.string());
+}
+
+const IniFile::Section* IniFile::Find(std::string_view section) const {
+    for (const Section& s : FSections) {
+        if (SameName(s.name, section)) {
+            return &s;
+        }
+    }
+    return nullptr;
+}
+
+IniFile::Section& IniFile::FindOrAppend(std::string_view section) {
+    for (Section& s : FSections) {
+        if (SameName(s.name, section)) {
+            return s;
+        }
+    }
+    return FSections.emplace_back(Section{std::string(section), {}});
+}
+
+std::vector<std::string> IniFile::SectionNames() const {
+    std::vector<std::string> names;
+    names.reserve(FSections.size());
+    for (const Section& s : FSections) {
+        names.push_back(s.name);
+    }
+    return names;
+}
+
+bool IniFile::HasSection(std::string_view section) const { return Find(section) != nullptr; }
+
+std::optional<std::string> IniFile::ReadString(std::string_view section, std::string_view key) const {
+    if (const Section* s = Find(section)) {
+        for (const Entry& entry : s->entries) {
+            if (SameName(entry.key, key)) {
+                return entry.value;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const {
+    return ReadString(section, key).value_or(std::string(fallback));
+}
+
+std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, std::int32_t fallback) const {
+    const auto text = ReadString(section, key);
+    const auto value = text ? ParseInteger(*text) : std::nullopt;
+    if (!value || *value < std::numeric_limits<std::int32_t>::min() ||
+        *value > std::numeric_limits<std::int32_t>::max()) {
+        return fallback;
+    }
+    return static_cast<std::int32_t>(*value);
+}
+
+bool IniFile::ReadBool(std::string_view section, std::string_view key, bool fallback) const {
+    const auto text = ReadString(section, key);
+    const auto value = text ? ParseInteger(*text) : std::nullopt;
+    return value ? *value != 0 : fallback;
+}
+
+Extended IniFile::ReadFloat(std::string_view section, std::string_view key, Extended fallback) const {
+    const auto text = ReadString(section, key);
+    if (!text) {
+        return fallback;
+    }
+    // ".", "," and the locale's separator all read as the decimal point, so
+    // a file written under another locale still reads; a text with more than
+    // one of them is no number.
+    std::string normalized = *text;
+    const char separator = nmea::HostDecimalSeparator();
+    int separators = 0;
+    for (char& c : normalized) {
+        if (c == separator || c == '.' || c == ',') {
+            c = '.';
+            ++separators;
+        }
+    }
+    if (separators > 1) {
+        return fallback;
+    }
+    std::string_view digits = normalized;
+    if (!digits.empty() && digits.front() == '+') {
+        digits.remove_prefix(1);
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || !std::isfinite(value)) {
+        return fallback;
+    }
+    return value;
+}
+
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    Section& s = FindOrAppend(section);
+    for (Entry& entry : s.entries) {
+        if (SameName(entry.key, key)) {
+            entry.value = value;
+            return;
+        }
+    }
+    s.entries.push_back({std::string(key), std::string(value)});
+}
+
+void IniFile::WriteInteger(std::string_view section, std::string_view key, std::int64_t value) {
+    WriteString(section, key, std::to_string(value));
+}
+
+void IniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+    WriteString(section, key, value ? "1" : "0");
+}
+
+void IniFile::WriteFloat(std::string_view section, std::string_view key, Extended value) {
+    WriteString(section, key, nmea::FloatToStr(value, nmea::HostDecimalSeparator()));
+}
+
+std::string IniFile::Text() const {
+    std::string text;
+    for (const Section& s : FSections) {
+        RequireWritable(s.name, "section name");
+        text += '[';
+        text += s.name;
+        text += "]\n";
+        for (const Entry& entry : s.entries) {
+            RequireWritable(entry.key, "key");
+            RequireWritable(entry.value, "value");
+            text += entry.key;
+            text += '=';
+            if (NeedsQuotes(entry.value)) {
+                text += '"';
+                text += entry.value;
+                text += '"';
+            } else {
+                text += entry.value;
+            }
+            text += '\n';
+        }
+    }
+    return text;
+}
+
+void IniFile::Save(const std::filesystem::path& file) const {
+    const std::string text = Text();  // refuses what cannot be written before touching the disk
+    std::error_code error;
+    if (text.empty()) {
+        // A store without sections is no file at all.
+        if (std::filesystem::is_directory(file, error)) {
+            FailOnFile("save", file, EISDIR);
+        }
+        if (::unlink(file.c_str()) != 0 && errno != ENOENT) {
+            FailOnFile("save", file, errno);
+        }
+        return;
+    }
+    std::filesystem::path target = file;
+    if (std::filesystem::is_symlink(target, error)) {
+        target = std::filesystem::weakly_canonical(target, error);  // replace the file, keep the link
+        if (error) {
+            FailOnFile("save", file, error.value());
+        }
+    }
+    if (target.filename().empty()) {
+        FailOnFile("save", file, EISDIR);
+    }
+    const std::filesystem::path directory = target.has_parent_path() ? target.parent_path() : ".";
+    std::string pattern = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        FailOnFile("save", file, errno);
+    }
+    TemporaryFile temporary(pattern);
+    FileDescriptor descriptor(fd);
+    struct stat existing {};
+    const mode_t mode = ::stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
+    if (::fchmod(descriptor.Get(), mode) != 0) {
+        FailOnFile("save", file, errno);
+    }
+    WriteAll(descriptor.Get(), text, file);
+    if (::fsync(descriptor.Get()) != 0) {
+        FailOnFile("save", file, errno);
+    }
+    if (!descriptor.Close()) {
+        FailOnFile("save", file, errno);
+    }
+    if (::rename(temporary.Path().c_str(), target.c_str()) != 0) {
+        FailOnFile("save", file, errno);
+    }
+    temporary.Keep();
+    // Make the rename itself durable; the file is complete either way.
+    FileDescriptor directoryFd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directoryFd.Valid()) {
+        (void)::fsync(directoryFd.Get());
+    }
+}
+
+}  // namespace kovra
