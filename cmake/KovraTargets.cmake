@@ -5,6 +5,10 @@ function(kovra_apply_warnings target)
 endfunction()
 
 function(kovra_apply_sanitizers target)
+  if(KOVRA_FUZZ)
+    # Coverage for the fuzzers, in the library as in the targets.
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
   if(KOVRA_SANITIZE)
     target_compile_options(${target} PRIVATE -fsanitize=${KOVRA_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
     target_link_options(${target} PRIVATE -fsanitize=${KOVRA_SANITIZE})

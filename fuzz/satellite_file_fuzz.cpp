@@ -1,0 +1,16 @@
+#include <cstdint>
+
+#include "FuzzFile.h"
+#include "core/KovraNMEAGenerator.h"
+#include "host/Text.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static kovra::TKovraNMEAGenerator generator;
+    const std::string file = kovra::fuzz::InputFile(data, size);
+    try {
+        generator.LoadSatellitesFromFile(kovra::ToMessage<kovra::TFileName>(file));
+    } catch (const kovra::EKovraNMEAException&) {
+    }
+    (void)generator.GetNMEA();
+    return 0;
+}
