@@ -15,6 +15,7 @@
 #include "core/Exception.h"
 #include "core/Types.h"
 #include "host/BuildProfile.h"
+#include "host/Canvas.h"
 #include "host/Component.h"
 #include "host/Export.h"
 #include "nmea/Sentences.h"
@@ -211,6 +212,12 @@ public:
     // Sets the satellites of each section in file order through SetSatellite;
     // stops at the first bad section with its message. A missing file changes nothing.
     void LoadSatellitesFromFile(const TFileName& FileName);
+    // Draws the sky plot of radius Radius (1 to 32767) on Canvas: elevation
+    // rings, azimuth lines, and a disc labelled with its PRN per active
+    // satellite, red up to a signal-to-noise ratio of 10, green above.
+    void DrawSatellites(TCanvas& Canvas, std::int32_t Radius, TColor BrushColor, TColor PenColor) const;
+    // The sky plot as a standalone SVG document.
+    std::string SkyPlotSvg(std::int32_t Radius, TColor BrushColor = 0xFFFFFF, TColor PenColor = 0) const;
     template <bool Present = kProfile.hasGetSatellites>
         requires Present
     TSatellites GetSatellites() const { return SatelliteTable(); }

@@ -1,0 +1,73 @@
+// The sky plot: elevation rings, azimuth lines and a disc per active satellite.
+#include <cmath>
+#include <numbers>
+
+#include "core/KovraNMEAGenerator.h"
+#include "host/Canvas.h"
+
+namespace kovra {
+
+namespace {
+constexpr Extended kThirty = 0.52359877559829887307L;
+constexpr Extended kSixty = 1.0471975511965977461L;
+constexpr std::int32_t kMaxRadius = 32767;
+constexpr std::int32_t kDiscRadius = 12;
+
+// Nearest integer, halves to even.
+std::int32_t Rnd(Extended x) { return static_cast<std::int32_t>(std::nearbyint(x)); }
+
+TPoint At(Extended x, Extended y, std::int32_t r) { return {Rnd(x * r), Rnd(y * r)}; }
+
+void Line(TCanvas& canvas, TPoint from, TPoint to) {
+    canvas.SetPenPos(from);
+    canvas.LineTo(to.X, to.Y);
+}
+}  // namespace
+
+void TKovraNMEAGenerator::DrawSatellites(TCanvas& Canvas, std::int32_t Radius, TColor BrushColor,
+                                         TColor PenColor) const {
+    const std::int32_t r = Radius;
+    if (r < 1 || r > kMaxRadius) {
+        throw EKovraNMEAException("Sky plot radius must be between 1 and 32767; " + std::to_string(r) +
+                                  " was given.");
+    }
+    Canvas.SetBrushColor(BrushColor);
+    Canvas.SetPenColor(PenColor);
+    Canvas.SetPenWidth(1);
+    for (std::int32_t p = 1; p <= 6; ++p) {
+        const std::int32_t outer = ((p - 1) * r) / 6;
+        const std::int32_t inner = ((13 - p) * r) / 6;
+        Canvas.Ellipse(outer, outer, inner, inner);
+    }
+    const Extended s30 = std::sin(kThirty), c30 = std::cos(kThirty);
+    const Extended s60 = std::sin(kSixty), c60 = std::cos(kSixty);
+    Line(Canvas, {r, 0}, {r, 2 * r});
+    Line(Canvas, At(1 + s30, 1 - c30, r), At(1 - c60, 1 + s60, r));
+    Line(Canvas, At(1 + s60, 1 - c60, r), At(1 - c30, 1 + s30, r));
+    Line(Canvas, At(1 + c30, 1 + s30, r), At(1 - s60, 1 - s30, r));
+    Line(Canvas, At(1 + c60, 1 + s60, r), At(1 - s30, 1 - s60, r));
+    Line(Canvas, {2 * r, r}, {0, r});
+    Canvas.Ellipse(r - 3, r - 3, r + 3, r + 3);
+
+    for (const auto& satellite : FSatellites) {
+        if (!satellite || !satellite->Active()) {
+            continue;
+        }
+        const Extended theta = std::numbers::pi_v<Extended> - satellite->Azimuth() * std::numbers::pi_v<Extended> / 180;
+        const Extended distance = r - static_cast<Extended>(2 * r * satellite->Elevation()) / 180;
+        const std::int32_t x = Rnd(std::sin(theta) * distance) + r;
+        const std::int32_t y = Rnd(std::cos(theta) * distance) + r;
+        Canvas.SetBrushColor(satellite->SignalToNoiseRatio() <= 10 ? clRed : clGreen);
+        Canvas.Ellipse(x - kDiscRadius, y - kDiscRadius, x + kDiscRadius, y + kDiscRadius);
+        const std::int32_t offset = satellite->PseudoRandomCode() < 10 ? 6 : 8;
+        Canvas.TextOut(x - offset, y - offset, std::to_string(satellite->PseudoRandomCode()));
+    }
+}
+
+std::string TKovraNMEAGenerator::SkyPlotSvg(std::int32_t Radius, TColor BrushColor, TColor PenColor) const {
+    TSvgCanvas canvas(2 * Radius + 1, 2 * Radius + 1);
+    DrawSatellites(canvas, Radius, BrushColor, PenColor);
+    return canvas.Document();
+}
+
+}  // namespace kovra
