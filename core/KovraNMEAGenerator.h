@@ -154,6 +154,8 @@ public:
     std::uint32_t Send(std::string_view str);
     // Hands the text to the sender thread and returns at once.
     void SendOnNewThread(std::string str);
+    // True while text handed to SendOnNewThread has not been written yet.
+    bool IsSendPending() const;
     std::uint32_t Transmit() { return Send(GetNMEA()); }
     void TransmitOnNewThread() { SendOnNewThread(GetNMEA()); }
 

@@ -19,12 +19,20 @@ kovra_require_packages() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# Configures (once) and builds the tree in build/<name> or build/ for "main".
+# Configures and builds the tree in build/<name> (build/ for "main"). Options
+# starting with -D go to the configuration; "--target T" limits the build.
 kovra_build() {
   local name="$1"
   shift
   local dir="$KOVRA_ROOT/build"
   [ "$name" = main ] || dir="$KOVRA_ROOT/build/$name"
-  cmake -S "$KOVRA_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" -j "$KOVRA_JOBS"
+  local configure=() build=()
+  while [ $# -gt 0 ]; do
+    case "$1" in
+      --target) build+=(--target "$2"); shift 2 ;;
+      *) configure+=("$1"); shift ;;
+    esac
+  done
+  cmake -S "$KOVRA_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${configure[@]}" >/dev/null
+  cmake --build "$dir" -j "$KOVRA_JOBS" "${build[@]}"
 }

@@ -94,6 +94,15 @@ std::uint32_t TKovraNMEAGenerator::Send(std::string_view str) {
     return WriteLocked(str);
 }
 
+bool TKovraNMEAGenerator::IsSendPending() const {
+    if constexpr (kProfile.longLivedSender) {
+        return !FSenderThread->Buffer().empty();
+    } else {
+        return std::any_of(FOneShotSenders.begin(), FOneShotSenders.end(),
+                           [](const auto& sender) { return !sender->Finished(); });
+    }
+}
+
 void TKovraNMEAGenerator::SendOnNewThread(std::string str) {
     if constexpr (kProfile.longLivedSender) {
         FSenderThread->Buffer(std::move(str));

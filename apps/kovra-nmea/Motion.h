@@ -1,0 +1,48 @@
+// Moving the simulated receiver between updates: along a great circle by
+// speed and heading, or steering from waypoint to waypoint of the route.
+#pragma once
+
+#include <string>
+
+#include "Scenario.h"
+
+namespace kovra::app {
+
+// Decimal degrees; south and west negative.
+struct GeoPoint {
+    double lat = 0;
+    double lon = 0;
+};
+
+GeoPoint PositionOf(const TKovraNMEAGenerator& gps);
+GeoPoint PositionOf(const TWayPoint& waypoint);
+// Sets the position, hemispheres included; the longitude is taken modulo 360.
+void SetPosition(TKovraNMEAGenerator& gps, GeoPoint point);
+
+// Great-circle distance in nautical miles on the library's sphere (6378.14 km).
+double DistanceNm(GeoPoint from, GeoPoint to);
+// Initial course from `from` to `to`, degrees true in [0, 360).
+double InitialBearing(GeoPoint from, GeoPoint to);
+// The point `distanceNm` along the great circle leaving `from` on `bearing`;
+// `finalBearing` receives the course there.
+GeoPoint Destination(GeoPoint from, double bearing, double distanceNm, double& finalBearing);
+
+class Navigator {
+public:
+    explicit Navigator(const Plan& plan) : plan_(plan) {}
+
+    // Moves the receiver by what `seconds` at its speed cover.
+    void Step(TKovraNMEAGenerator& gps, double seconds);
+    // The waypoint steered for, and its distance; empty when not following a route.
+    std::string NextWayPoint(const TKovraNMEAGenerator& gps, double& distanceNm) const;
+
+private:
+    const TWayPoint* Target(const TKovraNMEAGenerator& gps) const;
+    void SetHeading(TKovraNMEAGenerator& gps, double heading) const;
+
+    Plan plan_;
+    std::size_t next_ = 0;  // index in the active route's names
+    bool arrived_ = false;  // past the last waypoint without --loop
+};
+
+}  // namespace kovra::app

@@ -1,0 +1,196 @@
+#include "Options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <regex>
+
+#include "host/BuildProfile.h"
+#include "nmea/Format.h"
+
+namespace kovra::app {
+
+namespace {
+
+constexpr const char* kProgramVersion = "1.0.0";
+
+double ParseNumber(const std::string& text, const std::string& what) {
+    double value = 0;
+    const char* begin = text.data() + (!text.empty() && text.front() == '+' ? 1 : 0);
+    const auto [end, error] = std::from_chars(begin, text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+        throw UsageError("malformed " + what + " '" + text + "'");
+    }
+    return value;
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+}  // namespace
+
+bool Options::HasStateOption() const {
+    return lat || lon || magVar || time || satellitesFile || waypointsFile || route || routeFile || alt || geoid ||
+           speed || heading || magHeading || pdop || hdop || vdop || fix || !sats.empty() || !waypoints.empty();
+}
+
+Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::string& option) {
+    const std::string malformed = "malformed position '" + text + "' for " + option;
+    static const std::regex dms(R"(^(\d{1,3}):(\d{1,2}):(\d{1,2}(?:\.\d+)?)([NSEWnsew])$)");
+    std::smatch match;
+    Coordinate c;
+    if (std::regex_match(text, match, dms)) {
+        const char hemisphere = static_cast<char>(std::toupper(static_cast<unsigned char>(match[4].str()[0])));
+        if ((hemisphere == 'N' || hemisphere == 'S') != latitude) {
+            throw UsageError(malformed + " (" + (latitude ? "N or S" : "E or W") + " expected)");
+        }
+        c.degree = std::stoi(match[1]);
+        c.minute = std::stoi(match[2]);
+        c.second = ParseNumber(match[3], "position");
+        c.direction = hemisphere == 'N'   ? TCardinalPoint::cpNorth
+                      : hemisphere == 'S' ? TCardinalPoint::cpSouth
+                      : hemisphere == 'E' ? TCardinalPoint::cpEast
+                                          : TCardinalPoint::cpWest;
+        return c;
+    }
+    double decimal = 0;
+    try {
+        decimal = ParseNumber(text, "position");
+    } catch (const UsageError&) {
+        throw UsageError(malformed);
+    }
+    if (std::fabs(decimal) > 1e6) {
+        throw UsageError(malformed);
+    }
+    // The library's conversions count west as negative, as this option does.
+    if (latitude) {
+        TKovraNMEAGenerator::LatitudeDecimalDegreesToDMS(decimal, c.degree, c.minute, c.second, c.direction);
+    } else {
+        TKovraNMEAGenerator::LongitudeDecimalDegreesToDMS(decimal, c.degree, c.minute, c.second, c.direction);
+    }
+    // Truncation may leave a hair below 60 as exactly 60 after rounding.
+    if (c.second >= 60) {
+        c.second = std::nextafter(Extended(60), Extended(0));
+    }
+    return c;
+}
+
+TDateTime ParseTime(const std::string& text) {
+    static const std::regex iso(R"(^(\d{4})-(\d{2})-(\d{2})[T ](\d{2}):(\d{2}):(\d{2})(?:\.(\d{1,3}))?Z?$)");
+    std::smatch m;
+    if (!std::regex_match(text, m, iso)) {
+        throw UsageError("malformed time '" + text + "' for --time (expected like 2002-07-04T20:15:30.123Z)");
+    }
+    const int year = std::stoi(m[1]), month = std::stoi(m[2]), day = std::stoi(m[3]);
+    const int hour = std::stoi(m[4]), minute = std::stoi(m[5]), second = std::stoi(m[6]);
+    std::string fraction = m[7].matched ? m[7].str() : "0";
+    fraction.resize(3, '0');
+    const TDateTime value = EncodeDateTime(year, month, day, hour, minute, second, std::stoi(fraction));
+    if (month < 1 || month > 12 || hour > 23 || minute > 59 || second > 59 ||
+        DecodeDateTime(value) != DecodedDateTime{year, month, day, hour, minute, second, std::stoi(fraction)}) {
+        throw UsageError("time '" + text + "' for --time is not a valid date and time");
+    }
+    return value;
+}
+
+TNMEACommands ParseSentences(const std::string& text) {
+    static const std::map<std::string, TNMEACommand> kinds = {
+        {"ZDA", TNMEACommand::GPZDA}, {"GGA", TNMEACommand::GPGGA}, {"GLL", TNMEACommand::GPGLL},
+        {"VTG", TNMEACommand::GPVTG}, {"RMC", TNMEACommand::GPRMC}, {"GSA", TNMEACommand::GPGSA},
+        {"GSV", TNMEACommand::GPGSV}, {"WPL", TNMEACommand::GPWPL}, {"RTE", TNMEACommand::GPRTE},
+        {"AAM", TNMEACommand::GPAAM}, {"ALL", TNMEACommand::AllNMEA}};
+    TNMEACommands commands;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string kind = Upper(text.substr(start, comma - start));
+        const auto found = kinds.find(kind.size() == 5 && kind.rfind("GP", 0) == 0 ? kind.substr(2) : kind);
+        if (found == kinds.end()) {
+            throw UsageError("unknown sentence kind '" + text.substr(start, comma - start) +
+                             "' in --sentences (use ZDA, GGA, GLL, VTG, RMC, GSA, GSV, WPL, RTE, AAM or ALL)");
+        }
+        commands.Include(found->second);
+        start = comma + 1;
+    }
+    return commands;
+}
+
+ParseResult ParseCommandLine(int argc, char** argv) {
+    ParseResult result;
+    Options& o = result.options;
+    CLI::App app("kovra-nmea: a simulated GPS receiver writing NMEA 0183 sentences.\n"
+                 "Without state options it runs its built-in scenario: a vessel leaving a harbour.",
+                 "kovra-nmea");
+    app.get_formatter()->column_width(34);
+    app.set_version_flag("--version",
+                         std::string("kovra-nmea ") + kProgramVersion + " (library " +
+                             std::string(kProfile.libraryName) + " " + nmea::FloatToStr(kProfile.version) + ")");
+
+    app.add_option("--lat", o.lat, "Latitude: 48:07:02.28N or decimal degrees (south negative)")->group("State");
+    app.add_option("--lon", o.lon, "Longitude: 011:31:00E or decimal degrees (west negative)")->group("State");
+    app.add_option("--alt", o.alt, "Altitude, metres")->group("State");
+    app.add_option("--geoid", o.geoid, "Height of the geoid above the ellipsoid, metres")->group("State");
+    app.add_option("--speed", o.speed, "Speed over ground, knots")->group("State");
+    app.add_option("--heading", o.heading, "Course over ground, degrees true")->group("State");
+    app.add_option("--mag-heading", o.magHeading, "Course over ground, degrees magnetic")->group("State");
+    app.add_option("--mag-var", o.magVar, "Magnetic variation with its side, e.g. 3.1W")->group("State");
+    app.add_option("--pdop", o.pdop, "Position dilution of precision")->group("State");
+    app.add_option("--hdop", o.hdop, "Horizontal dilution of precision")->group("State");
+    app.add_option("--vdop", o.vdop, "Vertical dilution of precision")->group("State");
+    app.add_option("--fix", o.fix, "GPS fix quality (default 1)")->group("State");
+    app.add_option("--time", o.time, "Fixed start time in UTC, e.g. 2002-07-04T20:15:30.123Z")->group("State");
+    app.add_option("--sat", o.sats, "Active satellite PRN,ELEV,AZ,SNR (repeatable)")->group("State");
+    app.add_option("--satellites", o.satellitesFile, "Load satellites from FILE")->group("State");
+    app.add_option("--waypoint", o.waypoints, "Waypoint NAME,LAT,LON (repeatable)")->group("State");
+    app.add_option("--waypoints", o.waypointsFile, "Load waypoints from FILE")->group("State");
+    app.add_option("--route", o.route, "Active route NAME:WP1,WP2,...")->group("State");
+    app.add_option("--route-file", o.routeFile, "Load a route from FILE and make it active")->group("State");
+
+    app.add_option("--sentences", o.sentences, "Comma list of ZDA,GGA,GLL,VTG,RMC,GSA,GSV,WPL,RTE,AAM or ALL")
+        ->group("Pacing");
+    app.add_option("--rate", o.rate, "Updates per second (fractions allowed)")->group("Pacing");
+    app.add_option("--count", o.count, "Number of updates; 0 runs until interrupted")->group("Pacing");
+    app.add_flag("--no-move", o.noMove, "Keep the position still")->group("Pacing");
+    app.add_flag("--follow-route", o.followRoute, "Steer toward each waypoint of the active route")->group("Pacing");
+    app.add_flag("--loop", o.loop, "Start the route again after its last waypoint")->group("Pacing");
+
+    app.add_option("--port", o.port, "Write to serial port NAME (COM1, ttyUSB0 or a device path)")->group("Output");
+    app.add_option("--baud", o.baud, "Baud rate of --port")->group("Output");
+    app.add_option("--pty", o.ptyLink, "Create a pseudo-terminal; LINK becomes a symbolic link to it")
+        ->expected(0, 1)
+        ->group("Output");
+    app.add_option("--tcp", o.tcp, "Serve the stream to TCP clients on PORT")->group("Output");
+    app.add_option("--bind", o.bind, "Address for --tcp")->group("Output");
+    app.add_flag("--threaded", o.threaded, "Hand updates for --port to the background sender thread")
+        ->group("Output");
+    app.add_option("--skyplot", o.skyplot, "Write the sky plot to FILE.svg")->group("Output");
+    app.add_option("--skyplot-radius", o.skyplotRadius, "Radius of the sky plot in pixels")->group("Output");
+    app.add_option("--save-satellites", o.saveSatellites, "Save the satellites to FILE")->group("Output");
+    app.add_option("--save-waypoints", o.saveWaypoints, "Save the waypoints to FILE")->group("Output");
+    app.add_option("--save-route", o.saveRoute, "Save the active route to FILE")->group("Output");
+    app.add_flag("-v,--verbose", o.verbose, "One status line per update on standard error");
+
+    try {
+        app.parse(argc, argv);
+        o.pty = app.count("--pty") > 0;
+    } catch (const CLI::CallForHelp& e) {
+        result.exitNow = app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        result.exitNow = app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::cerr << "kovra-nmea: " << e.what() << "\n";
+        result.exitNow = 2;
+    }
+    return result;
+}
+
+}  // namespace kovra::app

@@ -1,0 +1,72 @@
+// Command-line options of kovra-nmea and the parsing of their values.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/KovraNMEAGenerator.h"
+
+namespace kovra::app {
+
+// A bad option or value: exit status 2, before anything is written.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// An output that cannot be opened or written: exit status 1.
+struct OutputError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct Options {
+    // State.
+    std::optional<std::string> lat, lon, magVar, time, satellitesFile, waypointsFile, route, routeFile;
+    std::optional<double> alt, geoid, speed, heading, magHeading, pdop, hdop, vdop;
+    std::optional<int> fix;
+    std::vector<std::string> sats, waypoints;
+    // Pacing and motion.
+    std::string sentences = "ALL";
+    double rate = 1;
+    std::uint64_t count = 0;
+    bool noMove = false, followRoute = false, loop = false;
+    // Outputs.
+    std::optional<std::string> port, ptyLink, skyplot, saveSatellites, saveWaypoints, saveRoute;
+    bool pty = false;
+    int baud = 4800;
+    std::optional<int> tcp;
+    std::string bind = "127.0.0.1";
+    bool threaded = false;
+    int skyplotRadius = 150;
+    bool verbose = false;
+
+    // True when any option describes the state, so the built-in scenario is not used.
+    bool HasStateOption() const;
+};
+
+// What main() should do after parsing.
+struct ParseResult {
+    Options options;
+    std::optional<int> exitNow;  // --help, --version or a parse error, already reported
+};
+
+ParseResult ParseCommandLine(int argc, char** argv);
+
+// Degrees, minutes and seconds with a hemisphere.
+struct Coordinate {
+    std::int32_t degree = 0;
+    std::int32_t minute = 0;
+    Extended second = 0;
+    TCardinalPoint direction = TCardinalPoint::cpNorth;
+};
+
+// "48:07:02.28N", "011:31:00E" or signed decimal degrees ("-33.865").
+Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::string& option);
+// "2002-07-04T20:15:30.123Z"
+TDateTime ParseTime(const std::string& text);
+// "ZDA,GGA" or "ALL", any letter case.
+TNMEACommands ParseSentences(const std::string& text);
+
+}  // namespace kovra::app

@@ -1,0 +1,254 @@
+#include "Scenario.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <regex>
+
+#include "core/Validation.h"
+#include "host/Text.h"
+
+namespace kovra::app {
+
+namespace {
+
+using CP = TCardinalPoint;
+
+template <typename Set>
+void Apply(Set set) {
+    try {
+        set();
+    } catch (const EKovraNMEAException& e) {
+        throw UsageError(e.what());  // the library's own message
+    }
+}
+
+void SetPosition(TKovraNMEAGenerator& gps, const Coordinate* lat, const Coordinate* lon) {
+    Apply([&] {
+        if (lat != nullptr) {
+            gps.Latitude_Degree(lat->degree);
+            gps.Latitude_Minute(lat->minute);
+            gps.Latitude_Second(lat->second);
+            gps.Latitude_Direction(lat->direction);
+        }
+        if (lon != nullptr) {
+            gps.Longitude_Degree(lon->degree);
+            gps.Longitude_Minute(lon->minute);
+            gps.Longitude_Second(lon->second);
+            gps.Longitude_Direction(lon->direction);
+        }
+    });
+}
+
+std::unique_ptr<TWayPoint> MakeWayPoint(const std::string& name, const Coordinate& lat, const Coordinate& lon) {
+    auto w = std::make_unique<TWayPoint>(name);
+    Apply([&] {
+        w->Latitude_Degree(lat.degree);
+        w->Latitude_Minute(lat.minute);
+        w->Latitude_Second(lat.second);
+        w->Latitude_Direction(lat.direction);
+        w->Longitude_Degree(lon.degree);
+        w->Longitude_Minute(lon.minute);
+        w->Longitude_Second(lon.second);
+        w->Longitude_Direction(lon.direction);
+    });
+    return w;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(separator, start);
+        parts.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) {
+            return parts;
+        }
+        start = end + 1;
+    }
+}
+
+void RequireReadable(const std::string& file, const std::string& option) {
+    std::ifstream stream(file);
+    if (!stream) {
+        throw UsageError("cannot read " + option + " file '" + file + "': " + std::strerror(errno));
+    }
+}
+
+void AddSatellite(TKovraNMEAGenerator& gps, const std::string& text) {
+    static const std::regex form(R"(^\s*(-?\d+)\s*,\s*(-?\d+)\s*,\s*(-?\d+)\s*,\s*(-?\d+)\s*$)");
+    std::smatch m;
+    if (!std::regex_match(text, m, form) || m[1].length() > 6 || m[2].length() > 6 || m[3].length() > 6 ||
+        m[4].length() > 6) {
+        throw UsageError("malformed satellite '" + text + "' for --sat (expected PRN,ELEV,AZ,SNR)");
+    }
+    const int prn = std::stoi(m[1]);
+    if (!validation::IsPseudoRandomCode(prn)) {
+        throw UsageError(std::string(validation::kPseudoRandomCode));
+    }
+    Apply([&] { gps.SetSatellite(static_cast<std::uint16_t>(prn), true, std::stoi(m[2]), std::stoi(m[3]), std::stoi(m[4])); });
+}
+
+void AddWayPoint(TKovraNMEAGenerator& gps, const std::string& text) {
+    const std::size_t second = text.rfind(',');
+    const std::size_t first = second == std::string::npos || second == 0 ? std::string::npos : text.rfind(',', second - 1);
+    if (first == std::string::npos) {
+        throw UsageError("malformed waypoint '" + text + "' for --waypoint (expected NAME,LAT,LON)");
+    }
+    const std::string name = text.substr(0, first);
+    const Coordinate lat = ParseCoordinate(text.substr(first + 1, second - first - 1), true, "--waypoint");
+    const Coordinate lon = ParseCoordinate(text.substr(second + 1), false, "--waypoint");
+    auto w = MakeWayPoint(name, lat, lon);
+    if (!gps.WayPoints().Add(std::move(w))) {
+        throw UsageError("waypoint '" + name + "' is given twice (names match without regard to letter case)");
+    }
+}
+
+void MakeActive(TKovraNMEAGenerator& gps, std::unique_ptr<TRoute> route) {
+    gps.Routes().Delete(route->Name());  // a route of that name given before is replaced
+    TRoute* active = route.get();
+    (void)gps.Routes().Add(std::move(route));
+    gps.Routes().ActiveRoute(active);
+}
+
+void SetMagneticVariation(TKovraNMEAGenerator& gps, const std::string& text) {
+    static const std::regex form(R"(^([0-9]+(?:\.[0-9]+)?)\s*([EWew])$)");
+    std::smatch m;
+    if (!std::regex_match(text, m, form)) {
+        throw UsageError("malformed magnetic variation '" + text + "' for --mag-var (expected like 3.1W)");
+    }
+    const bool east = std::toupper(static_cast<unsigned char>(m[2].str()[0])) == 'E';
+    Apply([&] {
+        gps.Magnetic_Variation(std::stold(m[1]));
+        gps.Magnetic_Variation_Direction(east ? CP::cpEast : CP::cpWest);
+    });
+}
+
+// A vessel leaving Kiel harbour through the fjord, at 6 knots, 8 satellites in view.
+void BuiltInScenario(TKovraNMEAGenerator& gps, Plan& plan) {
+    gps.FixQuality(1);
+    const Coordinate harbourLat{54, 19, 12, CP::cpNorth}, harbourLon{10, 9, 0, CP::cpEast};
+    SetPosition(gps, &harbourLat, &harbourLon);
+    gps.Speed(6);
+    gps.Heading(45);
+    gps.Altitude(2);
+    gps.Geo_Height(40.1L);
+    gps.Magnetic_Variation(3.1L);
+    gps.Magnetic_Variation_Direction(CP::cpEast);
+    gps.PDOP(1.8L);
+    gps.HDOP(0.9L);
+    gps.VDOP(1.5L);
+    const int satellites[][4] = {{2, 62, 48, 44},  {5, 35, 112, 40}, {9, 18, 300, 31}, {12, 74, 210, 46},
+                                 {15, 9, 20, 12},  {18, 27, 160, 36}, {21, 44, 260, 41}, {24, 5, 345, 8}};
+    for (const auto& s : satellites) {
+        gps.SetSatellite(static_cast<std::uint16_t>(s[0]), true, s[1], s[2], s[3]);
+    }
+    (void)gps.WayPoints().Add(MakeWayPoint("HARBOUR", harbourLat, harbourLon));
+    (void)gps.WayPoints().Add(MakeWayPoint("BUOY", {54, 19, 40, CP::cpNorth}, {10, 10, 0, CP::cpEast}));
+    (void)gps.WayPoints().Add(MakeWayPoint("FAIRWAY", {54, 21, 0, CP::cpNorth}, {10, 11, 30, CP::cpEast}));
+    auto route = std::make_unique<TRoute>("DEPART");
+    route->WayPoints({"HARBOUR", "BUOY", "FAIRWAY"});
+    MakeActive(gps, std::move(route));
+    plan.followRoute = true;
+}
+
+}  // namespace
+
+Extended MagneticHeading(Extended trueHeading, Extended variation, TCardinalPoint side) {
+    Extended magnetic = side == CP::cpWest ? trueHeading + variation : trueHeading - variation;
+    magnetic = std::fmod(magnetic, 360.0L);
+    if (magnetic < 0) {
+        magnetic += 360;
+    }
+    return magnetic >= 360 ? 0 : magnetic;
+}
+
+Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
+    Plan plan;
+    plan.move = !o.noMove;
+    plan.followRoute = o.followRoute;
+    plan.loop = o.loop;
+    gps.Commands(ParseSentences(o.sentences));
+    if (!(o.rate > 0) || o.rate > 1000) {
+        throw UsageError("--rate must be above 0 and at most 1000 updates a second");
+    }
+    if (o.baud <= 0) {
+        throw UsageError("--baud must be above 0");
+    }
+    if (!o.HasStateOption()) {
+        BuiltInScenario(gps, plan);
+        gps.Magnetic_Heading(MagneticHeading(gps.Heading(), gps.Magnetic_Variation(), gps.Magnetic_Variation_Direction()));
+        return plan;
+    }
+    gps.FixQuality(o.fix.value_or(1));
+    if (o.lat || o.lon) {
+        const std::optional<Coordinate> lat = o.lat ? std::optional(ParseCoordinate(*o.lat, true, "--lat")) : std::nullopt;
+        const std::optional<Coordinate> lon = o.lon ? std::optional(ParseCoordinate(*o.lon, false, "--lon")) : std::nullopt;
+        SetPosition(gps, lat ? &*lat : nullptr, lon ? &*lon : nullptr);
+    }
+    Apply([&] {
+        if (o.alt) gps.Altitude(*o.alt);
+        if (o.geoid) gps.Geo_Height(*o.geoid);
+        if (o.speed) gps.Speed(*o.speed);
+        if (o.heading) gps.Heading(*o.heading);
+        if (o.pdop) gps.PDOP(*o.pdop);
+        if (o.hdop) gps.HDOP(*o.hdop);
+        if (o.vdop) gps.VDOP(*o.vdop);
+    });
+    if (o.magVar) {
+        SetMagneticVariation(gps, *o.magVar);
+    }
+    if (o.magHeading) {
+        Apply([&] { gps.Magnetic_Heading(*o.magHeading); });
+        plan.deriveMagneticHeading = false;
+    } else {
+        gps.Magnetic_Heading(MagneticHeading(gps.Heading(), gps.Magnetic_Variation(), gps.Magnetic_Variation_Direction()));
+    }
+    if (o.time) {
+        plan.fixedTime = true;
+        plan.startTime = ParseTime(*o.time);
+        gps.UseSystemDateTime(false);
+        gps.UTCDateTime(plan.startTime);
+    }
+    if (o.satellitesFile) {
+        RequireReadable(*o.satellitesFile, "--satellites");
+        Apply([&] { gps.LoadSatellitesFromFile(ToMessage<TFileName>(*o.satellitesFile)); });
+    }
+    for (const std::string& sat : o.sats) {
+        AddSatellite(gps, sat);
+    }
+    if (o.waypointsFile) {
+        RequireReadable(*o.waypointsFile, "--waypoints");
+        Apply([&] { gps.WayPoints().LoadFromFile(ToMessage<TFileName>(*o.waypointsFile)); });
+    }
+    for (const std::string& waypoint : o.waypoints) {
+        AddWayPoint(gps, waypoint);
+    }
+    if (o.routeFile) {
+        RequireReadable(*o.routeFile, "--route-file");
+        auto route = std::make_unique<TRoute>("0");
+        try {
+            route->LoadFromFile(ToMessage<TFileName>(*o.routeFile));
+        } catch (const std::exception& e) {
+            throw UsageError("cannot load --route-file '" + *o.routeFile + "': " + e.what());
+        }
+        MakeActive(gps, std::move(route));
+    }
+    if (o.route) {
+        const std::size_t colon = o.route->find(':');
+        if (colon == std::string::npos || colon == 0) {
+            throw UsageError("malformed route '" + *o.route + "' for --route (expected NAME:WP1,WP2,...)");
+        }
+        auto route = std::make_unique<TRoute>(o.route->substr(0, colon));
+        const std::string names = o.route->substr(colon + 1);
+        route->WayPoints(names.empty() ? TNameList{} : Split(names, ','));
+        MakeActive(gps, std::move(route));
+    }
+    if (plan.followRoute && gps.Routes().ActiveRoute() == nullptr) {
+        throw UsageError("--follow-route needs a route (--route or --route-file)");
+    }
+    return plan;
+}
+
+}  // namespace kovra::app
