@@ -18,13 +18,16 @@ endfunction()
 # kovra_add_library(<generation> <profile index> <output name>)
 # Creates the shared library target kovra_<generation>, written to lib/<generation>/.
 function(kovra_add_library generation profile output_name)
+  set(KOVRA_PROFILE_INDEX_${generation} ${profile} CACHE INTERNAL "build-profile index of a generation")
   set(target kovra_${generation})
   add_library(${target} SHARED ${KOVRA_LIBRARY_SOURCES})
   target_compile_definitions(${target} PUBLIC KOVRA_BUILD_PROFILE=${profile} PRIVATE KOVRA_BUILDING_LIBRARY)
   target_include_directories(${target} PUBLIC
-      $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
+      $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
+      $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/kovra>)
   set_target_properties(${target} PROPERTIES
       OUTPUT_NAME ${output_name}
+      EXPORT_NAME ${generation}
       LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib/${generation}
       CXX_VISIBILITY_PRESET hidden
       VISIBILITY_INLINES_HIDDEN ON)
@@ -35,4 +38,6 @@ function(kovra_add_library generation profile output_name)
   target_compile_options(${target} PRIVATE -fno-math-errno)
   kovra_apply_warnings(${target})
   kovra_apply_sanitizers(${target})
+  install(TARGETS ${target} EXPORT KovraNMEATargets
+      LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/kovra/${generation})
 endfunction()
