@@ -97,6 +97,16 @@ void TKovraNMEAGenerator::SetPDOP(Extended value) {
     Assign(FPDOP, value, validation::IsBelowHundred(value), validation::kPDOP);
 }
 
+void TKovraNMEAGenerator::SetAltitude(Extended value) {
+    Assign(FAltitude, value, validation::IsNumber(value), validation::kAltitude);
+}
+void TKovraNMEAGenerator::SetSpeed(Extended value) {
+    Assign(FSpeed, value, validation::IsNumber(value), validation::kSpeed);
+}
+void TKovraNMEAGenerator::SetGeoHeight(Extended value) {
+    Assign(FGeo_Height, value, validation::IsNumber(value), validation::kGeoHeight);
+}
+
 void TKovraNMEAGenerator::WayPoints(std::unique_ptr<TWayPoints> value) {
     if (!value) {
         throw std::invalid_argument("WayPoints: a generator always holds a waypoint list; none was given");

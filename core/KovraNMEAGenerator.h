@@ -60,24 +60,24 @@ public:
     void Longitude_Second(Extended value) { SetLongSec(value); }
     TCardinalPoint Longitude_Direction() const { return FLongDir; }
     void Longitude_Direction(TCardinalPoint value) { SetLongDir(value); }
-    // Metres; any value.
+    // Metres; any number.
     Extended Altitude() const { return FAltitude; }
-    void Altitude(Extended value) { FAltitude = value; }
+    void Altitude(Extended value) { SetAltitude(value); }
     // Course over ground, degrees true.
     Extended Heading() const { return FHeading; }
     void Heading(Extended value) { SetHeading(value); }
-    // Speed over ground, knots; any value.
+    // Speed over ground, knots; any number.
     Extended Speed() const { return FSpeed; }
-    void Speed(Extended value) { FSpeed = value; }
+    void Speed(Extended value) { SetSpeed(value); }
     Extended PDOP() const { return FPDOP; }
     void PDOP(Extended value) { SetPDOP(value); }
     Extended HDOP() const { return FHDOP; }
     void HDOP(Extended value) { SetHDOP(value); }
     Extended VDOP() const { return FVDOP; }
     void VDOP(Extended value) { SetVDOP(value); }
-    // Height of the geoid above the ellipsoid, metres; any value.
+    // Height of the geoid above the ellipsoid, metres; any number.
     Extended Geo_Height() const { return FGeo_Height; }
-    void Geo_Height(Extended value) { FGeo_Height = value; }
+    void Geo_Height(Extended value) { SetGeoHeight(value); }
     Extended Magnetic_Variation() const { return FMagnetic_Variation; }
     void Magnetic_Variation(Extended value) { SetMagneticVariation(value); }
     TCardinalPoint Magnetic_Variation_Direction() const { return FMagnetic_Variation_Direction; }
@@ -251,6 +251,9 @@ private:
     void SetHDOP(Extended value);
     void SetVDOP(Extended value);
     void SetPDOP(Extended value);
+    void SetAltitude(Extended value);
+    void SetSpeed(Extended value);
+    void SetGeoHeight(Extended value);
 
     // The error-report rule: message box when MessageAlert is set, then the exception.
     [[noreturn]] void Reject(std::string_view message) const;

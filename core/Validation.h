@@ -25,6 +25,9 @@ inline constexpr std::string_view kMagneticVariationDirection = "Magnetic Variat
 inline constexpr std::string_view kHDOP = "HDOP must be between 0 and 99.9.";
 inline constexpr std::string_view kVDOP = "VDOP must be between 0 and 99.9.";
 inline constexpr std::string_view kPDOP = "PDOP must be between 0 and 99.9.";
+inline constexpr std::string_view kAltitude = "Altitude must be a number.";
+inline constexpr std::string_view kSpeed = "Speed must be a number.";
+inline constexpr std::string_view kGeoHeight = "Geo_Height must be a number.";
 inline constexpr std::string_view kPseudoRandomCode = "PseudoRandomCode must be between 1 and 32.";
 inline constexpr std::string_view kElevation = "Elevation must be between 0 and 90.";
 inline constexpr std::string_view kAzimuth = "Azimuth must be between 0 and 360.";
@@ -36,6 +39,7 @@ constexpr bool IntInRange(std::int64_t value, std::int64_t low, std::int64_t hig
 // At least 0 and below `bound`; NaN fails both comparisons.
 constexpr bool BelowBound(Extended value, Extended bound) { return value >= 0 && value < bound; }
 
+constexpr bool IsNumber(Extended v) { return v == v; }
 constexpr bool IsLatitudeDegree(std::int32_t v) { return IntInRange(v, 0, 90); }
 constexpr bool IsLongitudeDegree(std::int32_t v) { return IntInRange(v, 0, 180); }
 constexpr bool IsMinute(std::int32_t v) { return IntInRange(v, 0, 59); }

@@ -196,8 +196,23 @@ int ConnectTcp(int port) {
     return -1;
 }
 
+// A port nobody listens on at the moment.
+int FreePort() {
+    FileDescriptor probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(probe.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(probe.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return -1;
+    }
+    return ntohs(address.sin_port);
+}
+
 TEST(Simulator, ServesEveryTcpClientAndRefusesAPortInUse) {
-    const int port = 20000 + ::getpid() % 20000;
+    const int port = FreePort();
+    ASSERT_GT(port, 0);
     Process p({"--tcp", std::to_string(port), "--rate", "20", "--sentences", "GGA", "--count", "40"});
     ASSERT_NE(p.ReadErrorUntil("serving", 5s).find("tcp://127.0.0.1:" + std::to_string(port)), std::string::npos);
     FileDescriptor slow(ConnectTcp(port));  // connects and never reads

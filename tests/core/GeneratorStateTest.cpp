@@ -121,6 +121,12 @@ std::vector<SetterCase> SetterCases() {
                        "VDOP must be between 0 and 99.9."),
         Case<Extended>("PDOP", &G::PDOP, &G::PDOP, {99.99L, 0}, {100, -0.01L, kNaN},
                        "PDOP must be between 0 and 99.9."),
+        // No range, but a number.
+        Case<Extended>("Altitude", &G::Altitude, &G::Altitude, {-12.345L, 1e20L, kInf}, {kNaN},
+                       "Altitude must be a number."),
+        Case<Extended>("Speed", &G::Speed, &G::Speed, {-5, 0, 1e6L}, {kNaN}, "Speed must be a number."),
+        Case<Extended>("Geo_Height", &G::Geo_Height, &G::Geo_Height, {-100, 46.9L}, {kNaN},
+                       "Geo_Height must be a number."),
     };
 }
 

@@ -36,6 +36,28 @@ TEST(RRound, HalfUpAtTheSecondDecimalAndTowardZeroBelowZero) {
     EXPECT_EQ(RoundedNumber(-0.004L), "0");
 }
 
+// The definition, step by step in extended precision.
+double ReferenceRRound(double x) {
+    const long double value = x;
+    const long double t = value * 100 - std::trunc(value * 100);
+    long double q = std::trunc((value - std::trunc(value)) * 100) / 100 + std::trunc(value);
+    if (t >= 0.5L) {
+        q += 0.01L;
+    }
+    return static_cast<double>(q);
+}
+
+TEST(RRound, AgreesWithTheDefinitionOverManyValues) {
+    std::mt19937_64 random(99);
+    std::uniform_real_distribution<double> magnitude(-6, 16);
+    std::uniform_real_distribution<double> mantissa(-10, 10);
+    for (int i = 0; i < 200000; ++i) {
+        const double x = i % 2 ? mantissa(random) * std::pow(10.0, magnitude(random))
+                               : std::round(mantissa(random) * 100000) / 1000;  // near-ties such as 12.345
+        ASSERT_EQ(RRound(x), ReferenceRRound(x)) << x;
+    }
+}
+
 TEST(GeneralNumberText, FixedOrScientificWith15SignificantDigits) {
     const std::pair<Extended, const char*> cases[] = {
         {0, "0"},
