@@ -187,7 +187,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         result.exitNow = app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::cerr << "kovra-nmea: " << e.what() << "\n";
+        std::cerr << "kovra-nmea: " + std::string(e.what()) + "\n";
         result.exitNow = 2;
     }
     return result;

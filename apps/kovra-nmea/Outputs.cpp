@@ -132,7 +132,8 @@ public:
             }
             link_ = *link;
         }
-        std::cerr << "kovra-nmea: NMEA stream on " << path << (link ? " (linked as " + *link + ")" : "") << "\n";
+        std::cerr << "kovra-nmea: NMEA stream on " + std::string(path) + (link ? " (linked as " + *link + ")" : "") +
+                         "\n";
     }
 
     ~PseudoTerminalOutput() override {
@@ -199,7 +200,7 @@ public:
             ::listen(listener_.Get(), 16) != 0) {
             throw OutputError(SystemError("cannot listen on " + where));
         }
-        std::cerr << "kovra-nmea: serving NMEA on tcp://" << where << "\n";
+        std::cerr << "kovra-nmea: serving NMEA on tcp://" + where + "\n";  // one write, one line
     }
 
     void Write(std::string_view update) override {

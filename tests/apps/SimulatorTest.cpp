@@ -214,7 +214,8 @@ TEST(Simulator, ServesEveryTcpClientAndRefusesAPortInUse) {
     const int port = FreePort();
     ASSERT_GT(port, 0);
     Process p({"--tcp", std::to_string(port), "--rate", "20", "--sentences", "GGA", "--count", "40"});
-    ASSERT_NE(p.ReadErrorUntil("serving", 5s).find("tcp://127.0.0.1:" + std::to_string(port)), std::string::npos);
+    const std::string announced = p.ReadErrorUntil("\n", 5s);
+    ASSERT_NE(announced.find("tcp://127.0.0.1:" + std::to_string(port)), std::string::npos) << announced;
     FileDescriptor slow(ConnectTcp(port));  // connects and never reads
     FileDescriptor reader(ConnectTcp(port));
     ASSERT_TRUE(reader.Valid() && slow.Valid());
