@@ -70,6 +70,18 @@ void RequireWritable(std::string_view text, std::string_view what) {
     }
 }
 
+// A key reads back as itself unless it would start a section or a comment,
+// hold the "=" that ends it, or lose blanks to trimming.
+void RequireWritableKey(std::string_view key) {
+    RequireWritable(key, "key");
+    const bool misread = !key.empty() && (key.front() == '[' || key.front() == ';' || IsBlank(key.front()) ||
+                                          IsBlank(key.back()) || key.find('=') != std::string_view::npos);
+    if (misread) {
+        throw EKovraNMEAException("Cannot write the key \"" + Shown(key) +
+                                  "\" to an ini file: it would read back as something else.");
+    }
+}
+
 std::string Quoted(const std::filesystem::path& file) { return "\"" + file.string() + "\""; }
 
 [[noreturn]] void FailOnFile(std::string_view action, const std::filesystem::path& file, int error) {
@@ -307,7 +319,7 @@ std::string IniFile::Text() const {
         text += s.name;
         text += "]\n";
         for (const Entry& entry : s.entries) {
-            RequireWritable(entry.key, "key");
+            RequireWritableKey(entry.key);
             RequireWritable(entry.value, "value");
             text += entry.key;
             text += '=';

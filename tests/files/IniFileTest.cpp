@@ -81,6 +81,17 @@ TEST(IniFile, AwkwardNamesAndValuesRoundTrip) {
     }
 }
 
+TEST(IniFile, KeysThatWouldReadBackAsSomethingElseCannotBeWritten) {
+    // "[" + "=x]" would read back as a section; the others as a comment or another key.
+    for (const char* key : {"[", ";k", " k", "k ", "a=b"}) {
+        IniFile ini;
+        ini.WriteString("s", key, "x]");
+        EXPECT_THROW((void)ini.Text(), EKovraNMEAException) << key;
+    }
+    const IniFile parsed = IniFile::Parse("[s]\n[ = x\n");  // a key "[" with the value "x"
+    EXPECT_THROW((void)parsed.Text(), EKovraNMEAException);
+}
+
 TEST(IniFile, LineBreaksAndNulCannotBeWritten) {
     for (const std::string& bad : {std::string("a\rb"), std::string("a\nb"), std::string("a\0b", 3)}) {
         IniFile section;
