@@ -184,8 +184,11 @@ TEST(SenderThread, PendingTextIsDroppedAtDestruction) {
     }
     {
         TKovraNMEAGenerator g;
-        g.SendOnNewThread("never\r\n");
         ASSERT_TRUE(g.Connect(pty.SlavePath()));
+        // Right after a pass has written, the next one is 50 ms away.
+        g.SendOnNewThread("first\r\n");
+        ASSERT_EQ(pty.Read(7, 1000ms), "first\r\n");
+        g.SendOnNewThread("never\r\n");
     }  // destroyed before the next pass: the generator stops and joins its thread
     EXPECT_EQ(pty.Read(SIZE_MAX, 200ms), "");
 }
