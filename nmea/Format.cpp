@@ -66,24 +66,6 @@ int CountDigits(std::uint64_t n) {
     return count + (n >= 10) + (n >= 100) + (n >= 1000);
 }
 
-// The whole part toward zero, without switching the x87 rounding mode as
-// std::trunc does: adding 2^63 leaves no fraction bits, so the sum rounds
-// to the nearest whole number, which is then corrected toward zero.
-Extended Trunc(Extended x) {
-    constexpr Extended kTwo63 = 9223372036854775808.0L;
-    if (!(std::fabs(x) < kTwo63)) {
-        return x;  // already whole, or not a number
-    }
-    const Extended shift = x < 0 ? -kTwo63 : kTwo63;
-    Extended nearest = (x + shift) - shift;
-    if (x >= 0 && nearest > x) {
-        nearest -= 1;
-    } else if (x < 0 && nearest < x) {
-        nearest += 1;
-    }
-    return nearest;
-}
-
 std::uint64_t Magnitude(std::int64_t value) {
     return value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
 }
@@ -284,9 +266,9 @@ std::string MaxLenStrInv(std::string_view s, int n, char c) {
 double RRound(double x) {
     const Extended value = x;
     const Extended hundredfold = value * 100;
-    const Extended t = hundredfold - Trunc(hundredfold);
-    const Extended wholePart = Trunc(value);
-    Extended q = Trunc((value - wholePart) * 100) / 100 + wholePart;
+    const Extended t = hundredfold - std::trunc(hundredfold);
+    const Extended wholePart = std::trunc(value);
+    Extended q = std::trunc((value - wholePart) * 100) / 100 + wholePart;
     if (t >= 0.5L) {
         q += 0.01L;
     }
@@ -372,6 +354,13 @@ char* PutRounded(char* p, Extended value) {
 std::string RoundedNumber(Extended value) { return TextOf(PutRounded, value); }
 
 char* PutInteger(char* p, std::int64_t value) {
+    if (value >= 0 && value < 100) {  // most fields of a sentence
+        if (value >= 10) {
+            return PutTwoDigits(p, static_cast<int>(value));
+        }
+        *p++ = static_cast<char>('0' + value);
+        return p;
+    }
     if (value < 0) {
         *p++ = '-';
     }
