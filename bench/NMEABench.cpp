@@ -54,16 +54,21 @@ void BM_GetGPRMC(benchmark::State& state) {
 }
 BENCHMARK(BM_GetGPRMC);
 
-void BM_GetNMEA_Epoch8(benchmark::State& state) {
-    const auto g = TypicalReceiver();
-    g->Commands({K::GPZDA, K::GPGGA, K::GPGLL, K::GPVTG, K::GPRMC, K::GPGSA, K::GPGSV});
+// Times GetNMEA and reports the size of one update.
+void MeasureGetNMEA(benchmark::State& state, const TKovraNMEAGenerator& g) {
     std::size_t bytes = 0;
     for (auto _ : state) {
-        const std::string text = g->GetNMEA();
+        const std::string text = g.GetNMEA();
         bytes = text.size();
         benchmark::DoNotOptimize(text);
     }
     state.counters["bytes"] = static_cast<double>(bytes);
+}
+
+void BM_GetNMEA_Epoch8(benchmark::State& state) {
+    const auto g = TypicalReceiver();
+    g->Commands({K::GPZDA, K::GPGGA, K::GPGLL, K::GPVTG, K::GPRMC, K::GPGSA, K::GPGSV});
+    MeasureGetNMEA(state, *g);
 }
 BENCHMARK(BM_GetNMEA_Epoch8);
 
@@ -76,13 +81,7 @@ void BM_GetNMEA_Full(benchmark::State& state) {
     route->WayPoints({"START", "MIDDLE", "END"});
     g->Routes().ActiveRoute(route.get());
     g->Routes().Add(std::move(route));
-    std::size_t bytes = 0;
-    for (auto _ : state) {
-        const std::string text = g->GetNMEA();
-        bytes = text.size();
-        benchmark::DoNotOptimize(text);
-    }
-    state.counters["bytes"] = static_cast<double>(bytes);
+    MeasureGetNMEA(state, *g);
 }
 BENCHMARK(BM_GetNMEA_Full);
 
