@@ -1,20 +1,12 @@
 #include "host/IniFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstring>
-#include <fstream>
 #include <limits>
-#include <sstream>
 
 #include "core/Exception.h"
 #include "nmea/Format.h"
-#include "host/FileDescriptor.h"
+#include "host/DataFile.h"
 #include "waypoints/NamedList.h"
 
 namespace kovra {
@@ -82,44 +74,6 @@ void RequireWritableKey(std::string_view key) {
     }
 }
 
-std::string Quoted(const std::filesystem::path& file) { return "\"" + file.string() + "\""; }
-
-[[noreturn]] void FailOnFile(std::string_view action, const std::filesystem::path& file, int error) {
-    throw EKovraNMEAException("Cannot " + std::string(action) + " " + Quoted(file) + ": " + std::strerror(error) +
-                              ".");
-}
-
-void WriteAll(int fd, std::string_view text, const std::filesystem::path& file) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            FailOnFile("save", file, written < 0 ? errno : EIO);
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
-
-// Removes the temporary file unless the save went through.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-    ~TemporaryFile() {
-        if (!path_.empty()) {
-            (void)::unlink(path_.c_str());
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::string& Path() const { return path_; }
-    void Keep() { path_.clear(); }
-
-private:
-    std::string path_;
-};
-
 }  // namespace
 
 std::optional<std::int64_t> ParseInteger(std::string_view text) {
@@ -158,8 +112,7 @@ IniFile IniFile::Parse(std::string_view text, std::string_view source) {
             continue;
         }
         if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
-            ini.FSections.push_back({std::string(line.substr(1, line.size() - 2)), {}});
-            current = &ini.FSections.back();
+            current = &ini.Append(std::string(line.substr(1, line.size() - 2)));
             continue;
         }
         const std::size_t equals = line.find('=');
@@ -173,45 +126,26 @@ IniFile IniFile::Parse(std::string_view text, std::string_view source) {
 }
 
 std::optional<IniFile> IniFile::Load(const std::filesystem::path& file) {
-    std::error_code error;
-    const auto status = std::filesystem::status(file, error);
-    if (status.type() == std::filesystem::file_type::not_found) {
+    const std::optional<std::string> text = ReadDataFile(file);
+    if (!text) {
         return std::nullopt;
     }
-    if (error) {
-        FailOnFile("read", file, error.value());
-    }
-    if (std::filesystem::is_directory(status)) {
-        FailOnFile("read", file, EISDIR);
-    }
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
-        FailOnFile("read", file, errno != 0 ? errno : EIO);
-    }
-    std::ostringstream text;
-    text << stream.rdbuf();
-    if (stream.bad()) {
-        FailOnFile("read", file, EIO);
-    }
-    return Parse(text.str(), file.string());
+    return Parse(*text, file.string());
 }
 
 const IniFile::Section* IniFile::Find(std::string_view section) const {
-    for (const Section& s : FSections) {
-        if (SameName(s.name, section)) {
-            return &s;
-        }
-    }
-    return nullptr;
+    const auto found = FIndex.find(NameKey(section));
+    return found == FIndex.end() ? nullptr : &FSections[found->second];
+}
+
+IniFile::Section& IniFile::Append(std::string name) {
+    FIndex.emplace(NameKey(name), FSections.size());  // a later section of a matching name is never found
+    return FSections.emplace_back(Section{std::move(name), {}});
 }
 
 IniFile::Section& IniFile::FindOrAppend(std::string_view section) {
-    for (Section& s : FSections) {
-        if (SameName(s.name, section)) {
-            return s;
-        }
-    }
-    return FSections.emplace_back(Section{std::string(section), {}});
+    const auto found = FIndex.find(NameKey(section));
+    return found == FIndex.end() ? Append(std::string(section)) : FSections[found->second];
 }
 
 std::vector<std::string> IniFile::SectionNames() const {
@@ -338,55 +272,10 @@ std::string IniFile::Text() const {
 
 void IniFile::Save(const std::filesystem::path& file) const {
     const std::string text = Text();  // refuses what cannot be written before touching the disk
-    std::error_code error;
     if (text.empty()) {
-        // A store without sections is no file at all.
-        if (std::filesystem::is_directory(file, error)) {
-            FailOnFile("save", file, EISDIR);
-        }
-        if (::unlink(file.c_str()) != 0 && errno != ENOENT) {
-            FailOnFile("save", file, errno);
-        }
-        return;
-    }
-    std::filesystem::path target = file;
-    if (std::filesystem::is_symlink(target, error)) {
-        target = std::filesystem::weakly_canonical(target, error);  // replace the file, keep the link
-        if (error) {
-            FailOnFile("save", file, error.value());
-        }
-    }
-    if (target.filename().empty()) {
-        FailOnFile("save", file, EISDIR);
-    }
-    const std::filesystem::path directory = target.has_parent_path() ? target.parent_path() : ".";
-    std::string pattern = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        FailOnFile("save", file, errno);
-    }
-    TemporaryFile temporary(pattern);
-    FileDescriptor descriptor(fd);
-    struct stat existing {};
-    const mode_t mode = ::stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-    if (::fchmod(descriptor.Get(), mode) != 0) {
-        FailOnFile("save", file, errno);
-    }
-    WriteAll(descriptor.Get(), text, file);
-    if (::fsync(descriptor.Get()) != 0) {
-        FailOnFile("save", file, errno);
-    }
-    if (!descriptor.Close()) {
-        FailOnFile("save", file, errno);
-    }
-    if (::rename(temporary.Path().c_str(), target.c_str()) != 0) {
-        FailOnFile("save", file, errno);
-    }
-    temporary.Keep();
-    // Make the rename itself durable; the file is complete either way.
-    FileDescriptor directoryFd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directoryFd.Valid()) {
-        (void)::fsync(directoryFd.Get());
+        RemoveDataFile(file);  // a store without sections is no file at all
+    } else {
+        ReplaceDataFile(file, text);
     }
 }
 

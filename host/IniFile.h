@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/Types.h"
@@ -32,7 +33,8 @@ public:
     // text holds a NUL byte (it is not text).
     static IniFile Parse(std::string_view text, std::string_view source = "ini text");
     // Reads and parses a file; none when no file of that name exists. Throws
-    // EKovraNMEAException naming the file when it exists but cannot be read.
+    // EKovraNMEAException naming the file when it exists but cannot be read,
+    // is not a regular file or is larger than 64 MiB.
     static std::optional<IniFile> Load(const std::filesystem::path& file);
 
     // Every section name, in file order.
@@ -59,11 +61,9 @@ public:
     // The text of the store. Throws EKovraNMEAException when a name or a
     // value cannot be written as text.
     std::string Text() const;
-    // Replaces `file` with the text of the store, all or nothing: the text
-    // goes to a temporary file beside it, is flushed to disk and renamed over
-    // the target. On failure the file that was there is untouched and
-    // EKovraNMEAException names the file and the reason. A store without
-    // sections removes the file.
+    // Replaces `file` with the text of the store, all or nothing, as
+    // ReplaceDataFile does; only a regular file is ever replaced. A store
+    // without sections removes the file.
     void Save(const std::filesystem::path& file) const;
 
 private:
@@ -77,8 +77,12 @@ private:
     };
     const Section* Find(std::string_view section) const;
     Section& FindOrAppend(std::string_view section);
+    Section& Append(std::string name);
 
     std::vector<Section> FSections;
+    // Position of the first section of each name, keyed by NameKey, so a
+    // lookup does not walk the file.
+    std::unordered_map<std::string, std::size_t> FIndex;
 };
 
 // Parses a whole decimal integer with an optional sign; none otherwise.

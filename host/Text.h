@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,8 +12,12 @@
 
 namespace kovra {
 
+// Unpaired surrogates become U+FFFD.
 KOVRA_API std::string ToUtf8(std::u16string_view text);
+// Invalid UTF-8 (overlong forms, surrogates, stray bytes) becomes U+FFFD.
 KOVRA_API std::u16string FromUtf8(std::string_view text);
+// None when `text` is not valid UTF-8.
+KOVRA_API std::optional<std::u16string> StrictFromUtf8(std::string_view text);
 
 inline std::string ToUtf8(std::string_view text) { return std::string(text); }
 
@@ -26,7 +31,15 @@ Target ToMessage(std::string_view text) {
     }
 }
 
-// A file name of the profile's string type as a path (UTF-16 is converted).
-inline std::filesystem::path ToPath(const TFileName& name) { return std::filesystem::path(name); }
+// An 8-bit file name (a program's argument) as the profile's file name:
+// kept byte for byte where names are 8-bit; where they are UTF-16 it must be
+// valid UTF-8, or EKovraNMEAException says so.
+KOVRA_API TFileName FileNameFromUtf8(std::string_view name);
+
+// A file name of the profile's string type as a path: 8-bit names byte for
+// byte, UTF-16 ones as UTF-8. Throws EKovraNMEAException for a name that
+// holds a NUL character or an unpaired UTF-16 surrogate, which no path can
+// carry unchanged.
+KOVRA_API std::filesystem::path ToPath(const TFileName& name);
 
 }  // namespace kovra

@@ -25,6 +25,20 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string NameKey(std::string_view name) {
+    std::string key(name);
+    for (char& c : key) {
+        c = AsciiUpper(c);
+    }
+    return key;
+}
+
+template <typename T>
+std::vector<std::unique_ptr<T>> NamedList<T>::Replace(std::vector<std::unique_ptr<T>> items) {
+    std::swap(FItems, items);
+    return items;
+}
+
 template <typename T>
 bool NamedList<T>::InRange(int idx) const {
     if (idx < 0) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,6 +14,8 @@ namespace kovra {
 
 // Names match when equal after turning ASCII a-z into A-Z; nothing is trimmed.
 KOVRA_API bool SameName(std::string_view a, std::string_view b);
+// The form under which matching names are equal: ASCII a-z turned into A-Z.
+KOVRA_API std::string NameKey(std::string_view name);
 
 template <typename T>
 class NamedList {
@@ -30,6 +33,10 @@ public:
     std::unique_ptr<T> SetItem(int idx, std::unique_ptr<T>&& item);
     // The item of slot idx; none when idx >= Count or the slot is empty.
     T* GetItem(int idx) const;
+
+    // Replaces every slot with `items`, in order; the caller has made sure
+    // that no two names match. Hands back what the list held.
+    std::vector<std::unique_ptr<T>> Replace(std::vector<std::unique_ptr<T>> items);
 
     // Lowest position whose item's name matches, or -1.
     int IndexOf(std::string_view name) const;

@@ -1,6 +1,8 @@
 // The route file: the section "Route" with the route's name, then one section
 // per waypoint name whose key "Name" repeats it.
 #include <stdexcept>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "host/IniFile.h"
 #include "host/Text.h"
@@ -10,15 +12,41 @@ namespace kovra {
 
 namespace {
 constexpr std::string_view kRouteSection = "Route";
-}
+
+// A section name for each occurrence of a waypoint name: the first keeps the
+// name itself, a repeat (or a name matching "Route" or an earlier section)
+// gets " (2)", " (3)", ... Loaders read the name from the key "Name", so
+// the route reads back exactly as saved.
+class SectionNames {
+public:
+    SectionNames() { (void)used_.insert(NameKey(kRouteSection)); }
+
+    std::string For(const std::string& name) {
+        std::string section = name;
+        int& suffix = nextSuffix_[NameKey(name)];
+        while (!used_.insert(NameKey(section)).second) {
+            suffix = suffix < 2 ? 2 : suffix + 1;
+            section = name + " (" + std::to_string(suffix) + ")";
+        }
+        return section;
+    }
+
+private:
+    std::unordered_set<std::string> used_;
+    std::unordered_map<std::string, int> nextSuffix_;
+};
+
+}  // namespace
 
 void TRoute::SaveToFile(const TFileName& FileName) const {
+    const std::filesystem::path path = ToPath(FileName);
     IniFile ini;
     ini.WriteString(kRouteSection, "Name", FName);
+    SectionNames sections;
     for (const std::string& name : FWayPoints) {
-        ini.WriteString(name, "Name", name);
+        ini.WriteString(sections.For(name), "Name", name);
     }
-    ini.Save(ToPath(FileName));
+    ini.Save(path);
 }
 
 void TRoute::LoadFromFile(const TFileName& FileName) {

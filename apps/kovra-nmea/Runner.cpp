@@ -62,7 +62,7 @@ void SaveOrFail(const std::optional<std::string>& file, Save save) {
         return;
     }
     try {
-        save(ToMessage<TFileName>(*file));
+        save(FileNameFromUtf8(*file));
     } catch (const std::exception& e) {
         throw OutputError(e.what());
     }

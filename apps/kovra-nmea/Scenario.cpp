@@ -213,14 +213,14 @@ Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
     }
     if (o.satellitesFile) {
         RequireReadable(*o.satellitesFile, "--satellites");
-        Apply([&] { gps.LoadSatellitesFromFile(ToMessage<TFileName>(*o.satellitesFile)); });
+        Apply([&] { gps.LoadSatellitesFromFile(FileNameFromUtf8(*o.satellitesFile)); });
     }
     for (const std::string& sat : o.sats) {
         AddSatellite(gps, sat);
     }
     if (o.waypointsFile) {
         RequireReadable(*o.waypointsFile, "--waypoints");
-        Apply([&] { gps.WayPoints().LoadFromFile(ToMessage<TFileName>(*o.waypointsFile)); });
+        Apply([&] { gps.WayPoints().LoadFromFile(FileNameFromUtf8(*o.waypointsFile)); });
     }
     for (const std::string& waypoint : o.waypoints) {
         AddWayPoint(gps, waypoint);
@@ -229,7 +229,7 @@ Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
         RequireReadable(*o.routeFile, "--route-file");
         auto route = std::make_unique<TRoute>("0");
         try {
-            route->LoadFromFile(ToMessage<TFileName>(*o.routeFile));
+            route->LoadFromFile(FileNameFromUtf8(*o.routeFile));
         } catch (const std::exception& e) {
             throw UsageError("cannot load --route-file '" + *o.routeFile + "': " + e.what());
         }

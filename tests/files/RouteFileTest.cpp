@@ -1,4 +1,5 @@
 #include "FileSupport.h"
+#include "host/IniFile.h"
 #include "waypoints/Route.h"
 
 namespace kovra {
@@ -34,18 +35,39 @@ TEST_F(RouteFile, RoundTripsNamesThatNeedCare) {
     EXPECT_EQ(back.WayPoints(), route.WayPoints());
 }
 
-TEST_F(RouteFile, RepeatedNamesAndTheRouteSectionItself) {
-    route.WayPoints({"W1", "W2", "w1"});
+TEST_F(RouteFile, RepeatedNamesAndTheNameRouteLoadBackExactly) {
+    struct Case {
+        const char* name;
+        TNameList names;
+    };
+    const Case cases[] = {
+        {"Harbour", {"A", "B", "A"}},
+        {"Harbour", {"W1", "W2", "w1", "W1"}},
+        {"Harbour", {"W1", "route", "Route"}},
+        {"Harbour", {"A", "A (2)", "A", "a (2)"}},
+        {"Harbour", {"", "", "Route (2)"}},
+    };
+    for (const Case& c : cases) {
+        route.Name(c.name);
+        route.WayPoints(c.names);
+        route.SaveToFile(Name("r.ini"));
+        TRoute back("other");
+        back.LoadFromFile(Name("r.ini"));
+        EXPECT_EQ(back.Name(), c.name);
+        EXPECT_EQ(back.WayPoints(), c.names) << Read(Path("r.ini"));
+        // A loader that reads each non-"Route" section's key "Name", as any does.
+        const IniFile ini = *IniFile::Load(Path("r.ini"));
+        TNameList letter;
+        for (const std::string& section : ini.SectionNames()) {
+            if (!SameName(section, "Route")) {
+                letter.push_back(ini.ReadString(section, "Name", ""));
+            }
+        }
+        EXPECT_EQ(letter, c.names);
+    }
+    route.WayPoints({"A", "B", "A"});
     route.SaveToFile(Name("r.ini"));
-    TRoute back("other");
-    back.LoadFromFile(Name("r.ini"));
-    EXPECT_EQ(back.WayPointListToStr(), "w1,W2");  // one section, at the first place, the last form
-
-    route.Name("Harbour");
-    route.WayPoints({"W1", "route"});
-    route.SaveToFile(Name("r.ini"));
-    back.LoadFromFile(Name("r.ini"));
-    EXPECT_EQ(back.Name() + ":" + back.WayPointListToStr(), "route:W1");
+    EXPECT_EQ(Read(Path("r.ini")), "[Route]\nName=Harbour\n[A]\nName=A\n[B]\nName=B\n[A (2)]\nName=A\n");
 }
 
 TEST_F(RouteFile, LoadingNamesAndDefaults) {

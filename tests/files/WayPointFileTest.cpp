@@ -1,7 +1,11 @@
 #include "FileSupport.h"
 
+#include <cmath>
 #include <random>
+
 #include "TestSupport.h"
+#include "core/KovraNMEAGenerator.h"
+#include "host/IniFile.h"
 #include "waypoints/Route.h"
 #include "waypoints/WayPoint.h"
 
@@ -128,13 +132,79 @@ TEST_F(WayPointFile, LoadingReadsDefaultsAndDirectionsExactly) {
               "[A] 0 0 0.000000N 0 0 0.000000E\n");
 }
 
-TEST_F(WayPointFile, LoadingStopsAtTheFirstBadValue) {
+TEST_F(WayPointFile, ABadValueInAnySectionLoadsNothing) {
+    FillExample();
+    const std::string before = Describe(list);
     Write(Path("bad.ini"), "[1]\n[2]\n[3]\nLatitude_Second=60\n[4]\n[5]\n");
     EXPECT_TRUE(ThrowsKovra([&] { list.LoadFromFile(Name("bad.ini")); }, "Latitude Second must be between 0 and 60."));
-    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(Describe(list), before);  // the list is as it was before the load
     Write(Path("bad.ini"), "[1]\nLongitude_Minute=60\n");
     EXPECT_TRUE(ThrowsKovra([&] { list.LoadFromFile(Name("bad.ini")); }, "Longitude Minute must be between 0 and 60."));
-    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.Count(), 2);
+}
+
+TEST_F(WayPointFile, SecondsJustBelowSixtyCarryAndLoadBack) {
+    struct Case {
+        int degree, minute;
+        Extended second;
+        int maxDegree;
+        const char* written;  // degree, minute and second keys as saved
+    };
+    const Extended hair = std::nextafter(60.0L, 0.0L);
+    const Case cases[] = {
+        {12, 30, 59.99999999999995L, 90, "12 31 0"},
+        {12, 59, hair, 90, "13 0 0"},
+        {90, 59, hair, 90, "90 59 59.9999999999999"},  // no 91st degree: the largest second below 60
+        {179, 59, hair, 180, "180 0 0"},
+        {12, 30, 59.5L, 90, "12 30 59.5"},
+    };
+    for (const Case& c : cases) {
+        list.Clear();
+        const bool latitude = c.maxDegree == 90;
+        auto w = std::make_unique<TWayPoint>("P");
+        if (latitude) {
+            w->Latitude_Degree(c.degree);
+            w->Latitude_Minute(c.minute);
+            w->Latitude_Second(c.second);
+        } else {
+            w->Longitude_Degree(c.degree);
+            w->Longitude_Minute(c.minute);
+            w->Longitude_Second(c.second);
+        }
+        ASSERT_TRUE(list.Add(std::move(w)));
+        list.SaveToFile(Name("wp.ini"));
+        const std::string prefix = latitude ? "Latitude" : "Longitude";
+        const IniFile ini = *IniFile::Load(Path("wp.ini"));
+        EXPECT_EQ(ini.ReadString("P", prefix + "_Degree", "") + " " + ini.ReadString("P", prefix + "_Minute", "") +
+                      " " + ini.ReadString("P", prefix + "_Second", ""),
+                  c.written);
+        ASSERT_NO_THROW(list.LoadFromFile(Name("wp.ini")));
+        EXPECT_EQ(list.Count(), 1);
+    }
+    // The value the conversions make from one minute of arc.
+    std::int32_t degree = 0, minute = 0;
+    Extended second = 0;
+    CP direction = CP::cpNorth;
+    TKovraNMEAGenerator::LatitudeDecimalDegreesToDMS(1 / 60.0, degree, minute, second, direction);
+    list.Clear();
+    ASSERT_TRUE(list.Add(Make("M", degree, minute, second, direction, 0, 0, 0, CP::cpEast)));
+    list.SaveToFile(Name("wp.ini"));
+    list.LoadFromFile(Name("wp.ini"));
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.GetItem(0)->Latitude_Minute() * 60 + list.GetItem(0)->Latitude_Second(), 60);
+}
+
+TEST_F(WayPointFile, ManySectionsLoadInFileOrderWithoutRepeats) {
+    std::string text;
+    for (int i = 0; i < 20000; ++i) {
+        text += "[P" + std::to_string(i) + "]\nLatitude_Degree=" + std::to_string(i % 90) + "\n";
+    }
+    text += "[p7]\nLatitude_Degree=1\n";  // matches P7: dropped
+    Write(Path("many.ini"), text);
+    list.LoadFromFile(Name("many.ini"));
+    ASSERT_EQ(list.Count(), 20000);
+    EXPECT_EQ(list.GetItem(19999)->Name(), "P19999");
+    EXPECT_EQ(list.GetByName("p7")->Latitude_Degree(), 7);
 }
 
 TEST_F(WayPointFile, UnreadableFilesAndUnwritableNamesLoseNothing) {
