@@ -151,16 +151,22 @@ void TKovraNMEAGenerator::DMToDMS(std::int32_t dmDegree, Extended dmMinute, std:
 }
 
 Extended TKovraNMEAGenerator::GetLatitudeAsDecimalDegrees() const {
+    const std::lock_guard lock(FStateLock);
     return DMSToDecimalDegrees(FLatDeg, FLatMin, FLatSec, FLatDir);
 }
 
 Extended TKovraNMEAGenerator::GetLongitudeAsDecimalDegrees() const {
+    const std::lock_guard lock(FStateLock);
     return DMSToDecimalDegrees(FLongDeg, FLongMin, FLongSec, FLongDir);
 }
 
-void TKovraNMEAGenerator::AddSecondsToLatitude(Extended seconds) { AddSeconds(FLatDeg, FLatMin, FLatSec, seconds, 90); }
+void TKovraNMEAGenerator::AddSecondsToLatitude(Extended seconds) {
+    const std::lock_guard lock(FStateLock);
+    AddSeconds(FLatDeg, FLatMin, FLatSec, seconds, 90);
+}
 
 void TKovraNMEAGenerator::AddSecondsToLongitude(Extended seconds) {
+    const std::lock_guard lock(FStateLock);
     AddSeconds(FLongDeg, FLongMin, FLongSec, seconds, 180);
 }
 

@@ -44,13 +44,18 @@ DecodedDateTime DecodeDateTime(TDateTime value) {
     DecodedDateTime out;
     // Beyond about ±25 million years the calendar has no meaning here; such
     // values (and NaN) decode as the epoch rather than overflow.
-    const double scaled = std::round(value * static_cast<double>(kMillisecondsPerDay));
-    if (!(std::fabs(scaled) < 8.0e17)) {
+    if (!(std::fabs(value) < 9.0e9)) {
         return out;
     }
-    const auto total = static_cast<std::int64_t>(scaled);
-    const std::int64_t days = FloorDiv(total, kMillisecondsPerDay);
-    std::int64_t ms = total - days * kMillisecondsPerDay;
+    // The whole days give the date and the fraction, whatever its sign, the
+    // time of day: -1.25 is 29 December 1899, 06:00, not 28 December, 18:00.
+    std::int64_t days = static_cast<std::int64_t>(std::trunc(value));
+    std::int64_t ms = static_cast<std::int64_t>(
+        std::round(std::fabs(value - static_cast<double>(days)) * static_cast<double>(kMillisecondsPerDay)));
+    if (ms >= kMillisecondsPerDay) {  // within half a millisecond of the next midnight
+        ms -= kMillisecondsPerDay;
+        ++days;
+    }
     CivilFromDays(days + kEpochFromCivilBase, out.year, out.month, out.day);
     out.hour = static_cast<int>(ms / 3'600'000);
     ms %= 3'600'000;
@@ -70,8 +75,10 @@ TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int
 
 TDateTime DateTimeFromMilliseconds(std::int64_t milliseconds) {
     const std::int64_t days = FloorDiv(milliseconds, kMillisecondsPerDay);
-    const std::int64_t rest = milliseconds - days * kMillisecondsPerDay;
-    return static_cast<double>(days) + static_cast<double>(rest) / static_cast<double>(kMillisecondsPerDay);
+    const double fraction =
+        static_cast<double>(milliseconds - days * kMillisecondsPerDay) / static_cast<double>(kMillisecondsPerDay);
+    // Before the epoch the fraction counts away from zero, as it is decoded.
+    return days < 0 ? static_cast<double>(days) - fraction : static_cast<double>(days) + fraction;
 }
 
 TDateTime SystemUTCNow() {

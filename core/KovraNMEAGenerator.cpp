@@ -12,7 +12,7 @@ namespace kovra {
 TKovraNMEAGenerator::TKovraNMEAGenerator() {
     // Field initialisers have set the navigation defaults; now the clock,
     // then the satellites in ascending PRN order, then the two lists.
-    FUTCDateTime = GetUTCDateTime();
+    FUTCDateTime = SystemUTCNow();
     for (std::uint16_t prn = 1; prn <= TSatellites::kCount; ++prn) {
         FSatellites[prn - 1U] = std::make_unique<TSatellite>(prn);
     }
@@ -28,7 +28,17 @@ TKovraNMEAGenerator::TKovraNMEAGenerator() {
 // by its owner without a purge.
 TKovraNMEAGenerator::~TKovraNMEAGenerator() {
     FSenderThread.reset();
-    FOneShotSenders.clear();
+    std::vector<std::unique_ptr<TSenderThread>> oneShot;
+    {
+        const std::lock_guard lock(FSendersLock);
+        oneShot.swap(FOneShotSenders);
+    }
+    // Every one-shot writer first learns to skip its write, then each is
+    // joined: only a write already in progress is waited for.
+    for (const auto& sender : oneShot) {
+        sender->RequestStop();
+    }
+    oneShot.clear();
     for (auto& satellite : FSatellites) {
         satellite.reset();
     }
@@ -44,7 +54,7 @@ TKovraNMEAGenerator& TKovraNMEAGenerator::Create(TComponent& AOwner) {
 
 void TKovraNMEAGenerator::Reject(std::string_view message) const {
     const TMessageString text = ToMessage(message);
-    if (FMessageAlert) {
+    if (Locked(FMessageAlert)) {
         ShowErrorMessageBox(text);
     }
     throw EKovraNMEAException(text);
@@ -107,21 +117,42 @@ void TKovraNMEAGenerator::SetGeoHeight(Extended value) {
     Assign(FGeo_Height, value, validation::IsNumber(value), validation::kGeoHeight);
 }
 
+void TKovraNMEAGenerator::SetUTCDateTime(TDateTime value) {
+    Assign(FUTCDateTime, value, validation::IsNumber(value), validation::kUTCDateTime);
+}
+
+TWayPoints& TKovraNMEAGenerator::WayPoints() const {
+    const std::lock_guard lock(FStateLock);
+    return *FWayPoints;
+}
+
+TRoutes& TKovraNMEAGenerator::Routes() const {
+    const std::lock_guard lock(FStateLock);
+    return *FRoutes;
+}
+
 void TKovraNMEAGenerator::WayPoints(std::unique_ptr<TWayPoints> value) {
     if (!value) {
         throw std::invalid_argument("WayPoints: a generator always holds a waypoint list; none was given");
     }
-    FWayPoints = std::move(value);
+    const std::lock_guard lock(FStateLock);
+    std::swap(FWayPoints, value);  // the old list is freed once the lock is released
 }
 
 void TKovraNMEAGenerator::Routes(std::unique_ptr<TRoutes> value) {
     if (!value) {
         throw std::invalid_argument("Routes: a generator always holds a route list; none was given");
     }
-    FRoutes = std::move(value);
+    const std::lock_guard lock(FStateLock);
+    std::swap(FRoutes, value);
 }
 
 TDateTime TKovraNMEAGenerator::GetUTCDateTime() const {
+    const std::lock_guard lock(FStateLock);
+    return UTCDateTimeLocked();
+}
+
+TDateTime TKovraNMEAGenerator::UTCDateTimeLocked() const {
     return FUseSystemDateTime ? SystemUTCNow() : FUTCDateTime;
 }
 

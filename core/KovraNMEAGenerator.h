@@ -4,11 +4,13 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <mutex>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "core/DateTime.h"
@@ -44,70 +46,76 @@ public:
     // ---- Published properties. A setter that rejects a value shows the
     // message box when MessageAlert is set, then throws EKovraNMEAException;
     // the property keeps its old value.
-    std::int32_t Latitude_Degree() const { return FLatDeg; }
+    //
+    // The properties, the satellite table and the sentence builders may be
+    // used from several threads at once: each sentence is built from one
+    // consistent snapshot. The waypoint and route lists themselves are
+    // edited by one thread at a time, while no sentence is being built.
+    std::int32_t Latitude_Degree() const { return Locked(FLatDeg); }
     void Latitude_Degree(std::int32_t value) { SetLatDeg(value); }
-    std::int32_t Latitude_Minute() const { return FLatMin; }
+    std::int32_t Latitude_Minute() const { return Locked(FLatMin); }
     void Latitude_Minute(std::int32_t value) { SetLatMin(value); }
-    Extended Latitude_Second() const { return FLatSec; }
+    Extended Latitude_Second() const { return Locked(FLatSec); }
     void Latitude_Second(Extended value) { SetLatSec(value); }
-    TCardinalPoint Latitude_Direction() const { return FLatDir; }
+    TCardinalPoint Latitude_Direction() const { return Locked(FLatDir); }
     void Latitude_Direction(TCardinalPoint value) { SetLatDir(value); }
-    std::int32_t Longitude_Degree() const { return FLongDeg; }
+    std::int32_t Longitude_Degree() const { return Locked(FLongDeg); }
     void Longitude_Degree(std::int32_t value) { SetLongDeg(value); }
-    std::int32_t Longitude_Minute() const { return FLongMin; }
+    std::int32_t Longitude_Minute() const { return Locked(FLongMin); }
     void Longitude_Minute(std::int32_t value) { SetLongMin(value); }
-    Extended Longitude_Second() const { return FLongSec; }
+    Extended Longitude_Second() const { return Locked(FLongSec); }
     void Longitude_Second(Extended value) { SetLongSec(value); }
-    TCardinalPoint Longitude_Direction() const { return FLongDir; }
+    TCardinalPoint Longitude_Direction() const { return Locked(FLongDir); }
     void Longitude_Direction(TCardinalPoint value) { SetLongDir(value); }
     // Metres; any number.
-    Extended Altitude() const { return FAltitude; }
+    Extended Altitude() const { return Locked(FAltitude); }
     void Altitude(Extended value) { SetAltitude(value); }
     // Course over ground, degrees true.
-    Extended Heading() const { return FHeading; }
+    Extended Heading() const { return Locked(FHeading); }
     void Heading(Extended value) { SetHeading(value); }
     // Speed over ground, knots; any number.
-    Extended Speed() const { return FSpeed; }
+    Extended Speed() const { return Locked(FSpeed); }
     void Speed(Extended value) { SetSpeed(value); }
-    Extended PDOP() const { return FPDOP; }
+    Extended PDOP() const { return Locked(FPDOP); }
     void PDOP(Extended value) { SetPDOP(value); }
-    Extended HDOP() const { return FHDOP; }
+    Extended HDOP() const { return Locked(FHDOP); }
     void HDOP(Extended value) { SetHDOP(value); }
-    Extended VDOP() const { return FVDOP; }
+    Extended VDOP() const { return Locked(FVDOP); }
     void VDOP(Extended value) { SetVDOP(value); }
     // Height of the geoid above the ellipsoid, metres; any number.
-    Extended Geo_Height() const { return FGeo_Height; }
+    Extended Geo_Height() const { return Locked(FGeo_Height); }
     void Geo_Height(Extended value) { SetGeoHeight(value); }
-    Extended Magnetic_Variation() const { return FMagnetic_Variation; }
+    Extended Magnetic_Variation() const { return Locked(FMagnetic_Variation); }
     void Magnetic_Variation(Extended value) { SetMagneticVariation(value); }
-    TCardinalPoint Magnetic_Variation_Direction() const { return FMagnetic_Variation_Direction; }
+    TCardinalPoint Magnetic_Variation_Direction() const { return Locked(FMagnetic_Variation_Direction); }
     void Magnetic_Variation_Direction(TCardinalPoint value) { SetMagnetic_Variation_Direction(value); }
     // Course over ground, degrees magnetic.
-    Extended Magnetic_Heading() const { return FMagnetic_Heading; }
+    Extended Magnetic_Heading() const { return Locked(FMagnetic_Heading); }
     void Magnetic_Heading(Extended value) { SetMagneticHeading(value); }
-    // The stored date-time, read even while UseSystemDateTime is set.
-    TDateTime UTCDateTime() const { return FUTCDateTime; }
-    void UTCDateTime(TDateTime value) { FUTCDateTime = value; }
-    TNMEACommands Commands() const { return FCommands; }
-    void Commands(TNMEACommands value) { FCommands = value; }
-    bool UseSystemDateTime() const { return FUseSystemDateTime; }
-    void UseSystemDateTime(bool value) { FUseSystemDateTime = value; }
-    bool MessageAlert() const { return FMessageAlert; }
-    void MessageAlert(bool value) { FMessageAlert = value; }
+    // The stored date-time, read even while UseSystemDateTime is set; any
+    // finite value.
+    TDateTime UTCDateTime() const { return Locked(FUTCDateTime); }
+    void UTCDateTime(TDateTime value) { SetUTCDateTime(value); }
+    TNMEACommands Commands() const { return Locked(FCommands); }
+    void Commands(TNMEACommands value) { Store(FCommands, value); }
+    bool UseSystemDateTime() const { return Locked(FUseSystemDateTime); }
+    void UseSystemDateTime(bool value) { Store(FUseSystemDateTime, value); }
+    bool MessageAlert() const { return Locked(FMessageAlert); }
+    void MessageAlert(bool value) { Store(FMessageAlert, value); }
     // GPS fix quality (0: no fix); absent in the oldest generation.
     template <bool Present = kProfile.hasFixQuality>
         requires Present
-    std::int32_t FixQuality() const { return FFixQuality; }
+    std::int32_t FixQuality() const { return Locked(FFixQuality); }
     template <bool Present = kProfile.hasFixQuality>
         requires Present
-    void FixQuality(std::int32_t value) { FFixQuality = value; }
+    void FixQuality(std::int32_t value) { Store(FFixQuality, value); }
 
     // ---- Public properties.
     double Version() const { return FVersion; }
-    TWayPoints& WayPoints() const { return *FWayPoints; }
+    TWayPoints& WayPoints() const;
     // Takes ownership of `value` and frees the list held before.
     void WayPoints(std::unique_ptr<TWayPoints> value);
-    TRoutes& Routes() const { return *FRoutes; }
+    TRoutes& Routes() const;
     // Takes ownership of `value` and frees the list held before.
     void Routes(std::unique_ptr<TRoutes> value);
 
@@ -137,8 +145,13 @@ public:
     // Opens the existing device exclusively (closing the one held before) and
     // applies the line configuration; false when the device cannot be opened.
     bool Connect(const std::string& SerialPortName, std::int32_t BaudRateValue = 4800);
+    // Connects to a device the host has opened itself (a transport of its own
+    // or a test double) and takes it over; false when none is given.
+    bool Connect(std::unique_ptr<SerialDevice> Device, const std::string& SerialPortName,
+                 std::int32_t BaudRateValue = 4800);
     bool IsConnected() const;
-    // Discards both queues and closes the device; safe when none is held.
+    // Aborts a write in progress on another thread, discards both queues and
+    // closes the device; safe when none is held.
     void Disconnect();
     // The name given to the successful Connect; empty when not connected.
     std::string GetSerialPort() const;
@@ -156,6 +169,12 @@ public:
     void SendOnNewThread(std::string str);
     // True while text handed to SendOnNewThread has not been written yet.
     bool IsSendPending() const;
+    // Why the last write to the port, by Send or by the sender thread, did
+    // not take the whole text: none when it did; std::errc::timed_out when
+    // the line did not take it in time; std::errc::operation_canceled when
+    // Disconnect or Connect aborted it; otherwise the device's error (EIO,
+    // ENXIO or ENODEV when the device hung up or went away).
+    std::error_code LastTransmissionError() const;
     std::uint32_t Transmit() { return Send(GetNMEA()); }
     void TransmitOnNewThread() { SendOnNewThread(GetNMEA()); }
 
@@ -234,7 +253,9 @@ private:
     // the caller holds FCriticalSection.
     std::uint32_t WriteLocked(std::string_view text);
     bool SetDCBStateLocked(std::int32_t BaudRateValue);
-    void CloseDeviceLocked();
+    void AbortWriteInProgress();
+    void ReplaceDeviceLocked(std::unique_ptr<SerialDevice> device);
+    bool AttachLocked(std::unique_ptr<SerialDevice> device, const std::string& name, std::int32_t BaudRateValue);
 
     void SetLatDeg(std::int32_t value);
     void SetLatMin(std::int32_t value);
@@ -254,6 +275,7 @@ private:
     void SetAltitude(Extended value);
     void SetSpeed(Extended value);
     void SetGeoHeight(Extended value);
+    void SetUTCDateTime(TDateTime value);
 
     // The error-report rule: message box when MessageAlert is set, then the exception.
     [[noreturn]] void Reject(std::string_view message) const;
@@ -262,11 +284,26 @@ private:
         if (!valid) {
             Reject(message);
         }
+        Store(field, value);
+    }
+    template <typename T>
+    void Store(T& field, T value) {
+        const std::lock_guard lock(FStateLock);
         field = value;
     }
+    template <typename T>
+    T Locked(const T& field) const {
+        const std::lock_guard lock(FStateLock);
+        return field;
+    }
     TSatellites SatelliteTable() const;
-    // The snapshot without the satellites, for sentences that do not read them.
-    nmea::NavigationSnapshot StateSnapshot() const;
+    // The snapshot without the satellites, for sentences that do not read
+    // them; the caller holds FStateLock.
+    nmea::NavigationSnapshot StateSnapshotLocked() const;
+    nmea::NavigationSnapshot SnapshotLocked() const;
+    TDateTime UTCDateTimeLocked() const;
+    template <typename Build>
+    std::string BuildText(std::size_t reserve, Build build) const;
 
     std::int32_t FLatDeg = 0;
     std::int32_t FLatMin = 0;
@@ -298,10 +335,19 @@ private:
     std::string FCommPort;
     std::int32_t FBaudRate = 0;
     std::unique_ptr<SerialDevice> FDevice;  // the open port, none when not connected
+    // Held around every write and every change of the port.
     mutable std::mutex FCriticalSection;
+    // Held around every change of FDevice too, so a write in progress can be
+    // aborted without waiting for FCriticalSection.
+    mutable std::mutex FAbortLock;
+    std::atomic<int> FLastTransmissionError{0};
+    // Guards the navigation state, the satellite table and the two list
+    // references; never held while writing or calling the host.
+    mutable std::mutex FStateLock;
     // The polling writer (two newer generations) or the one-shot writers not
-    // yet joined (oldest generation).
+    // yet joined (oldest generation), the latter guarded by FSendersLock.
     std::unique_ptr<TSenderThread> FSenderThread;
+    mutable std::mutex FSendersLock;
     std::vector<std::unique_ptr<TSenderThread>> FOneShotSenders;
 };
 

@@ -1,6 +1,6 @@
 // Range checks and fixed messages shared by the generator's position and
 // course setters and the waypoint setters. Every floating-point check
-// rejects NaN.
+// rejects NaN and the infinities.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,7 @@ inline constexpr std::string_view kPDOP = "PDOP must be between 0 and 99.9.";
 inline constexpr std::string_view kAltitude = "Altitude must be a number.";
 inline constexpr std::string_view kSpeed = "Speed must be a number.";
 inline constexpr std::string_view kGeoHeight = "Geo_Height must be a number.";
+inline constexpr std::string_view kUTCDateTime = "UTCDateTime must be a number.";
 inline constexpr std::string_view kPseudoRandomCode = "PseudoRandomCode must be between 1 and 32.";
 inline constexpr std::string_view kElevation = "Elevation must be between 0 and 90.";
 inline constexpr std::string_view kAzimuth = "Azimuth must be between 0 and 360.";
@@ -39,7 +40,8 @@ constexpr bool IntInRange(std::int64_t value, std::int64_t low, std::int64_t hig
 // At least 0 and below `bound`; NaN fails both comparisons.
 constexpr bool BelowBound(Extended value, Extended bound) { return value >= 0 && value < bound; }
 
-constexpr bool IsNumber(Extended v) { return v == v; }
+// Finite: neither NaN nor an infinity.
+constexpr bool IsNumber(Extended v) { return v == v && v - v == 0; }
 constexpr bool IsLatitudeDegree(std::int32_t v) { return IntInRange(v, 0, 90); }
 constexpr bool IsLongitudeDegree(std::int32_t v) { return IntInRange(v, 0, 180); }
 constexpr bool IsMinute(std::int32_t v) { return IntInRange(v, 0, 59); }
@@ -52,5 +54,7 @@ constexpr bool IsPseudoRandomCode(std::int64_t v) { return IntInRange(v, 1, 32);
 constexpr bool IsElevation(std::int32_t v) { return IntInRange(v, 0, 90); }
 constexpr bool IsAzimuth(std::int32_t v) { return IntInRange(v, 0, 359); }
 constexpr bool IsSignalToNoiseRatio(std::int32_t v) { return IntInRange(v, 0, 99); }
+// The plot's coordinates are 16-bit: radii from 1 to 32767.
+constexpr bool IsSkyPlotRadius(std::int32_t v) { return IntInRange(v, 1, 32767); }
 
 }  // namespace kovra::validation

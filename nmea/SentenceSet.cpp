@@ -10,16 +10,20 @@ namespace {
 constexpr std::size_t kTypicalSentence = 512;
 constexpr std::size_t kTypicalEpoch = 2048;
 
+}  // namespace
+
+// The snapshot, the clock reading and the building all under the state lock,
+// so a sentence never mixes old and new values, nor reads a list being replaced.
 template <typename Build>
-std::string BuildText(std::size_t reserve, Build build) {
+std::string TKovraNMEAGenerator::BuildText(std::size_t reserve, Build build) const {
     std::string out;
     out.reserve(reserve);
+    const std::lock_guard lock(FStateLock);
     build(out);
     return out;
 }
-}  // namespace
 
-nmea::NavigationSnapshot TKovraNMEAGenerator::StateSnapshot() const {
+nmea::NavigationSnapshot TKovraNMEAGenerator::StateSnapshotLocked() const {
     nmea::NavigationSnapshot s;
     s.position = {FLatDeg, FLatMin, FLatSec, FLatDir, FLongDeg, FLongMin, FLongSec, FLongDir};
     s.speed = FSpeed;
@@ -39,7 +43,12 @@ nmea::NavigationSnapshot TKovraNMEAGenerator::StateSnapshot() const {
 }
 
 nmea::NavigationSnapshot TKovraNMEAGenerator::Snapshot() const {
-    nmea::NavigationSnapshot s = StateSnapshot();
+    const std::lock_guard lock(FStateLock);
+    return SnapshotLocked();
+}
+
+nmea::NavigationSnapshot TKovraNMEAGenerator::SnapshotLocked() const {
+    nmea::NavigationSnapshot s = StateSnapshotLocked();
     for (const auto& satellite : FSatellites) {
         if (satellite && satellite->Active()) {
             s.activeSatellites[static_cast<std::size_t>(s.activeCount++)] = {
@@ -52,56 +61,56 @@ nmea::NavigationSnapshot TKovraNMEAGenerator::Snapshot() const {
 
 std::string TKovraNMEAGenerator::GetNMEA() const {
     return BuildText(kTypicalEpoch, [this](std::string& out) {
-        nmea::AppendNMEA(out, Snapshot(), DecodeDateTime(GetUTCDateTime()), FCommands);
+        nmea::AppendNMEA(out, SnapshotLocked(), DecodeDateTime(UTCDateTimeLocked()), FCommands);
     });
 }
 
 std::string TKovraNMEAGenerator::GetGPZDA() const {
     return BuildText(kTypicalSentence, [this](std::string& out) {
-        nmea::AppendGPZDA(out, StateSnapshot(), DecodeDateTime(GetUTCDateTime()));
+        nmea::AppendGPZDA(out, StateSnapshotLocked(), DecodeDateTime(UTCDateTimeLocked()));
     });
 }
 
 std::string TKovraNMEAGenerator::GetGPGGA() const {
     return BuildText(kTypicalSentence, [this](std::string& out) {
-        nmea::AppendGPGGA(out, Snapshot(), DecodeDateTime(GetUTCDateTime()));
+        nmea::AppendGPGGA(out, SnapshotLocked(), DecodeDateTime(UTCDateTimeLocked()));
     });
 }
 
 std::string TKovraNMEAGenerator::GetGPGLL() const {
     return BuildText(kTypicalSentence, [this](std::string& out) {
-        nmea::AppendGPGLL(out, StateSnapshot(), DecodeDateTime(GetUTCDateTime()));
+        nmea::AppendGPGLL(out, StateSnapshotLocked(), DecodeDateTime(UTCDateTimeLocked()));
     });
 }
 
 std::string TKovraNMEAGenerator::GetGPRMC() const {
     return BuildText(kTypicalSentence, [this](std::string& out) {
-        nmea::AppendGPRMC(out, StateSnapshot(), DecodeDateTime(GetUTCDateTime()));
+        nmea::AppendGPRMC(out, StateSnapshotLocked(), DecodeDateTime(UTCDateTimeLocked()));
     });
 }
 
 std::string TKovraNMEAGenerator::GetGPVTG() const {
-    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPVTG(out, StateSnapshot()); });
+    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPVTG(out, StateSnapshotLocked()); });
 }
 
 std::string TKovraNMEAGenerator::GetGPGSA() const {
-    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPGSA(out, Snapshot()); });
+    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPGSA(out, SnapshotLocked()); });
 }
 
 std::string TKovraNMEAGenerator::GetGPGSV() const {
-    return BuildText(kTypicalEpoch, [this](std::string& out) { nmea::AppendGPGSV(out, Snapshot()); });
+    return BuildText(kTypicalEpoch, [this](std::string& out) { nmea::AppendGPGSV(out, SnapshotLocked()); });
 }
 
 std::string TKovraNMEAGenerator::GetGPWPL() const {
-    return BuildText(kTypicalEpoch, [this](std::string& out) { nmea::AppendGPWPL(out, StateSnapshot()); });
+    return BuildText(kTypicalEpoch, [this](std::string& out) { nmea::AppendGPWPL(out, StateSnapshotLocked()); });
 }
 
 std::string TKovraNMEAGenerator::GetGPRTE() const {
-    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPRTE(out, StateSnapshot()); });
+    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPRTE(out, StateSnapshotLocked()); });
 }
 
 std::string TKovraNMEAGenerator::GetGPAAM() const {
-    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPAAM(out, StateSnapshot()); });
+    return BuildText(kTypicalSentence, [this](std::string& out) { nmea::AppendGPAAM(out, StateSnapshotLocked()); });
 }
 
 }  // namespace kovra

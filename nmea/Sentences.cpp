@@ -64,6 +64,22 @@ std::int32_t FixQualityField(const NavigationSnapshot& s) { return kProfile.hasF
 
 std::size_t NameRoom(std::string_view name) { return 3 * name.size(); }
 
+// What a receiver must not send raw inside a field: the characters NMEA 0183
+// reserves ($ * , ! \ ^ ~), CR, LF and every other control byte, DEL, and
+// every byte above 127.
+bool MustEscape(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte >= 0x7F) {
+        return true;
+    }
+    switch (c) {
+        case '$': case '*': case ',': case '!': case '\\': case '^': case '~':
+            return true;
+        default:
+            return false;
+    }
+}
+
 double Radians(std::int32_t degree, std::int32_t minute, Extended second, bool negative) {
     const double value = degree + minute / 60.0 + static_cast<double>(second) / 3600;
     return (negative ? -value : value) * (std::numbers::pi / 180);
@@ -107,8 +123,8 @@ void ForEachRouteWayPoint(const NavigationSnapshot& s, Visit visit) {
 char* PutName(char* p, std::string_view name) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
+        if (MustEscape(c)) {
+            const auto byte = static_cast<unsigned char>(c);
             *p++ = '^';
             *p++ = kHex[byte >> 4];
             *p++ = kHex[byte & 0x0F];

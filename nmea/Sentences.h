@@ -74,9 +74,10 @@ KOVRA_API void AppendGPAAM(std::string& out, const NavigationSnapshot& s);
 KOVRA_API void AppendNMEA(std::string& out, const NavigationSnapshot& s, const DecodedDateTime& utc,
                           TNMEACommands commands);
 
-// A name as a sentence field: control bytes (0-31, 127) become "^" and two
-// upper-case hex digits, so no name can end or forge a sentence. Needs room
-// for three bytes per character.
+// A name as a sentence field, with NMEA 0183's own escape: the reserved
+// characters $ * , ! \ ^ ~, every control byte, DEL and every byte above 127
+// become "^" and two upper-case hex digits, so no name can end, split or
+// forge a sentence. Needs room for three bytes per character.
 KOVRA_API char* PutName(char* p, std::string_view name);
 
 // Distance from the current position to a waypoint, in nautical miles.

@@ -29,17 +29,17 @@ TSatellite::TSatellite(std::uint16_t p_PseudoRandomCode) : FPseudoRandomCode(p_P
 
 void TSatellite::SetAzimuth(std::int32_t value) {
     Require(validation::IsAzimuth(value), validation::kAzimuth);
-    FAzimuth = value;
+    FAzimuth.store(value, std::memory_order_relaxed);
 }
 
 void TSatellite::SetElevation(std::int32_t value) {
     Require(validation::IsElevation(value), validation::kElevation);
-    FElevation = value;
+    FElevation.store(value, std::memory_order_relaxed);
 }
 
 void TSatellite::SetSignalToNoiseRatio(std::int32_t value) {
     Require(validation::IsSignalToNoiseRatio(value), validation::kSignalToNoiseRatio);
-    FSignalToNoiseRatio = value;
+    FSignalToNoiseRatio.store(value, std::memory_order_relaxed);
 }
 
 TSatellite* TSatellites::operator[](int index) const { return FItems[SlotOf(index)]; }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -9,19 +10,22 @@
 
 namespace kovra {
 
+// Each value may be read while another thread sets it; a sentence that
+// needs the values of several satellites at once takes them through the
+// generator, which keeps them consistent.
 class KOVRA_API TSatellite {
 public:
     // Throws EKovraNMEAException unless 1 <= p_PseudoRandomCode <= 32.
     explicit TSatellite(std::uint16_t p_PseudoRandomCode);
 
     std::uint16_t PseudoRandomCode() const { return FPseudoRandomCode; }
-    bool Active() const { return FActive; }
-    void Active(bool value) { FActive = value; }
-    std::int32_t Azimuth() const { return FAzimuth; }
+    bool Active() const { return FActive.load(std::memory_order_relaxed); }
+    void Active(bool value) { FActive.store(value, std::memory_order_relaxed); }
+    std::int32_t Azimuth() const { return FAzimuth.load(std::memory_order_relaxed); }
     void Azimuth(std::int32_t value) { SetAzimuth(value); }
-    std::int32_t Elevation() const { return FElevation; }
+    std::int32_t Elevation() const { return FElevation.load(std::memory_order_relaxed); }
     void Elevation(std::int32_t value) { SetElevation(value); }
-    std::int32_t SignalToNoiseRatio() const { return FSignalToNoiseRatio; }
+    std::int32_t SignalToNoiseRatio() const { return FSignalToNoiseRatio.load(std::memory_order_relaxed); }
     void SignalToNoiseRatio(std::int32_t value) { SetSignalToNoiseRatio(value); }
 
     // 0 to 359.
@@ -33,10 +37,10 @@ public:
 
 private:
     std::uint16_t FPseudoRandomCode;
-    bool FActive = false;
-    std::int32_t FAzimuth = 0;
-    std::int32_t FElevation = 0;
-    std::int32_t FSignalToNoiseRatio = 0;
+    std::atomic<bool> FActive{false};
+    std::atomic<std::int32_t> FAzimuth{0};
+    std::atomic<std::int32_t> FElevation{0};
+    std::atomic<std::int32_t> FSignalToNoiseRatio{0};
 };
 
 // A copy of the generator's table: 32 borrowed references indexed 1 to 32.

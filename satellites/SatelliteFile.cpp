@@ -7,16 +7,18 @@
 namespace kovra {
 
 void TKovraNMEAGenerator::SaveSatellitesToFile(const TFileName& FileName) const {
+    const std::filesystem::path path = ToPath(FileName);
+    const TSatellites table = SatelliteTable();
     IniFile ini;
     for (int prn = 1; prn <= TSatellites::kCount; ++prn) {
         const std::string section = std::to_string(prn);
-        const TSatellite* satellite = FSatellites[static_cast<std::size_t>(prn - 1)].get();
+        const TSatellite* satellite = table[prn];
         ini.WriteBool(section, "Active", satellite != nullptr && satellite->Active());
         ini.WriteInteger(section, "Elevation", satellite != nullptr ? satellite->Elevation() : 0);
         ini.WriteInteger(section, "Azimuth", satellite != nullptr ? satellite->Azimuth() : 0);
         ini.WriteInteger(section, "SNR", satellite != nullptr ? satellite->SignalToNoiseRatio() : 0);
     }
-    ini.Save(ToPath(FileName));
+    ini.Save(path);
 }
 
 void TKovraNMEAGenerator::LoadSatellitesFromFile(const TFileName& FileName) {

@@ -2,6 +2,8 @@
 #include "core/KovraNMEAGenerator.h"
 #include "core/Validation.h"
 
+#include <mutex>
+
 namespace kovra {
 
 void TKovraNMEAGenerator::SetSatellite(std::uint16_t p_PseudoRandomCode, bool p_Active, std::int32_t p_Elevation,
@@ -19,6 +21,7 @@ void TKovraNMEAGenerator::SetSatellite(std::uint16_t p_PseudoRandomCode, bool p_
             throw EKovraNMEAException(message);
         }
     }
+    const std::lock_guard lock(FStateLock);
     auto& satellite = FSatellites[p_PseudoRandomCode - 1U];
     if (!satellite) {
         satellite = std::make_unique<TSatellite>(p_PseudoRandomCode);
@@ -30,6 +33,7 @@ void TKovraNMEAGenerator::SetSatellite(std::uint16_t p_PseudoRandomCode, bool p_
 }
 
 std::uint16_t TKovraNMEAGenerator::GetActiveSatellitesCount() const {
+    const std::lock_guard lock(FStateLock);
     std::uint16_t count = 0;
     for (const auto& satellite : FSatellites) {
         if (satellite && satellite->Active()) {
@@ -40,6 +44,7 @@ std::uint16_t TKovraNMEAGenerator::GetActiveSatellitesCount() const {
 }
 
 TSatelliteList TKovraNMEAGenerator::GetActiveSatellitesList() const {
+    const std::lock_guard lock(FStateLock);
     TSatelliteList list;
     for (const auto& satellite : FSatellites) {
         if (satellite && satellite->Active()) {
@@ -50,6 +55,7 @@ TSatelliteList TKovraNMEAGenerator::GetActiveSatellitesList() const {
 }
 
 TSatelliteList TKovraNMEAGenerator::GetSatellitesList() const {
+    const std::lock_guard lock(FStateLock);
     TSatelliteList list;
     for (const auto& satellite : FSatellites) {
         if (satellite) {
@@ -60,6 +66,7 @@ TSatelliteList TKovraNMEAGenerator::GetSatellitesList() const {
 }
 
 void TKovraNMEAGenerator::ResetSatellites() {
+    const std::lock_guard lock(FStateLock);
     for (const auto& satellite : FSatellites) {
         if (satellite) {
             satellite->Active(false);
@@ -71,6 +78,7 @@ void TKovraNMEAGenerator::ResetSatellites() {
 }
 
 TSatellites TKovraNMEAGenerator::SatelliteTable() const {
+    const std::lock_guard lock(FStateLock);
     TSatellites table;
     for (int prn = 1; prn <= TSatellites::kCount; ++prn) {
         table[prn] = FSatellites[static_cast<std::size_t>(prn - 1)].get();

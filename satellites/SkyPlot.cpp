@@ -3,6 +3,7 @@
 #include <numbers>
 
 #include "core/KovraNMEAGenerator.h"
+#include "core/Validation.h"
 #include "host/Canvas.h"
 
 namespace kovra {
@@ -10,7 +11,6 @@ namespace kovra {
 namespace {
 constexpr Extended kThirty = 0.52359877559829887307L;
 constexpr Extended kSixty = 1.0471975511965977461L;
-constexpr std::int32_t kMaxRadius = 32767;
 constexpr std::int32_t kDiscRadius = 12;
 
 // Nearest integer, halves to even.
@@ -22,15 +22,20 @@ void Line(TCanvas& canvas, TPoint from, TPoint to) {
     canvas.SetPenPos(from);
     canvas.LineTo(to.X, to.Y);
 }
+
+// Before any arithmetic on the radius: 2R + 1 overflows above 2^30.
+void RequireRadius(std::int32_t radius) {
+    if (!validation::IsSkyPlotRadius(radius)) {
+        throw EKovraNMEAException("Sky plot radius must be between 1 and 32767; " + std::to_string(radius) +
+                                  " was given.");
+    }
+}
 }  // namespace
 
 void TKovraNMEAGenerator::DrawSatellites(TCanvas& Canvas, std::int32_t Radius, TColor BrushColor,
                                          TColor PenColor) const {
+    RequireRadius(Radius);
     const std::int32_t r = Radius;
-    if (r < 1 || r > kMaxRadius) {
-        throw EKovraNMEAException("Sky plot radius must be between 1 and 32767; " + std::to_string(r) +
-                                  " was given.");
-    }
     Canvas.SetBrushColor(BrushColor);
     Canvas.SetPenColor(PenColor);
     Canvas.SetPenWidth(1);
@@ -49,8 +54,11 @@ void TKovraNMEAGenerator::DrawSatellites(TCanvas& Canvas, std::int32_t Radius, T
     Line(Canvas, {2 * r, r}, {0, r});
     Canvas.Ellipse(r - 3, r - 3, r + 3, r + 3);
 
-    for (const auto& satellite : FSatellites) {
-        if (!satellite || !satellite->Active()) {
+    // The table as it is now; the host's canvas is called without the lock.
+    const TSatellites table = SatelliteTable();
+    for (int prn = 1; prn <= TSatellites::kCount; ++prn) {
+        const TSatellite* satellite = table[prn];
+        if (satellite == nullptr || !satellite->Active()) {
             continue;
         }
         const Extended theta = std::numbers::pi_v<Extended> - satellite->Azimuth() * std::numbers::pi_v<Extended> / 180;
@@ -65,6 +73,7 @@ void TKovraNMEAGenerator::DrawSatellites(TCanvas& Canvas, std::int32_t Radius, T
 }
 
 std::string TKovraNMEAGenerator::SkyPlotSvg(std::int32_t Radius, TColor BrushColor, TColor PenColor) const {
+    RequireRadius(Radius);
     TSvgCanvas canvas(2 * Radius + 1, 2 * Radius + 1);
     DrawSatellites(canvas, Radius, BrushColor, PenColor);
     return canvas.Document();

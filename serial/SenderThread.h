@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -27,7 +28,8 @@ public:
         requires(!Polling)
     TSenderThread(TKovraNMEAGenerator& AOwner, std::string text) : TSenderThread(AOwner, std::move(text), false) {}
 
-    // Asks the thread to stop, wakes it and waits for it; pending text is dropped.
+    // Asks the thread to stop, wakes it and waits for it; pending text is
+    // dropped. A write in progress finishes first (within its time-out).
     ~TSenderThread();
     TSenderThread(const TSenderThread&) = delete;
     TSenderThread& operator=(const TSenderThread&) = delete;
@@ -35,22 +37,33 @@ public:
     TKovraNMEAGenerator& Owner() const { return FOwner; }
     // The pending text; empty means nothing is pending.
     std::string Buffer() const;
-    // Replaces the pending text; a text not yet written is never sent.
+    // Replaces the pending text; a text not yet written is never sent. Never
+    // waits for a write in progress.
     void Buffer(std::string text);
+    // True while text is pending or being written.
+    bool Pending() const;
     // True once the thread's body has returned.
     bool Finished() const { return FFinished.load(); }
+    // Asks the thread to stop without waiting for it; a one-shot writer that
+    // has not begun its write then skips it.
+    void RequestStop();
 
 private:
     friend class TKovraNMEAGenerator;
     TSenderThread(TKovraNMEAGenerator& AOwner, std::string text, bool polling);
     void Execute();
     void ExecuteOnce();
-    // Writes the pending text if a port is connected; the owner's lock is held.
-    void WritePendingLocked();
+    // Takes the owner's lock, then writes the pending text if a port is
+    // connected and the thread is not stopping.
+    void WritePending();
 
     TKovraNMEAGenerator& FOwner;
-    std::string FBuffer;  // guarded by the owner's lock
-    bool FTerminated = false;  // guarded by the owner's lock
+    // Guards the pending text and the stop request only, never a write: a
+    // hand-over takes it and returns at once, also while the line stalls.
+    mutable std::mutex FLock;
+    std::string FBuffer;
+    bool FTerminated = false;
+    bool FWriting = false;
     std::condition_variable FWake;
     std::atomic<bool> FFinished{false};
     std::thread FThread;  // last: starts once everything above is ready

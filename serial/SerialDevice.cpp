@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 
@@ -35,7 +37,7 @@ constexpr StandardRate kStandardRates[] = {
 
 class PosixSerialDevice final : public SerialDevice {
 public:
-    explicit PosixSerialDevice(FileDescriptor fd) : fd_(std::move(fd)) {}
+    PosixSerialDevice(FileDescriptor fd, FileDescriptor abort) : fd_(std::move(fd)), abort_(std::move(abort)) {}
 
     bool Configure(std::int32_t baudRate) override {
         termios settings{};
@@ -65,27 +67,36 @@ public:
         timeoutPerByte_ = perByte;
     }
 
-    std::size_t Write(std::string_view bytes) override {
+    std::size_t Write(std::string_view bytes, std::error_code& error) override {
         const Clock::time_point deadline =
             Clock::now() + timeoutConstant_ + timeoutPerByte_ * static_cast<std::int64_t>(bytes.size());
         std::size_t written = 0;
-        while (written < bytes.size()) {
+        error.clear();
+        while (written < bytes.size() && !error) {
+            if (aborted_.load()) {
+                error = std::make_error_code(std::errc::operation_canceled);
+                break;
+            }
             const ssize_t result = ::write(fd_.Get(), bytes.data() + written, bytes.size() - written);
             if (result > 0) {
                 written += static_cast<std::size_t>(result);
+            } else if (result < 0 && errno == EINTR) {
                 continue;
-            }
-            if (result < 0 && errno == EINTR) {
-                continue;
-            }
-            if (result < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-                break;  // the line is gone (EIO when the far end hung up)
-            }
-            if (!WaitUntilWritable(deadline)) {
-                break;  // timed out: a short count
+            } else if (result < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                error = std::error_code(errno, std::generic_category());  // EIO when the far end hung up
+            } else {
+                error = WaitUntilWritable(deadline);
             }
         }
         return written;
+    }
+
+    void AbortWrite() override {
+        aborted_.store(true);
+        const std::uint64_t one = 1;
+        // Only a counter overflow could refuse this; the flag alone still ends
+        // the write at its next turn.
+        (void)!::write(abort_.Get(), &one, sizeof one);
     }
 
     void Purge() override { (void)tcflush(fd_.Get(), TCIOFLUSH); }
@@ -116,24 +127,35 @@ private:
         (void)ioctl(fd_.Get(), TIOCMBIC, &lines);
     }
 
-    bool WaitUntilWritable(Clock::time_point deadline) {
+    // None once the line takes bytes again; timed_out, operation_canceled or
+    // the device's failure otherwise.
+    std::error_code WaitUntilWritable(Clock::time_point deadline) {
         for (;;) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0) {
-                return false;
+                return std::make_error_code(std::errc::timed_out);
             }
-            pollfd request{fd_.Get(), POLLOUT, 0};
-            const int ready = ::poll(&request, 1, static_cast<int>(left.count()));
-            if (ready > 0) {
-                return (request.revents & POLLOUT) != 0;
-            }
+            pollfd requests[] = {{fd_.Get(), POLLOUT, 0}, {abort_.Get(), POLLIN, 0}};
+            const int ready = ::poll(requests, 2, static_cast<int>(left.count()));
             if (ready < 0 && errno != EINTR) {
-                return false;
+                return std::error_code(errno, std::generic_category());
             }
+            if (ready <= 0) {
+                continue;
+            }
+            if (requests[1].revents != 0) {
+                return std::make_error_code(std::errc::operation_canceled);
+            }
+            if ((requests[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+                return std::error_code(EIO, std::generic_category());  // the line hung up
+            }
+            return {};
         }
     }
 
     FileDescriptor fd_;
+    FileDescriptor abort_;  // an eventfd that wakes a waiting write
+    std::atomic<bool> aborted_{false};
     std::chrono::milliseconds timeoutConstant_{100};
     std::chrono::milliseconds timeoutPerByte_{3};
 };
@@ -178,7 +200,11 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(std::string_view portName) {
     if (isatty(fd.Get()) == 1 && ::ioctl(fd.Get(), TIOCEXCL) != 0) {
         return nullptr;
     }
-    return std::make_unique<PosixSerialDevice>(std::move(fd));
+    FileDescriptor abort(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!abort.Valid()) {
+        return nullptr;
+    }
+    return std::make_unique<PosixSerialDevice>(std::move(fd), std::move(abort));
 }
 
 }  // namespace kovra

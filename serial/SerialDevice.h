@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "host/Export.h"
 
@@ -23,9 +24,15 @@ public:
     virtual bool Configure(std::int32_t baudRate) = 0;
     // The write time-out: constant + multiplier per byte.
     virtual void SetWriteTimeout(std::chrono::milliseconds constant, std::chrono::milliseconds perByte) = 0;
-    // Writes `bytes` as one piece, waiting at most the write time-out;
-    // returns how many bytes went out (0 on failure).
-    virtual std::size_t Write(std::string_view bytes) = 0;
+    // Writes `bytes` as one piece, waiting at most the write time-out, and
+    // returns how many bytes went out. `error` tells why not all did: none
+    // when all did; std::errc::timed_out when the line did not take them in
+    // time; std::errc::operation_canceled after AbortWrite; otherwise the
+    // platform's error (EIO when the line hung up or the device went away).
+    virtual std::size_t Write(std::string_view bytes, std::error_code& error) = 0;
+    // Callable from any thread while another writes: ends a write in progress
+    // at once and refuses every later one, so the device can be closed.
+    virtual void AbortWrite() = 0;
     // Discards whatever is queued in either direction.
     virtual void Purge() = 0;
     // Releases the device; false when the platform reported an error.

@@ -104,10 +104,10 @@ std::vector<SetterCase> SetterCases() {
         Case<std::int32_t>("Longitude_Minute", &G::Longitude_Minute, &G::Longitude_Minute, {59, 0}, {60, -1},
                            "Longitude Minute must be between 0 and 60."),
         Case<Extended>("Longitude_Second", &G::Longitude_Second, &G::Longitude_Second, {59.999L, 0},
-                       {60, -0.001L, kNaN}, "Longitude Second must be between 0 and 60."),
+                       {60, -0.001L, kNaN, -kInf}, "Longitude Second must be between 0 and 60."),
         Case<CP>("Longitude_Direction", &G::Longitude_Direction, &G::Longitude_Direction, {W, E}, {N, S},
                  "Longitude Direction must be east or west."),
-        Case<Extended>("Heading", &G::Heading, &G::Heading, {359.99L, 0}, {360, -0.5L, kNaN},
+        Case<Extended>("Heading", &G::Heading, &G::Heading, {359.99L, 0}, {360, -0.5L, kNaN, kInf},
                        "Heading must be between 0 and 360."),
         Case<Extended>("Magnetic_Heading", &G::Magnetic_Heading, &G::Magnetic_Heading, {359.99L, 0},
                        {360, -1, kNaN}, "Magnetic Heading must be between 0 and 360."),
@@ -115,18 +115,22 @@ std::vector<SetterCase> SetterCases() {
                        {100, -1, kNaN}, "Magnetic Variation must be between 0 and 99.9."),
         Case<CP>("Magnetic_Variation_Direction", &G::Magnetic_Variation_Direction, &G::Magnetic_Variation_Direction,
                  {E, W}, {N, S}, "Magnetic Variation Direction must be east or west."),
-        Case<Extended>("HDOP", &G::HDOP, &G::HDOP, {99.99L, 0}, {100, -0.01L, kNaN},
+        Case<Extended>("HDOP", &G::HDOP, &G::HDOP, {99.99L, 0}, {100, -0.01L, kNaN, kInf},
                        "HDOP must be between 0 and 99.9."),
         Case<Extended>("VDOP", &G::VDOP, &G::VDOP, {99.99L, 0}, {100, -0.01L, kNaN},
                        "VDOP must be between 0 and 99.9."),
         Case<Extended>("PDOP", &G::PDOP, &G::PDOP, {99.99L, 0}, {100, -0.01L, kNaN},
                        "PDOP must be between 0 and 99.9."),
-        // No range, but a number.
-        Case<Extended>("Altitude", &G::Altitude, &G::Altitude, {-12.345L, 1e20L, kInf}, {kNaN},
+        // No range, but a finite number: an infinity would write "INF" into a
+        // sentence or move the receiver nowhere.
+        Case<Extended>("Altitude", &G::Altitude, &G::Altitude, {-12.345L, 1e20L}, {kNaN, kInf, -kInf},
                        "Altitude must be a number."),
-        Case<Extended>("Speed", &G::Speed, &G::Speed, {-5, 0, 1e6L}, {kNaN}, "Speed must be a number."),
-        Case<Extended>("Geo_Height", &G::Geo_Height, &G::Geo_Height, {-100, 46.9L}, {kNaN},
+        Case<Extended>("Speed", &G::Speed, &G::Speed, {-5, 0, 1e6L}, {kNaN, kInf, -kInf},
+                       "Speed must be a number."),
+        Case<Extended>("Geo_Height", &G::Geo_Height, &G::Geo_Height, {-100, 46.9L}, {kNaN, kInf},
                        "Geo_Height must be a number."),
+        Case<double>("UTCDateTime", &G::UTCDateTime, &G::UTCDateTime, {0, -1.25, 37441.5}, {kNaN, kInf, -kInf},
+                     "UTCDateTime must be a number."),
     };
 }
 

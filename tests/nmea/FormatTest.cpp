@@ -167,6 +167,18 @@ TEST(DateTimeText, TimeAndBothDateForms) {
     EXPECT_EQ(UTCTimeText(EncodeDateTime(2002, 7, 5) - 0.6 / 86'400'000), "235959.999");
 }
 
+TEST(DateTimeText, BeforeTheEpochWholeDaysAndATimeOfDay) {
+    // The whole days give the date, the fraction (away from zero) the time.
+    EXPECT_EQ(DecodeDateTime(-1.25), (DecodedDateTime{1899, 12, 29, 6, 0, 0, 0}));
+    EXPECT_EQ(DecodeDateTime(-0.5), (DecodedDateTime{1899, 12, 30, 12, 0, 0, 0}));
+    EXPECT_EQ(DecodeDateTime(-2.75), (DecodedDateTime{1899, 12, 28, 18, 0, 0, 0}));
+    EXPECT_EQ(UTCTimeText(-1.25), "060000.000");
+    EXPECT_EQ(UTCDateText(-1.25), "291299");
+    EXPECT_EQ(EncodeDateTime(1899, 12, 29, 6), -1.25);
+    // Half a millisecond below the midnight ending 29 December is 30 December.
+    EXPECT_EQ(DecodeDateTime(-1.9999999999), (DecodedDateTime{1899, 12, 30, 0, 0, 0, 0}));
+}
+
 TEST(DateTimeText, CalendarRoundTripsAcrossLeapYears) {
     for (const auto& [y, m, d] : {std::tuple{1900, 3, 1}, {2000, 2, 29}, {2024, 12, 31}, {2100, 2, 28}, {1600, 1, 1}}) {
         const DecodedDateTime decoded = DecodeDateTime(EncodeDateTime(y, m, d, 23, 59, 59, 999));

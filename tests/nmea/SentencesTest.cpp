@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/KovraNMEAGenerator.h"
+#include "nmea/Format.h"
 
 namespace kovra {
 namespace {
@@ -306,14 +307,30 @@ TEST(ArrivalSentences, DecisionsAgreeWithTheDistanceNearTheCircle) {
     }
 }
 
-TEST_F(RouteSentences, ControlCharactersInNamesAreEscaped) {
-    g.WayPoints().GetItem(0)->Name("A\r\n$GPXXX");
-    route->WayPoints({"A\r\n$GPXXX"});
-    route->Name(std::string("T\0R", 3));
-    EXPECT_EQ(g.GetGPWPL(), "$GPWPL,4807.550000,N,01131.000000,E,A^0D^0A$GPXXX*6D\r\n");
-    const std::string rte = g.GetGPRTE();
-    EXPECT_EQ(rte.substr(0, rte.find('*')), "$GPRTE,1,1,C,T^00R,A^0D^0A$GPXXX");
-    EXPECT_EQ(Lines(rte).size(), 1U);
+TEST_F(RouteSentences, NamesCannotEndSplitOrForgeASentence) {
+    struct Case {
+        std::string name;
+        const char* escaped;
+    };
+    const Case cases[] = {
+        {"A\r\n$GPXXX", "A^0D^0A^24GPXXX"},
+        {"x$GPGGA,1,2*4E", "x^24GPGGA^2C1^2C2^2A4E"},  // no second sentence, no extra field
+        {"!\\^~", "^21^5C^5E^7E"},
+        {std::string("T\0R\x7F", 4), "T^00R^7F"},
+        {"K\xC3\xB6ln", "K^C3^B6ln"},  // bytes above 127 too
+        {"Plain-Name_1 (x)", "Plain-Name_1 (x)"},
+    };
+    for (const Case& c : cases) {
+        g.WayPoints().GetItem(0)->Name(c.name);
+        route->WayPoints({c.name});
+        route->Name(c.name);
+        const std::string wpl = g.GetGPWPL();
+        EXPECT_EQ(wpl, nmea::FrameSentence(std::string("$GPWPL,4807.550000,N,01131.000000,E,") + c.escaped));
+        EXPECT_EQ(g.GetGPRTE(), nmea::FrameSentence(std::string("$GPRTE,1,1,C,") + c.escaped + "," + c.escaped));
+        g.Latitude_Second(33);  // on the waypoint: arrived
+        EXPECT_EQ(g.GetGPAAM(), nmea::FrameSentence(std::string("$GPAAM,A,A,0,N,") + c.escaped));
+        g.Latitude_Second(30);
+    }
 }
 
 TEST(SentenceSet, OrderAndSelection) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -79,10 +80,11 @@ TEST(SkyPlot, PositionsColoursAndLabels) {
 
 TEST(SkyPlot, RadiusOutOfRangeDrawsNothing) {
     TKovraNMEAGenerator g;
-    for (const std::int32_t radius : {0, -5, 32768}) {
+    for (const std::int32_t radius : {0, -5, 32768, (1 << 30) + 1, INT32_MAX, INT32_MIN}) {
         RecordingCanvas canvas;
         EXPECT_THROW(g.DrawSatellites(canvas, radius, 0, 0), EKovraNMEAException) << radius;
         EXPECT_TRUE(canvas.calls.empty());
+        EXPECT_THROW((void)g.SkyPlotSvg(radius), EKovraNMEAException) << radius;  // checked before 2R + 1
     }
     RecordingCanvas largest;
     g.DrawSatellites(largest, 32767, 0, 0);

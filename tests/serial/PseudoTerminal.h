@@ -68,6 +68,12 @@ public:
         return data;
     }
 
+    // The far end goes away: writes to the slave then fail with EIO.
+    void CloseMaster() {
+        (void)master_.Close();
+        (void)keeper_.Close();
+    }
+
     termios SlaveSettings() const {
         termios settings{};
         if (tcgetattr(keeper_.Get(), &settings) != 0) {
