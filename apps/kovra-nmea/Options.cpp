@@ -10,7 +10,9 @@
 #include <map>
 #include <regex>
 
+#include "core/Validation.h"
 #include "host/BuildProfile.h"
+#include "host/Text.h"
 #include "nmea/Format.h"
 
 namespace kovra::app {
@@ -36,7 +38,95 @@ std::string Upper(std::string text) {
     return text;
 }
 
+// Each field may be in range while the whole is not: 90:59:59N, 180.5. A
+// degree beyond the limit is left to the library's own message.
+void RequireWithinLimit(const Coordinate& c, const std::string& text, bool latitude, const std::string& option) {
+    const std::int32_t limit = latitude ? 90 : 180;
+    if (c.degree == limit && (c.minute != 0 || c.second != 0)) {
+        throw UsageError("position '" + text + "' for " + option + " is beyond " + std::to_string(limit) +
+                         " degrees");
+    }
+}
+
+std::uint64_t ParseCount(const std::string& text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || text.front() == '-' || error != std::errc() || end != text.data() + text.size()) {
+        throw UsageError("malformed count '" + text + "' for --count (a whole number; 0 runs until interrupted)");
+    }
+    return value;
+}
+
+void RequireFileName(const std::optional<std::string>& name, const std::string& option) {
+    if (!name) {
+        return;
+    }
+    try {
+        (void)ToPath(FileNameFromUtf8(*name));
+    } catch (const EKovraNMEAException& e) {
+        throw UsageError(option + ": " + e.what());
+    }
+}
+
+bool IsUtf8(std::string_view text) { return StrictFromUtf8(text).has_value(); }
+
 }  // namespace
+
+std::string Printable(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const bool utf8 = IsUtf8(text);
+    std::string shown;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        // C1 controls arrive in UTF-8 as C2 80 to C2 9F.
+        const bool c1 = byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && (!utf8 || c1))) {
+            shown += '^';
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0x0F];
+        } else {
+            shown += text[i];
+        }
+    }
+    return shown;
+}
+
+void CheckOptions(Options& o) {
+    if (!(o.rate >= 0.001 && o.rate <= 1000)) {
+        throw UsageError("--rate must be between 0.001 and 1000 updates a second");
+    }
+    o.count = ParseCount(o.countText);
+    if (o.speed && *o.speed < 0) {
+        throw UsageError("--speed must not be negative");
+    }
+    if (o.fix && (*o.fix < 0 || *o.fix > 8)) {
+        throw UsageError("--fix must be between 0 and 8, the fix qualities of $GPGGA");
+    }
+    if (o.baud <= 0) {
+        throw UsageError("--baud must be above 0");
+    }
+    if (o.tcp && (*o.tcp < 1 || *o.tcp > 65535)) {
+        throw UsageError("--tcp port must be between 1 and 65535");
+    }
+    if (o.tcpMaxClients < 1) {
+        throw UsageError("--tcp-max-clients must be at least 1");
+    }
+    if (!validation::IsSkyPlotRadius(o.skyplotRadius)) {
+        throw UsageError("--skyplot-radius must be between 1 and 32767");
+    }
+    if (o.ptyLink && o.ptyLink->empty()) {
+        o.ptyLink.reset();  // --pty alone: the terminal's own path is printed
+    }
+    const std::pair<const std::optional<std::string>*, const char*> files[] = {
+        {&o.satellitesFile, "--satellites"},     {&o.waypointsFile, "--waypoints"},
+        {&o.routeFile, "--route-file"},          {&o.saveSatellites, "--save-satellites"},
+        {&o.saveWaypoints, "--save-waypoints"},  {&o.saveRoute, "--save-route"},
+        {&o.skyplot, "--skyplot"},
+    };
+    for (const auto& [file, option] : files) {
+        RequireFileName(*file, option);
+    }
+}
 
 bool Options::HasStateOption() const {
     return lat || lon || magVar || time || satellitesFile || waypointsFile || route || routeFile || alt || geoid ||
@@ -60,6 +150,7 @@ Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::st
                       : hemisphere == 'S' ? TCardinalPoint::cpSouth
                       : hemisphere == 'E' ? TCardinalPoint::cpEast
                                           : TCardinalPoint::cpWest;
+        RequireWithinLimit(c, text, latitude, option);
         return c;
     }
     double decimal = 0;
@@ -81,6 +172,7 @@ Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::st
     if (c.second >= 60) {
         c.second = std::nextafter(Extended(60), Extended(0));
     }
+    RequireWithinLimit(c, text, latitude, option);
     return c;
 }
 
@@ -91,6 +183,9 @@ TDateTime ParseTime(const std::string& text) {
         throw UsageError("malformed time '" + text + "' for --time (expected like 2002-07-04T20:15:30.123Z)");
     }
     const int year = std::stoi(m[1]), month = std::stoi(m[2]), day = std::stoi(m[3]);
+    if (year < 1900) {
+        throw UsageError("time '" + text + "' for --time must lie in the years 1900 to 9999");
+    }
     const int hour = std::stoi(m[4]), minute = std::stoi(m[5]), second = std::stoi(m[6]);
     std::string fraction = m[7].matched ? m[7].str() : "0";
     fraction.resize(3, '0');
@@ -139,14 +234,14 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_option("--lon", o.lon, "Longitude: 011:31:00E or decimal degrees (west negative)")->group("State");
     app.add_option("--alt", o.alt, "Altitude, metres")->group("State");
     app.add_option("--geoid", o.geoid, "Height of the geoid above the ellipsoid, metres")->group("State");
-    app.add_option("--speed", o.speed, "Speed over ground, knots")->group("State");
+    app.add_option("--speed", o.speed, "Speed over ground, knots (0 or more)")->group("State");
     app.add_option("--heading", o.heading, "Course over ground, degrees true")->group("State");
     app.add_option("--mag-heading", o.magHeading, "Course over ground, degrees magnetic")->group("State");
     app.add_option("--mag-var", o.magVar, "Magnetic variation with its side, e.g. 3.1W")->group("State");
     app.add_option("--pdop", o.pdop, "Position dilution of precision")->group("State");
     app.add_option("--hdop", o.hdop, "Horizontal dilution of precision")->group("State");
     app.add_option("--vdop", o.vdop, "Vertical dilution of precision")->group("State");
-    app.add_option("--fix", o.fix, "GPS fix quality (default 1)")->group("State");
+    app.add_option("--fix", o.fix, "GPS fix quality, 0 to 8 (default 1)")->group("State");
     app.add_option("--time", o.time, "Fixed start time in UTC, e.g. 2002-07-04T20:15:30.123Z")->group("State");
     app.add_option("--sat", o.sats, "Active satellite PRN,ELEV,AZ,SNR (repeatable)")->group("State");
     app.add_option("--satellites", o.satellitesFile, "Load satellites from FILE")->group("State");
@@ -157,19 +252,21 @@ ParseResult ParseCommandLine(int argc, char** argv) {
 
     app.add_option("--sentences", o.sentences, "Comma list of ZDA,GGA,GLL,VTG,RMC,GSA,GSV,WPL,RTE,AAM or ALL")
         ->group("Pacing");
-    app.add_option("--rate", o.rate, "Updates per second (fractions allowed)")->group("Pacing");
-    app.add_option("--count", o.count, "Number of updates; 0 runs until interrupted")->group("Pacing");
+    app.add_option("--rate", o.rate, "Updates per second, 0.001 to 1000")->group("Pacing");
+    app.add_option("--count", o.countText, "Number of updates; 0 runs until interrupted")->group("Pacing");
     app.add_flag("--no-move", o.noMove, "Keep the position still")->group("Pacing");
     app.add_flag("--follow-route", o.followRoute, "Steer toward each waypoint of the active route")->group("Pacing");
     app.add_flag("--loop", o.loop, "Start the route again after its last waypoint")->group("Pacing");
 
     app.add_option("--port", o.port, "Write to serial port NAME (COM1, ttyUSB0 or a device path)")->group("Output");
     app.add_option("--baud", o.baud, "Baud rate of --port")->group("Output");
-    app.add_option("--pty", o.ptyLink, "Create a pseudo-terminal; LINK becomes a symbolic link to it")
+    app.add_option("--pty", o.ptyLink, "Create a pseudo-terminal and print its path; LINK becomes a symbolic link to it")
         ->expected(0, 1)
         ->group("Output");
     app.add_option("--tcp", o.tcp, "Serve the stream to TCP clients on PORT")->group("Output");
     app.add_option("--bind", o.bind, "Address for --tcp")->group("Output");
+    app.add_option("--tcp-max-clients", o.tcpMaxClients, "Clients served at once by --tcp; more are closed at once")
+        ->group("Output");
     app.add_flag("--threaded", o.threaded, "Hand updates for --port to the background sender thread")
         ->group("Output");
     app.add_option("--skyplot", o.skyplot, "Write the sky plot to FILE.svg")->group("Output");
@@ -182,12 +279,16 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     try {
         app.parse(argc, argv);
         o.pty = app.count("--pty") > 0;
+        CheckOptions(o);
+    } catch (const UsageError& e) {
+        std::cerr << "kovra-nmea: " + Printable(e.what()) + "\n";
+        result.exitNow = 2;
     } catch (const CLI::CallForHelp& e) {
         result.exitNow = app.exit(e);
     } catch (const CLI::CallForVersion& e) {
         result.exitNow = app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::cerr << "kovra-nmea: " + std::string(e.what()) + "\n";
+        std::cerr << "kovra-nmea: " + Printable(e.what()) + "\n";
         result.exitNow = 2;
     }
     return result;

@@ -30,7 +30,8 @@ struct Options {
     // Pacing and motion.
     std::string sentences = "ALL";
     double rate = 1;
-    std::uint64_t count = 0;
+    std::string countText = "0";
+    std::uint64_t count = 0;  // from countText
     bool noMove = false, followRoute = false, loop = false;
     // Outputs.
     std::optional<std::string> port, ptyLink, skyplot, saveSatellites, saveWaypoints, saveRoute;
@@ -38,6 +39,7 @@ struct Options {
     int baud = 4800;
     std::optional<int> tcp;
     std::string bind = "127.0.0.1";
+    int tcpMaxClients = 64;
     bool threaded = false;
     int skyplotRadius = 150;
     bool verbose = false;
@@ -52,7 +54,17 @@ struct ParseResult {
     std::optional<int> exitNow;  // --help, --version or a parse error, already reported
 };
 
+// Parses and checks every option, so that a bad one is refused before
+// anything is opened or written.
 ParseResult ParseCommandLine(int argc, char** argv);
+
+// Throws UsageError for a value out of range or a file name that cannot be used.
+void CheckOptions(Options& options);
+
+// A text as the terminal may show it: control characters, DEL and anything
+// that is not UTF-8 written as ^XX, so no name or message can move the
+// cursor or hide a line.
+std::string Printable(std::string_view text);
 
 // Degrees, minutes and seconds with a hemisphere.
 struct Coordinate {
@@ -62,9 +74,10 @@ struct Coordinate {
     TCardinalPoint direction = TCardinalPoint::cpNorth;
 };
 
-// "48:07:02.28N", "011:31:00E" or signed decimal degrees ("-33.865").
+// "48:07:02.28N", "011:31:00E" or signed decimal degrees ("-33.865"); a
+// position beyond 90 (180) degrees in all is refused.
 Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::string& option);
-// "2002-07-04T20:15:30.123Z"
+// "2002-07-04T20:15:30.123Z", years 1900 to 9999.
 TDateTime ParseTime(const std::string& text);
 // "ZDA,GGA" or "ALL", any letter case.
 TNMEACommands ParseSentences(const std::string& text);

@@ -1,22 +1,18 @@
 #include "Runner.h"
 
-#include <signal.h>
-#include <time.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <vector>
 
 #include "Motion.h"
 #include "Outputs.h"
-#include "host/Text.h"
 #include "Scenario.h"
+#include "host/DataFile.h"
+#include "host/Text.h"
 
 namespace kovra::app {
 
@@ -24,37 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr std::size_t kMaxSentence = 82;  // NMEA 0183, "$" to CR LF
-
-std::atomic<bool> gStop{false};
-
-void RequestStop(int) { gStop = true; }
-
-void InstallSignalHandlers() {
-    struct sigaction action {};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    if (sigaction(SIGINT, &action, nullptr) != 0 || sigaction(SIGTERM, &action, nullptr) != 0) {
-        throw OutputError("cannot install the signal handlers");
-    }
-    action.sa_handler = SIG_IGN;  // a reader that goes away shows as EPIPE
-    if (sigaction(SIGPIPE, &action, nullptr) != 0) {
-        throw OutputError("cannot ignore SIGPIPE");
-    }
-}
-
-// Sleeps until `deadline`, or until a stop is requested.
-void SleepUntil(Clock::time_point deadline) {
-    const auto since = deadline.time_since_epoch();
-    timespec until{};
-    until.tv_sec = static_cast<time_t>(std::chrono::duration_cast<std::chrono::seconds>(since).count());
-    until.tv_nsec = static_cast<long>((since - std::chrono::seconds(until.tv_sec)).count() % 1'000'000'000);
-    while (!gStop) {
-        const int result = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
-        if (result != EINTR) {
-            return;
-        }
-    }
-}
 
 template <typename Save>
 void SaveOrFail(const std::optional<std::string>& file, Save save) {
@@ -71,41 +36,77 @@ void SaveOrFail(const std::optional<std::string>& file, Save save) {
 void SaveRequestedFiles(const Options& o, TKovraNMEAGenerator& gps) {
     SaveOrFail(o.saveSatellites, [&](const TFileName& name) { gps.SaveSatellitesToFile(name); });
     SaveOrFail(o.saveWaypoints, [&](const TFileName& name) { gps.WayPoints().SaveToFile(name); });
-    SaveOrFail(o.saveRoute, [&](const TFileName& name) {
-        if (gps.Routes().ActiveRoute() == nullptr) {
-            throw OutputError("--save-route: there is no active route to save");
+    SaveOrFail(o.saveRoute, [&](const TFileName& name) { gps.Routes().ActiveRoute()->SaveToFile(name); });
+    // The picture goes through the same all-or-nothing save as the data files.
+    SaveOrFail(o.skyplot, [&](const TFileName& name) { ReplaceDataFile(ToPath(name), gps.SkyPlotSvg(o.skyplotRadius)); });
+}
+
+bool HasWayPoints(const TWayPoints& list) {
+    for (int i = 0; i < list.Count(); ++i) {
+        if (list.GetItem(i) != nullptr) {
+            return true;
         }
-        gps.Routes().ActiveRoute()->SaveToFile(name);
-    });
-    if (o.skyplot) {
-        std::string svg;
-        try {
-            svg = gps.SkyPlotSvg(o.skyplotRadius);
-        } catch (const EKovraNMEAException& e) {
-            throw UsageError(std::string("--skyplot-radius: ") + e.what());
-        }
-        std::ofstream file(*o.skyplot, std::ios::binary | std::ios::trunc);
-        if (!(file << svg) || !file.flush()) {
-            throw OutputError("cannot write the sky plot to '" + *o.skyplot + "'");
-        }
+    }
+    return false;
+}
+
+// Saving an empty list would remove the user's file: refused before anything
+// is opened or written, and the file stays as it was.
+void RequireSomethingToSave(const Options& o, const TKovraNMEAGenerator& gps) {
+    if (o.saveWaypoints && !HasWayPoints(gps.WayPoints())) {
+        throw UsageError("--save-waypoints: there are no waypoints to save; '" + *o.saveWaypoints +
+                         "' is left as it is");
+    }
+    if (o.saveRoute && gps.Routes().ActiveRoute() == nullptr) {
+        throw UsageError("--save-route: there is no active route to save; '" + *o.saveRoute + "' is left as it is");
     }
 }
 
-std::vector<std::unique_ptr<Output>> OpenOutputs(const Options& o, TKovraNMEAGenerator& gps) {
-    std::vector<std::unique_ptr<Output>> outputs;
+using Outputs = std::vector<std::unique_ptr<Output>>;
+
+Outputs OpenOutputs(const Options& o, TKovraNMEAGenerator& gps, Stop& stop) {
+    Outputs outputs;
     if (o.port) {
-        outputs.push_back(OpenSerialPort(gps, *o.port, o.baud, o.threaded));
+        outputs.push_back(OpenSerialPort(gps, *o.port, o.baud, o.threaded, stop));
     }
     if (o.pty) {
         outputs.push_back(OpenPseudoTerminal(o.ptyLink));
     }
     if (o.tcp) {
-        outputs.push_back(OpenTcpServer(*o.tcp, o.bind));
+        outputs.push_back(OpenTcpServer(*o.tcp, o.bind, o.tcpMaxClients));
     }
     if (outputs.empty()) {
-        outputs.push_back(OpenStandardOutput());
+        outputs.push_back(OpenStandardOutput(stop));
     }
     return outputs;
+}
+
+// Waits until `deadline` while serving the outputs (new TCP clients, readers
+// catching up); false when a stop came first.
+bool WaitServing(Clock::time_point deadline, const Outputs& outputs, const Stop& stop) {
+    std::vector<pollfd> waits;
+    std::vector<std::size_t> firsts;
+    while (!stop.Requested()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            return true;
+        }
+        waits.assign(1, pollfd{stop.Descriptor(), POLLIN, 0});
+        firsts.clear();
+        for (const auto& output : outputs) {
+            firsts.push_back(waits.size());
+            output->Watch(waits);
+        }
+        firsts.push_back(waits.size());
+        const int ready = ::poll(waits.data(), waits.size(), static_cast<int>(std::min<std::int64_t>(left.count(), 60'000)));
+        if (ready < 0 && errno != EINTR) {
+            throw OutputError(SystemError("cannot wait for the next update"));
+        }
+        for (std::size_t i = 0; ready > 0 && i < outputs.size(); ++i) {
+            outputs[i]->Serve(std::span<const pollfd>(waits).subspan(firsts[i], firsts[i + 1] - firsts[i]));
+        }
+    }
+    return false;
 }
 
 // Warnings a user needs, each given once.
@@ -150,22 +151,24 @@ void PrintStatus(std::uint64_t n, const TKovraNMEAGenerator& gps, const Navigato
                   gps.Longitude_Minute(), static_cast<double>(gps.Longitude_Second()),
                   gps.Longitude_Direction() == TCardinalPoint::cpEast ? 'E' : 'W', static_cast<double>(gps.Speed()),
                   static_cast<double>(gps.Heading()));
+    std::string status = line;
     double distance = 0;
     const std::string next = navigator.NextWayPoint(gps, distance);
-    std::cerr << line;
     if (!next.empty()) {
-        std::fprintf(stderr, "  next %s %.2f nm", next.c_str(), distance);
+        char away[64];
+        std::snprintf(away, sizeof away, " %.2f nm", distance);
+        status += "  next " + Printable(next) + away;  // a name never reaches the terminal raw
     }
-    std::cerr << std::endl;
+    std::cerr << status + "\n";  // one write, one line
 }
 
 }  // namespace
 
-int Run(const Options& o) {
+int Run(const Options& o, Stop& stop) {
     TKovraNMEAGenerator gps;
     const Plan plan = BuildState(o, gps);
-    InstallSignalHandlers();
-    std::vector<std::unique_ptr<Output>> outputs = OpenOutputs(o, gps);
+    RequireSomethingToSave(o, gps);
+    const Outputs outputs = OpenOutputs(o, gps, stop);
     SaveRequestedFiles(o, gps);
 
     Navigator navigator(plan);
@@ -174,7 +177,7 @@ int Run(const Options& o) {
     const Clock::time_point start = Clock::now();
     Clock::duration worstLateness{0};
     std::uint64_t updates = 0;
-    for (std::uint64_t n = 0; (o.count == 0 || n < o.count) && !gStop; ++n) {
+    for (std::uint64_t n = 0; (o.count == 0 || n < o.count) && !stop.Requested(); ++n) {
         const Clock::time_point due = start + std::chrono::duration_cast<Clock::duration>(period * static_cast<double>(n));
         worstLateness = std::max(worstLateness, Clock::now() - due);
         ++updates;
@@ -197,17 +200,21 @@ int Run(const Options& o) {
         if (o.verbose) {
             PrintStatus(n + 1, gps, navigator);
         }
-        if (o.count == 0 || n + 1 < o.count) {
-            SleepUntil(start + std::chrono::duration_cast<Clock::duration>(period * static_cast<double>(n + 1)));
+        const bool more = o.count == 0 || n + 1 < o.count;
+        if (more && !WaitServing(start + std::chrono::duration_cast<Clock::duration>(period * static_cast<double>(n + 1)),
+                                 outputs, stop)) {
+            break;
         }
     }
     for (const auto& output : outputs) {
         output->Finish();
     }
     if (o.verbose) {
-        std::fprintf(stderr, "kovra-nmea: %llu updates, worst lateness %.3f ms\n",
-                     static_cast<unsigned long long>(updates),
-                     std::chrono::duration<double, std::milli>(worstLateness).count());
+        char summary[128];
+        std::snprintf(summary, sizeof summary, "kovra-nmea: %llu updates, worst lateness %.3f ms\n",
+                      static_cast<unsigned long long>(updates),
+                      std::chrono::duration<double, std::milli>(worstLateness).count());
+        std::cerr << summary;
     }
     return 0;
 }

@@ -170,12 +170,6 @@ Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
     plan.followRoute = o.followRoute;
     plan.loop = o.loop;
     gps.Commands(ParseSentences(o.sentences));
-    if (!(o.rate > 0) || o.rate > 1000) {
-        throw UsageError("--rate must be above 0 and at most 1000 updates a second");
-    }
-    if (o.baud <= 0) {
-        throw UsageError("--baud must be above 0");
-    }
     if (!o.HasStateOption()) {
         BuiltInScenario(gps, plan);
         gps.Magnetic_Heading(MagneticHeading(gps.Heading(), gps.Magnetic_Variation(), gps.Magnetic_Variation_Direction()));

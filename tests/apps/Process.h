@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,9 +18,15 @@ extern char** environ;
 
 namespace kovra::test {
 
+// Which standard descriptors the child starts without.
+struct Closed {
+    bool output = false;
+    bool error = false;
+};
+
 class Process {
 public:
-    explicit Process(const std::vector<std::string>& arguments) {
+    explicit Process(const std::vector<std::string>& arguments, Closed closed = {}) {
         int out[2], err[2];
         if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
             throw std::runtime_error("pipe2 failed");
@@ -28,6 +35,12 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        if (closed.output) {
+            posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
+        }
+        if (closed.error) {
+            posix_spawn_file_actions_addclose(&actions, STDERR_FILENO);
+        }
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(KOVRA_NMEA_PROGRAM));
@@ -66,6 +79,27 @@ public:
         return error_;
     }
     void Signal(int signal) { ::kill(pid_, signal); }
+
+    // Waits for the exit without reading anything (a full pipe stays full);
+    // the exit status, or none when the child is still running after `limit`.
+    std::optional<int> ExitWithin(std::chrono::milliseconds limit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (pid_ > 0) {
+            int status = 0;
+            const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+            if (done == pid_) {
+                pid_ = -1;
+                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                break;
+            }
+            if (std::chrono::steady_clock::now() > deadline) {
+                return std::nullopt;
+            }
+            ::usleep(5000);
+        }
+        return status_;
+    }
+    pid_t Pid() const { return pid_; }
 
     // Reads everything to the end and returns the exit status (-1 when killed).
     int Wait() {

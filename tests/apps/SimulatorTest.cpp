@@ -11,44 +11,13 @@
 #include <thread>
 
 #include "Process.h"
+#include "SimulatorSupport.h"
 #include "serial/PseudoTerminal.h"
 
 namespace kovra::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) {
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
-std::vector<std::string> Kind(const std::string& text, const std::string& head) {
-    std::vector<std::string> found;
-    for (const std::string& line : Lines(text)) {
-        if (line.rfind(head, 0) == 0) {
-            found.push_back(line);
-        }
-    }
-    return found;
-}
-
-std::string Field(const std::string& sentence, int index) {
-    std::size_t start = 0;
-    for (int i = 0; i < index; ++i) {
-        start = sentence.find(',', start) + 1;
-    }
-    return sentence.substr(start, sentence.find_first_of(",*", start) - start);
-}
 
 const std::vector<std::string> kWorkedExample = {
     "--time", "2002-07-04T20:15:30.123Z", "--lat", "48:07:02.28N", "--lon", "011:31:00E", "--speed", "22.4",
@@ -180,36 +149,6 @@ TEST(Simulator, ServesAPseudoTerminalAndRemovesItsLinkOnSigterm) {
     EXPECT_FALSE(std::filesystem::exists(link) || std::filesystem::is_symlink(link));
 }
 
-int ConnectTcp(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-            return fd;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    ::close(fd);
-    return -1;
-}
-
-// A port nobody listens on at the moment.
-int FreePort() {
-    FileDescriptor probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(probe.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(probe.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        return -1;
-    }
-    return ntohs(address.sin_port);
-}
-
 TEST(Simulator, ServesEveryTcpClientAndRefusesAPortInUse) {
     const int port = FreePort();
     ASSERT_GT(port, 0);
@@ -260,7 +199,25 @@ TEST(Simulator, BadInputIsAClearErrorBeforeAnythingIsWritten) {
         {{"--waypoint", "A,48:00:00N"}, "malformed waypoint 'A,48:00:00N'", 2},
         {{"--time", "2002-13-04T20:15:30Z"}, "is not a valid date and time", 2},
         {{"--time", "yesterday"}, "malformed time 'yesterday'", 2},
-        {{"--rate", "0"}, "--rate must be above 0", 2},
+        {{"--rate", "0"}, "--rate must be between 0.001 and 1000", 2},
+        {{"--rate", "1000.5"}, "--rate must be between 0.001 and 1000", 2},
+        {{"--count", "-1"}, "malformed count '-1' for --count", 2},
+        {{"--count", "18446744073709551616"}, "malformed count", 2},
+        {{"--count", "3x"}, "malformed count '3x'", 2},
+        {{"--time", "1899-12-31T23:59:59Z"}, "must lie in the years 1900 to 9999", 2},
+        {{"--lat", "90:59:59N"}, "position '90:59:59N' for --lat is beyond 90 degrees", 2},
+        {{"--lon", "180.5"}, "position '180.5' for --lon is beyond 180 degrees", 2},
+        {{"--lat", "-90.0001"}, "is beyond 90 degrees", 2},
+        {{"--waypoint", "A,90:30:00N,0"}, "position '90:30:00N' for --waypoint is beyond 90 degrees", 2},
+        {{"--speed", "-1"}, "--speed must not be negative", 2},
+        {{"--speed", "inf"}, "Speed must be a number.", 2},
+        {{"--alt", "inf"}, "Altitude must be a number.", 2},
+        {{"--fix", "9"}, "--fix must be between 0 and 8", 2},
+        {{"--fix", "-1"}, "--fix must be between 0 and 8", 2},
+        {{"--skyplot-radius", "1073741825"}, "--skyplot-radius must be between 1 and 32767", 2},
+        {{"--save-satellites", "sub\xC0\xAFx.ini"}, "--save-satellites: The file name \"sub^C0^AFx.ini\" is not valid UTF-8.", 2},
+        {{"--waypoints", "a\xC0\x80" "b"}, "is not valid UTF-8", 2},
+        {{"--tcp-max-clients", "0"}, "--tcp-max-clients must be at least 1", 2},
         {{"--rate", "fast"}, "--rate", 2},
         {{"--no-such-option"}, "no-such-option", 2},
         {{"--satellites", missing}, "cannot read --satellites file", 2},

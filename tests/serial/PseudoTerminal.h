@@ -19,7 +19,7 @@ namespace kovra::test {
 
 class PseudoTerminal {
 public:
-    PseudoTerminal() : master_(posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK)) {
+    PseudoTerminal() : master_(posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {
         if (!master_.Valid() || grantpt(master_.Get()) != 0 || unlockpt(master_.Get()) != 0) {
             throw std::runtime_error("cannot create a pseudo-terminal");
         }
@@ -30,7 +30,7 @@ public:
         slavePath_ = name;
         // Keep one slave descriptor open in raw mode so that the master never
         // reads EIO between the generator's opens, and nothing is translated.
-        keeper_ = FileDescriptor(::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK));
+        keeper_ = FileDescriptor(::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
         termios raw{};
         if (!keeper_.Valid() || tcgetattr(keeper_.Get(), &raw) != 0) {
             throw std::runtime_error("cannot open the pseudo-terminal's slave");

@@ -1,0 +1,140 @@
+// A TCP server: every client gets the stream. Connections are accepted as
+// they arrive (the run waits on the listener between updates); a client that
+// falls behind misses updates instead of holding up the others; at most
+// --tcp-max-clients are served, further ones are closed at once.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <iostream>
+
+#include "Outputs.h"
+
+namespace kovra::app {
+
+namespace {
+
+constexpr std::size_t kMinBacklog = 64 * 1024;
+
+class TcpOutput final : public Output {
+public:
+    TcpOutput(int port, const std::string& address, int maxClients) : maxClients_(maxClients) {
+        sockaddr_storage socketAddress{};
+        socklen_t length = 0;
+        auto* v4 = reinterpret_cast<sockaddr_in*>(&socketAddress);
+        auto* v6 = reinterpret_cast<sockaddr_in6*>(&socketAddress);
+        if (::inet_pton(AF_INET, address.c_str(), &v4->sin_addr) == 1) {
+            v4->sin_family = AF_INET;
+            v4->sin_port = htons(static_cast<std::uint16_t>(port));
+            length = sizeof *v4;
+        } else if (::inet_pton(AF_INET6, address.c_str(), &v6->sin6_addr) == 1) {
+            v6->sin6_family = AF_INET6;
+            v6->sin6_port = htons(static_cast<std::uint16_t>(port));
+            length = sizeof *v6;
+        } else {
+            throw UsageError("malformed address '" + address + "' for --bind");
+        }
+        listener_ = FileDescriptor(::socket(socketAddress.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        const int yes = 1;
+        const std::string where = address + ":" + std::to_string(port);
+        if (!listener_.Valid() || ::setsockopt(listener_.Get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
+            ::bind(listener_.Get(), reinterpret_cast<sockaddr*>(&socketAddress), length) != 0 ||
+            ::listen(listener_.Get(), SOMAXCONN) != 0) {
+            throw OutputError(SystemError("cannot listen on " + where));
+        }
+        std::cerr << "kovra-nmea: serving NMEA on tcp://" + where + "\n";  // one write, one line
+    }
+
+    void Write(std::string_view update) override {
+        Accept();
+        // Room for two whole updates at least, so a client that keeps up
+        // always gets each update whole, however large.
+        const std::size_t backlog = std::max(kMinBacklog, 2 * update.size());
+        for (Client& client : clients_) {
+            if (client.pending.size() + update.size() <= backlog) {
+                client.pending.append(update);
+            }
+        }
+        std::erase_if(clients_, [](Client& client) { return !Flush(client); });
+    }
+
+    void Watch(std::vector<pollfd>& waits) override {
+        waits.push_back({listener_.Get(), POLLIN, 0});
+        for (const Client& client : clients_) {
+            waits.push_back({client.fd.Get(), static_cast<short>(client.pending.empty() ? 0 : POLLOUT), 0});
+        }
+        watched_ = clients_.size();
+    }
+
+    void Serve(std::span<const pollfd> ready) override {
+        // ready[0] is the listener, then the clients watched, in order.
+        std::size_t index = 0;
+        std::erase_if(clients_, [&](Client& client) {
+            const std::size_t i = index++;
+            const short events = i < watched_ && i + 1 < ready.size() ? ready[i + 1].revents : 0;
+            if ((events & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+                return true;  // gone
+            }
+            return (events & POLLOUT) != 0 && !Flush(client);
+        });
+        if (!ready.empty() && ready[0].revents != 0) {
+            Accept();
+        }
+    }
+
+private:
+    struct Client {
+        FileDescriptor fd;
+        std::string pending;
+    };
+
+    void Accept() {
+        for (;;) {
+            FileDescriptor fd(::accept4(listener_.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+            if (!fd.Valid()) {
+                return;  // none waiting (EAGAIN), or a client that already gave up
+            }
+            if (clients_.size() >= static_cast<std::size_t>(maxClients_)) {
+                continue;  // refused: closed at once, so memory stays bounded
+            }
+            const int yes = 1;
+            (void)::setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);  // a latency hint only
+            clients_.push_back({std::move(fd), {}});
+        }
+    }
+
+    // False when the client has gone.
+    static bool Flush(Client& client) {
+        while (!client.pending.empty()) {
+            const ssize_t sent =
+                ::send(client.fd.Get(), client.pending.data(), client.pending.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (sent < 0 && errno == EINTR) {
+                continue;
+            }
+            if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                return true;
+            }
+            if (sent <= 0) {
+                return false;
+            }
+            client.pending.erase(0, static_cast<std::size_t>(sent));
+        }
+        return true;
+    }
+
+    int maxClients_;
+    FileDescriptor listener_;
+    std::vector<Client> clients_;
+    std::size_t watched_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Output> OpenTcpServer(int port, const std::string& address, int maxClients) {
+    return std::make_unique<TcpOutput>(port, address, maxClients);
+}
+
+}  // namespace kovra::app
