@@ -10,28 +10,15 @@
 
 #include "core/Exception.h"
 #include "host/FileDescriptor.h"
+#include "host/Text.h"
 
 namespace kovra {
 
 namespace {
 
-// A path for a message: control bytes shown as ^XX, so that no file name can
-// put a line break or a terminal command into a message.
-std::string Quoted(const std::filesystem::path& file) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string shown = "\"";
-    for (const char c : file.native()) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            shown += '^';
-            shown += kHex[byte >> 4];
-            shown += kHex[byte & 0x0F];
-        } else {
-            shown += c;
-        }
-    }
-    return shown + "\"";
-}
+// A path for a message, so that no file name can put a line break or a
+// terminal command into it.
+std::string Quoted(const std::filesystem::path& file) { return "\"" + EscapeControlBytes(file.native()) + "\""; }
 
 [[noreturn]] void Fail(std::string_view action, const std::filesystem::path& file, std::string_view reason) {
     throw EKovraNMEAException("Cannot " + std::string(action) + " " + Quoted(file) + ": " + std::string(reason) +

@@ -7,6 +7,7 @@
 #include "core/Exception.h"
 #include "nmea/Format.h"
 #include "host/DataFile.h"
+#include "host/Text.h"
 #include "waypoints/NamedList.h"
 
 namespace kovra {
@@ -38,26 +39,9 @@ std::string_view Unquote(std::string_view value) {
     return value;
 }
 
-// A name for a message: control bytes shown as ^XX.
-std::string Shown(std::string_view text) {
-    std::string shown;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            shown += '^';
-            shown += kHex[byte >> 4];
-            shown += kHex[byte & 0x0F];
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
-
 void RequireWritable(std::string_view text, std::string_view what) {
     if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
-        throw EKovraNMEAException("Cannot write the " + std::string(what) + " \"" + Shown(text) +
+        throw EKovraNMEAException("Cannot write the " + std::string(what) + " \"" + EscapeControlBytes(text) +
                                  "\" to an ini file: it holds a line break or a NUL character.");
     }
 }
@@ -69,7 +53,7 @@ void RequireWritableKey(std::string_view key) {
     const bool misread = !key.empty() && (key.front() == '[' || key.front() == ';' || IsBlank(key.front()) ||
                                           IsBlank(key.back()) || key.find('=') != std::string_view::npos);
     if (misread) {
-        throw EKovraNMEAException("Cannot write the key \"" + Shown(key) +
+        throw EKovraNMEAException("Cannot write the key \"" + EscapeControlBytes(key) +
                                   "\" to an ini file: it would read back as something else.");
     }
 }

@@ -92,12 +92,37 @@ bool HasUnpairedSurrogate(std::u16string_view text) {
     return false;
 }
 
-std::string Printable(std::string_view text) {
+// Decodes all of `text`; none at the first invalid sequence unless `replace`
+// turns each such byte into U+FFFD.
+std::optional<std::u16string> Decode(std::string_view text, bool replace) {
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::optional<char32_t> cp = DecodeOne(text, i);
+        if (!cp && !replace) {
+            return std::nullopt;
+        }
+        if (!cp) {
+            ++i;
+        }
+        AppendUtf16(out, cp.value_or(kReplacement));
+    }
+    return out;
+}
+
+}  // namespace
+
+std::u16string FromUtf8(std::string_view text) { return *Decode(text, true); }
+
+std::optional<std::u16string> StrictFromUtf8(std::string_view text) { return Decode(text, false); }
+
+std::string EscapeControlBytes(std::string_view text, bool highBytesToo) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string shown;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F) {
+        if (byte < 0x20 || byte == 0x7F || (highBytesToo && byte > 0x7F)) {
             shown += '^';
             shown += kHex[byte >> 4];
             shown += kHex[byte & 0x0F];
@@ -108,44 +133,12 @@ std::string Printable(std::string_view text) {
     return shown;
 }
 
-}  // namespace
-
-std::u16string FromUtf8(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::optional<char32_t> cp = DecodeOne(text, i);
-        if (!cp) {
-            AppendUtf16(out, kReplacement);
-            ++i;
-            continue;
-        }
-        AppendUtf16(out, *cp);
-    }
-    return out;
-}
-
-std::optional<std::u16string> StrictFromUtf8(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::optional<char32_t> cp = DecodeOne(text, i);
-        if (!cp) {
-            return std::nullopt;
-        }
-        AppendUtf16(out, *cp);
-    }
-    return out;
-}
-
 namespace {
 
 [[maybe_unused]] std::u16string FileNameOfType(std::string_view name, const std::u16string*) {
     std::optional<std::u16string> wide = StrictFromUtf8(name);
     if (!wide) {
-        throw EKovraNMEAException("The file name \"" + Printable(name) + "\" is not valid UTF-8.");
+        throw EKovraNMEAException("The file name \"" + EscapeControlBytes(name, true) + "\" is not valid UTF-8.");
     }
     return *std::move(wide);
 }
@@ -154,7 +147,7 @@ namespace {
 
 [[maybe_unused]] std::string PathBytes(const std::u16string& name) {
     if (HasUnpairedSurrogate(name)) {
-        throw EKovraNMEAException("The file name \"" + Printable(ToUtf8(name)) +
+        throw EKovraNMEAException("The file name \"" + EscapeControlBytes(ToUtf8(name), true) +
                                   "\" holds an unpaired UTF-16 surrogate.");
     }
     return ToUtf8(name);
@@ -171,7 +164,7 @@ TFileName FileNameFromUtf8(std::string_view name) {
 std::filesystem::path ToPath(const TFileName& name) {
     std::string bytes = PathBytes(name);
     if (bytes.find('\0') != std::string::npos) {
-        throw EKovraNMEAException("The file name \"" + Printable(bytes) + "\" holds a NUL character.");
+        throw EKovraNMEAException("The file name \"" + EscapeControlBytes(bytes, true) + "\" holds a NUL character.");
     }
     return std::filesystem::path(std::move(bytes));
 }

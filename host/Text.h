@@ -31,6 +31,11 @@ Target ToMessage(std::string_view text) {
     }
 }
 
+// A text for a message: control bytes and DEL (and, with `highBytesToo`,
+// every byte above 127) written as ^XX, so nothing can break a line or
+// command a terminal.
+KOVRA_API std::string EscapeControlBytes(std::string_view text, bool highBytesToo = false);
+
 // An 8-bit file name (a program's argument) as the profile's file name:
 // kept byte for byte where names are 8-bit; where they are UTF-16 it must be
 // valid UTF-8, or EKovraNMEAException says so.

@@ -94,6 +94,23 @@ TEST(Stopping, ASignalEndsARunOnAStalledSerialLineAndReleasesThePort) {
     }
 }
 
+TEST(Stopping, TheDrainBeforeDisconnectIsCappedAndEndsOnASignal) {
+    // About 700 bytes at 300 baud take 23 s on the line; the drain waits 2 s at most.
+    for (const bool signalled : {false, true}) {
+        PseudoTerminal pty;
+        Process p({"--port", pty.SlavePath(), "--baud", "300", "--count", "1"});
+        ASSERT_FALSE(pty.Read(100, 3000ms).empty());
+        const auto start = Clock::now();
+        if (signalled) {
+            p.Signal(SIGTERM);
+        }
+        const std::optional<int> status = p.ExitWithin(10s);
+        ASSERT_TRUE(status.has_value());
+        EXPECT_EQ(*status, 0);
+        EXPECT_LT(Clock::now() - start, signalled ? 1s : 2500ms);
+    }
+}
+
 TEST(Stopping, ASignalEndsARunWhoseConsumerStopsReading) {
     const std::string link = Unique("full-pty");
     Process p({"--pty", link, "--rate", "1000"});
