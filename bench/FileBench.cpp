@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "host/Text.h"
+#include "foundation/Text.h"
 #include "waypoints/WayPoint.h"
 
 namespace kovra {

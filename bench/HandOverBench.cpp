@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "core/KovraNMEAGenerator.h"
-#include "host/FileDescriptor.h"
+#include "generator/KovraNMEAGenerator.h"
+#include "foundation/FileDescriptor.h"
 
 namespace kovra {
 namespace {

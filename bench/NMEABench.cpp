@@ -1,7 +1,7 @@
 // Sentence building speed: build/bin/kovra-bench
 #include <benchmark/benchmark.h>
 
-#include "core/KovraNMEAGenerator.h"
+#include "generator/KovraNMEAGenerator.h"
 
 namespace kovra {
 namespace {

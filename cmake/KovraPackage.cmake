@@ -5,7 +5,7 @@ include(CMakePackageConfigHelpers)
 
 set(KOVRA_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/KovraNMEA)
 
-install(DIRECTORY core nmea satellites waypoints serial host
+install(DIRECTORY foundation nmea satellites waypoints files serial generator
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kovra
     FILES_MATCHING PATTERN "*.h")
 install(EXPORT KovraNMEATargets NAMESPACE KovraNMEA:: DESTINATION ${KOVRA_PACKAGE_DIR})

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "core/Exception.h"
-#include "host/IniFile.h"
+#include "foundation/Exception.h"
+#include "files/IniFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using kovra::IniFile;

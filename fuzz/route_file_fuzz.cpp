@@ -2,8 +2,8 @@
 #include <stdexcept>
 
 #include "FuzzFile.h"
-#include "core/Exception.h"
-#include "host/Text.h"
+#include "foundation/Exception.h"
+#include "foundation/Text.h"
 #include "waypoints/Route.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

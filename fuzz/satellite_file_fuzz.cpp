@@ -1,8 +1,8 @@
 #include <cstdint>
 
 #include "FuzzFile.h"
-#include "core/KovraNMEAGenerator.h"
-#include "host/Text.h"
+#include "generator/KovraNMEAGenerator.h"
+#include "foundation/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static kovra::TKovraNMEAGenerator generator;

@@ -1,8 +1,8 @@
 #include <cstdint>
 
 #include "FuzzFile.h"
-#include "core/Exception.h"
-#include "host/Text.h"
+#include "foundation/Exception.h"
+#include "foundation/Text.h"
 #include "waypoints/WayPoint.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/DateTime.h"
-#include "core/Types.h"
-#include "host/Export.h"
+#include "foundation/DateTime.h"
+#include "foundation/Types.h"
+#include "foundation/Export.h"
 
 namespace kovra::nmea {
 

@@ -5,7 +5,8 @@
 #include <exception>
 #include <numbers>
 
-#include "core/KovraNMEAGenerator.h"
+#include "foundation/BuildProfile.h"
+#include "foundation/Conversions.h"
 #include "nmea/Format.h"
 
 namespace kovra::nmea {
@@ -48,11 +49,6 @@ char* PutPosition(char* p, const GeoPosition& position) {
     p = PutLatitude(p, position.latDeg, position.latMin, position.latSec, position.latDir);
     *p++ = ',';
     return PutLongitude(p, position.longDeg, position.longMin, position.longSec, position.longDir);
-}
-
-GeoPosition PositionOf(const TWayPoint& w) {
-    return {w.Latitude_Degree(),  w.Latitude_Minute(),  w.Latitude_Second(),  w.Latitude_Direction(),
-            w.Longitude_Degree(), w.Longitude_Minute(), w.Longitude_Second(), w.Longitude_Direction()};
 }
 
 // "A" when there is a fix; the oldest generation has no fix quality and always says "A".
@@ -104,20 +100,6 @@ bool MayBeWithinArrivalCircle(const GeoPosition& from, const GeoPosition& to) {
     return 2 * kEarthRadiusKm * std::asin(std::min(1.0, std::sqrt(h))) <= kMarginKm;
 }
 
-// Calls visit(name, waypoint) for each name of the active route that names a
-// waypoint; names without one are skipped.
-template <typename Visit>
-void ForEachRouteWayPoint(const NavigationSnapshot& s, Visit visit) {
-    if (s.activeRoute == nullptr || s.wayPoints == nullptr) {
-        return;
-    }
-    for (const std::string& name : s.activeRoute->WayPoints()) {
-        if (const TWayPoint* w = s.wayPoints->GetByName(name)) {
-            visit(name, *w);
-        }
-    }
-}
-
 }  // namespace
 
 char* PutName(char* p, std::string_view name) {
@@ -136,8 +118,7 @@ char* PutName(char* p, std::string_view name) {
 }
 
 Extended DistanceNauticalMiles(const GeoPosition& from, const GeoPosition& to) {
-    using G = TKovraNMEAGenerator;
-    return G::KmToNauticalMiles(G::Distance_KM(from.latDeg, from.latMin, from.latSec, from.latDir, from.longDeg,
+    return convert::KmToNauticalMiles(convert::Distance_KM(from.latDeg, from.latMin, from.latSec, from.latDir, from.longDeg,
                                                from.longMin, from.longSec, from.longDir, to.latDeg, to.latMin,
                                                to.latSec, to.latDir, to.longDeg, to.longMin, to.longSec, to.longDir));
 }
@@ -194,7 +175,7 @@ void AppendGPVTG(std::string& out, const NavigationSnapshot& s) {
     const double knots = RRound(static_cast<double>(s.speed));
     p = PutFloat(p, knots);
     p = PutText(p, ",N,");
-    p = PutFloat(p, TKovraNMEAGenerator::KnotsToKmh(knots));
+    p = PutFloat(p, convert::KnotsToKmh(knots));
     w.Close(PutText(p, ",K,A"));
 }
 
@@ -262,27 +243,30 @@ void AppendGPGSV(std::string& out, const NavigationSnapshot& s) {
 }
 
 void AppendGPWPL(std::string& out, const NavigationSnapshot& s) {
-    ForEachRouteWayPoint(s, [&](const std::string&, const TWayPoint& waypoint) {
-        SentenceWriter w(out, kSentenceRoom + NameRoom(waypoint.Name()));
+    if (!s.route) {
+        return;
+    }
+    for (const RouteView::WayPoint& waypoint : s.route->wayPoints) {
+        SentenceWriter w(out, kSentenceRoom + NameRoom(waypoint.name));
         char* p = PutText(w.Start(), "$GPWPL,");
-        p = PutPosition(p, PositionOf(waypoint));
+        p = PutPosition(p, waypoint.position);
         *p++ = ',';
-        w.Close(PutName(p, waypoint.Name()));
-    });
+        w.Close(PutName(p, waypoint.name));
+    }
 }
 
 void AppendGPRTE(std::string& out, const NavigationSnapshot& s) {
-    if (s.activeRoute == nullptr) {
+    if (!s.route) {
         return;
     }
-    const TNameList& names = s.activeRoute->WayPoints();
-    std::size_t room = kSentenceRoom + NameRoom(s.activeRoute->Name());
+    const std::span<const std::string> names = s.route->names;
+    std::size_t room = kSentenceRoom + NameRoom(s.route->name);
     for (const std::string& name : names) {
         room += NameRoom(name) + 1;
     }
     SentenceWriter w(out, room);
     char* p = PutText(w.Start(), "$GPRTE,1,1,C,");
-    p = PutName(p, s.activeRoute->Name());
+    p = PutName(p, s.route->name);
     *p++ = ',';
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (i != 0) {
@@ -294,21 +278,23 @@ void AppendGPRTE(std::string& out, const NavigationSnapshot& s) {
 }
 
 void AppendGPAAM(std::string& out, const NavigationSnapshot& s) {
-    ForEachRouteWayPoint(s, [&](const std::string& name, const TWayPoint& waypoint) {
-        const GeoPosition target = PositionOf(waypoint);
-        if (!MayBeWithinArrivalCircle(s.position, target)) {
-            return;
+    if (!s.route) {
+        return;
+    }
+    for (const RouteView::WayPoint& waypoint : s.route->wayPoints) {
+        if (!MayBeWithinArrivalCircle(s.position, waypoint.position)) {
+            continue;
         }
-        const Extended distance = DistanceNauticalMiles(s.position, target);
+        const Extended distance = DistanceNauticalMiles(s.position, waypoint.position);
         if (!(distance <= kArrivalRadiusNauticalMiles)) {
-            return;  // beyond the arrival circle, or not a number
+            continue;  // beyond the arrival circle, or not a number
         }
-        SentenceWriter w(out, kSentenceRoom + NameRoom(name));
+        SentenceWriter w(out, kSentenceRoom + NameRoom(waypoint.listed));
         char* p = PutText(w.Start(), "$GPAAM,A,A,");
         p = PutRounded(p, distance);
         p = PutText(p, ",N,");
-        w.Close(PutName(p, name));
-    });
+        w.Close(PutName(p, waypoint.listed));
+    }
 }
 
 void AppendNMEA(std::string& out, const NavigationSnapshot& s, const DecodedDateTime& utc, TNMEACommands commands) {

@@ -5,16 +5,16 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
-#include "core/DateTime.h"
-#include "core/Types.h"
-#include "host/Export.h"
-
-namespace kovra {
-class TRoute;
-class TWayPoints;
-}  // namespace kovra
+#include "foundation/DateTime.h"
+#include "foundation/Types.h"
+#include "foundation/Export.h"
+#include "foundation/Position.h"
 
 namespace kovra::nmea {
 
@@ -25,19 +25,21 @@ struct SatelliteView {
     std::int32_t snr;
 };
 
-struct GeoPosition {
-    std::int32_t latDeg = 0;
-    std::int32_t latMin = 0;
-    Extended latSec = 0;
-    TCardinalPoint latDir = TCardinalPoint::cpNorth;
-    std::int32_t longDeg = 0;
-    std::int32_t longMin = 0;
-    Extended longSec = 0;
-    TCardinalPoint longDir = TCardinalPoint::cpEast;
+// The active route as its sentences see it: the route's names, and the
+// waypoint each name stands for where the waypoint list has one.
+struct RouteView {
+    struct WayPoint {
+        std::string_view listed;  // the name as the route lists it
+        std::string_view name;    // the waypoint's own name
+        GeoPosition position;
+    };
+    std::string_view name;
+    std::span<const std::string> names;
+    std::vector<WayPoint> wayPoints;  // in route order; names without a waypoint are left out
 };
 
-// Everything the sentences read. The route and the waypoint list are
-// borrowed and must not change while a sentence is built.
+// Everything the sentences read. The names of the route view are borrowed
+// and must not change while a sentence is built.
 struct NavigationSnapshot {
     GeoPosition position;
     Extended speed = 0;             // knots
@@ -54,8 +56,7 @@ struct NavigationSnapshot {
     // Active satellites in ascending PRN order.
     std::array<SatelliteView, 32> activeSatellites;  // the first activeCount are set
     int activeCount = 0;
-    const TRoute* activeRoute = nullptr;
-    const TWayPoints* wayPoints = nullptr;
+    std::optional<RouteView> route;  // none while no route is active
 };
 
 KOVRA_API void AppendGPZDA(std::string& out, const NavigationSnapshot& s, const DecodedDateTime& utc);

@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/Exception.h"
-#include "core/Validation.h"
+#include "foundation/Exception.h"
+#include "foundation/Validation.h"
 
 namespace kovra {
 

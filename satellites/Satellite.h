@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/Export.h"
+#include "foundation/Export.h"
 
 namespace kovra {
 

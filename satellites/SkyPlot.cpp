@@ -1,10 +1,12 @@
-// The sky plot: elevation rings, azimuth lines and a disc per active satellite.
+// The sky plot: elevation rings, azimuth lines and a disc per satellite.
+#include "satellites/SkyPlot.h"
+
 #include <cmath>
 #include <numbers>
+#include <string>
 
-#include "core/KovraNMEAGenerator.h"
-#include "core/Validation.h"
-#include "host/Canvas.h"
+#include "foundation/Exception.h"
+#include "foundation/Validation.h"
 
 namespace kovra {
 
@@ -23,18 +25,18 @@ void Line(TCanvas& canvas, TPoint from, TPoint to) {
     canvas.LineTo(to.X, to.Y);
 }
 
-// Before any arithmetic on the radius: 2R + 1 overflows above 2^30.
-void RequireRadius(std::int32_t radius) {
+}  // namespace
+
+void RequireSkyPlotRadius(std::int32_t radius) {
     if (!validation::IsSkyPlotRadius(radius)) {
         throw EKovraNMEAException("Sky plot radius must be between 1 and 32767; " + std::to_string(radius) +
                                   " was given.");
     }
 }
-}  // namespace
 
-void TKovraNMEAGenerator::DrawSatellites(TCanvas& Canvas, std::int32_t Radius, TColor BrushColor,
-                                         TColor PenColor) const {
-    RequireRadius(Radius);
+void DrawSkyPlot(TCanvas& Canvas, std::int32_t Radius, TColor BrushColor, TColor PenColor,
+                 std::span<const SkyPlotSatellite> satellites) {
+    RequireSkyPlotRadius(Radius);
     const std::int32_t r = Radius;
     Canvas.SetBrushColor(BrushColor);
     Canvas.SetPenColor(PenColor);
@@ -54,29 +56,16 @@ void TKovraNMEAGenerator::DrawSatellites(TCanvas& Canvas, std::int32_t Radius, T
     Line(Canvas, {2 * r, r}, {0, r});
     Canvas.Ellipse(r - 3, r - 3, r + 3, r + 3);
 
-    // The table as it is now; the host's canvas is called without the lock.
-    const TSatellites table = SatelliteTable();
-    for (int prn = 1; prn <= TSatellites::kCount; ++prn) {
-        const TSatellite* satellite = table[prn];
-        if (satellite == nullptr || !satellite->Active()) {
-            continue;
-        }
-        const Extended theta = std::numbers::pi_v<Extended> - satellite->Azimuth() * std::numbers::pi_v<Extended> / 180;
-        const Extended distance = r - static_cast<Extended>(2 * r * satellite->Elevation()) / 180;
+    for (const SkyPlotSatellite& satellite : satellites) {
+        const Extended theta = std::numbers::pi_v<Extended> - satellite.azimuth * std::numbers::pi_v<Extended> / 180;
+        const Extended distance = r - static_cast<Extended>(2 * r * satellite.elevation) / 180;
         const std::int32_t x = Rnd(std::sin(theta) * distance) + r;
         const std::int32_t y = Rnd(std::cos(theta) * distance) + r;
-        Canvas.SetBrushColor(satellite->SignalToNoiseRatio() <= 10 ? clRed : clGreen);
+        Canvas.SetBrushColor(satellite.snr <= 10 ? clRed : clGreen);
         Canvas.Ellipse(x - kDiscRadius, y - kDiscRadius, x + kDiscRadius, y + kDiscRadius);
-        const std::int32_t offset = satellite->PseudoRandomCode() < 10 ? 6 : 8;
-        Canvas.TextOut(x - offset, y - offset, std::to_string(satellite->PseudoRandomCode()));
+        const std::int32_t offset = satellite.prn < 10 ? 6 : 8;
+        Canvas.TextOut(x - offset, y - offset, std::to_string(satellite.prn));
     }
-}
-
-std::string TKovraNMEAGenerator::SkyPlotSvg(std::int32_t Radius, TColor BrushColor, TColor PenColor) const {
-    RequireRadius(Radius);
-    TSvgCanvas canvas(2 * Radius + 1, 2 * Radius + 1);
-    DrawSatellites(canvas, Radius, BrushColor, PenColor);
-    return canvas.Document();
 }
 
 }  // namespace kovra

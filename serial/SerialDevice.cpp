@@ -13,7 +13,7 @@
 #include <charconv>
 
 #include "serial/CustomBaud.h"
-#include "host/FileDescriptor.h"
+#include "foundation/FileDescriptor.h"
 
 namespace kovra {
 

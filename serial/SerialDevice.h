@@ -11,7 +11,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "host/Export.h"
+#include "foundation/Export.h"
 
 namespace kovra {
 

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "host/Text.h"
+#include "foundation/Text.h"
 
 namespace kovra::test {
 

@@ -4,8 +4,8 @@
 
 #include <string_view>
 
-#include "core/Exception.h"
-#include "host/Text.h"
+#include "foundation/Exception.h"
+#include "foundation/Text.h"
 
 namespace kovra::test {
 

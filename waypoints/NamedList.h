@@ -8,14 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "host/Export.h"
+#include "foundation/Export.h"
+#include "foundation/Names.h"
 
 namespace kovra {
 
-// Names match when equal after turning ASCII a-z into A-Z; nothing is trimmed.
-KOVRA_API bool SameName(std::string_view a, std::string_view b);
-// The form under which matching names are equal: ASCII a-z turned into A-Z.
-KOVRA_API std::string NameKey(std::string_view name);
 
 template <typename T>
 class NamedList {

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "host/BuildProfile.h"
-#include "host/Export.h"
+#include "foundation/BuildProfile.h"
+#include "foundation/Export.h"
 #include "waypoints/NamedList.h"
 
 namespace kovra {

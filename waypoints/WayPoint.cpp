@@ -2,47 +2,29 @@
 
 #include <algorithm>
 
-#include "core/Exception.h"
-#include "core/Validation.h"
+#include "foundation/Exception.h"
 
 namespace kovra {
 
 namespace {
-template <typename T>
-void Assign(T& field, T value, bool valid, std::string_view message) {
-    if (!valid) {
-        throw EKovraNMEAException(message);
+// The waypoint's validators raise without any message box.
+void Require(Refusal refused) {
+    if (refused) {
+        throw EKovraNMEAException(*refused);
     }
-    field = value;
 }
 }  // namespace
 
 TWayPoint::TWayPoint(std::string WayPointName) : FName(std::move(WayPointName)) {}
 
-void TWayPoint::SetLatDeg(std::int32_t value) {
-    Assign(FLatDeg, value, validation::IsLatitudeDegree(value), validation::kLatitudeDegree);
-}
-void TWayPoint::SetLatMin(std::int32_t value) {
-    Assign(FLatMin, value, validation::IsMinute(value), validation::kLatitudeMinute);
-}
-void TWayPoint::SetLatSec(Extended value) {
-    Assign(FLatSec, value, validation::IsSecond(value), validation::kLatitudeSecond);
-}
-void TWayPoint::SetLatDir(TCardinalPoint value) {
-    Assign(FLatDir, value, validation::IsNorthSouth(value), validation::kLatitudeDirection);
-}
-void TWayPoint::SetLongDeg(std::int32_t value) {
-    Assign(FLongDeg, value, validation::IsLongitudeDegree(value), validation::kLongitudeDegree);
-}
-void TWayPoint::SetLongMin(std::int32_t value) {
-    Assign(FLongMin, value, validation::IsMinute(value), validation::kLongitudeMinute);
-}
-void TWayPoint::SetLongSec(Extended value) {
-    Assign(FLongSec, value, validation::IsSecond(value), validation::kLongitudeSecond);
-}
-void TWayPoint::SetLongDir(TCardinalPoint value) {
-    Assign(FLongDir, value, validation::IsEastWest(value), validation::kLongitudeDirection);
-}
+void TWayPoint::SetLatDeg(std::int32_t value) { Require(FPosition.SetLatDeg(value)); }
+void TWayPoint::SetLatMin(std::int32_t value) { Require(FPosition.SetLatMin(value)); }
+void TWayPoint::SetLatSec(Extended value) { Require(FPosition.SetLatSec(value)); }
+void TWayPoint::SetLatDir(TCardinalPoint value) { Require(FPosition.SetLatDir(value)); }
+void TWayPoint::SetLongDeg(std::int32_t value) { Require(FPosition.SetLongDeg(value)); }
+void TWayPoint::SetLongMin(std::int32_t value) { Require(FPosition.SetLongMin(value)); }
+void TWayPoint::SetLongSec(Extended value) { Require(FPosition.SetLongSec(value)); }
+void TWayPoint::SetLongDir(TCardinalPoint value) { Require(FPosition.SetLongDir(value)); }
 
 std::vector<std::unique_ptr<TWayPoint>> TWayPoints::Dispose(std::unique_ptr<TWayPoints> list, bool DisposeItems) {
     if (!list) {

@@ -7,9 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/Types.h"
-#include "host/BuildProfile.h"
-#include "host/Export.h"
+#include "foundation/Position.h"
+#include "foundation/Types.h"
+#include "foundation/BuildProfile.h"
+#include "foundation/Export.h"
 #include "waypoints/NamedList.h"
 
 namespace kovra {
@@ -24,22 +25,25 @@ public:
 
     // Each setter throws EKovraNMEAException with its fixed message and keeps
     // the old value when the new one is out of range.
-    std::int32_t Latitude_Degree() const { return FLatDeg; }
+    std::int32_t Latitude_Degree() const { return FPosition.latDeg; }
     void Latitude_Degree(std::int32_t value) { SetLatDeg(value); }
-    std::int32_t Latitude_Minute() const { return FLatMin; }
+    std::int32_t Latitude_Minute() const { return FPosition.latMin; }
     void Latitude_Minute(std::int32_t value) { SetLatMin(value); }
-    Extended Latitude_Second() const { return FLatSec; }
+    Extended Latitude_Second() const { return FPosition.latSec; }
     void Latitude_Second(Extended value) { SetLatSec(value); }
-    TCardinalPoint Latitude_Direction() const { return FLatDir; }
+    TCardinalPoint Latitude_Direction() const { return FPosition.latDir; }
     void Latitude_Direction(TCardinalPoint value) { SetLatDir(value); }
-    std::int32_t Longitude_Degree() const { return FLongDeg; }
+    std::int32_t Longitude_Degree() const { return FPosition.longDeg; }
     void Longitude_Degree(std::int32_t value) { SetLongDeg(value); }
-    std::int32_t Longitude_Minute() const { return FLongMin; }
+    std::int32_t Longitude_Minute() const { return FPosition.longMin; }
     void Longitude_Minute(std::int32_t value) { SetLongMin(value); }
-    Extended Longitude_Second() const { return FLongSec; }
+    Extended Longitude_Second() const { return FPosition.longSec; }
     void Longitude_Second(Extended value) { SetLongSec(value); }
-    TCardinalPoint Longitude_Direction() const { return FLongDir; }
+    TCardinalPoint Longitude_Direction() const { return FPosition.longDir; }
     void Longitude_Direction(TCardinalPoint value) { SetLongDir(value); }
+
+    // The whole position at once.
+    const GeoPosition& Position() const { return FPosition; }
 
 private:
     void SetLatDeg(std::int32_t value);
@@ -52,14 +56,7 @@ private:
     void SetLongDir(TCardinalPoint value);
 
     std::string FName;
-    std::int32_t FLatDeg = 0;
-    std::int32_t FLatMin = 0;
-    Extended FLatSec = 0;
-    TCardinalPoint FLatDir = TCardinalPoint::cpNorth;
-    TCardinalPoint FLongDir = TCardinalPoint::cpEast;
-    std::int32_t FLongDeg = 0;
-    std::int32_t FLongMin = 0;
-    Extended FLongSec = 0;
+    GeoPosition FPosition;
 };
 
 // An ordered list of slots, each holding one owned waypoint or empty.

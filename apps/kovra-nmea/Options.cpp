@@ -10,9 +10,9 @@
 #include <map>
 #include <regex>
 
-#include "core/Validation.h"
-#include "host/BuildProfile.h"
-#include "host/Text.h"
+#include "foundation/Validation.h"
+#include "foundation/BuildProfile.h"
+#include "foundation/Text.h"
 #include "nmea/Format.h"
 
 namespace kovra::app {

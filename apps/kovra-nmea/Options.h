@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/KovraNMEAGenerator.h"
+#include "generator/KovraNMEAGenerator.h"
 
 namespace kovra::app {
 

@@ -11,8 +11,8 @@
 #include "Motion.h"
 #include "Outputs.h"
 #include "Scenario.h"
-#include "host/DataFile.h"
-#include "host/Text.h"
+#include "files/DataFile.h"
+#include "foundation/Text.h"
 
 namespace kovra::app {
 

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <regex>
 
-#include "core/Validation.h"
-#include "host/Text.h"
+#include "foundation/Validation.h"
+#include "foundation/Text.h"
 
 namespace kovra::app {
 

@@ -12,7 +12,7 @@
 #include <thread>
 #include <utility>
 
-#include "host/FileDescriptor.h"
+#include "foundation/FileDescriptor.h"
 
 namespace kovra::app {
 

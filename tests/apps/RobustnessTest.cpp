@@ -15,7 +15,7 @@
 
 #include "Process.h"
 #include "SimulatorSupport.h"
-#include "core/KovraNMEAGenerator.h"
+#include "generator/KovraNMEAGenerator.h"
 #include "nmea/Format.h"
 #include "serial/PseudoTerminal.h"
 

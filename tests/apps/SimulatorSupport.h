@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/FileDescriptor.h"
+#include "foundation/FileDescriptor.h"
 
 namespace kovra::test {
 

@@ -8,10 +8,10 @@
 
 #include "FileSupport.h"
 #include "TestSupport.h"
-#include "core/KovraNMEAGenerator.h"
-#include "host/DataFile.h"
-#include "host/FileDescriptor.h"
-#include "host/IniFile.h"
+#include "generator/KovraNMEAGenerator.h"
+#include "files/DataFile.h"
+#include "foundation/FileDescriptor.h"
+#include "files/IniFile.h"
 
 namespace kovra {
 namespace {

@@ -1,8 +1,8 @@
 #include <sys/stat.h>
 
 #include "FileSupport.h"
-#include "core/Exception.h"
-#include "host/IniFile.h"
+#include "foundation/Exception.h"
+#include "files/IniFile.h"
 
 namespace kovra {
 namespace {

@@ -1,5 +1,5 @@
 #include "FileSupport.h"
-#include "host/IniFile.h"
+#include "files/IniFile.h"
 #include "waypoints/Route.h"
 
 namespace kovra {

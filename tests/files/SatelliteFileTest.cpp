@@ -1,6 +1,6 @@
 #include "FileSupport.h"
 #include "TestSupport.h"
-#include "core/KovraNMEAGenerator.h"
+#include "generator/KovraNMEAGenerator.h"
 
 namespace kovra {
 namespace {

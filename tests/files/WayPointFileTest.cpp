@@ -4,8 +4,8 @@
 #include <random>
 
 #include "TestSupport.h"
-#include "core/KovraNMEAGenerator.h"
-#include "host/IniFile.h"
+#include "generator/KovraNMEAGenerator.h"
+#include "files/IniFile.h"
 #include "waypoints/Route.h"
 #include "waypoints/WayPoint.h"
 

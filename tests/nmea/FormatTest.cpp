@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "core/KovraNMEAGenerator.h"
+#include "generator/KovraNMEAGenerator.h"
 #include "nmea/Format.h"
 
 namespace kovra::nmea {

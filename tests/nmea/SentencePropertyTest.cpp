@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/KovraNMEAGenerator.h"
+#include "generator/KovraNMEAGenerator.h"
 
 namespace kovra {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/KovraNMEAGenerator.h"
+#include "generator/KovraNMEAGenerator.h"
 #include "nmea/Format.h"
 
 namespace kovra {

@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "host/FileDescriptor.h"
+#include "foundation/FileDescriptor.h"
 
 namespace kovra::test {
 

@@ -1,6 +1,6 @@
 #include <iostream>
 
-#include "core/KovraNMEAGenerator.h"
+#include "generator/KovraNMEAGenerator.h"
 
 int main() {
     auto gps = kovra::TKovraNMEAGenerator::Create();

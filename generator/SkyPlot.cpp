@@ -1,0 +1,28 @@
+// The generator's sky plot: its active satellites, drawn by the satellites' part.
+#include <vector>
+
+#include "generator/KovraNMEAGenerator.h"
+#include "satellites/SkyPlot.h"
+
+namespace kovra {
+
+void TKovraNMEAGenerator::DrawSatellites(TCanvas& Canvas, std::int32_t Radius, TColor BrushColor,
+                                         TColor PenColor) const {
+    RequireSkyPlotRadius(Radius);
+    // The table as it is now; the host's canvas is called without the lock.
+    std::vector<SkyPlotSatellite> active;
+    for (const TSatellite* satellite : GetActiveSatellitesList()) {
+        active.push_back({satellite->PseudoRandomCode(), satellite->Elevation(), satellite->Azimuth(),
+                          satellite->SignalToNoiseRatio()});
+    }
+    DrawSkyPlot(Canvas, Radius, BrushColor, PenColor, active);
+}
+
+std::string TKovraNMEAGenerator::SkyPlotSvg(std::int32_t Radius, TColor BrushColor, TColor PenColor) const {
+    RequireSkyPlotRadius(Radius);
+    TSvgCanvas canvas(2 * Radius + 1, 2 * Radius + 1);
+    DrawSatellites(canvas, Radius, BrushColor, PenColor);
+    return canvas.Document();
+}
+
+}  // namespace kovra

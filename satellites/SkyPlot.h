@@ -1,0 +1,30 @@
+// The sky plot of a set of satellites on a drawing surface: six elevation
+// rings, six azimuth lines, a centre mark, and a disc labelled with its PRN
+// per satellite, red up to a signal-to-noise ratio of 10, green above.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "foundation/Export.h"
+#include "satellites/Canvas.h"
+
+namespace kovra {
+
+struct SkyPlotSatellite {
+    std::uint16_t prn;
+    std::int32_t elevation;
+    std::int32_t azimuth;
+    std::int32_t snr;
+};
+
+// Throws EKovraNMEAException unless 1 <= radius <= 32767; checked before any
+// arithmetic on it (2R + 1 overflows above 2^30).
+KOVRA_API void RequireSkyPlotRadius(std::int32_t radius);
+
+// Draws the plot of radius Radius, centred on (Radius, Radius), with the
+// satellites in the order given (a later disc covers an earlier one).
+KOVRA_API void DrawSkyPlot(TCanvas& Canvas, std::int32_t Radius, TColor BrushColor, TColor PenColor,
+                           std::span<const SkyPlotSatellite> satellites);
+
+}  // namespace kovra
