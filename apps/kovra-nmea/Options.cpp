@@ -68,28 +68,7 @@ void RequireFileName(const std::optional<std::string>& name, const std::string& 
     }
 }
 
-bool IsUtf8(std::string_view text) { return StrictFromUtf8(text).has_value(); }
-
 }  // namespace
-
-std::string Printable(std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const bool utf8 = IsUtf8(text);
-    std::string shown;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        // C1 controls arrive in UTF-8 as C2 80 to C2 9F.
-        const bool c1 = byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
-        if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && (!utf8 || c1))) {
-            shown += '^';
-            shown += kHex[byte >> 4];
-            shown += kHex[byte & 0x0F];
-        } else {
-            shown += text[i];
-        }
-    }
-    return shown;
-}
 
 void CheckOptions(Options& o) {
     if (!(o.rate >= 0.001 && o.rate <= 1000)) {

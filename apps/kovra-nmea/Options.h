@@ -7,19 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "engine/Errors.h"
 #include "generator/KovraNMEAGenerator.h"
 
 namespace kovra::app {
 
 // A bad option or value: exit status 2, before anything is written.
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
+using UsageError = engine::SettingError;
 // An output that cannot be opened or written: exit status 1.
-struct OutputError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+using OutputError = engine::OutputError;
+using engine::Printable;
 
 struct Options {
     // State.
@@ -61,10 +58,6 @@ ParseResult ParseCommandLine(int argc, char** argv);
 // Throws UsageError for a value out of range or a file name that cannot be used.
 void CheckOptions(Options& options);
 
-// A text as the terminal may show it: control characters, DEL and anything
-// that is not UTF-8 written as ^XX, so no name or message can move the
-// cursor or hide a line.
-std::string Printable(std::string_view text);
 
 // Degrees, minutes and seconds with a hemisphere.
 struct Coordinate {

@@ -9,7 +9,8 @@
 
 #include "Options.h"
 #include "Runner.h"
-#include "Stop.h"
+#include "Signals.h"
+#include "engine/Stop.h"
 
 namespace {
 
@@ -41,7 +42,8 @@ int main(int argc, char** argv) {
     using namespace kovra::app;
     ReopenClosedStandardStreams();
     try {
-        Stop stop;  // first: every thread started later has the stop signals blocked
+        kovra::engine::Stop stop;
+        SignalWatcher signals(stop);  // first: every thread started later has the stop signals blocked
         const ParseResult parsed = ParseCommandLine(argc, argv);
         if (parsed.exitNow) {
             return *parsed.exitNow;

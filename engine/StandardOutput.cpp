@@ -11,11 +11,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "Outputs.h"
+#include "engine/Outputs.h"
 
-namespace kovra::app {
-
-std::string SystemError(const std::string& what) { return what + ": " + std::strerror(errno); }
+namespace kovra::engine {
 
 namespace {
 
@@ -81,4 +79,4 @@ private:
 
 std::unique_ptr<Output> OpenStandardOutput(const Stop& stop) { return std::make_unique<StandardOutput>(stop); }
 
-}  // namespace kovra::app
+}  // namespace kovra::engine

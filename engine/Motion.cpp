@@ -1,15 +1,17 @@
-#include "Motion.h"
+#include "engine/Motion.h"
+
+#include <GeographicLib/Geodesic.hpp>
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
-namespace kovra::app {
+namespace kovra::engine {
 
 namespace {
 
-constexpr double kEarthRadiusNm = 6378.14 / 1.852;
-constexpr double kDegree = std::numbers::pi / 180;
+constexpr double kMetresPerNauticalMile = 1852;
+
+const GeographicLib::Geodesic& Wgs84() { return GeographicLib::Geodesic::WGS84(); }
 
 double Normalized360(double degrees) {
     double value = std::fmod(degrees, 360.0);
@@ -41,54 +43,43 @@ void SetPosition(TKovraNMEAGenerator& gps, GeoPoint point) {
     } else if (lon < -180) {
         lon += 360;
     }
-    Coordinate latitude;
-    TKovraNMEAGenerator::LatitudeDecimalDegreesToDMS(std::clamp(point.lat, -90.0, 90.0), latitude.degree,
-                                                     latitude.minute, latitude.second, latitude.direction);
-    Coordinate longitude;
-    TKovraNMEAGenerator::LongitudeDecimalDegreesToDMS(lon, longitude.degree, longitude.minute, longitude.second,
-                                                      longitude.direction);
+    GeoPosition p;
+    TKovraNMEAGenerator::LatitudeDecimalDegreesToDMS(std::clamp(point.lat, -90.0, 90.0), p.latDeg, p.latMin,
+                                                     p.latSec, p.latDir);
+    TKovraNMEAGenerator::LongitudeDecimalDegreesToDMS(lon, p.longDeg, p.longMin, p.longSec, p.longDir);
     // Truncation may leave a hair below 60 as exactly 60 after rounding.
-    for (Extended* second : {&latitude.second, &longitude.second}) {
+    for (Extended* second : {&p.latSec, &p.longSec}) {
         if (*second >= 60) {
             *second = std::nextafter(Extended(60), Extended(0));
         }
     }
-    gps.Latitude_Degree(latitude.degree);
-    gps.Latitude_Minute(latitude.minute);
-    gps.Latitude_Second(latitude.second);
-    gps.Latitude_Direction(latitude.direction);
-    gps.Longitude_Degree(longitude.degree);
-    gps.Longitude_Minute(longitude.minute);
-    gps.Longitude_Second(longitude.second);
-    gps.Longitude_Direction(longitude.direction);
+    gps.Latitude_Degree(p.latDeg);
+    gps.Latitude_Minute(p.latMin);
+    gps.Latitude_Second(p.latSec);
+    gps.Latitude_Direction(p.latDir);
+    gps.Longitude_Degree(p.longDeg);
+    gps.Longitude_Minute(p.longMin);
+    gps.Longitude_Second(p.longSec);
+    gps.Longitude_Direction(p.longDir);
 }
 
 double DistanceNm(GeoPoint from, GeoPoint to) {
-    const double a = std::sin((to.lat - from.lat) * kDegree / 2);
-    const double b = std::sin((to.lon - from.lon) * kDegree / 2);
-    const double h = a * a + std::cos(from.lat * kDegree) * std::cos(to.lat * kDegree) * b * b;
-    return 2 * kEarthRadiusNm * std::asin(std::min(1.0, std::sqrt(h)));
+    double metres = 0;
+    (void)Wgs84().Inverse(from.lat, from.lon, to.lat, to.lon, metres);
+    return metres / kMetresPerNauticalMile;
 }
 
 double InitialBearing(GeoPoint from, GeoPoint to) {
-    const double phi1 = from.lat * kDegree, phi2 = to.lat * kDegree;
-    const double dLambda = (to.lon - from.lon) * kDegree;
-    const double y = std::sin(dLambda) * std::cos(phi2);
-    const double x = std::cos(phi1) * std::sin(phi2) - std::sin(phi1) * std::cos(phi2) * std::cos(dLambda);
-    return Normalized360(std::atan2(y, x) / kDegree);
+    double azimuth1 = 0, azimuth2 = 0;
+    (void)Wgs84().Inverse(from.lat, from.lon, to.lat, to.lon, azimuth1, azimuth2);
+    return Normalized360(azimuth1);
 }
 
 GeoPoint Destination(GeoPoint from, double bearing, double distanceNm, double& finalBearing) {
-    const double delta = distanceNm / kEarthRadiusNm;
-    const double theta = bearing * kDegree;
-    const double phi1 = from.lat * kDegree, lambda1 = from.lon * kDegree;
-    const double sinPhi2 = std::sin(phi1) * std::cos(delta) + std::cos(phi1) * std::sin(delta) * std::cos(theta);
-    const double phi2 = std::asin(std::clamp(sinPhi2, -1.0, 1.0));
-    const double lambda2 = lambda1 + std::atan2(std::sin(theta) * std::sin(delta) * std::cos(phi1),
-                                                std::cos(delta) - std::sin(phi1) * sinPhi2);
-    const GeoPoint to{phi2 / kDegree, lambda2 / kDegree};
-    // The course on arrival: the reverse of the course back, turned around.
-    finalBearing = Normalized360(InitialBearing(to, from) + 180);
+    GeoPoint to;
+    double azimuth2 = 0;
+    (void)Wgs84().Direct(from.lat, from.lon, bearing, distanceNm * kMetresPerNauticalMile, to.lat, to.lon, azimuth2);
+    finalBearing = Normalized360(azimuth2);
     return to;
 }
 
@@ -163,4 +154,4 @@ void Navigator::Step(TKovraNMEAGenerator& gps, double seconds) {
     SetHeading(gps, finalBearing);
 }
 
-}  // namespace kovra::app
+}  // namespace kovra::engine

@@ -18,11 +18,10 @@
 
 #include <cerrno>
 #include <climits>
-#include <iostream>
 
-#include "Outputs.h"
+#include "engine/Outputs.h"
 
-namespace kovra::app {
+namespace kovra::engine {
 
 namespace {
 
@@ -71,7 +70,7 @@ void CreateLink(const std::string& link, const std::string& target) {
 
 class PseudoTerminalOutput final : public Output {
 public:
-    explicit PseudoTerminalOutput(const std::optional<std::string>& link) : master_(OpenMaster()) {
+    PseudoTerminalOutput(const std::optional<std::string>& link, const Notify& notify) : master_(OpenMaster()) {
         const std::string path = SlavePath(master_);
         // Our own end on the slave: consumers see the bytes as sent (raw), and
         // it tells how much of what was written they have not read yet.
@@ -93,8 +92,7 @@ public:
             CreateLink(*link, path);
             link_ = *link;
         }
-        std::cerr << "kovra-nmea: NMEA stream on " + path + (link_.empty() ? "" : " (linked as " + link_ + ")") +
-                         "\n";
+        notify("NMEA stream on " + path + (link_.empty() ? "" : " (linked as " + link_ + ")"));
     }
 
     ~PseudoTerminalOutput() override {
@@ -193,8 +191,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Output> OpenPseudoTerminal(const std::optional<std::string>& link) {
-    return std::make_unique<PseudoTerminalOutput>(link);
+std::unique_ptr<Output> OpenPseudoTerminal(const std::optional<std::string>& link, Notify notify) {
+    return std::make_unique<PseudoTerminalOutput>(link, notify);
 }
 
-}  // namespace kovra::app
+}  // namespace kovra::engine

@@ -2,12 +2,11 @@
 // to the library's sender thread.
 #include <algorithm>
 #include <chrono>
-#include <iostream>
 
-#include "Outputs.h"
+#include "engine/Outputs.h"
 #include "serial/SerialDevice.h"
 
-namespace kovra::app {
+namespace kovra::engine {
 
 namespace {
 
@@ -15,8 +14,9 @@ using namespace std::chrono_literals;
 
 class SerialOutput final : public Output {
 public:
-    SerialOutput(TKovraNMEAGenerator& gps, const std::string& port, int baud, bool threaded, Stop& stop)
-        : gps_(gps), port_(port), threaded_(threaded), baud_(baud), stop_(stop) {
+    SerialOutput(TKovraNMEAGenerator& gps, const std::string& port, int baud, bool threaded, Stop& stop,
+                 Notify notify)
+        : gps_(gps), port_(port), threaded_(threaded), baud_(baud), stop_(stop), notify_(std::move(notify)) {
         if (!gps_.Connect(port, baud)) {
             throw OutputError("cannot open serial port '" + port + "' (" + SerialDevicePath(port) +
                               "): missing, held by another program, or not a device");
@@ -44,7 +44,7 @@ public:
         RequireLine();
         if (!whole && !warnedShort_ && !stop_.Requested()) {
             warnedShort_ = true;
-            std::cerr << "kovra-nmea: warning: the serial line did not take a whole update in time\n";
+            notify_("warning: the serial line did not take a whole update in time");
         }
     }
 
@@ -80,6 +80,7 @@ private:
     bool threaded_;
     int baud_;
     const Stop& stop_;
+    Notify notify_;
     std::optional<Stop::Hook> hook_;
     bool warnedShort_ = false;
     std::size_t lastSize_ = 0;
@@ -88,8 +89,8 @@ private:
 }  // namespace
 
 std::unique_ptr<Output> OpenSerialPort(TKovraNMEAGenerator& gps, const std::string& port, int baud, bool threaded,
-                                       Stop& stop) {
-    return std::make_unique<SerialOutput>(gps, port, baud, threaded, stop);
+                                       Stop& stop, Notify notify) {
+    return std::make_unique<SerialOutput>(gps, port, baud, threaded, stop, std::move(notify));
 }
 
-}  // namespace kovra::app
+}  // namespace kovra::engine

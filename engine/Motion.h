@@ -1,12 +1,13 @@
-// Moving the simulated receiver between updates: along a great circle by
-// speed and heading, or steering from waypoint to waypoint of the route.
+// Moving the simulated receiver between updates: along the geodesic of its
+// course on the WGS84 ellipsoid, or steering from waypoint to waypoint of
+// the active route.
 #pragma once
 
 #include <string>
 
-#include "Scenario.h"
+#include "engine/Scenario.h"
 
-namespace kovra::app {
+namespace kovra::engine {
 
 // Decimal degrees; south and west negative.
 struct GeoPoint {
@@ -19,11 +20,11 @@ GeoPoint PositionOf(const TWayPoint& waypoint);
 // Sets the position, hemispheres included; the longitude is taken modulo 360.
 void SetPosition(TKovraNMEAGenerator& gps, GeoPoint point);
 
-// Great-circle distance in nautical miles on the library's sphere (6378.14 km).
+// Geodesic distance on WGS84, nautical miles.
 double DistanceNm(GeoPoint from, GeoPoint to);
-// Initial course from `from` to `to`, degrees true in [0, 360).
+// Initial course from `from` to `to` along the geodesic, degrees true in [0, 360).
 double InitialBearing(GeoPoint from, GeoPoint to);
-// The point `distanceNm` along the great circle leaving `from` on `bearing`;
+// The point `distanceNm` along the geodesic leaving `from` on `bearing`;
 // `finalBearing` receives the course there.
 GeoPoint Destination(GeoPoint from, double bearing, double distanceNm, double& finalBearing);
 
@@ -45,4 +46,4 @@ private:
     bool arrived_ = false;  // past the last waypoint without --loop
 };
 
-}  // namespace kovra::app
+}  // namespace kovra::engine

@@ -9,11 +9,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <iostream>
 
-#include "Outputs.h"
+#include "engine/Outputs.h"
 
-namespace kovra::app {
+namespace kovra::engine {
 
 namespace {
 
@@ -21,7 +20,7 @@ constexpr std::size_t kMinBacklog = 64 * 1024;
 
 class TcpOutput final : public Output {
 public:
-    TcpOutput(int port, const std::string& address, int maxClients) : maxClients_(maxClients) {
+    TcpOutput(int port, const std::string& address, int maxClients, const Notify& notify) : maxClients_(maxClients) {
         sockaddr_storage socketAddress{};
         socklen_t length = 0;
         auto* v4 = reinterpret_cast<sockaddr_in*>(&socketAddress);
@@ -35,7 +34,7 @@ public:
             v6->sin6_port = htons(static_cast<std::uint16_t>(port));
             length = sizeof *v6;
         } else {
-            throw UsageError("malformed address '" + address + "' for --bind");
+            throw SettingError("malformed address '" + address + "' for --bind");
         }
         listener_ = FileDescriptor(::socket(socketAddress.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
         const int yes = 1;
@@ -45,7 +44,7 @@ public:
             ::listen(listener_.Get(), SOMAXCONN) != 0) {
             throw OutputError(SystemError("cannot listen on " + where));
         }
-        std::cerr << "kovra-nmea: serving NMEA on tcp://" + where + "\n";  // one write, one line
+        notify("serving NMEA on tcp://" + where);
     }
 
     void Write(std::string_view update) override {
@@ -133,8 +132,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Output> OpenTcpServer(int port, const std::string& address, int maxClients) {
-    return std::make_unique<TcpOutput>(port, address, maxClients);
+std::unique_ptr<Output> OpenTcpServer(int port, const std::string& address, int maxClients, Notify notify) {
+    return std::make_unique<TcpOutput>(port, address, maxClients, notify);
 }
 
-}  // namespace kovra::app
+}  // namespace kovra::engine

@@ -12,13 +12,11 @@
 #include <string_view>
 #include <vector>
 
-#include "Options.h"
-#include "Stop.h"
+#include "engine/Errors.h"
+#include "engine/Stop.h"
+#include "generator/KovraNMEAGenerator.h"
 
-namespace kovra::app {
-
-// "what: the reason" for the last failed system call.
-std::string SystemError(const std::string& what);
+namespace kovra::engine {
 
 // The reader of standard output went away.
 struct StreamClosed {};
@@ -37,10 +35,15 @@ public:
 };
 
 std::unique_ptr<Output> OpenStandardOutput(const Stop& stop);
+// The port through the library; `threaded` hands the updates to its sender
+// thread. A stop disconnects it at once.
 std::unique_ptr<Output> OpenSerialPort(TKovraNMEAGenerator& gps, const std::string& port, int baud, bool threaded,
-                                       Stop& stop);
-// Prints the path a consumer should open on standard error.
-std::unique_ptr<Output> OpenPseudoTerminal(const std::optional<std::string>& link);
-std::unique_ptr<Output> OpenTcpServer(int port, const std::string& address, int maxClients);
+                                       Stop& stop, Notify notify = StandardErrorNotify());
+// A new pseudo-terminal, linked as `link` when given; tells its path.
+std::unique_ptr<Output> OpenPseudoTerminal(const std::optional<std::string>& link,
+                                           Notify notify = StandardErrorNotify());
+// Serves the stream to TCP clients on address:port; tells where.
+std::unique_ptr<Output> OpenTcpServer(int port, const std::string& address, int maxClients,
+                                      Notify notify = StandardErrorNotify());
 
-}  // namespace kovra::app
+}  // namespace kovra::engine

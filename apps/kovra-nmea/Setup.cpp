@@ -1,4 +1,4 @@
-#include "Scenario.h"
+#include "Setup.h"
 
 #include <cerrno>
 #include <cmath>
@@ -105,13 +105,6 @@ void AddWayPoint(TKovraNMEAGenerator& gps, const std::string& text) {
     }
 }
 
-void MakeActive(TKovraNMEAGenerator& gps, std::unique_ptr<TRoute> route) {
-    gps.Routes().Delete(route->Name());  // a route of that name given before is replaced
-    TRoute* active = route.get();
-    (void)gps.Routes().Add(std::move(route));
-    gps.Routes().ActiveRoute(active);
-}
-
 void SetMagneticVariation(TKovraNMEAGenerator& gps, const std::string& text) {
     static const std::regex form(R"(^([0-9]+(?:\.[0-9]+)?)\s*([EWew])$)");
     std::smatch m;
@@ -125,54 +118,16 @@ void SetMagneticVariation(TKovraNMEAGenerator& gps, const std::string& text) {
     });
 }
 
-// A vessel leaving Kiel harbour through the fjord, at 6 knots, 8 satellites in view.
-void BuiltInScenario(TKovraNMEAGenerator& gps, Plan& plan) {
-    gps.FixQuality(1);
-    const Coordinate harbourLat{54, 19, 12, CP::cpNorth}, harbourLon{10, 9, 0, CP::cpEast};
-    SetPosition(gps, &harbourLat, &harbourLon);
-    gps.Speed(6);
-    gps.Heading(45);
-    gps.Altitude(2);
-    gps.Geo_Height(40.1L);
-    gps.Magnetic_Variation(3.1L);
-    gps.Magnetic_Variation_Direction(CP::cpEast);
-    gps.PDOP(1.8L);
-    gps.HDOP(0.9L);
-    gps.VDOP(1.5L);
-    const int satellites[][4] = {{2, 62, 48, 44},  {5, 35, 112, 40}, {9, 18, 300, 31}, {12, 74, 210, 46},
-                                 {15, 9, 20, 12},  {18, 27, 160, 36}, {21, 44, 260, 41}, {24, 5, 345, 8}};
-    for (const auto& s : satellites) {
-        gps.SetSatellite(static_cast<std::uint16_t>(s[0]), true, s[1], s[2], s[3]);
-    }
-    (void)gps.WayPoints().Add(MakeWayPoint("HARBOUR", harbourLat, harbourLon));
-    (void)gps.WayPoints().Add(MakeWayPoint("BUOY", {54, 19, 40, CP::cpNorth}, {10, 10, 0, CP::cpEast}));
-    (void)gps.WayPoints().Add(MakeWayPoint("FAIRWAY", {54, 21, 0, CP::cpNorth}, {10, 11, 30, CP::cpEast}));
-    auto route = std::make_unique<TRoute>("DEPART");
-    route->WayPoints({"HARBOUR", "BUOY", "FAIRWAY"});
-    MakeActive(gps, std::move(route));
-    plan.followRoute = true;
-}
-
 }  // namespace
 
-Extended MagneticHeading(Extended trueHeading, Extended variation, TCardinalPoint side) {
-    Extended magnetic = side == CP::cpWest ? trueHeading + variation : trueHeading - variation;
-    magnetic = std::fmod(magnetic, 360.0L);
-    if (magnetic < 0) {
-        magnetic += 360;
-    }
-    return magnetic >= 360 ? 0 : magnetic;
-}
-
-Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
-    Plan plan;
+engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
+    engine::Plan plan;
     plan.move = !o.noMove;
     plan.followRoute = o.followRoute;
     plan.loop = o.loop;
     gps.Commands(ParseSentences(o.sentences));
     if (!o.HasStateOption()) {
-        BuiltInScenario(gps, plan);
-        gps.Magnetic_Heading(MagneticHeading(gps.Heading(), gps.Magnetic_Variation(), gps.Magnetic_Variation_Direction()));
+        engine::LoadBuiltInScenario(gps, plan);
         return plan;
     }
     gps.FixQuality(o.fix.value_or(1));
@@ -197,7 +152,7 @@ Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
         Apply([&] { gps.Magnetic_Heading(*o.magHeading); });
         plan.deriveMagneticHeading = false;
     } else {
-        gps.Magnetic_Heading(MagneticHeading(gps.Heading(), gps.Magnetic_Variation(), gps.Magnetic_Variation_Direction()));
+        gps.Magnetic_Heading(engine::MagneticHeading(gps.Heading(), gps.Magnetic_Variation(), gps.Magnetic_Variation_Direction()));
     }
     if (o.time) {
         plan.fixedTime = true;
@@ -227,7 +182,7 @@ Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
         } catch (const std::exception& e) {
             throw UsageError("cannot load --route-file '" + *o.routeFile + "': " + e.what());
         }
-        MakeActive(gps, std::move(route));
+        engine::MakeActiveRoute(gps, std::move(route));
     }
     if (o.route) {
         const std::size_t colon = o.route->find(':');
@@ -237,7 +192,7 @@ Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
         auto route = std::make_unique<TRoute>(o.route->substr(0, colon));
         const std::string names = o.route->substr(colon + 1);
         route->WayPoints(names.empty() ? TNameList{} : Split(names, ','));
-        MakeActive(gps, std::move(route));
+        engine::MakeActiveRoute(gps, std::move(route));
     }
     if (plan.followRoute && gps.Routes().ActiveRoute() == nullptr) {
         throw UsageError("--follow-route needs a route (--route or --route-file)");

@@ -1,6 +1,6 @@
-// How a run ends on SIGINT, SIGTERM or SIGHUP: the signals are blocked in
-// every thread and read by one watcher thread, which marks the stop, wakes
-// every wait through a descriptor and aborts what cannot wait on one.
+// How a run is told to end: the request marks the stop, wakes every wait
+// through a descriptor and aborts what cannot wait on one. Any thread may
+// request it (a signal watcher, a host's own control).
 #pragma once
 
 #include <atomic>
@@ -9,29 +9,24 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 #include "foundation/FileDescriptor.h"
 
-namespace kovra::app {
+namespace kovra::engine {
 
 class Stop {
 public:
-    // Blocks the three signals in the calling thread, and so in every thread
-    // started after it; call it before any other thread exists.
     Stop();
-    // Ends and joins the watcher.
-    ~Stop();
     Stop(const Stop&) = delete;
     Stop& operator=(const Stop&) = delete;
 
     bool Requested() const { return requested_.load(); }
     // Readable once a stop has been requested, for poll().
     int Descriptor() const { return event_.Get(); }
-    // Asks for a stop as a signal does.
+    // Asks for the stop; the later requests change nothing.
     void Request();
-    // Runs `abort` on the watcher's thread when a stop comes (at once when it
+    // Runs `abort` on the requesting thread when a stop comes (at once when it
     // already has), for waits that cannot watch the descriptor, as long as
     // the returned hook lives. Its destructor waits for an abort running.
     class Hook;
@@ -40,16 +35,11 @@ public:
     bool SleepUntil(std::chrono::steady_clock::time_point deadline) const;
 
 private:
-    void Watch();
-
     std::atomic<bool> requested_{false};
     FileDescriptor event_;  // eventfd: becomes readable on the stop
-    FileDescriptor quit_;   // eventfd: ends the watcher
-    FileDescriptor signals_;
     std::mutex lock_;  // held while the aborts run
     std::map<std::uint64_t, std::function<void()>> aborts_;
     std::uint64_t nextHook_ = 0;
-    std::thread watcher_;
 };
 
 class Stop::Hook {
@@ -71,4 +61,4 @@ private:
     std::uint64_t id_;
 };
 
-}  // namespace kovra::app
+}  // namespace kovra::engine

@@ -1,0 +1,15 @@
+// The options mapped onto the engine: the simulated state at the first
+// update (the built-in scenario, or a plain state with whatever the options
+// give) and the plan for the updates after it.
+#pragma once
+
+#include "Options.h"
+#include "engine/Scenario.h"
+
+namespace kovra::app {
+
+// Sets the generator's state; throws UsageError with the library's message
+// for a value it refuses.
+engine::Plan BuildState(const Options& options, TKovraNMEAGenerator& gps);
+
+}  // namespace kovra::app

@@ -1,0 +1,56 @@
+// The simulated receiver as a whole: the library's generator with its
+// state, the motion between updates, and the outputs the updates go to,
+// paced at a rate until a count is reached or a stop is requested.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/Errors.h"
+#include "engine/Outputs.h"
+#include "engine/Scenario.h"
+#include "engine/Stop.h"
+#include "generator/KovraNMEAGenerator.h"
+
+namespace kovra::engine {
+
+struct RunSettings {
+    double rate = 1;           // updates a second, 0.001 to 1000
+    std::uint64_t count = 0;   // updates to write; 0 runs until stopped
+    int lineBaud = 0;          // a serial line's baud, to warn when an update does not fit it
+    bool verbose = false;      // a status line per update, through the notices
+};
+
+class Simulator {
+public:
+    // A receiver in the library's default state; notices (warnings, status
+    // lines) go to `notify`.
+    explicit Simulator(Notify notify = StandardErrorNotify());
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // The receiver's state, to set before the run (and read during it from
+    // the same thread's callbacks).
+    TKovraNMEAGenerator& Receiver() { return gps_; }
+    // How the receiver moves and keeps time between updates.
+    Plan& Motion() { return plan_; }
+    // The built-in scenario: a vessel leaving Kiel harbour along a route.
+    void UseBuiltInScenario();
+
+    // Every update goes to every output, in the order added.
+    void AddOutput(std::unique_ptr<Output> output);
+
+    // Writes updates until settings.count is reached, a stop is requested or
+    // the reader of standard output goes away; lets the last one out; returns
+    // how many were written. Throws OutputError when an output fails.
+    std::uint64_t Run(const RunSettings& settings, const Stop& stop);
+
+private:
+    TKovraNMEAGenerator gps_;  // first: the outputs may hold it
+    Plan plan_;
+    std::vector<std::unique_ptr<Output>> outputs_;
+    Notify notify_;
+};
+
+}  // namespace kovra::engine
