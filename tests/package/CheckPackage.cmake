@@ -25,4 +25,12 @@ foreach(pair "newest;1.62" "previous;1.6" "oldest;1.57")
     message(FATAL_ERROR "consumer for ${generation} printed '${out}', expected '${expected}'")
   endif()
 endforeach()
-message(STATUS "the installed package builds and runs for every generation")
+
+# The engine, linked by a host of its own: three updates of the built-in scenario.
+execute_process(COMMAND ${WORK}/consumer-newest/engine-consumer RESULT_VARIABLE failed OUTPUT_VARIABLE out)
+string(REGEX MATCHALL "\\$GPRMC,201530\\.123,A," updates "${out}")
+list(LENGTH updates count)
+if(failed OR NOT count EQUAL 3)
+  message(FATAL_ERROR "the engine consumer printed:\n${out}")
+endif()
+message(STATUS "the installed package builds and runs for every generation, and the engine's")

@@ -1,0 +1,107 @@
+// The engine driven in-process: a recording output, a stop from another
+// thread, motion on the ellipsoid.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "engine/Motion.h"
+#include "engine/Simulator.h"
+
+namespace kovra::engine {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Keeps every update it is given.
+class RecordingOutput final : public Output {
+public:
+    explicit RecordingOutput(std::vector<std::string>& updates) : updates_(updates) {}
+    void Write(std::string_view update) override { updates_.emplace_back(update); }
+    void Finish() override { finished_ = true; }
+    static inline bool finished_ = false;
+
+private:
+    std::vector<std::string>& updates_;
+};
+
+std::size_t Count(const std::string& text, const std::string& head) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(head); at != std::string::npos; at = text.find(head, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+TEST(EngineSimulator, RunsTheBuiltInScenarioThroughEveryOutput) {
+    std::vector<std::string> first, second, notices;
+    Simulator simulator([&](const std::string& line) { notices.push_back(line); });
+    simulator.UseBuiltInScenario();
+    simulator.Receiver().UseSystemDateTime(false);
+    simulator.Receiver().UTCDateTime(EncodeDateTime(2002, 7, 4, 20, 15, 30, 123));
+    simulator.AddOutput(std::make_unique<RecordingOutput>(first));
+    simulator.AddOutput(std::make_unique<RecordingOutput>(second));
+    RecordingOutput::finished_ = false;
+    Stop stop;
+    EXPECT_EQ(simulator.Run({.rate = 1000, .count = 3, .verbose = true}, stop), 3U);
+    ASSERT_EQ(first.size(), 3U);
+    EXPECT_EQ(first, second);
+    EXPECT_TRUE(RecordingOutput::finished_);
+    EXPECT_EQ(first[0].rfind("$GPZDA,201530.123,04,07,2002", 0), 0U);
+    EXPECT_EQ(Count(first[0], "$GPGSV"), 2U);  // 8 satellites in view
+    EXPECT_EQ(Count(first[0], "$GPRTE,1,1,C,DEPART,HARBOUR,BUOY,FAIRWAY*"), 1U);
+    ASSERT_EQ(notices.size(), 4U);  // a status line per update, then the summary
+    EXPECT_NE(notices[0].find("next HARBOUR"), std::string::npos) << notices[0];  // it starts there
+}
+
+TEST(EngineSimulator, AStopFromAnotherThreadEndsTheRun) {
+    std::vector<std::string> updates;
+    Simulator simulator([](const std::string&) {});
+    simulator.AddOutput(std::make_unique<RecordingOutput>(updates));
+    Stop stop;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(300ms);
+        stop.Request();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const std::uint64_t written = simulator.Run({.rate = 10}, stop);  // no count: until stopped
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_GE(written, 2U);
+    EXPECT_EQ(updates.size(), written);
+    EXPECT_THROW(simulator.Run({.rate = 0}, stop), SettingError);
+}
+
+TEST(EngineSimulator, AFixedClockAdvancesByOnePeriodAnUpdate) {
+    std::vector<std::string> updates;
+    Simulator simulator([](const std::string&) {});
+    simulator.Receiver().UseSystemDateTime(false);
+    simulator.Receiver().Commands({TNMEACommand::GPZDA});
+    simulator.Motion().fixedTime = true;
+    simulator.Motion().startTime = EncodeDateTime(2020, 1, 1);
+    simulator.Receiver().UTCDateTime(simulator.Motion().startTime);
+    simulator.AddOutput(std::make_unique<RecordingOutput>(updates));
+    Stop stop;
+    simulator.Run({.rate = 1000, .count = 3}, stop);
+    ASSERT_EQ(updates.size(), 3U);
+    EXPECT_EQ(updates[2].substr(0, 17), "$GPZDA,000000.002");
+}
+
+// Motion on WGS84: a nautical mile north of the equator is 1852 m of
+// meridian, 0.016749° (on the library's sphere it would be 0.016638°).
+TEST(EngineMotion, StepsFollowTheGeodesicOnTheEllipsoid) {
+    TKovraNMEAGenerator gps;
+    gps.Speed(3600);  // a nautical mile a second
+    Plan plan;
+    Navigator navigator(plan);
+    navigator.Step(gps, 1.0);
+    EXPECT_NEAR(static_cast<double>(gps.GetLatitudeAsDecimalDegrees()), 0.0167490, 2e-6);
+    EXPECT_NEAR(static_cast<double>(gps.GetLongitudeAsDecimalDegrees()), 0.0, 1e-12);
+    // Distances and bearings to waypoints come from the same geodesics.
+    EXPECT_NEAR(DistanceNm({0, 0}, {0, 1}), 60.1077, 1e-3);  // a degree of the equator: 111,319.49 m
+    EXPECT_NEAR(InitialBearing({0, 0}, {1, 0}), 0.0, 1e-9);
+    EXPECT_NEAR(InitialBearing({0, 0}, {0, -1}), 270.0, 1e-9);
+}
+
+}  // namespace
+}  // namespace kovra::engine

@@ -1,0 +1,11 @@
+#include "engine/Simulator.h"
+
+int main() {
+    kovra::engine::Stop stop;  // any thread may Request() it to end the run
+    kovra::engine::Simulator simulator;
+    simulator.UseBuiltInScenario();  // Kiel harbour, 8 satellites, a route to follow
+    simulator.Receiver().UseSystemDateTime(false);
+    simulator.Receiver().UTCDateTime(kovra::EncodeDateTime(2002, 7, 4, 20, 15, 30, 123));
+    simulator.AddOutput(kovra::engine::OpenStandardOutput(stop));
+    simulator.Run({.rate = 10, .count = 3}, stop);
+}
