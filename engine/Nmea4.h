@@ -1,0 +1,86 @@
+// The simulator's realistic output: NMEA 0183 version 4.11 sentences as a
+// multi-system receiver sends them, built beside the library's own
+// sentences (which stay exactly as they are). Each builder is a pure
+// function of one epoch; every sentence is framed by the library's frame.
+//
+// Numbers are written as common receivers write them: latitude and
+// longitude minutes to 5 decimals, time to hundredths of a second, speeds
+// to 3 decimals, courses and headings to 2, DOPs to 2, altitude and geoid
+// separation to 1, error estimates to 1.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/Sky.h"
+#include "foundation/DateTime.h"
+
+namespace kovra::engine::nmea4 {
+
+// The fix type of GSA.
+enum class FixType : int { None = 1, TwoD = 2, ThreeD = 3 };
+
+// The mode indicator of RMC, GLL, VTG and GNS.
+enum class Mode : char { Autonomous = 'A', Differential = 'D', Estimated = 'E', None = 'N' };
+
+struct Satellite {
+    Gnss system = Gnss::Gps;
+    int number = 0;  // the system's own number (GLONASS: its slot)
+    int elevation = 0;
+    int azimuth = 0;
+    std::optional<int> snr;  // none while not tracked
+    bool used = false;
+};
+
+// Everything one update reports.
+struct Epoch {
+    DecodedDateTime utc;
+    FixType fix = FixType::None;
+    Mode mode = Mode::None;
+    int quality = 0;  // GGA: 0 none, 1 autonomous, 2 differential, 6 estimated
+    double latitude = 0;   // degrees, south negative
+    double longitude = 0;  // degrees, west negative
+    double altitude = 0;   // metres above the geoid
+    double geoidSeparation = 0;
+    double speedKnots = 0;
+    double course = 0;  // degrees true
+    std::optional<double> magneticVariation;  // degrees, east positive
+    double trueHeading = 0;
+    Dilution dop;
+    double rangeError = 0;  // metres, one sigma, for GST
+    std::string talker = "GN";  // of the position sentences
+    std::vector<Satellite> satellites;
+
+    bool Valid() const { return fix != FixType::None; }
+};
+
+// The talker of a system's own sentences: GP, GL, GA, GB.
+std::string_view TalkerOf(Gnss system);
+// The satellite number as NMEA 0183 4.11 writes it (GLONASS slots from 65).
+int NmeaNumber(Gnss system, int number);
+
+void AppendRMC(std::string& out, const Epoch& e);
+void AppendGGA(std::string& out, const Epoch& e);
+void AppendGLL(std::string& out, const Epoch& e);
+void AppendVTG(std::string& out, const Epoch& e);
+void AppendGNS(std::string& out, const Epoch& e);
+// One GSA per system that has satellites in view, listing its used ones.
+void AppendGSA(std::string& out, const Epoch& e);
+// One GSV group per system, with the system's talker and signal ID.
+void AppendGSV(std::string& out, const Epoch& e);
+void AppendGST(std::string& out, const Epoch& e);
+void AppendHDT(std::string& out, const Epoch& e);
+void AppendZDA(std::string& out, const Epoch& e);
+
+// A waypoint of the active route, as WPL.
+void AppendWPL(std::string& out, std::string_view talker, std::string_view name, double latitude, double longitude);
+// The route in as many RTE sentences as keep each within 82 characters.
+void AppendRTE(std::string& out, std::string_view talker, std::string_view route,
+               const std::vector<std::string>& names);
+// Arrival at a waypoint within the arrival circle (nautical miles).
+void AppendAAM(std::string& out, std::string_view talker, bool entered, bool passed, double circle,
+               std::string_view name);
+
+}  // namespace kovra::engine::nmea4

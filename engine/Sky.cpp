@@ -1,0 +1,370 @@
+#include "engine/Sky.h"
+
+#include <GeographicLib/Geocentric.hpp>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <numbers>
+
+#include "engine/Errors.h"
+#include "foundation/DateTime.h"
+
+namespace kovra::engine {
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+constexpr double kDegree = kPi / 180;
+// The GPS interface specification's values: the Earth's gravitational
+// constant and rotation rate.
+constexpr double kMu = 3.986005e14;            // m³/s²
+constexpr double kEarthRotation = 7.2921151467e-5;  // rad/s
+
+// The days on which UTC fell one more second behind GPS time.
+constexpr std::array<std::array<int, 3>, 18> kLeapSeconds = {{
+    {1981, 7, 1}, {1982, 7, 1}, {1983, 7, 1}, {1985, 7, 1}, {1988, 1, 1}, {1990, 1, 1},
+    {1991, 1, 1}, {1992, 7, 1}, {1993, 7, 1}, {1994, 7, 1}, {1996, 1, 1}, {1997, 7, 1},
+    {1999, 1, 1}, {2006, 1, 1}, {2009, 1, 1}, {2012, 7, 1}, {2015, 7, 1}, {2017, 1, 1},
+}};
+
+const TDateTime kGpsEpoch = EncodeDateTime(1980, 1, 6);
+
+// Seconds of a date-time since 30 December 1899, whole days counted away
+// from the epoch as the date-time type counts them.
+double SecondsOf(TDateTime t) {
+    const double days = std::trunc(t);
+    const double fraction = std::fabs(t - days);
+    return (days < 0 ? days - fraction : days + fraction) * 86'400;
+}
+
+double Normalized(double radians) {
+    double value = std::fmod(radians, 2 * kPi);
+    return value < 0 ? value + 2 * kPi : value;
+}
+
+// Circular orbits of a nominal constellation, from the argument of latitude
+// and right ascension of each satellite at an epoch whose Greenwich hour
+// angle is known.
+struct NominalPlan {
+    double radius;       // m
+    double inclination;  // degrees
+    GpsSeconds epoch;
+    double greenwichHourAngle;  // degrees, at the epoch
+};
+
+OrbitingSatellite Circular(Gnss system, int number, const NominalPlan& plan, double rightAscension,
+                           double argumentOfLatitude) {
+    OrbitingSatellite satellite;
+    satellite.system = system;
+    satellite.number = number;
+    satellite.orbit.sqrtA = std::sqrt(plan.radius);
+    satellite.orbit.inclination = plan.inclination * kDegree;
+    satellite.orbit.nodeLongitude = (rightAscension - plan.greenwichHourAngle) * kDegree;
+    satellite.orbit.meanAnomaly = argumentOfLatitude * kDegree;  // circular: perigee on the node
+    satellite.orbit.reference = plan.epoch;
+    return satellite;
+}
+
+// A Walker t/p/f pattern: p planes of t/p satellites, planes 360/p apart in
+// right ascension, each satellite f·360/t ahead of its neighbour in the
+// plane before.
+std::vector<OrbitingSatellite> Walker(Gnss system, const NominalPlan& plan, int total, int planes, int phasing) {
+    std::vector<OrbitingSatellite> satellites;
+    const int perPlane = total / planes;
+    for (int p = 0; p < planes; ++p) {
+        for (int s = 0; s < perPlane; ++s) {
+            const double rightAscension = 360.0 * p / planes;
+            const double argument = 360.0 * s / perPlane + 360.0 * phasing * p / total;
+            satellites.push_back(Circular(system, p * perPlane + s + 1, plan, rightAscension, argument));
+        }
+    }
+    return satellites;
+}
+
+// The 24 slots of the GPS SPS Performance Standard at 0000Z, 1 July 1993
+// (Greenwich hour angle 18 h 36 min 14.4 s): planes A to F by right
+// ascension, four arguments of latitude each. PRNs are given in slot order.
+std::vector<OrbitingSatellite> GpsBaseline() {
+    constexpr double kRightAscension[6] = {272.847, 332.847, 32.847, 92.847, 152.847, 212.847};
+    constexpr double kArgument[6][4] = {
+        {268.126, 161.786, 11.676, 41.806},  {80.956, 173.336, 309.976, 204.376},
+        {111.876, 11.796, 339.666, 241.556}, {135.226, 265.446, 35.156, 167.356},
+        {197.046, 302.596, 66.066, 333.686}, {238.886, 345.226, 105.206, 135.346},
+    };
+    const NominalPlan plan{26'559'700, 55, GpsTimeFromUtc(EncodeDateTime(1993, 7, 1)), (18 + 36 / 60.0 + 14.4 / 3600) * 15};
+    std::vector<OrbitingSatellite> satellites;
+    for (int p = 0; p < 6; ++p) {
+        for (int s = 0; s < 4; ++s) {
+            satellites.push_back(Circular(Gnss::Gps, p * 4 + s + 1, plan, kRightAscension[p], kArgument[p][s]));
+        }
+    }
+    return satellites;
+}
+
+// The Walker constellations start at 1 January 2000 with their first plane
+// on the vernal equinox; the Greenwich hour angle then was 99.97°.
+NominalPlan WalkerPlan(double radius, double inclination) {
+    return {radius, inclination, GpsTimeFromUtc(EncodeDateTime(2000, 1, 1)), 99.97};
+}
+
+// Solves Kepler's equation M = E − e sin E by Newton's method.
+double EccentricAnomaly(double meanAnomaly, double eccentricity) {
+    double e = meanAnomaly;
+    for (int i = 0; i < 20; ++i) {
+        const double step = (e - eccentricity * std::sin(e) - meanAnomaly) / (1 - eccentricity * std::cos(e));
+        e -= step;
+        if (std::fabs(step) < 1e-13) {
+            break;
+        }
+    }
+    return e;
+}
+
+}  // namespace
+
+GpsSeconds GpsTimeFromUtc(TDateTime utc) {
+    int leap = 0;
+    for (const auto& [year, month, day] : kLeapSeconds) {
+        leap += utc >= EncodeDateTime(year, month, day) ? 1 : 0;
+    }
+    return SecondsOf(utc) - SecondsOf(kGpsEpoch) + leap;
+}
+
+Ecef SatellitePosition(const OrbitElements& orbit, GpsSeconds t) {
+    const double a = orbit.sqrtA * orbit.sqrtA;                        // semi-major axis
+    const double n0 = std::sqrt(kMu / (a * a * a));                    // mean motion
+    const double tk = t - orbit.reference;                             // time from the reference
+    const double mk = orbit.meanAnomaly + n0 * tk;                     // mean anomaly
+    const double ek = EccentricAnomaly(mk, orbit.eccentricity);        // eccentric anomaly
+    const double e = orbit.eccentricity;
+    const double nuk = std::atan2(std::sqrt(1 - e * e) * std::sin(ek), std::cos(ek) - e);  // true anomaly
+    const double phik = nuk + orbit.argumentOfPerigee;                 // argument of latitude
+    const double rk = a * (1 - e * std::cos(ek));                      // radius
+    const double xp = rk * std::cos(phik);                             // position in the orbital plane
+    const double yp = rk * std::sin(phik);
+    const double omegak = orbit.nodeLongitude + (orbit.rateOfRightAscension - kEarthRotation) * tk;  // node
+    const double ik = orbit.inclination;
+    return {xp * std::cos(omegak) - yp * std::cos(ik) * std::sin(omegak),
+            xp * std::sin(omegak) + yp * std::cos(ik) * std::cos(omegak), yp * std::sin(ik)};
+}
+
+std::vector<OrbitingSatellite> NominalConstellation(Gnss system) {
+    switch (system) {
+        case Gnss::Gps:
+            return GpsBaseline();
+        case Gnss::Glonass:
+            return Walker(Gnss::Glonass, WalkerPlan(25'510'000, 64.8), 24, 3, 1);
+        case Gnss::Galileo:
+            return Walker(Gnss::Galileo, WalkerPlan(29'600'000, 56), 24, 3, 1);
+        case Gnss::BeiDou:
+            return Walker(Gnss::BeiDou, WalkerPlan(27'900'000, 55), 24, 3, 1);
+    }
+    return {};
+}
+
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// One YUMA entry as it is read: the fields by their labels, each with its line.
+class YumaEntry {
+public:
+    YumaEntry(std::string_view source, int line) : source_(source), line_(line) {}
+
+    void Add(std::string_view label, std::string_view value, int line) {
+        fields_[std::string(label)] = {std::string(value), line};
+    }
+    double Number(const std::string& label) const {
+        const auto found = fields_.find(label);
+        if (found == fields_.end()) {
+            Fail(line_, "the entry has no \"" + label + ":\"");
+        }
+        const std::string& text = found->second.first;
+        double value = 0;
+        const char* begin = text.data() + (!text.empty() && text.front() == '+' ? 1 : 0);
+        const auto [end, error] = std::from_chars(begin, text.data() + text.size(), value);
+        if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+            Fail(found->second.second, "\"" + label + ":\" is not a number");
+        }
+        return value;
+    }
+    [[noreturn]] void Fail(int line, const std::string& what) const {
+        throw SettingError(std::string(source_) + ":" + std::to_string(line) + ": " + what);
+    }
+    int Line() const { return line_; }
+
+private:
+    std::string_view source_;
+    int line_;
+    std::map<std::string, std::pair<std::string, int>> fields_;
+};
+
+OrbitingSatellite SatelliteOf(const YumaEntry& entry, GpsSeconds near) {
+    const double id = entry.Number("ID");
+    if (id < 1 || id > 32 || id != std::trunc(id)) {
+        entry.Fail(entry.Line(), "\"ID:\" must be a PRN from 1 to 32");
+    }
+    const double eccentricity = entry.Number("Eccentricity");
+    if (eccentricity < 0 || eccentricity >= 1) {
+        entry.Fail(entry.Line(), "\"Eccentricity:\" must lie in [0, 1)");
+    }
+    const double sqrtA = entry.Number("SQRT(A)  (m 1/2)");
+    if (sqrtA <= 0) {
+        entry.Fail(entry.Line(), "\"SQRT(A)  (m 1/2):\" must be above 0");
+    }
+    // The week counts modulo 1024: take the full week nearest the time given.
+    const double week = entry.Number("week");
+    const double nearWeek = std::floor(near / kSecondsPerWeek);
+    const double fullWeek = week + 1024 * std::round((nearWeek - week) / 1024);
+    const double toa = entry.Number("Time of Applicability(s)");
+    OrbitingSatellite satellite;
+    satellite.system = Gnss::Gps;
+    satellite.number = static_cast<int>(id);
+    satellite.healthy = entry.Number("Health") == 0;
+    satellite.orbit.sqrtA = sqrtA;
+    satellite.orbit.eccentricity = eccentricity;
+    satellite.orbit.inclination = entry.Number("Orbital Inclination(rad)");
+    satellite.orbit.rateOfRightAscension = entry.Number("Rate of Right Ascen(r/s)");
+    // The almanac gives the node's longitude at the start of the week; at
+    // the time of applicability the Earth has turned on by ωe·toa.
+    satellite.orbit.nodeLongitude = entry.Number("Right Ascen at Week(rad)") - kEarthRotation * toa;
+    satellite.orbit.argumentOfPerigee = entry.Number("Argument of Perigee(rad)");
+    satellite.orbit.meanAnomaly = entry.Number("Mean Anom(rad)");
+    satellite.orbit.reference = fullWeek * kSecondsPerWeek + toa;
+    return satellite;
+}
+
+}  // namespace
+
+std::vector<OrbitingSatellite> ReadYumaAlmanac(std::string_view text, std::string_view source, GpsSeconds near) {
+    std::vector<OrbitingSatellite> satellites;
+    std::vector<YumaEntry> entries;  // the one being read, once its header has come
+    int line = 0;
+    const auto finish = [&] {
+        if (!entries.empty()) {
+            satellites.push_back(SatelliteOf(entries.back(), near));
+            entries.clear();
+        }
+    };
+    while (!text.empty()) {
+        ++line;
+        const std::size_t end = text.find('\n');
+        const std::string_view row = Trimmed(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (row.empty()) {
+            continue;
+        }
+        if (row.starts_with("*")) {  // "******** Week 123 almanac for PRN-01 ********"
+            finish();
+            entries.emplace_back(source, line);
+            continue;
+        }
+        const std::size_t colon = row.find(':');
+        if (entries.empty() || colon == std::string_view::npos) {
+            throw SettingError(std::string(source) + ":" + std::to_string(line) +
+                               ": not a YUMA almanac line (an entry starts with a line of '*')");
+        }
+        entries.back().Add(Trimmed(row.substr(0, colon)), Trimmed(row.substr(colon + 1)), line);
+    }
+    finish();
+    if (satellites.empty()) {
+        throw SettingError(std::string(source) + ": holds no almanac entry");
+    }
+    return satellites;
+}
+
+std::vector<SkySatellite> SkyAt(std::span<const OrbitingSatellite> satellites, GpsSeconds t, double latitude,
+                                double longitude, double height) {
+    const GeographicLib::Geocentric& earth = GeographicLib::Geocentric::WGS84();
+    double x0 = 0, y0 = 0, z0 = 0;
+    std::vector<double> m(9);  // east, north, up as columns in Earth-fixed axes
+    earth.Forward(latitude, longitude, height, x0, y0, z0, m);
+    std::vector<SkySatellite> sky;
+    for (const OrbitingSatellite& satellite : satellites) {
+        const Ecef p = SatellitePosition(satellite.orbit, t);
+        const double dx = p.x - x0, dy = p.y - y0, dz = p.z - z0;
+        const double east = m[0] * dx + m[3] * dy + m[6] * dz;
+        const double north = m[1] * dx + m[4] * dy + m[7] * dz;
+        const double up = m[2] * dx + m[5] * dy + m[8] * dz;
+        const double elevation = std::atan2(up, std::hypot(east, north)) / kDegree;
+        if (elevation < 0) {
+            continue;
+        }
+        sky.push_back({satellite.system, satellite.number, elevation,
+                       Normalized(std::atan2(east, north)) / kDegree, satellite.healthy});
+    }
+    return sky;
+}
+
+bool ComputeDilution(std::span<const SkySatellite> used, Dilution& dilution) {
+    dilution = {};
+    // Columns: east, north, up, then one clock term per system present.
+    std::array<int, 5> clockColumn{};
+    int columns = 3;
+    for (const SkySatellite& s : used) {
+        int& column = clockColumn[static_cast<std::size_t>(s.system)];
+        if (column == 0) {
+            column = columns++;
+        }
+    }
+    if (static_cast<int>(used.size()) < columns) {
+        return false;
+    }
+    // The normal matrix GᵀG, then its inverse by Gauss-Jordan elimination.
+    constexpr int kMax = 7;
+    double a[kMax][2 * kMax] = {};
+    for (const SkySatellite& s : used) {
+        const double el = s.elevation * kDegree, az = s.azimuth * kDegree;
+        double row[kMax] = {};
+        row[0] = std::cos(el) * std::sin(az);
+        row[1] = std::cos(el) * std::cos(az);
+        row[2] = std::sin(el);
+        row[clockColumn[static_cast<std::size_t>(s.system)]] = 1;
+        for (int i = 0; i < columns; ++i) {
+            for (int j = 0; j < columns; ++j) {
+                a[i][j] += row[i] * row[j];
+            }
+        }
+    }
+    for (int i = 0; i < columns; ++i) {
+        a[i][columns + i] = 1;
+    }
+    for (int c = 0; c < columns; ++c) {
+        int pivot = c;
+        for (int r = c + 1; r < columns; ++r) {
+            if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) {
+                pivot = r;
+            }
+        }
+        if (std::fabs(a[pivot][c]) < 1e-12) {
+            return false;  // the geometry leaves the position undetermined
+        }
+        std::swap(a[pivot], a[c]);
+        const double scale = a[c][c];
+        for (int j = 0; j < 2 * columns; ++j) {
+            a[c][j] /= scale;
+        }
+        for (int r = 0; r < columns; ++r) {
+            if (r != c && a[r][c] != 0) {
+                const double factor = a[r][c];
+                for (int j = 0; j < 2 * columns; ++j) {
+                    a[r][j] -= factor * a[c][j];
+                }
+            }
+        }
+    }
+    const double qe = a[0][columns], qn = a[1][columns + 1], qu = a[2][columns + 2];
+    dilution = {std::sqrt(qe + qn + qu), std::sqrt(qe + qn), std::sqrt(qu), qe, qn, a[0][columns + 1]};
+    return true;
+}
+
+}  // namespace kovra::engine

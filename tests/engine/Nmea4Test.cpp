@@ -1,0 +1,127 @@
+// The realistic output, sentence by sentence: whole sentences with their
+// checksums, as a receiver with and without a fix sends them.
+#include <gtest/gtest.h>
+
+#include "engine/Nmea4.h"
+#include "nmea/Format.h"
+
+namespace kovra::engine::nmea4 {
+namespace {
+
+using kovra::nmea::FrameSentence;
+
+Epoch WithFix() {
+    Epoch e;
+    e.utc = DecodeDateTime(EncodeDateTime(2002, 7, 4, 20, 15, 30, 123));
+    e.fix = FixType::ThreeD;
+    e.mode = Mode::Autonomous;
+    e.quality = 1;
+    e.latitude = 48 + 7.038 / 60;
+    e.longitude = 11 + 31.0 / 60;
+    e.altitude = 545.4;
+    e.geoidSeparation = 46.9;
+    e.speedKnots = 22.4;
+    e.course = 84.4;
+    e.magneticVariation = -3.1;
+    e.trueHeading = 86;
+    e.dop = {1.8, 0.9, 1.5, 0.49, 0.32, 0};
+    e.rangeError = 2;
+    e.satellites = {{Gnss::Gps, 5, 45, 120, 40, true},
+                    {Gnss::Glonass, 3, 30, 250, 35, true},
+                    {Gnss::Galileo, 11, 10, 200, std::nullopt, false}};
+    return e;
+}
+
+std::string Built(void (*append)(std::string&, const Epoch&), const Epoch& e) {
+    std::string out;
+    append(out, e);
+    return out;
+}
+
+TEST(Nmea4, PositionSentencesWithAFix) {
+    const Epoch e = WithFix();
+    const struct {
+        void (*append)(std::string&, const Epoch&);
+        std::string body;
+    } cases[] = {
+        {AppendRMC, "$GNRMC,201530.12,A,4807.03800,N,01131.00000,E,22.400,84.40,040702,3.1,W,A,S"},
+        {AppendGGA, "$GNGGA,201530.12,4807.03800,N,01131.00000,E,1,02,0.90,545.4,M,46.9,M,,"},
+        {AppendGLL, "$GNGLL,4807.03800,N,01131.00000,E,201530.12,A,A"},
+        {AppendVTG, "$GNVTG,84.40,T,87.50,M,22.400,N,41.485,K,A"},
+        {AppendGNS, "$GNGNS,201530.12,4807.03800,N,01131.00000,E,AANN,02,0.90,545.4,46.9,,,S"},
+        {AppendGST, "$GNGST,201530.12,2.0,1.4,1.1,90.0,1.1,1.4,3.0"},  // the major axis lies east-west
+        {AppendHDT, "$GNHDT,86.00,T"},
+        {AppendZDA, "$GNZDA,201530.12,04,07,2002,00,00"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Built(c.append, e), FrameSentence(c.body));
+    }
+}
+
+TEST(Nmea4, SatellitesPerSystem) {
+    const Epoch e = WithFix();
+    EXPECT_EQ(Built(AppendGSA, e), FrameSentence("$GNGSA,A,3,05,,,,,,,,,,,,1.80,0.90,1.50,1") +
+                                       FrameSentence("$GNGSA,A,3,67,,,,,,,,,,,,1.80,0.90,1.50,2") +
+                                       FrameSentence("$GNGSA,A,3,,,,,,,,,,,,,1.80,0.90,1.50,3"));
+    EXPECT_EQ(Built(AppendGSV, e), FrameSentence("$GPGSV,1,1,01,05,45,120,40,1") +
+                                       FrameSentence("$GLGSV,1,1,01,67,30,250,35,1") +
+                                       FrameSentence("$GAGSV,1,1,01,11,10,200,,7"));
+    Epoch many = e;
+    for (int prn = 6; prn <= 10; ++prn) {
+        many.satellites.push_back({Gnss::Gps, prn, 20, prn * 10, 30, true});
+    }
+    const std::string gsv = Built(AppendGSV, many);
+    EXPECT_NE(gsv.find(FrameSentence("$GPGSV,2,2,06,09,20,090,30,10,20,100,30,1")), std::string::npos) << gsv;
+}
+
+TEST(Nmea4, WithoutAFixFieldsAreEmptyAndTheModeIsN) {
+    Epoch e = WithFix();
+    e.fix = FixType::None;
+    e.mode = Mode::None;
+    e.quality = 0;
+    EXPECT_EQ(Built(AppendRMC, e), FrameSentence("$GNRMC,201530.12,V,,,,,,,040702,,,N,V"));
+    EXPECT_EQ(Built(AppendGGA, e), FrameSentence("$GNGGA,201530.12,,,,,0,02,99.99,,M,,M,,"));
+    EXPECT_EQ(Built(AppendGLL, e), FrameSentence("$GNGLL,,,,,201530.12,V,N"));
+    EXPECT_EQ(Built(AppendVTG, e), FrameSentence("$GNVTG,,T,,M,,N,,K,N"));
+    EXPECT_EQ(Built(AppendGST, e), FrameSentence("$GNGST,201530.12,,,,,,,"));
+    EXPECT_EQ(Built(AppendGSA, e).substr(0, 33), "$GNGSA,A,1,,,,,,,,,,,,,99.99,99.9");
+}
+
+TEST(Nmea4, LongRoutesAreSplitWithin82CharactersAndNamesEscaped) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= 20; ++i) {
+        names.push_back("WAYPOINT" + std::to_string(i));
+    }
+    std::string out;
+    AppendRTE(out, "GN", "HARBOUR", names);
+    std::vector<std::string> sentences;
+    for (std::size_t start = 0; start < out.size();) {
+        const std::size_t end = out.find("\r\n", start) + 2;
+        sentences.push_back(out.substr(start, end - start));
+        start = end;
+    }
+    ASSERT_GT(sentences.size(), 1U);
+    std::string listed;
+    for (std::size_t i = 0; i < sentences.size(); ++i) {
+        EXPECT_LE(sentences[i].size(), 82U) << sentences[i];
+        const std::string head = "$GNRTE," + std::to_string(sentences.size()) + "," + std::to_string(i + 1) +
+                                 ",c,HARBOUR,";
+        ASSERT_EQ(sentences[i].rfind(head, 0), 0U) << sentences[i];
+        listed += sentences[i].substr(head.size(), sentences[i].find('*') - head.size()) + ",";
+    }
+    std::string expected;
+    for (const std::string& name : names) {
+        expected += name + ",";
+    }
+    EXPECT_EQ(listed, expected);
+
+    out.clear();
+    AppendWPL(out, "GN", "x$GPGGA,1*4E", -33.5, -151.25);
+    EXPECT_EQ(out, FrameSentence("$GNWPL,3330.00000,S,15115.00000,W,x^24GPGGA^2C1^2A4E"));
+    out.clear();
+    AppendAAM(out, "GN", true, false, 0.1, "BUOY");
+    EXPECT_EQ(out, FrameSentence("$GNAAM,A,V,0.10,N,BUOY"));
+}
+
+}  // namespace
+}  // namespace kovra::engine::nmea4
