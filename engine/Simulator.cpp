@@ -109,6 +109,8 @@ Simulator::Simulator(Notify notify) : notify_(std::move(notify)) {}
 
 void Simulator::UseBuiltInScenario() { LoadBuiltInScenario(gps_, plan_); }
 
+void Simulator::UseRealisticOutput(RealisticSettings settings) { realistic_.emplace(std::move(settings)); }
+
 void Simulator::AddOutput(std::unique_ptr<Output> output) { outputs_.push_back(std::move(output)); }
 
 std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
@@ -132,7 +134,8 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
                 gps_.UTCDateTime(plan_.startTime + static_cast<double>(elapsedMs) / 86'400'000.0);
             }
         }
-        const std::string update = gps_.GetNMEA();
+        const std::string update =
+            realistic_ ? realistic_->Update(gps_, period.count() * static_cast<double>(n)) : gps_.GetNMEA();
         warnings.Check(update);
         try {
             for (const auto& output : outputs_) {

@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/Errors.h"
 #include "engine/Outputs.h"
+#include "engine/Realistic.h"
 #include "engine/Scenario.h"
 #include "engine/Stop.h"
 #include "generator/KovraNMEAGenerator.h"
@@ -38,6 +40,12 @@ public:
     // The built-in scenario: a vessel leaving Kiel harbour along a route.
     void UseBuiltInScenario();
 
+    // Updates as a multi-system receiver sends them (NMEA 0183 4.11),
+    // instead of the library's own sentences.
+    void UseRealisticOutput(RealisticSettings settings);
+    // The realistic receiver, when in use.
+    const RealisticReceiver* Realistic() const { return realistic_ ? &*realistic_ : nullptr; }
+
     // Every update goes to every output, in the order added.
     void AddOutput(std::unique_ptr<Output> output);
 
@@ -49,6 +57,7 @@ public:
 private:
     TKovraNMEAGenerator gps_;  // first: the outputs may hold it
     Plan plan_;
+    std::optional<RealisticReceiver> realistic_;
     std::vector<std::unique_ptr<Output>> outputs_;
     Notify notify_;
 };

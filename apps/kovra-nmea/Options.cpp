@@ -81,8 +81,25 @@ void CheckOptions(Options& o) {
     if (o.fix && (*o.fix < 0 || *o.fix > 8)) {
         throw UsageError("--fix must be between 0 and 8, the fix qualities of $GPGGA");
     }
+    if (o.profile != "classic" && o.profile != "nmea4") {
+        throw UsageError("unknown --profile '" + o.profile + "' (use classic or nmea4)");
+    }
+    // A realistic update of four systems needs the faster line.
+    o.baud = o.baudOption.value_or(o.Realistic() ? 9600 : 4800);
     if (o.baud <= 0) {
         throw UsageError("--baud must be above 0");
+    }
+    if (!(o.elevationMask >= 0 && o.elevationMask <= 90)) {
+        throw UsageError("--elevation-mask must be between 0 and 90 degrees");
+    }
+    if (!(o.routeInterval > 0 && o.routeInterval <= 86400)) {
+        throw UsageError("--route-interval must be above 0 and at most 86400 seconds");
+    }
+    if (o.talker && *o.talker != "GP" && *o.talker != "GN") {
+        throw UsageError("--talker must be GP or GN");
+    }
+    if (o.trueHeading && !(*o.trueHeading >= 0 && *o.trueHeading < 360)) {
+        throw UsageError("--true-heading must be at least 0 and below 360 degrees");
     }
     if (o.tcp && (*o.tcp < 1 || *o.tcp > 65535)) {
         throw UsageError("--tcp port must be between 1 and 65535");
@@ -229,7 +246,9 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_option("--route", o.route, "Active route NAME:WP1,WP2,...")->group("State");
     app.add_option("--route-file", o.routeFile, "Load a route from FILE and make it active")->group("State");
 
-    app.add_option("--sentences", o.sentences, "Comma list of ZDA,GGA,GLL,VTG,RMC,GSA,GSV,WPL,RTE,AAM or ALL")
+    app.add_option("--sentences", o.sentences,
+                   "Comma list of the profile's kinds or ALL: classic ZDA,GGA,GLL,VTG,RMC,GSA,GSV,WPL,RTE,AAM; "
+                   "nmea4 also GNS,GST,HDT")
         ->group("Pacing");
     app.add_option("--rate", o.rate, "Updates per second, 0.001 to 1000")->group("Pacing");
     app.add_option("--count", o.countText, "Number of updates; 0 runs until interrupted")->group("Pacing");
@@ -238,7 +257,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_flag("--loop", o.loop, "Start the route again after its last waypoint")->group("Pacing");
 
     app.add_option("--port", o.port, "Write to serial port NAME (COM1, ttyUSB0 or a device path)")->group("Output");
-    app.add_option("--baud", o.baud, "Baud rate of --port")->group("Output");
+    app.add_option("--baud", o.baudOption, "Baud rate of --port (4800; 9600 in the nmea4 profile)")->group("Output");
     app.add_option("--pty", o.ptyLink, "Create a pseudo-terminal and print its path; LINK becomes a symbolic link to it")
         ->expected(0, 1)
         ->group("Output");
@@ -254,6 +273,23 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_option("--save-waypoints", o.saveWaypoints, "Save the waypoints to FILE")->group("Output");
     app.add_option("--save-route", o.saveRoute, "Save the active route to FILE")->group("Output");
     app.add_flag("-v,--verbose", o.verbose, "One status line per update on standard error");
+
+    app.add_option("--profile", o.profile,
+                   "classic: the library's own sentences for the state given; nmea4: a multi-system receiver "
+                   "(NMEA 0183 4.11) with a computed sky")
+        ->group("Receiver");
+    app.add_option("--gnss", o.gnss, "Systems of the nmea4 sky: a comma list of gps,glonass,galileo,beidou")
+        ->group("Receiver");
+    app.add_option("--elevation-mask", o.elevationMask, "DEG: lower satellites are in view but not used (5)")
+        ->group("Receiver");
+    app.add_option("--almanac", o.almanacFile, "FILE: a GPS almanac (YUMA) placing the GPS satellites")
+        ->group("Receiver");
+    app.add_option("--talker", o.talker, "GP or GN: the talker of the position sentences (by the systems used)")
+        ->group("Receiver");
+    app.add_option("--true-heading", o.trueHeading, "DEG: the heading of HDT (the course)")->group("Receiver");
+    app.add_option("--course", o.heading, "DEG: course over ground, as --heading")->group("State");
+    app.add_option("--route-interval", o.routeInterval, "SECONDS between WPL and RTE of the active route (10)")
+        ->group("Receiver");
 
     try {
         app.parse(argc, argv);

@@ -25,7 +25,7 @@ struct Options {
     std::optional<int> fix;
     std::vector<std::string> sats, waypoints;
     // Pacing and motion.
-    std::string sentences = "ALL";
+    std::optional<std::string> sentences;  // the profile's own default when not given
     double rate = 1;
     std::string countText = "0";
     std::uint64_t count = 0;  // from countText
@@ -33,13 +33,23 @@ struct Options {
     // Outputs.
     std::optional<std::string> port, ptyLink, skyplot, saveSatellites, saveWaypoints, saveRoute;
     bool pty = false;
-    int baud = 4800;
+    std::optional<int> baudOption;
+    int baud = 4800;  // from baudOption, or the profile's default
     std::optional<int> tcp;
     std::string bind = "127.0.0.1";
     int tcpMaxClients = 64;
     bool threaded = false;
     int skyplotRadius = 150;
     bool verbose = false;
+    // The realistic receiver.
+    std::string profile = "classic";
+    std::string gnss = "gps,glonass,galileo,beidou";
+    double elevationMask = 5;
+    std::optional<std::string> almanacFile, talker;
+    std::optional<double> trueHeading;
+    double routeInterval = 10;
+
+    bool Realistic() const { return profile == "nmea4"; }
 
     // True when any option describes the state, so the built-in scenario is not used.
     bool HasStateOption() const;

@@ -74,6 +74,9 @@ int Run(const Options& o, Stop& stop) {
     Simulator simulator;
     TKovraNMEAGenerator& gps = simulator.Receiver();
     simulator.Motion() = BuildState(o, gps);
+    if (o.Realistic()) {
+        simulator.UseRealisticOutput(RealisticFrom(o, gps));
+    }
     RequireSomethingToSave(o, gps);
     OpenOutputs(o, simulator, stop);
     SaveRequestedFiles(o, gps);

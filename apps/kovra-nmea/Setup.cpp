@@ -1,13 +1,15 @@
 #include "Setup.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <regex>
 
-#include "foundation/Validation.h"
+#include "files/DataFile.h"
 #include "foundation/Text.h"
+#include "foundation/Validation.h"
 
 namespace kovra::app {
 
@@ -125,8 +127,18 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
     plan.move = !o.noMove;
     plan.followRoute = o.followRoute;
     plan.loop = o.loop;
-    gps.Commands(ParseSentences(o.sentences));
-    if (!o.HasStateOption()) {
+    if (!o.Realistic()) {
+        gps.Commands(ParseSentences(o.sentences.value_or("ALL")));
+    }
+    if (o.Realistic()) {
+        // A complete receiver first; each option then overrides what it names.
+        engine::LoadBuiltInScenario(gps, plan);
+        plan.followRoute = plan.followRoute || o.followRoute;
+        if ((o.lat || o.lon) && !o.route && !o.routeFile) {
+            gps.Routes().Clear();  // the harbour's route does not start where the receiver now is
+            plan.followRoute = o.followRoute;
+        }
+    } else if (!o.HasStateOption()) {
         engine::LoadBuiltInScenario(gps, plan);
         return plan;
     }
@@ -164,8 +176,10 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
         RequireReadable(*o.satellitesFile, "--satellites");
         Apply([&] { gps.LoadSatellitesFromFile(FileNameFromUtf8(*o.satellitesFile)); });
     }
-    for (const std::string& sat : o.sats) {
-        AddSatellite(gps, sat);
+    if (!o.Realistic()) {
+        for (const std::string& sat : o.sats) {
+            AddSatellite(gps, sat);
+        }
     }
     if (o.waypointsFile) {
         RequireReadable(*o.waypointsFile, "--waypoints");
@@ -198,6 +212,85 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
         throw UsageError("--follow-route needs a route (--route or --route-file)");
     }
     return plan;
+}
+
+namespace {
+
+std::vector<engine::Gnss> ParseSystems(const std::string& text) {
+    std::vector<engine::Gnss> systems;
+    for (std::string name : Split(text, ',')) {
+        for (char& c : name) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        const engine::Gnss system = name == "gps"       ? engine::Gnss::Gps
+                                    : name == "glonass" ? engine::Gnss::Glonass
+                                    : name == "galileo" ? engine::Gnss::Galileo
+                                    : name == "beidou"  ? engine::Gnss::BeiDou
+                                                        : throw UsageError("unknown system '" + name +
+                                                                           "' in --gnss (use gps, glonass, galileo, beidou)");
+        if (std::find(systems.begin(), systems.end(), system) == systems.end()) {
+            systems.push_back(system);
+        }
+    }
+    return systems;
+}
+
+// PRN,EL,AZ[,SNR][,unused]: a GPS satellite given by hand.
+engine::GivenSatellite ParseGiven(const std::string& text) {
+    static const std::regex form(R"(^\s*(\d{1,2})\s*,\s*(\d{1,2})\s*,\s*(\d{1,3})\s*(?:,\s*(\d{1,2})\s*)?(,\s*unused\s*)?$)");
+    std::smatch m;
+    if (!std::regex_match(text, m, form)) {
+        throw UsageError("malformed satellite '" + text + "' for --sat (expected PRN,ELEV,AZ[,SNR][,unused])");
+    }
+    engine::GivenSatellite given;
+    given.number = std::stoi(m[1]);
+    given.elevation = std::stoi(m[2]);
+    given.azimuth = std::stoi(m[3]);
+    if (!validation::IsPseudoRandomCode(given.number) || !validation::IsElevation(given.elevation) ||
+        !validation::IsAzimuth(given.azimuth)) {
+        throw UsageError("satellite '" + text + "' for --sat is out of range (PRN 1-32, ELEV 0-90, AZ 0-359)");
+    }
+    if (m[4].matched) {
+        given.snr = std::stoi(m[4]);
+    }
+    given.used = !m[5].matched;
+    return given;
+}
+
+}  // namespace
+
+engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenerator& gps) {
+    engine::RealisticSettings settings;
+    settings.systems = ParseSystems(o.gnss);
+    settings.elevationMask = o.elevationMask;
+    if (o.almanacFile) {
+        const std::optional<std::string> text = ReadDataFile(ToPath(FileNameFromUtf8(*o.almanacFile)));
+        if (!text) {
+            throw UsageError("cannot read --almanac file '" + *o.almanacFile + "': No such file or directory");
+        }
+        settings.almanac =
+            engine::ReadYumaAlmanac(*text, *o.almanacFile, engine::GpsTimeFromUtc(gps.GetUTCDateTime()));
+    }
+    for (const std::string& sat : o.sats) {
+        settings.given.push_back(ParseGiven(sat));
+    }
+    if (o.pdop) settings.pdop = *o.pdop;
+    if (o.hdop) settings.hdop = *o.hdop;
+    if (o.vdop) settings.vdop = *o.vdop;
+    settings.fixQuality = o.fix;
+    settings.talker = o.talker;
+    settings.trueHeading = o.trueHeading;
+    settings.routeInterval = o.routeInterval;
+    if (o.sentences) {
+        const std::optional<engine::Kinds4> kinds = engine::ParseKinds4(*o.sentences);
+        if (!kinds) {
+            throw UsageError("unknown sentence kind in --sentences '" + *o.sentences +
+                             "' (the nmea4 profile sends RMC, GGA, GLL, VTG, GNS, GSA, GSV, GST, HDT, ZDA, WPL, "
+                             "RTE, AAM or ALL)");
+        }
+        settings.sentences = *kinds;
+    }
+    return settings;
 }
 
 }  // namespace kovra::app

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Options.h"
+#include "engine/Realistic.h"
 #include "engine/Scenario.h"
 
 namespace kovra::app {
@@ -11,5 +12,9 @@ namespace kovra::app {
 // Sets the generator's state; throws UsageError with the library's message
 // for a value it refuses.
 engine::Plan BuildState(const Options& options, TKovraNMEAGenerator& gps);
+
+// The realistic receiver the nmea4 profile runs: the systems, the mask, the
+// almanac, a sky given by --sat, and what the options force.
+engine::RealisticSettings RealisticFrom(const Options& options, const TKovraNMEAGenerator& gps);
 
 }  // namespace kovra::app

@@ -1,0 +1,73 @@
+// A receiver that could exist: the sky computed for its time and place, the
+// satellites it uses, the fix and the dilution that follow from them, and
+// the NMEA 0183 4.11 sentences it sends. Built beside the library's own
+// sentences, from the same receiver state.
+#pragma once
+
+#include <bitset>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/Nmea4.h"
+#include "engine/Sky.h"
+#include "generator/KovraNMEAGenerator.h"
+
+namespace kovra::engine {
+
+enum class Kind4 : std::uint8_t { RMC, GGA, GLL, VTG, GNS, GSA, GSV, GST, HDT, ZDA, WPL, RTE, AAM, Count };
+using Kinds4 = std::bitset<static_cast<std::size_t>(Kind4::Count)>;
+
+// "RMC,GGA" or "ALL", any letter case; none for an unknown kind.
+std::optional<Kinds4> ParseKinds4(const std::string& text);
+// What a receiver sends by default.
+Kinds4 DefaultKinds4();
+
+// A satellite given by hand; a list of them replaces the computed sky.
+struct GivenSatellite {
+    Gnss system = Gnss::Gps;
+    int number = 0;
+    int elevation = 0;
+    int azimuth = 0;
+    std::optional<int> snr;  // follows the elevation when not given
+    bool used = true;
+};
+
+struct RealisticSettings {
+    std::vector<Gnss> systems = {Gnss::Gps, Gnss::Glonass, Gnss::Galileo, Gnss::BeiDou};
+    double elevationMask = 5;                    // degrees: lower satellites are in view but not used
+    std::vector<OrbitingSatellite> almanac;      // GPS from an almanac instead of the nominal slots
+    std::vector<GivenSatellite> given;           // not empty: the sky as given
+    std::optional<double> pdop, hdop, vdop;      // forced instead of computed
+    std::optional<int> fixQuality;               // forced GGA quality (0: no fix)
+    std::optional<std::string> talker;           // forced talker of the position sentences
+    std::optional<double> trueHeading;           // default: the course
+    double routeInterval = 10;                   // seconds between WPL and RTE
+    double rangeError = 2.5;                     // metres, one sigma, for GST
+    Kinds4 sentences = DefaultKinds4();
+};
+
+class RealisticReceiver {
+public:
+    explicit RealisticReceiver(RealisticSettings settings);
+
+    // The sentences of one update for the receiver's state, `elapsed`
+    // seconds of simulated time into the run.
+    std::string Update(const TKovraNMEAGenerator& gps, double elapsed);
+    // The epoch the last update reported.
+    const nmea4::Epoch& LastEpoch() const { return epoch_; }
+
+private:
+    void ComputeSky(GpsSeconds t, double latitude, double longitude, double height);
+    void DeriveFix();
+    void AppendRoute(std::string& out, const TKovraNMEAGenerator& gps, double elapsed);
+
+    RealisticSettings settings_;
+    std::vector<OrbitingSatellite> orbits_;
+    std::optional<GpsSeconds> skyTime_;  // when the sky was last computed
+    nmea4::Epoch epoch_;
+    std::string routeSent_;              // the route last sent, to see it change
+    double routeSentAt_ = 0;
+};
+
+}  // namespace kovra::engine

@@ -1,0 +1,146 @@
+// The nmea4 profile end to end: a multi-system receiver whose GSA dilution
+// agrees with the geometry its GSV reports, computed here independently.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <numbers>
+#include <sstream>
+
+#include "Process.h"
+#include "SimulatorSupport.h"
+
+namespace kovra::test {
+namespace {
+
+std::vector<std::string> Fields(const std::string& sentence) {
+    std::vector<std::string> fields;
+    std::stringstream body(sentence.substr(0, sentence.find('*')));
+    for (std::string field; std::getline(body, field, ',');) {
+        fields.push_back(field);
+    }
+    if (!sentence.empty() && sentence[sentence.find('*') - 1] == ',') {
+        fields.emplace_back();
+    }
+    return fields;
+}
+
+// The inverse of a small symmetric matrix by Gauss-Jordan elimination.
+std::vector<std::vector<double>> Inverse(std::vector<std::vector<double>> a) {
+    const std::size_t n = a.size();
+    std::vector<std::vector<double>> inverse(n, std::vector<double>(n, 0));
+    for (std::size_t i = 0; i < n; ++i) {
+        inverse[i][i] = 1;
+    }
+    for (std::size_t c = 0; c < n; ++c) {
+        std::size_t pivot = c;
+        for (std::size_t r = c; r < n; ++r) {
+            if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) {
+                pivot = r;
+            }
+        }
+        std::swap(a[c], a[pivot]);
+        std::swap(inverse[c], inverse[pivot]);
+        const double d = a[c][c];
+        for (std::size_t j = 0; j < n; ++j) {
+            a[c][j] /= d;
+            inverse[c][j] /= d;
+        }
+        for (std::size_t r = 0; r < n; ++r) {
+            if (r != c) {
+                const double f = a[r][c];
+                for (std::size_t j = 0; j < n; ++j) {
+                    a[r][j] -= f * a[c][j];
+                    inverse[r][j] -= f * inverse[c][j];
+                }
+            }
+        }
+    }
+    return inverse;
+}
+
+TEST(RealisticProfile, DilutionAgreesWithTheGeometryReported) {
+    const Result r = RunProgram({"--profile", "nmea4", "--time", "2026-12-08T12:00:00Z", "--count", "1", "--no-move"});
+    ASSERT_EQ(r.status, 0) << r.error;
+    // Azimuth and elevation of every satellite in view, by system and number.
+    const std::map<std::string, int> systemOfTalker = {{"GP", 1}, {"GL", 2}, {"GA", 3}, {"GB", 4}};
+    std::map<std::pair<int, int>, std::pair<double, double>> view;
+    for (const std::string& line : Lines(r.output)) {
+        if (line.size() > 6 && line.substr(3, 3) == "GSV") {
+            const std::vector<std::string> f = Fields(line);
+            for (std::size_t i = 4; i + 3 < f.size(); i += 4) {
+                view[{systemOfTalker.at(line.substr(1, 2)), std::stoi(f[i])}] = {std::stod(f[i + 1]),
+                                                                                std::stod(f[i + 2])};
+            }
+        }
+    }
+    EXPECT_GE(view.size(), 20U);
+    // The used satellites from GSA, one sentence per system; DOPs from any.
+    std::vector<std::pair<int, std::pair<double, double>>> used;
+    double pdop = 0, hdop = 0, vdop = 0;
+    std::set<int> systems;
+    for (const std::string& line : Kind(r.output, "$GNGSA")) {
+        const std::vector<std::string> f = Fields(line);
+        ASSERT_EQ(f.size(), 19U) << line;
+        const int system = std::stoi(f[18]);
+        systems.insert(system);
+        for (std::size_t i = 3; i < 15; ++i) {
+            if (!f[i].empty()) {
+                used.push_back({system, view.at({system, std::stoi(f[i])})});
+            }
+        }
+        pdop = std::stod(f[15]);
+        hdop = std::stod(f[16]);
+        vdop = std::stod(f[17]);
+    }
+    EXPECT_EQ(systems, (std::set<int>{1, 2, 3, 4}));
+    // Our own least squares: east, north, up and one clock per system.
+    const std::size_t n = 3 + systems.size();
+    std::vector<std::vector<double>> normal(n, std::vector<double>(n, 0));
+    const double degree = std::numbers::pi / 180;
+    for (const auto& [system, angles] : used) {
+        const auto [el, az] = angles;
+        std::vector<double> row(n, 0);
+        row[0] = std::cos(el * degree) * std::sin(az * degree);
+        row[1] = std::cos(el * degree) * std::cos(az * degree);
+        row[2] = std::sin(el * degree);
+        row[2 + static_cast<std::size_t>(std::distance(systems.begin(), systems.find(system))) + 1] = 1;
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t j = 0; j < n; ++j) {
+                normal[i][j] += row[i] * row[j];
+            }
+        }
+    }
+    const auto q = Inverse(normal);
+    EXPECT_NEAR(pdop, std::sqrt(q[0][0] + q[1][1] + q[2][2]), 0.006);
+    EXPECT_NEAR(hdop, std::sqrt(q[0][0] + q[1][1]), 0.006);
+    EXPECT_NEAR(vdop, std::sqrt(q[2][2]), 0.006);
+    // A 3D fix from all of them, reported alike in GGA.
+    const std::vector<std::string> gga = Fields(Kind(r.output, "$GNGGA").at(0));
+    EXPECT_EQ(gga[6], "1");
+    EXPECT_EQ(std::stoul(gga[7]), used.size());
+}
+
+TEST(RealisticProfile, TheOptionsOverrideOnlyWhatTheyName) {
+    // --time alone keeps the harbour, its route and a computed sky.
+    const Result timed = RunProgram({"--profile", "nmea4", "--time", "2026-12-08T12:00:00Z", "--count", "1"});
+    ASSERT_EQ(timed.status, 0) << timed.error;
+    EXPECT_NE(timed.output.find(",5419.20000,N,01009.00000,E,"), std::string::npos);
+    EXPECT_EQ(Kind(timed.output, "$GNRTE").size(), 1U);
+    // --sat replaces the sky: three used satellites give a 2D fix, one unused is in view only.
+    const Result given = RunProgram({"--profile", "nmea4", "--time", "2026-12-08T12:00:00Z", "--count", "1", "--sat",
+                                     "5,45,90,40", "--sat", "12,30,200", "--sat", "20,60,300", "--sat",
+                                     "25,10,10,unused", "--sentences", "GSA,GSV,RMC"});
+    ASSERT_EQ(given.status, 0) << given.error;
+    const std::vector<std::string> gsa = Kind(given.output, "$GPGSA");
+    ASSERT_EQ(gsa.size(), 1U) << given.output;
+    EXPECT_EQ(gsa[0].substr(0, 26), "$GPGSA,A,2,05,12,20,,,,,,,");
+    EXPECT_NE(given.output.find("$GPGSV,1,1,04,05,45,090,40,12,30,200,"), std::string::npos) << given.output;
+    // Fewer than three: no fix at all.
+    const Result lost = RunProgram({"--profile", "nmea4", "--count", "1", "--sat", "5,45,90", "--sentences", "RMC,GGA"});
+    EXPECT_NE(lost.output.find(",V,,,,,,,"), std::string::npos) << lost.output;
+    EXPECT_NE(lost.output.find(",0,01,99.99,"), std::string::npos) << lost.output;
+}
+
+}  // namespace
+}  // namespace kovra::test

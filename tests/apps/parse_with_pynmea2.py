@@ -1,0 +1,30 @@
+"""Every line kovra-nmea writes, in both profiles, parses with pynmea2 and
+its checksum holds: an NMEA parser of someone else's reads our stream."""
+import subprocess
+import sys
+
+import pynmea2
+
+PROGRAM = sys.argv[1]
+RUNS = [
+    ["--profile", "nmea4", "--sentences", "ALL", "--count", "3", "--rate", "10"],
+    ["--profile", "nmea4", "--sat", "5,45,90", "--count", "1"],  # no fix: empty fields
+    ["--profile", "classic", "--count", "3", "--rate", "10"],
+]
+
+failures = 0
+talkers = set()
+for options in RUNS:
+    output = subprocess.run([PROGRAM] + options, capture_output=True, text=True, timeout=30, check=True).stdout
+    for line in output.splitlines():
+        try:
+            sentence = pynmea2.parse(line, check=True)
+            talkers.add(sentence.talker + sentence.sentence_type)
+        except pynmea2.ParseError as error:
+            failures += 1
+            print(f"{options}: {line!r}: {error}", file=sys.stderr)
+for expected in ("GPGSV", "GLGSV", "GAGSV", "GBGSV", "GNRMC", "GNGGA", "GNGSA", "GNGST", "GNGNS", "GPRMC"):
+    if expected not in talkers:
+        failures += 1
+        print(f"no {expected} was read", file=sys.stderr)
+sys.exit(1 if failures else 0)
