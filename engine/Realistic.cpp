@@ -17,6 +17,9 @@ using nmea4::FixType;
 using nmea4::Mode;
 
 constexpr double kArrivalCircleNm = 0.1;
+// Satellites move about 0.01° a second: a sky up to a second old is written
+// as it stands (at 1 Hz it is computed every other update).
+constexpr double kSkyLifetime = 1.0;
 constexpr std::array<const char*, static_cast<std::size_t>(Kind4::Count)> kKindNames = {
     "RMC", "GGA", "GLL", "VTG", "GNS", "GSA", "GSV", "GST", "HDT", "ZDA", "WPL", "RTE", "AAM"};
 
@@ -141,16 +144,20 @@ std::string RealisticReceiver::Update(const TKovraNMEAGenerator& gps, double ela
     const double latitude = static_cast<double>(gps.GetLatitudeAsDecimalDegrees());
     const double longitude = static_cast<double>(gps.GetLongitudeAsDecimalDegrees());
     const double height = static_cast<double>(gps.Altitude() + gps.Geo_Height());
+    // The fix and the dilution follow the sky: derived when it changes.
     if (!settings_.given.empty()) {
-        epoch_.satellites.clear();
-        for (const GivenSatellite& g : settings_.given) {
-            epoch_.satellites.push_back(
-                {g.system, g.number, g.elevation, g.azimuth, g.snr.value_or(SignalFor(g.elevation)), g.used});
+        if (!skyTime_) {
+            for (const GivenSatellite& g : settings_.given) {
+                epoch_.satellites.push_back(
+                    {g.system, g.number, g.elevation, g.azimuth, g.snr.value_or(SignalFor(g.elevation)), g.used});
+            }
+            skyTime_ = t;
+            DeriveFix();
         }
-    } else if (!skyTime_ || std::fabs(t - *skyTime_) >= 1) {
-        ComputeSky(t, latitude, longitude, height);  // satellites move about 0.01° a second
+    } else if (!skyTime_ || std::fabs(t - *skyTime_) > kSkyLifetime) {
+        ComputeSky(t, latitude, longitude, height);
+        DeriveFix();
     }
-    DeriveFix();
     epoch_.utc = DecodeDateTime(now);
     epoch_.latitude = latitude;
     epoch_.longitude = longitude;

@@ -1,0 +1,37 @@
+// One update of the realistic receiver: build/bin/kovra-engine-bench
+#include <benchmark/benchmark.h>
+
+#include "engine/Realistic.h"
+#include "engine/Scenario.h"
+
+namespace kovra::engine {
+namespace {
+
+// Four systems, about 36 satellites in view from Kiel: the sky, the used
+// satellites, the dilution, the fix and the sentences of one update at
+// 1 Hz (so the sky is computed afresh every time).
+void BM_Update_NMEA4_AllSystems(benchmark::State& state) {
+    TKovraNMEAGenerator gps;
+    Plan plan;
+    LoadBuiltInScenario(gps, plan);
+    gps.UseSystemDateTime(false);
+    const TDateTime start = EncodeDateTime(2026, 12, 8, 12);
+    RealisticReceiver receiver(RealisticSettings{});
+    std::size_t bytes = 0;
+    double second = 0;
+    for (auto _ : state) {
+        gps.UTCDateTime(start + second / 86'400);
+        const std::string update = receiver.Update(gps, second);
+        bytes = update.size();
+        second += 1;
+        benchmark::DoNotOptimize(update.data());
+    }
+    state.counters["bytes"] = static_cast<double>(bytes);
+    state.counters["in view"] = static_cast<double>(receiver.LastEpoch().satellites.size());
+}
+BENCHMARK(BM_Update_NMEA4_AllSystems)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace kovra::engine
+
+BENCHMARK_MAIN();
