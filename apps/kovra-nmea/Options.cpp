@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <set>
 #include <regex>
 
 #include "foundation/Validation.h"
@@ -221,7 +222,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     CLI::App app("kovra-nmea: a simulated GPS receiver writing NMEA 0183 sentences.\n"
                  "Without state options it runs its built-in scenario: a vessel leaving a harbour.",
                  "kovra-nmea");
-    app.get_formatter()->column_width(34);
+    app.get_formatter()->column_width(40);
     app.set_version_flag("--version",
                          std::string("kovra-nmea ") + kProgramVersion + " (library " +
                              std::string(kProfile.libraryName) + " " + nmea::FloatToStr(kProfile.version) + ")");
@@ -237,9 +238,9 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_option("--pdop", o.pdop, "Position dilution of precision")->group("State");
     app.add_option("--hdop", o.hdop, "Horizontal dilution of precision")->group("State");
     app.add_option("--vdop", o.vdop, "Vertical dilution of precision")->group("State");
-    app.add_option("--fix", o.fix, "GPS fix quality, 0 to 8 (default 1)")->group("State");
+    app.add_option("--fix", o.fix, "GGA fix quality, 0 to 8 (default 1)")->group("State");
     app.add_option("--time", o.time, "Fixed start time in UTC, e.g. 2002-07-04T20:15:30.123Z")->group("State");
-    app.add_option("--sat", o.sats, "Active satellite PRN,ELEV,AZ,SNR (repeatable)")->group("State");
+    app.add_option("--sat", o.sats, "A satellite in view (repeatable); nmea4 takes PRN,EL,AZ[,SNR][,unused]")->group("State");
     app.add_option("--satellites", o.satellitesFile, "Load satellites from FILE")->group("State");
     app.add_option("--waypoint", o.waypoints, "Waypoint NAME,LAT,LON (repeatable)")->group("State");
     app.add_option("--waypoints", o.waypointsFile, "Load waypoints from FILE")->group("State");
@@ -278,19 +279,43 @@ ParseResult ParseCommandLine(int argc, char** argv) {
                    "classic: the library's own sentences for the state given; nmea4: a multi-system receiver "
                    "(NMEA 0183 4.11) with a computed sky")
         ->group("Receiver");
-    app.add_option("--gnss", o.gnss, "Systems of the nmea4 sky: a comma list of gps,glonass,galileo,beidou")
+    app.add_option("--gnss", o.gnss, "Systems of the nmea4 sky, a comma list")
         ->group("Receiver");
-    app.add_option("--elevation-mask", o.elevationMask, "DEG: lower satellites are in view but not used (5)")
+    app.add_option("--elevation-mask", o.elevationMask, "Lower satellites are in view but not used")
         ->group("Receiver");
-    app.add_option("--almanac", o.almanacFile, "FILE: a GPS almanac (YUMA) placing the GPS satellites")
+    app.add_option("--almanac", o.almanacFile, "A GPS almanac (YUMA) that places the GPS satellites")
         ->group("Receiver");
-    app.add_option("--talker", o.talker, "GP or GN: the talker of the position sentences (by the systems used)")
+    app.add_option("--talker", o.talker, "Talker of the position sentences (default: by the systems used)")
         ->group("Receiver");
-    app.add_option("--true-heading", o.trueHeading, "DEG: the heading of HDT (the course)")->group("Receiver");
-    app.add_option("--course", o.heading, "DEG: course over ground, as --heading")->group("State");
-    app.add_option("--route-interval", o.routeInterval, "SECONDS between WPL and RTE of the active route (10)")
+    app.add_option("--true-heading", o.trueHeading, "Heading of HDT (default: the course)")->group("Receiver");
+    app.add_option("--course", o.heading, "Course over ground, degrees true (as --heading)")->group("State");
+    app.add_option("--route-interval", o.routeInterval, "Time between the WPL and RTE of the active route")
         ->group("Receiver");
 
+    // Values named by what they are, not by their type.
+    static const std::map<std::string, std::string> kValueNames = {
+        {"--lat", "LAT"}, {"--lon", "LON"}, {"--alt", "METRES"}, {"--geoid", "METRES"}, {"--speed", "KNOTS"},
+        {"--heading", "DEG"}, {"--course", "DEG"}, {"--mag-heading", "DEG"}, {"--true-heading", "DEG"},
+        {"--mag-var", "DEG{E|W}"}, {"--pdop", "DOP"}, {"--hdop", "DOP"}, {"--vdop", "DOP"}, {"--fix", "QUALITY"},
+        {"--time", "UTC"}, {"--sat", "PRN,EL,AZ[,SNR]"}, {"--satellites", "FILE"}, {"--waypoint", "NAME,LAT,LON"},
+        {"--waypoints", "FILE"}, {"--route", "NAME:WP,..."}, {"--route-file", "FILE"}, {"--sentences", "KINDS"},
+        {"--rate", "HZ"}, {"--count", "N"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
+        {"--tcp", "PORT"}, {"--bind", "ADDR"}, {"--tcp-max-clients", "N"}, {"--skyplot", "FILE"},
+        {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},
+        {"--save-route", "FILE"}, {"--profile", "classic|nmea4"}, {"--gnss", "SYSTEMS"},
+        {"--elevation-mask", "DEG"}, {"--almanac", "FILE"}, {"--talker", "GP|GN"}, {"--route-interval", "SECONDS"}};
+    static const std::set<std::string> kShownDefaults = {
+        "--rate", "--count", "--bind", "--tcp-max-clients", "--skyplot-radius", "--profile", "--gnss",
+        "--elevation-mask", "--route-interval"};
+    for (CLI::Option* option : app.get_options()) {
+        const std::string name = option->get_name(false, true);
+        if (const auto found = kValueNames.find(name); found != kValueNames.end()) {
+            option->type_name(found->second);
+        }
+        if (kShownDefaults.contains(name)) {
+            option->capture_default_str();
+        }
+    }
     try {
         app.parse(argc, argv);
         o.pty = app.count("--pty") > 0;
