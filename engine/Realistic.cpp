@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "engine/Motion.h"
+#include "satellites/SkyPlot.h"
 
 namespace kovra::engine {
 
@@ -67,6 +68,23 @@ Kinds4 DefaultKinds4() {
         kinds.set(static_cast<std::size_t>(kind));
     }
     return kinds;
+}
+
+std::string SkyPlotOf(const nmea4::Epoch& epoch, std::int32_t radius) {
+    RequireSkyPlotRadius(radius);
+    std::vector<SkyPlotSatellite> drawn;
+    for (const nmea4::Satellite& s : epoch.satellites) {
+        // 0x00BBGGRR: blue, red, green, orange.
+        const TColor colour = s.system == Gnss::Gps       ? 0xCC6600
+                              : s.system == Gnss::Glonass ? 0x0000CC
+                              : s.system == Gnss::Galileo ? 0x009900
+                                                          : 0x008CE6;
+        drawn.push_back({static_cast<std::uint16_t>(nmea4::NmeaNumber(s.system, s.number)), s.elevation, s.azimuth,
+                         s.snr.value_or(0), colour});
+    }
+    TSvgCanvas canvas(2 * radius + 1, 2 * radius + 1);
+    DrawSkyPlot(canvas, radius, 0xFFFFFF, 0, drawn);
+    return canvas.Document();
 }
 
 RealisticReceiver::RealisticReceiver(RealisticSettings settings) : settings_(std::move(settings)) {

@@ -47,6 +47,10 @@ struct RealisticSettings {
     Kinds4 sentences = DefaultKinds4();
 };
 
+// The sky plot of an epoch's satellites as an SVG picture, one colour per
+// system: GPS blue, GLONASS red, Galileo green, BeiDou orange.
+std::string SkyPlotOf(const nmea4::Epoch& epoch, std::int32_t radius);
+
 class RealisticReceiver {
 public:
     explicit RealisticReceiver(RealisticSettings settings);

@@ -61,7 +61,7 @@ void DrawSkyPlot(TCanvas& Canvas, std::int32_t Radius, TColor BrushColor, TColor
         const Extended distance = r - static_cast<Extended>(2 * r * satellite.elevation) / 180;
         const std::int32_t x = Rnd(std::sin(theta) * distance) + r;
         const std::int32_t y = Rnd(std::cos(theta) * distance) + r;
-        Canvas.SetBrushColor(satellite.snr <= 10 ? clRed : clGreen);
+        Canvas.SetBrushColor(satellite.colour.value_or(satellite.snr <= 10 ? clRed : clGreen));
         Canvas.Ellipse(x - kDiscRadius, y - kDiscRadius, x + kDiscRadius, y + kDiscRadius);
         const std::int32_t offset = satellite.prn < 10 ? 6 : 8;
         Canvas.TextOut(x - offset, y - offset, std::to_string(satellite.prn));

@@ -1,9 +1,11 @@
 // The sky plot of a set of satellites on a drawing surface: six elevation
 // rings, six azimuth lines, a centre mark, and a disc labelled with its PRN
-// per satellite, red up to a signal-to-noise ratio of 10, green above.
+// per satellite, red up to a signal-to-noise ratio of 10, green above, or in
+// a colour of its own.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "foundation/Export.h"
@@ -16,6 +18,8 @@ struct SkyPlotSatellite {
     std::int32_t elevation;
     std::int32_t azimuth;
     std::int32_t snr;
+    // Drawn in this colour (its system's, say) instead of red or green by signal.
+    std::optional<TColor> colour = std::nullopt;
 };
 
 // Throws EKovraNMEAException unless 1 <= radius <= 32767; checked before any

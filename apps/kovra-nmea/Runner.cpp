@@ -28,8 +28,19 @@ void SaveRequestedFiles(const Options& o, TKovraNMEAGenerator& gps) {
     SaveOrFail(o.saveSatellites, [&](const TFileName& name) { gps.SaveSatellitesToFile(name); });
     SaveOrFail(o.saveWaypoints, [&](const TFileName& name) { gps.WayPoints().SaveToFile(name); });
     SaveOrFail(o.saveRoute, [&](const TFileName& name) { gps.Routes().ActiveRoute()->SaveToFile(name); });
-    // The picture goes through the same all-or-nothing save as the data files.
-    SaveOrFail(o.skyplot, [&](const TFileName& name) { ReplaceDataFile(ToPath(name), gps.SkyPlotSvg(o.skyplotRadius)); });
+    // The picture goes through the same all-or-nothing save as the data files;
+    // the nmea4 profile draws the sky it computes for the first update.
+    SaveOrFail(o.skyplot, [&](const TFileName& name) {
+        std::string svg;
+        if (o.Realistic()) {
+            RealisticReceiver first(RealisticFrom(o, gps));
+            (void)first.Update(gps, 0);
+            svg = SkyPlotOf(first.LastEpoch(), o.skyplotRadius);
+        } else {
+            svg = gps.SkyPlotSvg(o.skyplotRadius);
+        }
+        ReplaceDataFile(ToPath(name), svg);
+    });
 }
 
 bool HasWayPoints(const TWayPoints& list) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/Nmea4.h"
+#include "engine/Realistic.h"
 #include "nmea/Format.h"
 
 namespace kovra::engine::nmea4 {
@@ -121,6 +122,15 @@ TEST(Nmea4, LongRoutesAreSplitWithin82CharactersAndNamesEscaped) {
     out.clear();
     AppendAAM(out, "GN", true, false, 0.1, "BUOY");
     EXPECT_EQ(out, FrameSentence("$GNAAM,A,V,0.10,N,BUOY"));
+}
+
+TEST(Nmea4, TheSkyPlotColoursEachSystem) {
+    const std::string svg = SkyPlotOf(WithFix(), 100);
+    EXPECT_NE(svg.find("fill=\"#0066CC\""), std::string::npos);  // GPS 5
+    EXPECT_NE(svg.find("fill=\"#CC0000\""), std::string::npos);  // GLONASS 67
+    EXPECT_NE(svg.find("fill=\"#009900\""), std::string::npos);  // Galileo 11
+    EXPECT_NE(svg.find(">67</text>"), std::string::npos);
+    EXPECT_THROW((void)SkyPlotOf(WithFix(), 0), EKovraNMEAException);
 }
 
 }  // namespace
