@@ -163,7 +163,7 @@ void AppendGSA(std::string& out, const Epoch& e) {
         if (view.empty()) {
             continue;
         }
-        std::string body = "$" + e.talker + "GSA,A," + std::to_string(static_cast<int>(e.fix)) + ",";
+        std::string body = "$" + std::string(TalkerOf(system)) + "GSA,A," + std::to_string(static_cast<int>(e.fix)) + ",";
         int slots = 0;
         for (const Satellite* s : view) {
             if (s->used && e.Valid() && slots < 12) {

@@ -66,7 +66,9 @@ void AppendGGA(std::string& out, const Epoch& e);
 void AppendGLL(std::string& out, const Epoch& e);
 void AppendVTG(std::string& out, const Epoch& e);
 void AppendGNS(std::string& out, const Epoch& e);
-// One GSA per system that has satellites in view, listing its used ones.
+// One GSA per system that has satellites in view, with the system's own
+// talker and ID, listing its used ones (gpsd, among others, reads the used
+// satellites of a system from its own talker).
 void AppendGSA(std::string& out, const Epoch& e);
 // One GSV group per system, with the system's talker and signal ID.
 void AppendGSV(std::string& out, const Epoch& e);

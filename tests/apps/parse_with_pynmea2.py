@@ -23,7 +23,7 @@ for options in RUNS:
         except pynmea2.ParseError as error:
             failures += 1
             print(f"{options}: {line!r}: {error}", file=sys.stderr)
-for expected in ("GPGSV", "GLGSV", "GAGSV", "GBGSV", "GNRMC", "GNGGA", "GNGSA", "GNGST", "GNGNS", "GPRMC"):
+for expected in ("GPGSV", "GLGSV", "GAGSV", "GBGSV", "GNRMC", "GNGGA", "GPGSA", "GBGSA", "GNGST", "GNGNS", "GPRMC"):
     if expected not in talkers:
         failures += 1
         print(f"no {expected} was read", file=sys.stderr)

@@ -61,9 +61,9 @@ TEST(Nmea4, PositionSentencesWithAFix) {
 
 TEST(Nmea4, SatellitesPerSystem) {
     const Epoch e = WithFix();
-    EXPECT_EQ(Built(AppendGSA, e), FrameSentence("$GNGSA,A,3,05,,,,,,,,,,,,1.80,0.90,1.50,1") +
-                                       FrameSentence("$GNGSA,A,3,67,,,,,,,,,,,,1.80,0.90,1.50,2") +
-                                       FrameSentence("$GNGSA,A,3,,,,,,,,,,,,,1.80,0.90,1.50,3"));
+    EXPECT_EQ(Built(AppendGSA, e), FrameSentence("$GPGSA,A,3,05,,,,,,,,,,,,1.80,0.90,1.50,1") +
+                                       FrameSentence("$GLGSA,A,3,67,,,,,,,,,,,,1.80,0.90,1.50,2") +
+                                       FrameSentence("$GAGSA,A,3,,,,,,,,,,,,,1.80,0.90,1.50,3"));
     EXPECT_EQ(Built(AppendGSV, e), FrameSentence("$GPGSV,1,1,01,05,45,120,40,1") +
                                        FrameSentence("$GLGSV,1,1,01,67,30,250,35,1") +
                                        FrameSentence("$GAGSV,1,1,01,11,10,200,,7"));
@@ -85,7 +85,7 @@ TEST(Nmea4, WithoutAFixFieldsAreEmptyAndTheModeIsN) {
     EXPECT_EQ(Built(AppendGLL, e), FrameSentence("$GNGLL,,,,,201530.12,V,N"));
     EXPECT_EQ(Built(AppendVTG, e), FrameSentence("$GNVTG,,T,,M,,N,,K,N"));
     EXPECT_EQ(Built(AppendGST, e), FrameSentence("$GNGST,201530.12,,,,,,,"));
-    EXPECT_EQ(Built(AppendGSA, e).substr(0, 33), "$GNGSA,A,1,,,,,,,,,,,,,99.99,99.9");
+    EXPECT_EQ(Built(AppendGSA, e).substr(0, 33), "$GPGSA,A,1,,,,,,,,,,,,,99.99,99.9");
 }
 
 TEST(Nmea4, LongRoutesAreSplitWithin82CharactersAndNamesEscaped) {
