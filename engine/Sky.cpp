@@ -18,7 +18,7 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 constexpr double kDegree = kPi / 180;
-// The GPS interface specification's values: the Earth's gravitational
+// IS-GPS-200's values: the Earth's gravitational
 // constant and rotation rate.
 constexpr double kMu = 3.986005e14;            // m³/s²
 constexpr double kEarthRotation = 7.2921151467e-5;  // rad/s
@@ -126,11 +126,16 @@ double EccentricAnomaly(double meanAnomaly, double eccentricity) {
 }  // namespace
 
 GpsSeconds GpsTimeFromUtc(TDateTime utc) {
-    int leap = 0;
-    for (const auto& [year, month, day] : kLeapSeconds) {
-        leap += utc >= EncodeDateTime(year, month, day) ? 1 : 0;
-    }
-    return SecondsOf(utc) - SecondsOf(kGpsEpoch) + leap;
+    // The leap-second days as date-times, worked out once: this runs every update.
+    static const std::array<TDateTime, kLeapSeconds.size()> kLeapDays = [] {
+        std::array<TDateTime, kLeapSeconds.size()> days{};
+        for (std::size_t i = 0; i < days.size(); ++i) {
+            days[i] = EncodeDateTime(kLeapSeconds[i][0], kLeapSeconds[i][1], kLeapSeconds[i][2]);
+        }
+        return days;
+    }();
+    const auto leap = std::count_if(kLeapDays.begin(), kLeapDays.end(), [utc](TDateTime day) { return utc >= day; });
+    return SecondsOf(utc) - SecondsOf(kGpsEpoch) + static_cast<double>(leap);
 }
 
 Ecef SatellitePosition(const OrbitElements& orbit, GpsSeconds t) {

@@ -50,7 +50,7 @@ struct Ecef {
     double z = 0;
 };
 
-// The almanac equations of the GPS interface specification, step by step.
+// The almanac equations of IS-GPS-200 (the GPS signal document), step by step.
 Ecef SatellitePosition(const OrbitElements& orbit, GpsSeconds t);
 
 // The nominal constellation of a system: GPS the 24 slots of the Standard
