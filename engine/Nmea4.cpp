@@ -17,74 +17,154 @@ constexpr std::size_t kMaxSentence = 82;  // "$" to CR LF
 constexpr std::size_t kFrame = 5;         // "*hh" and CR LF
 constexpr double kKmhPerKnot = 1.852;
 constexpr Gnss kSystems[] = {Gnss::Gps, Gnss::Glonass, Gnss::Galileo, Gnss::BeiDou};
+constexpr double kScale[] = {1, 10, 100, 1000, 10'000, 100'000};
 
-// A number with a fixed count of decimals, "." whatever the locale; a value
-// that rounds to zero is written without a sign.
-std::string Fixed(double value, int decimals) {
-    const double scale = std::pow(10.0, decimals);
-    if (std::round(value * scale) == 0) {
-        value = 0;
+// One sentence written straight onto the end of the update: "$", the
+// address, the fields, each after its comma, then the frame. Every number
+// is written with "." whatever the locale.
+class Sentence {
+public:
+    Sentence(std::string& out, std::string_view talker, std::string_view type) : out_(out), start_(out.size()) {
+        out_ += '$';
+        out_ += talker;
+        out_ += type;
     }
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    return std::string(text, result.ptr);
-}
-
-std::string Padded(long value, int width) {
-    std::string text = std::to_string(value);
-    return text.size() < static_cast<std::size_t>(width) ? std::string(width - text.size(), '0') + text : text;
-}
-
-// ddmm.mmmmm,N or dddmm.mmmmm,E; two empty fields without a position.
-std::string Angle(double degrees, int degreeWidth, char positive, char negative) {
-    const double magnitude = std::fabs(degrees);
-    long whole = static_cast<long>(magnitude);
-    long minutes = std::lround((magnitude - whole) * 60 * 100'000);  // hundred-thousandths of a minute
-    if (minutes >= 60 * 100'000) {
-        minutes -= 60 * 100'000;
-        ++whole;
+    Sentence(const Sentence&) = delete;
+    Sentence& operator=(const Sentence&) = delete;
+    ~Sentence() {
+        const std::size_t end = out_.size();
+        out_.resize(end + kFrame);
+        kovra::nmea::CloseSentence(out_.data() + start_, out_.data() + end);
     }
-    return Padded(whole, degreeWidth) + Padded(minutes / 100'000, 2) + "." + Padded(minutes % 100'000, 5) + "," +
-           (degrees < 0 ? negative : positive);
-}
 
-std::string Position(const Epoch& e) {
-    if (!e.Valid()) {
-        return ",,,";
+    Sentence& Empty(int count = 1) {
+        out_.append(static_cast<std::size_t>(count), ',');
+        return *this;
     }
-    return Angle(e.latitude, 2, 'N', 'S') + "," + Angle(e.longitude, 3, 'E', 'W');
-}
+    Sentence& Text(std::string_view text) {
+        out_ += ',';
+        out_ += text;
+        return *this;
+    }
+    Sentence& Char(char c) {
+        out_ += ',';
+        out_ += c;
+        return *this;
+    }
+    Sentence& Integer(long value) { return Padded(value, 1); }
+    // At least `width` digits, zeros in front.
+    Sentence& Padded(long value, int width) {
+        out_ += ',';
+        PutDigits(value, width);
+        return *this;
+    }
+    // A fixed count of decimals (at most 5), the last rounded half away
+    // from zero; a value that rounds to zero is written without a sign.
+    Sentence& Fixed(double value, int decimals) {
+        out_ += ',';
+        const double scaled = std::round(value * kScale[decimals]);
+        if (!(std::fabs(scaled) < 1e15)) {  // beyond whole digits of a double, or not a number
+            char text[350];
+            const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+            out_.append(text, result.ptr);
+            return *this;
+        }
+        const auto whole = static_cast<long long>(std::fabs(scaled));
+        const auto unit = static_cast<long long>(kScale[decimals]);
+        if (scaled < 0) {
+            out_ += '-';
+        }
+        PutDigits(whole / unit, 1);
+        if (decimals > 0) {
+            out_ += '.';
+            PutDigits(whole % unit, decimals);
+        }
+        return *this;
+    }
+    Sentence& FixedOrEmpty(bool present, double value, int decimals) {
+        return present ? Fixed(value, decimals) : Empty();
+    }
+    // hhmmss.ss
+    Sentence& Time(const DecodedDateTime& utc) {
+        out_ += ',';
+        PutDigits(utc.hour, 2);
+        PutDigits(utc.minute, 2);
+        PutDigits(utc.second, 2);
+        out_ += '.';
+        PutDigits(utc.millisecond / 10, 2);
+        return *this;
+    }
+    // ddmmyy
+    Sentence& Date(const DecodedDateTime& utc) {
+        out_ += ',';
+        PutDigits(utc.day, 2);
+        PutDigits(utc.month, 2);
+        PutDigits(utc.year % 100, 2);
+        return *this;
+    }
+    // ddmm.mmmmm,N or dddmm.mmmmm,E
+    Sentence& Angle(double degrees, int degreeWidth, char positive, char negative) {
+        const double magnitude = std::fabs(degrees);
+        long whole = static_cast<long>(magnitude);
+        long minutes = std::lround((magnitude - static_cast<double>(whole)) * 60 * 100'000);  // 1e-5 minutes
+        if (minutes >= 60 * 100'000) {
+            minutes -= 60 * 100'000;
+            ++whole;
+        }
+        out_ += ',';
+        PutDigits(whole, degreeWidth);
+        PutDigits(minutes / 100'000, 2);
+        out_ += '.';
+        PutDigits(minutes % 100'000, 5);
+        return Char(degrees < 0 ? negative : positive);
+    }
+    // Latitude and longitude, or four empty fields without a fix.
+    Sentence& Position(const Epoch& e) {
+        if (!e.Valid()) {
+            return Empty(4);
+        }
+        return Angle(e.latitude, 2, 'N', 'S').Angle(e.longitude, 3, 'E', 'W');
+    }
+    Sentence& Dop(double value, const Epoch& e) { return e.Valid() ? Fixed(value, 2) : Text("99.99"); }
+    // A name as the NMEA names carry it, reserved characters escaped.
+    Sentence& Name(std::string_view name) {
+        out_ += ',';
+        const std::size_t at = out_.size();
+        out_.resize(at + 3 * name.size());
+        const char* end = kovra::nmea::PutName(out_.data() + at, name);
+        out_.resize(static_cast<std::size_t>(end - out_.data()));
+        return *this;
+    }
 
-std::string Time(const Epoch& e) {
-    return Padded(e.utc.hour, 2) + Padded(e.utc.minute, 2) + Padded(e.utc.second, 2) + "." +
-           Padded(e.utc.millisecond / 10, 2);
-}
+private:
+    void PutDigits(long long value, int width) {
+        char text[24];
+        const auto result = std::to_chars(text, text + sizeof text, value < 0 ? -value : value);
+        const auto digits = static_cast<int>(result.ptr - text);
+        if (value < 0) {
+            out_ += '-';
+        }
+        if (digits < width) {
+            out_.append(static_cast<std::size_t>(width - digits), '0');
+        }
+        out_.append(text, result.ptr);
+    }
 
-std::string Date(const Epoch& e) {
-    return Padded(e.utc.day, 2) + Padded(e.utc.month, 2) + Padded(e.utc.year % 100, 2);
-}
-
-void Put(std::string& out, const std::string& body) { out += kovra::nmea::FrameSentence(body); }
-
-std::string Escaped(std::string_view name) {
-    std::string text(3 * name.size(), '\0');
-    const char* end = kovra::nmea::PutName(text.data(), name);
-    text.resize(static_cast<std::size_t>(end - text.data()));
-    return text;
-}
+    std::string& out_;
+    std::size_t start_;
+};
 
 int UsedCount(const Epoch& e) {
     return static_cast<int>(std::count_if(e.satellites.begin(), e.satellites.end(),
                                           [](const Satellite& s) { return s.used; }));
 }
 
-std::string Dop(double value, const Epoch& e) { return e.Valid() ? Fixed(value, 2) : "99.99"; }
-
 // The signal each system's GSV reports: L1 C/A, L1OF, E1, B1I.
 char SignalId(Gnss system) { return system == Gnss::Galileo ? '7' : '1'; }
 
 std::vector<const Satellite*> InView(const Epoch& e, Gnss system) {
     std::vector<const Satellite*> view;
+    view.reserve(e.satellites.size());
     for (const Satellite& s : e.satellites) {
         if (s.system == system) {
             view.push_back(&s);
@@ -95,6 +175,13 @@ std::vector<const Satellite*> InView(const Epoch& e, Gnss system) {
 }
 
 double Degrees(double radians) { return radians * 180 / std::numbers::pi; }
+
+std::string Escaped(std::string_view name) {
+    std::string text(3 * name.size(), '\0');
+    const char* end = kovra::nmea::PutName(text.data(), name);
+    text.resize(static_cast<std::size_t>(end - text.data()));
+    return text;
+}
 
 }  // namespace
 
@@ -111,50 +198,51 @@ std::string_view TalkerOf(Gnss system) {
 int NmeaNumber(Gnss system, int number) { return system == Gnss::Glonass ? number + 64 : number; }
 
 void AppendRMC(std::string& out, const Epoch& e) {
-    std::string magnetic = ",";
+    Sentence s(out, e.talker, "RMC");
+    s.Time(e.utc).Char(e.Valid() ? 'A' : 'V').Position(e);
+    s.FixedOrEmpty(e.Valid(), e.speedKnots, 3).FixedOrEmpty(e.Valid(), e.course, 2).Date(e.utc);
     if (e.magneticVariation && e.Valid()) {
-        magnetic = Fixed(std::fabs(*e.magneticVariation), 1) + "," + (*e.magneticVariation < 0 ? "W" : "E");
+        s.Fixed(std::fabs(*e.magneticVariation), 1).Char(*e.magneticVariation < 0 ? 'W' : 'E');
+    } else {
+        s.Empty(2);
     }
-    Put(out, "$" + e.talker + "RMC," + Time(e) + "," + (e.Valid() ? "A" : "V") + "," + Position(e) + "," +
-                 (e.Valid() ? Fixed(e.speedKnots, 3) + "," + Fixed(e.course, 2) : ",") + "," + Date(e) + "," +
-                 magnetic + "," + static_cast<char>(e.mode) + "," + (e.Valid() ? "S" : "V"));
+    s.Char(static_cast<char>(e.mode)).Char(e.Valid() ? 'S' : 'V');
 }
 
 void AppendGGA(std::string& out, const Epoch& e) {
-    Put(out, "$" + e.talker + "GGA," + Time(e) + "," + Position(e) + "," + std::to_string(e.quality) + "," +
-                 Padded(UsedCount(e), 2) + "," + Dop(e.dop.hdop, e) + "," +
-                 (e.Valid() ? Fixed(e.altitude, 1) : "") + ",M," + (e.Valid() ? Fixed(e.geoidSeparation, 1) : "") +
-                 ",M,,");
+    Sentence s(out, e.talker, "GGA");
+    s.Time(e.utc).Position(e).Integer(e.quality).Padded(UsedCount(e), 2).Dop(e.dop.hdop, e);
+    s.FixedOrEmpty(e.Valid(), e.altitude, 1).Char('M').FixedOrEmpty(e.Valid(), e.geoidSeparation, 1).Char('M');
+    s.Empty(2);
 }
 
 void AppendGLL(std::string& out, const Epoch& e) {
-    Put(out, "$" + e.talker + "GLL," + Position(e) + "," + Time(e) + "," + (e.Valid() ? "A" : "V") + "," +
-                 static_cast<char>(e.mode));
+    Sentence(out, e.talker, "GLL").Position(e).Time(e.utc).Char(e.Valid() ? 'A' : 'V').Char(static_cast<char>(e.mode));
 }
 
 void AppendVTG(std::string& out, const Epoch& e) {
+    Sentence s(out, e.talker, "VTG");
     if (!e.Valid()) {
-        Put(out, "$" + e.talker + "VTG,,T,,M,,N,,K," + static_cast<char>(e.mode));
+        s.Empty().Char('T').Empty().Char('M').Empty().Char('N').Empty().Char('K').Char(static_cast<char>(e.mode));
         return;
     }
-    std::string magnetic;
-    if (e.magneticVariation) {
-        magnetic = Fixed(std::fmod(e.course - *e.magneticVariation + 360, 360), 2);
-    }
-    Put(out, "$" + e.talker + "VTG," + Fixed(e.course, 2) + ",T," + magnetic + ",M," + Fixed(e.speedKnots, 3) +
-                 ",N," + Fixed(e.speedKnots * kKmhPerKnot, 3) + ",K," + static_cast<char>(e.mode));
+    s.Fixed(e.course, 2).Char('T');
+    s.FixedOrEmpty(e.magneticVariation.has_value(), std::fmod(e.course - e.magneticVariation.value_or(0) + 360, 360), 2);
+    s.Char('M').Fixed(e.speedKnots, 3).Char('N').Fixed(e.speedKnots * kKmhPerKnot, 3).Char('K');
+    s.Char(static_cast<char>(e.mode));
 }
 
 void AppendGNS(std::string& out, const Epoch& e) {
-    std::string modes;
-    for (const Gnss system : kSystems) {
+    char modes[std::size(kSystems)];
+    for (std::size_t i = 0; i < std::size(kSystems); ++i) {
         const bool used = std::any_of(e.satellites.begin(), e.satellites.end(),
-                                      [&](const Satellite& s) { return s.system == system && s.used; });
-        modes += used && e.Valid() ? static_cast<char>(e.mode) : 'N';
+                                      [&](const Satellite& s) { return s.system == kSystems[i] && s.used; });
+        modes[i] = used && e.Valid() ? static_cast<char>(e.mode) : 'N';
     }
-    Put(out, "$" + e.talker + "GNS," + Time(e) + "," + Position(e) + "," + modes + "," + Padded(UsedCount(e), 2) +
-                 "," + Dop(e.dop.hdop, e) + "," + (e.Valid() ? Fixed(e.altitude, 1) : "") + "," +
-                 (e.Valid() ? Fixed(e.geoidSeparation, 1) : "") + ",,," + (e.Valid() ? "S" : "V"));
+    Sentence s(out, e.talker, "GNS");
+    s.Time(e.utc).Position(e).Text(std::string_view(modes, std::size(modes))).Padded(UsedCount(e), 2);
+    s.Dop(e.dop.hdop, e).FixedOrEmpty(e.Valid(), e.altitude, 1).FixedOrEmpty(e.Valid(), e.geoidSeparation, 1);
+    s.Empty(2).Char(e.Valid() ? 'S' : 'V');
 }
 
 void AppendGSA(std::string& out, const Epoch& e) {
@@ -163,46 +251,49 @@ void AppendGSA(std::string& out, const Epoch& e) {
         if (view.empty()) {
             continue;
         }
-        std::string body = "$" + std::string(TalkerOf(system)) + "GSA,A," + std::to_string(static_cast<int>(e.fix)) + ",";
+        Sentence s(out, TalkerOf(system), "GSA");
+        s.Char('A').Integer(static_cast<int>(e.fix));
         int slots = 0;
-        for (const Satellite* s : view) {
-            if (s->used && e.Valid() && slots < 12) {
-                body += Padded(NmeaNumber(system, s->number), 2) + ",";
+        for (const Satellite* satellite : view) {
+            if (satellite->used && e.Valid() && slots < 12) {
+                s.Padded(NmeaNumber(system, satellite->number), 2);
                 ++slots;
             }
         }
-        body += std::string(static_cast<std::size_t>(12 - slots), ',');
-        body += Dop(e.dop.pdop, e) + "," + Dop(e.dop.hdop, e) + "," + Dop(e.dop.vdop, e) + "," +
-                std::to_string(static_cast<int>(system));
-        Put(out, body);
+        s.Empty(12 - slots).Dop(e.dop.pdop, e).Dop(e.dop.hdop, e).Dop(e.dop.vdop, e).Integer(static_cast<int>(system));
+    }
+}
+
+void AppendGSV(std::string& out, const Epoch& e, Gnss system) {
+    const std::vector<const Satellite*> view = InView(e, system);
+    const std::size_t messages = (view.size() + 3) / 4;
+    for (std::size_t m = 0; m < messages; ++m) {
+        Sentence s(out, TalkerOf(system), "GSV");
+        s.Integer(static_cast<long>(messages)).Integer(static_cast<long>(m + 1)).Padded(static_cast<long>(view.size()), 2);
+        for (std::size_t i = 4 * m; i < std::min(view.size(), 4 * m + 4); ++i) {
+            const Satellite& satellite = *view[i];
+            s.Padded(NmeaNumber(system, satellite.number), 2).Padded(satellite.elevation, 2).Padded(satellite.azimuth, 3);
+            if (satellite.snr) {
+                s.Padded(*satellite.snr, 2);
+            } else {
+                s.Empty();
+            }
+        }
+        s.Char(SignalId(system));
     }
 }
 
 void AppendGSV(std::string& out, const Epoch& e) {
     for (const Gnss system : kSystems) {
-        const std::vector<const Satellite*> view = InView(e, system);
-        if (view.empty()) {
-            continue;
-        }
-        const std::size_t messages = (view.size() + 3) / 4;
-        for (std::size_t m = 0; m < messages; ++m) {
-            std::string body = "$" + std::string(TalkerOf(system)) + "GSV," + std::to_string(messages) + "," +
-                               std::to_string(m + 1) + "," + Padded(static_cast<long>(view.size()), 2);
-            for (std::size_t i = 4 * m; i < std::min(view.size(), 4 * m + 4); ++i) {
-                const Satellite& s = *view[i];
-                body += "," + Padded(NmeaNumber(system, s.number), 2) + "," + Padded(s.elevation, 2) + "," +
-                        Padded(s.azimuth, 3) + "," + (s.snr ? Padded(*s.snr, 2) : "");
-            }
-            body += ",";
-            body += SignalId(system);
-            Put(out, body);
-        }
+        AppendGSV(out, e, system);
     }
 }
 
 void AppendGST(std::string& out, const Epoch& e) {
+    Sentence s(out, e.talker, "GST");
+    s.Time(e.utc);
     if (!e.Valid()) {
-        Put(out, "$" + e.talker + "GST," + Time(e) + ",,,,,,,");
+        s.Empty(7);
         return;
     }
     // The error ellipse of the east-north covariance, scaled by the range error.
@@ -213,25 +304,21 @@ void AppendGST(std::string& out, const Epoch& e) {
     if (orientation < 0) {
         orientation += 180;
     }
-    Put(out, "$" + e.talker + "GST," + Time(e) + "," + Fixed(sigma, 1) + "," +
-                 Fixed(sigma * std::sqrt(mean + spread), 1) + "," +
-                 Fixed(sigma * std::sqrt(std::max(0.0, mean - spread)), 1) + "," + Fixed(orientation, 1) + "," +
-                 Fixed(sigma * std::sqrt(nn), 1) + "," + Fixed(sigma * std::sqrt(ee), 1) + "," +
-                 Fixed(sigma * e.dop.vdop, 1));
+    s.Fixed(sigma, 1).Fixed(sigma * std::sqrt(mean + spread), 1).Fixed(sigma * std::sqrt(std::max(0.0, mean - spread)), 1);
+    s.Fixed(orientation, 1).Fixed(sigma * std::sqrt(nn), 1).Fixed(sigma * std::sqrt(ee), 1).Fixed(sigma * e.dop.vdop, 1);
 }
 
 void AppendHDT(std::string& out, const Epoch& e) {
-    Put(out, "$" + e.talker + "HDT," + (e.Valid() ? Fixed(e.trueHeading, 2) : "") + ",T");
+    Sentence(out, e.talker, "HDT").FixedOrEmpty(e.Valid(), e.trueHeading, 2).Char('T');
 }
 
 void AppendZDA(std::string& out, const Epoch& e) {
-    Put(out, "$" + e.talker + "ZDA," + Time(e) + "," + Padded(e.utc.day, 2) + "," + Padded(e.utc.month, 2) + "," +
-                 Padded(e.utc.year, 4) + ",00,00");
+    Sentence s(out, e.talker, "ZDA");
+    s.Time(e.utc).Padded(e.utc.day, 2).Padded(e.utc.month, 2).Padded(e.utc.year, 4).Text("00").Text("00");
 }
 
 void AppendWPL(std::string& out, std::string_view talker, std::string_view name, double latitude, double longitude) {
-    Put(out, "$" + std::string(talker) + "WPL," + Angle(latitude, 2, 'N', 'S') + "," + Angle(longitude, 3, 'E', 'W') +
-                 "," + Escaped(name));
+    Sentence(out, talker, "WPL").Angle(latitude, 2, 'N', 'S').Angle(longitude, 3, 'E', 'W').Name(name);
 }
 
 void AppendRTE(std::string& out, std::string_view talker, std::string_view route,
@@ -262,19 +349,17 @@ void AppendRTE(std::string& out, std::string_view talker, std::string_view route
         }
     }
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        std::string body = "$" + std::string(talker) + "RTE," + std::to_string(parts.size()) + "," +
-                           std::to_string(i + 1) + ",c," + routeName;
+        Sentence s(out, talker, "RTE");
+        s.Integer(static_cast<long>(parts.size())).Integer(static_cast<long>(i + 1)).Char('c').Text(routeName);
         for (const std::string& name : parts[i]) {
-            body += "," + name;
+            s.Text(name);
         }
-        Put(out, body);
     }
 }
 
 void AppendAAM(std::string& out, std::string_view talker, bool entered, bool passed, double circle,
                std::string_view name) {
-    Put(out, "$" + std::string(talker) + "AAM," + (entered ? "A" : "V") + "," + (passed ? "A" : "V") + "," +
-                 Fixed(circle, 2) + ",N," + Escaped(name));
+    Sentence(out, talker, "AAM").Char(entered ? 'A' : 'V').Char(passed ? 'A' : 'V').Fixed(circle, 2).Char('N').Name(name);
 }
 
 }  // namespace kovra::engine::nmea4

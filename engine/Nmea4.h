@@ -72,6 +72,8 @@ void AppendGNS(std::string& out, const Epoch& e);
 void AppendGSA(std::string& out, const Epoch& e);
 // One GSV group per system, with the system's talker and signal ID.
 void AppendGSV(std::string& out, const Epoch& e);
+// The GSV group of one system; nothing when none of its satellites is in view.
+void AppendGSV(std::string& out, const Epoch& e, Gnss system);
 void AppendGST(std::string& out, const Epoch& e);
 void AppendHDT(std::string& out, const Epoch& e);
 void AppendZDA(std::string& out, const Epoch& e);

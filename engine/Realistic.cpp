@@ -63,8 +63,8 @@ std::optional<Kinds4> ParseKinds4(const std::string& text) {
 
 Kinds4 DefaultKinds4() {
     Kinds4 kinds;
-    for (const Kind4 kind : {Kind4::RMC, Kind4::VTG, Kind4::GGA, Kind4::GSA, Kind4::GSV, Kind4::GLL, Kind4::ZDA,
-                             Kind4::WPL, Kind4::RTE, Kind4::AAM}) {
+    for (const Kind4 kind :
+         {Kind4::RMC, Kind4::VTG, Kind4::GGA, Kind4::GSA, Kind4::GSV, Kind4::GLL, Kind4::WPL, Kind4::RTE, Kind4::AAM}) {
         kinds.set(static_cast<std::size_t>(kind));
     }
     return kinds;
@@ -87,17 +87,26 @@ std::string SkyPlotOf(const nmea4::Epoch& epoch, std::int32_t radius) {
     return canvas.Document();
 }
 
-RealisticReceiver::RealisticReceiver(RealisticSettings settings) : settings_(std::move(settings)) {
-    for (const Gnss system : settings_.systems) {
-        const bool fromAlmanac = system == Gnss::Gps && !settings_.almanac.empty();
-        const std::vector<OrbitingSatellite> orbits = fromAlmanac ? settings_.almanac : NominalConstellation(system);
-        orbits_.insert(orbits_.end(), orbits.begin(), orbits.end());
+namespace {
+
+std::vector<OrbitingSatellite> OrbitsOf(const RealisticSettings& settings) {
+    std::vector<OrbitingSatellite> orbits;
+    for (const Gnss system : settings.systems) {
+        const bool fromAlmanac = system == Gnss::Gps && !settings.almanac.empty();
+        const std::vector<OrbitingSatellite> more = fromAlmanac ? settings.almanac : NominalConstellation(system);
+        orbits.insert(orbits.end(), more.begin(), more.end());
     }
+    return orbits;
 }
+
+}  // namespace
+
+RealisticReceiver::RealisticReceiver(RealisticSettings settings)
+    : settings_(std::move(settings)), constellation_(OrbitsOf(settings_)) {}
 
 void RealisticReceiver::ComputeSky(GpsSeconds t, double latitude, double longitude, double height) {
     epoch_.satellites.clear();
-    for (const SkySatellite& s : SkyAt(orbits_, t, latitude, longitude, height)) {
+    for (const SkySatellite& s : constellation_.SkyAt(t, latitude, longitude, height)) {
         epoch_.satellites.push_back({s.system, s.number, static_cast<int>(std::lround(s.elevation)),
                                      static_cast<int>(std::lround(s.azimuth)) % 360, SignalFor(s.elevation),
                                      s.healthy && s.elevation >= settings_.elevationMask});
@@ -171,10 +180,12 @@ std::string RealisticReceiver::Update(const TKovraNMEAGenerator& gps, double ela
             }
             skyTime_ = t;
             DeriveFix();
+            WriteSkySentences();
         }
     } else if (!skyTime_ || std::fabs(t - *skyTime_) > kSkyLifetime) {
         ComputeSky(t, latitude, longitude, height);
         DeriveFix();
+        WriteSkySentences();
     }
     epoch_.utc = DecodeDateTime(now);
     epoch_.latitude = latitude;
@@ -188,63 +199,137 @@ std::string RealisticReceiver::Update(const TKovraNMEAGenerator& gps, double ela
     epoch_.trueHeading = settings_.trueHeading.value_or(epoch_.course);
     epoch_.rangeError = settings_.rangeError;
 
-    std::string out;
     using Append = void (*)(std::string&, const nmea4::Epoch&);
-    const std::pair<Kind4, Append> order[] = {
-        {Kind4::RMC, nmea4::AppendRMC}, {Kind4::VTG, nmea4::AppendVTG}, {Kind4::GGA, nmea4::AppendGGA},
-        {Kind4::GNS, nmea4::AppendGNS}, {Kind4::GSA, nmea4::AppendGSA}, {Kind4::GSV, nmea4::AppendGSV},
-        {Kind4::GLL, nmea4::AppendGLL}, {Kind4::GST, nmea4::AppendGST}, {Kind4::HDT, nmea4::AppendHDT},
-        {Kind4::ZDA, nmea4::AppendZDA},
+    const auto appendAll = [this](std::string& out, std::initializer_list<std::pair<Kind4, Append>> kinds) {
+        for (const auto& [kind, append] : kinds) {
+            if (Has(settings_.sentences, kind)) {
+                append(out, epoch_);
+            }
+        }
     };
-    for (const auto& [kind, append] : order) {
-        if (Has(settings_.sentences, kind)) {
-            append(out, epoch_);
+    std::string out;
+    out.reserve(1024);
+    appendAll(out, {{Kind4::RMC, nmea4::AppendRMC}, {Kind4::VTG, nmea4::AppendVTG},
+                    {Kind4::GGA, nmea4::AppendGGA}, {Kind4::GNS, nmea4::AppendGNS}});
+    if (Has(settings_.sentences, Kind4::GSA)) {
+        out += gsa_;
+    }
+    std::string tail;
+    appendAll(tail, {{Kind4::GLL, nmea4::AppendGLL}, {Kind4::GST, nmea4::AppendGST},
+                     {Kind4::HDT, nmea4::AppendHDT}, {Kind4::ZDA, nmea4::AppendZDA}});
+    AppendAAM(tail, gps);
+
+    QueueRoute(gps, elapsed);
+    for (std::size_t i = 0; i < gsv_.size(); ++i) {
+        const auto group = static_cast<Waiting>(i);
+        if (!gsv_[i].empty() && std::find(waiting_.begin(), waiting_.end(), group) == waiting_.end()) {
+            waiting_.push_back(group);
         }
     }
-    AppendRoute(out, gps, elapsed);
+    const std::size_t fixed = out.size() + tail.size();
+    const std::size_t limit = settings_.lineBytesPerUpdate;
+    AppendWaiting(out, limit == 0 ? std::string::npos : limit > fixed ? limit - fixed : 0);
+    out += tail;
     return out;
 }
 
+void RealisticReceiver::WriteSkySentences() {
+    gsa_.clear();
+    nmea4::AppendGSA(gsa_, epoch_);
+    for (std::size_t i = 0; i < gsv_.size(); ++i) {
+        gsv_[i].clear();
+        if (Has(settings_.sentences, Kind4::GSV)) {
+            nmea4::AppendGSV(gsv_[i], epoch_, static_cast<Gnss>(i + 1));
+        }
+    }
+}
+
+const std::string& RealisticReceiver::TextOf(Waiting waiting) const {
+    return waiting == Waiting::Route ? routeText_ : gsv_[static_cast<std::size_t>(waiting)];
+}
+
+// The first waiting group goes whatever its size, so that every group goes
+// in turn; the ones after it while they fit the room left. The chosen go
+// in system order, GPS first: gpsd, for one, reads a GPS group at the end
+// of an update as the last of the cycle.
+void RealisticReceiver::AppendWaiting(std::string& out, std::size_t room) {
+    std::vector<Waiting> chosen;
+    std::size_t size = 0;
+    while (!waiting_.empty()) {
+        const std::size_t next = TextOf(waiting_.front()).size();
+        if (!chosen.empty() && size + next > room) {
+            break;
+        }
+        chosen.push_back(waiting_.front());
+        size += next;
+        waiting_.pop_front();
+    }
+    std::sort(chosen.begin(), chosen.end());
+    for (const Waiting waiting : chosen) {
+        out += TextOf(waiting);
+    }
+}
+
 // WPL and RTE when the route becomes active or changes, then every
-// routeInterval seconds; AAM every update, for the nearest waypoint.
-void RealisticReceiver::AppendRoute(std::string& out, const TKovraNMEAGenerator& gps, double elapsed) {
+// routeInterval seconds.
+void RealisticReceiver::QueueRoute(const TKovraNMEAGenerator& gps, double elapsed) {
     const TRoute* route = gps.Routes().ActiveRoute();
     if (route == nullptr) {
         routeSent_.clear();
+        std::erase(waiting_, Waiting::Route);
         return;
     }
     std::string key = route->Name();
     for (const std::string& name : route->WayPoints()) {
-        key += '\n' + name;
+        key += '\n';
+        key += name;
     }
-    if (key != routeSent_ || elapsed - routeSentAt_ >= settings_.routeInterval) {
-        routeSent_ = key;
-        routeSentAt_ = elapsed;
-        for (const std::string& name : route->WayPoints()) {
-            const TWayPoint* w = gps.WayPoints().GetByName(name);
-            if (w != nullptr && Has(settings_.sentences, Kind4::WPL)) {
-                const GeoPoint p = PositionOf(*w);
-                nmea4::AppendWPL(out, epoch_.talker, w->Name(), p.lat, p.lon);
-            }
-        }
-        if (Has(settings_.sentences, Kind4::RTE)) {
-            nmea4::AppendRTE(out, epoch_.talker, route->Name(), route->WayPoints());
-        }
-    }
-    if (!Has(settings_.sentences, Kind4::AAM)) {
+    if (key == routeSent_ && elapsed - routeSentAt_ < settings_.routeInterval) {
         return;
     }
+    routeSent_ = std::move(key);
+    routeSentAt_ = elapsed;
+    routeText_.clear();
+    for (const std::string& name : route->WayPoints()) {
+        const TWayPoint* w = gps.WayPoints().GetByName(name);
+        if (w != nullptr && Has(settings_.sentences, Kind4::WPL)) {
+            const GeoPoint p = PositionOf(*w);
+            nmea4::AppendWPL(routeText_, epoch_.talker, w->Name(), p.lat, p.lon);
+        }
+    }
+    if (Has(settings_.sentences, Kind4::RTE)) {
+        nmea4::AppendRTE(routeText_, epoch_.talker, route->Name(), route->WayPoints());
+    }
+    if (!routeText_.empty() && std::find(waiting_.begin(), waiting_.end(), Waiting::Route) == waiting_.end()) {
+        waiting_.push_back(Waiting::Route);
+    }
+}
+
+// AAM every update, for the nearest waypoint of the active route.
+void RealisticReceiver::AppendAAM(std::string& out, const TKovraNMEAGenerator& gps) const {
+    const TRoute* route = gps.Routes().ActiveRoute();
+    if (route == nullptr || !Has(settings_.sentences, Kind4::AAM)) {
+        return;
+    }
+    // The nearest by a flat measure, good enough to choose; then its
+    // distance along the geodesic.
     const GeoPoint here = PositionOf(gps);
+    const double shrink = std::cos(here.lat * std::numbers::pi / 180);
     const std::string* nearest = nullptr;
-    double distance = std::numeric_limits<double>::infinity();
+    GeoPoint target;
+    double closest = std::numeric_limits<double>::infinity();
     for (const std::string& name : route->WayPoints()) {
         if (const TWayPoint* w = gps.WayPoints().GetByName(name)) {
-            if (const double d = DistanceNm(here, PositionOf(*w)); d < distance) {
-                distance = d;
+            const GeoPoint p = PositionOf(*w);
+            const double north = p.lat - here.lat, east = std::remainder(p.lon - here.lon, 360.0) * shrink;
+            if (const double d = north * north + east * east; d < closest) {
+                closest = d;
                 nearest = &name;
+                target = p;
             }
         }
     }
+    const double distance = nearest != nullptr ? DistanceNm(here, target) : 0;
     if (nearest != nullptr) {
         nmea4::AppendAAM(out, epoch_.talker, distance <= kArrivalCircleNm, false, kArrivalCircleNm, *nearest);
     }

@@ -4,7 +4,9 @@
 // sentences, from the same receiver state.
 #pragma once
 
+#include <array>
 #include <bitset>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +47,10 @@ struct RealisticSettings {
     double routeInterval = 10;                   // seconds between WPL and RTE
     double rangeError = 2.5;                     // metres, one sigma, for GST
     Kinds4 sentences = DefaultKinds4();
+    // What the receiver's line carries in one update (baud / 10 / rate);
+    // 0 for no limit. A system's GSV group and the route's WPL and RTE wait
+    // for room: one of them goes every update, more while they fit.
+    std::size_t lineBytesPerUpdate = 0;
 };
 
 // The sky plot of an epoch's satellites as an SVG picture, one colour per
@@ -62,16 +68,29 @@ public:
     const nmea4::Epoch& LastEpoch() const { return epoch_; }
 
 private:
+    // Sentences that wait for room on the line: one system's GSV group, or
+    // the route's WPL and RTE.
+    enum class Waiting : std::uint8_t { GsvGps, GsvGlonass, GsvGalileo, GsvBeiDou, Route };
+
     void ComputeSky(GpsSeconds t, double latitude, double longitude, double height);
     void DeriveFix();
-    void AppendRoute(std::string& out, const TKovraNMEAGenerator& gps, double elapsed);
+    void WriteSkySentences();
+    void QueueRoute(const TKovraNMEAGenerator& gps, double elapsed);
+    void AppendAAM(std::string& out, const TKovraNMEAGenerator& gps) const;
+    void AppendWaiting(std::string& out, std::size_t room);
+    const std::string& TextOf(Waiting waiting) const;
 
     RealisticSettings settings_;
-    std::vector<OrbitingSatellite> orbits_;
+    Constellation constellation_;
     std::optional<GpsSeconds> skyTime_;  // when the sky was last computed
     nmea4::Epoch epoch_;
-    std::string routeSent_;              // the route last sent, to see it change
+    // GSA and each system's GSV change only with the sky: written then.
+    std::string gsa_;
+    std::array<std::string, 4> gsv_;
+    std::string routeText_;              // WPL and RTE of the active route
+    std::string routeSent_;              // the route last queued, to see it change
     double routeSentAt_ = 0;
+    std::deque<Waiting> waiting_;
 };
 
 }  // namespace kovra::engine

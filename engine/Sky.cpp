@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <numbers>
 
@@ -123,6 +124,57 @@ double EccentricAnomaly(double meanAnomaly, double eccentricity) {
     return e;
 }
 
+// The almanac equations from the mean anomaly on, with the semi-major axis
+// a, the mean motion n0 and the inclination's sine and cosine given. The
+// node's sine and cosine are kept between calls: satellites of one plane
+// share them.
+class Placer {
+public:
+    Ecef operator()(const OrbitElements& orbit, double a, double n0, double sinI, double cosI, GpsSeconds t) {
+        const double tk = t - orbit.reference;                         // time from the reference
+        const double mk = orbit.meanAnomaly + n0 * tk;                 // mean anomaly
+        const double e = orbit.eccentricity;
+        double nuk = mk, rk = a;                                       // true anomaly, radius: circular
+        if (e != 0) {
+            const double ek = EccentricAnomaly(mk, e);                 // eccentric anomaly
+            const double sinE = std::sin(ek), cosE = std::cos(ek);
+            nuk = std::atan2(std::sqrt(1 - e * e) * sinE, cosE - e);
+            rk = a * (1 - e * cosE);
+        }
+        const double phik = nuk + orbit.argumentOfPerigee;             // argument of latitude
+        const double xp = rk * std::cos(phik);                         // position in the orbital plane
+        const double yp = rk * std::sin(phik);
+        const double omegak = orbit.nodeLongitude + (orbit.rateOfRightAscension - kEarthRotation) * tk;  // node
+        if (omegak != omega_) {
+            omega_ = omegak;
+            sinO_ = std::sin(omegak);
+            cosO_ = std::cos(omegak);
+        }
+        return {xp * cosO_ - yp * cosI * sinO_, xp * sinO_ + yp * cosI * cosO_, yp * sinI};
+    }
+
+private:
+    double omega_ = std::numeric_limits<double>::quiet_NaN();
+    double sinO_ = 0;
+    double cosO_ = 0;
+};
+
+// Sine and cosine of an angle in degrees; whole degrees, as GSV writes
+// them, from a table.
+std::pair<double, double> SinCosDegrees(double degrees) {
+    static const auto kTable = [] {
+        std::array<std::pair<double, double>, 360> table{};
+        for (std::size_t d = 0; d < table.size(); ++d) {
+            table[d] = {std::sin(static_cast<double>(d) * kDegree), std::cos(static_cast<double>(d) * kDegree)};
+        }
+        return table;
+    }();
+    if (degrees >= 0 && degrees < 360 && degrees == std::floor(degrees)) {
+        return kTable[static_cast<std::size_t>(degrees)];
+    }
+    return {std::sin(degrees * kDegree), std::cos(degrees * kDegree)};
+}
+
 }  // namespace
 
 GpsSeconds GpsTimeFromUtc(TDateTime utc) {
@@ -141,19 +193,7 @@ GpsSeconds GpsTimeFromUtc(TDateTime utc) {
 Ecef SatellitePosition(const OrbitElements& orbit, GpsSeconds t) {
     const double a = orbit.sqrtA * orbit.sqrtA;                        // semi-major axis
     const double n0 = std::sqrt(kMu / (a * a * a));                    // mean motion
-    const double tk = t - orbit.reference;                             // time from the reference
-    const double mk = orbit.meanAnomaly + n0 * tk;                     // mean anomaly
-    const double ek = EccentricAnomaly(mk, orbit.eccentricity);        // eccentric anomaly
-    const double e = orbit.eccentricity;
-    const double nuk = std::atan2(std::sqrt(1 - e * e) * std::sin(ek), std::cos(ek) - e);  // true anomaly
-    const double phik = nuk + orbit.argumentOfPerigee;                 // argument of latitude
-    const double rk = a * (1 - e * std::cos(ek));                      // radius
-    const double xp = rk * std::cos(phik);                             // position in the orbital plane
-    const double yp = rk * std::sin(phik);
-    const double omegak = orbit.nodeLongitude + (orbit.rateOfRightAscension - kEarthRotation) * tk;  // node
-    const double ik = orbit.inclination;
-    return {xp * std::cos(omegak) - yp * std::cos(ik) * std::sin(omegak),
-            xp * std::sin(omegak) + yp * std::cos(ik) * std::cos(omegak), yp * std::sin(ik)};
+    return Placer()(orbit, a, n0, std::sin(orbit.inclination), std::cos(orbit.inclination), t);
 }
 
 std::vector<OrbitingSatellite> NominalConstellation(Gnss system) {
@@ -289,21 +329,38 @@ std::vector<OrbitingSatellite> ReadYumaAlmanac(std::string_view text, std::strin
 
 std::vector<SkySatellite> SkyAt(std::span<const OrbitingSatellite> satellites, GpsSeconds t, double latitude,
                                 double longitude, double height) {
+    return Constellation({satellites.begin(), satellites.end()}).SkyAt(t, latitude, longitude, height);
+}
+
+Constellation::Constellation(std::vector<OrbitingSatellite> satellites) : satellites_(std::move(satellites)) {
+    for (const OrbitingSatellite& s : satellites_) {
+        const double a = s.orbit.sqrtA * s.orbit.sqrtA;
+        constants_.push_back({std::sqrt(kMu / (a * a * a)), a, std::sin(s.orbit.inclination),
+                              std::cos(s.orbit.inclination)});
+    }
+}
+
+std::vector<SkySatellite> Constellation::SkyAt(GpsSeconds t, double latitude, double longitude,
+                                               double height) const {
     const GeographicLib::Geocentric& earth = GeographicLib::Geocentric::WGS84();
     double x0 = 0, y0 = 0, z0 = 0;
     std::vector<double> m(9);  // east, north, up as columns in Earth-fixed axes
     earth.Forward(latitude, longitude, height, x0, y0, z0, m);
     std::vector<SkySatellite> sky;
-    for (const OrbitingSatellite& satellite : satellites) {
-        const Ecef p = SatellitePosition(satellite.orbit, t);
+    sky.reserve(satellites_.size());
+    Placer place;
+    for (std::size_t i = 0; i < satellites_.size(); ++i) {
+        const OrbitingSatellite& satellite = satellites_[i];
+        const Constants& c = constants_[i];
+        const Ecef p = place(satellite.orbit, c.semiMajorAxis, c.meanMotion, c.sinInclination, c.cosInclination, t);
         const double dx = p.x - x0, dy = p.y - y0, dz = p.z - z0;
+        const double up = m[2] * dx + m[5] * dy + m[8] * dz;
+        if (up < 0) {
+            continue;  // below the horizon
+        }
         const double east = m[0] * dx + m[3] * dy + m[6] * dz;
         const double north = m[1] * dx + m[4] * dy + m[7] * dz;
-        const double up = m[2] * dx + m[5] * dy + m[8] * dz;
-        const double elevation = std::atan2(up, std::hypot(east, north)) / kDegree;
-        if (elevation < 0) {
-            continue;
-        }
+        const double elevation = std::atan2(up, std::sqrt(east * east + north * north)) / kDegree;
         sky.push_back({satellite.system, satellite.number, elevation,
                        Normalized(std::atan2(east, north)) / kDegree, satellite.healthy});
     }
@@ -328,16 +385,22 @@ bool ComputeDilution(std::span<const SkySatellite> used, Dilution& dilution) {
     constexpr int kMax = 7;
     double a[kMax][2 * kMax] = {};
     for (const SkySatellite& s : used) {
-        const double el = s.elevation * kDegree, az = s.azimuth * kDegree;
+        const auto [sinEl, cosEl] = SinCosDegrees(s.elevation);
+        const auto [sinAz, cosAz] = SinCosDegrees(s.azimuth);
         double row[kMax] = {};
-        row[0] = std::cos(el) * std::sin(az);
-        row[1] = std::cos(el) * std::cos(az);
-        row[2] = std::sin(el);
+        row[0] = cosEl * sinAz;
+        row[1] = cosEl * cosAz;
+        row[2] = sinEl;
         row[clockColumn[static_cast<std::size_t>(s.system)]] = 1;
         for (int i = 0; i < columns; ++i) {
-            for (int j = 0; j < columns; ++j) {
+            for (int j = i; j < columns; ++j) {
                 a[i][j] += row[i] * row[j];
             }
+        }
+    }
+    for (int i = 0; i < columns; ++i) {
+        for (int j = 0; j < i; ++j) {
+            a[i][j] = a[j][i];  // the normal matrix is symmetric
         }
     }
     for (int i = 0; i < columns; ++i) {

@@ -78,6 +78,25 @@ struct SkySatellite {
 std::vector<SkySatellite> SkyAt(std::span<const OrbitingSatellite> satellites, GpsSeconds t, double latitude,
                                 double longitude, double height);
 
+// Satellites whose orbits are placed again and again: what stays constant
+// in an orbit is worked out once.
+class Constellation {
+public:
+    explicit Constellation(std::vector<OrbitingSatellite> satellites);
+    // As the free SkyAt.
+    std::vector<SkySatellite> SkyAt(GpsSeconds t, double latitude, double longitude, double height) const;
+
+private:
+    struct Constants {
+        double meanMotion = 0;      // rad/s
+        double semiMajorAxis = 0;   // m
+        double sinInclination = 0;
+        double cosInclination = 0;
+    };
+    std::vector<OrbitingSatellite> satellites_;
+    std::vector<Constants> constants_;
+};
+
 struct Dilution {
     double pdop = 0;
     double hdop = 0;

@@ -258,7 +258,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_flag("--loop", o.loop, "Start the route again after its last waypoint")->group("Pacing");
 
     app.add_option("--port", o.port, "Write to serial port NAME (COM1, ttyUSB0 or a device path)")->group("Output");
-    app.add_option("--baud", o.baudOption, "Baud rate of --port (4800; 9600 in the nmea4 profile)")->group("Output");
+    app.add_option("--baud", o.baudOption, "Baud rate of --port (4800; 9600 in the nmea4 profile, whose receiver then sends what the line carries)")->group("Output");
     app.add_option("--pty", o.ptyLink, "Create a pseudo-terminal and print its path; LINK becomes a symbolic link to it")
         ->expected(0, 1)
         ->group("Output");

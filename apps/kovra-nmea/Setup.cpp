@@ -281,6 +281,9 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     settings.talker = o.talker;
     settings.trueHeading = o.trueHeading;
     settings.routeInterval = o.routeInterval;
+    // On a serial line the receiver sends what the line carries; a terminal,
+    // a socket or standard output take every update whole.
+    settings.lineBytesPerUpdate = o.port ? static_cast<std::size_t>(o.baud / 10.0 / o.rate) : 0;
     if (o.sentences) {
         const std::optional<engine::Kinds4> kinds = engine::ParseKinds4(*o.sentences);
         if (!kinds) {

@@ -1,0 +1,109 @@
+// The realistic receiver on a slow serial line: every update fits what the
+// line carries, the GSV groups and the route take turns, each whole.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "engine/Realistic.h"
+#include "engine/Scenario.h"
+
+namespace kovra::engine {
+namespace {
+
+std::vector<std::string> Lines(const std::string& update) {
+    std::vector<std::string> lines;
+    std::istringstream in(update);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The updates of `count` seconds of the built-in scenario at 1 Hz.
+std::vector<std::string> Updates(std::size_t lineBytes, int count) {
+    TKovraNMEAGenerator gps;
+    Plan plan;
+    LoadBuiltInScenario(gps, plan);
+    gps.UseSystemDateTime(false);
+    RealisticSettings settings;
+    settings.lineBytesPerUpdate = lineBytes;
+    RealisticReceiver receiver(settings);
+    std::vector<std::string> updates;
+    for (int second = 0; second < count; ++second) {
+        gps.UTCDateTime(EncodeDateTime(2026, 12, 8, 12) + second / 86'400.0);
+        updates.push_back(receiver.Update(gps, second));
+    }
+    return updates;
+}
+
+// The GSV groups of one update by talker; each must run whole, 1 to n.
+std::map<std::string, int> GsvGroups(const std::string& update) {
+    std::map<std::string, int> groups;
+    int expected = 1;
+    for (const std::string& line : Lines(update)) {
+        if (line.compare(3, 3, "GSV") != 0) {
+            continue;
+        }
+        const int total = line[7] - '0', number = line[9] - '0';
+        EXPECT_EQ(number, expected) << update;
+        expected = number == total ? 1 : number + 1;
+        if (number == total) {
+            groups[line.substr(1, 2)] = total;
+        }
+    }
+    EXPECT_EQ(expected, 1) << "a GSV group cut short:\n" << update;
+    return groups;
+}
+
+TEST(RealisticReceiver, OnA9600BaudLineEveryUpdateFitsAndTheSkyGoesInTurn) {
+    const std::vector<std::string> updates = Updates(960, 24);
+    std::map<std::string, int> lastSeen;
+    int routes = 0;
+    for (int i = 0; i < static_cast<int>(updates.size()); ++i) {
+        const std::string& update = updates[static_cast<std::size_t>(i)];
+        EXPECT_LE(update.size(), 960U) << update;
+        // Position, fix and the used satellites go every time.
+        EXPECT_EQ(update.rfind("$GNRMC,", 0), 0U);
+        for (const char* kind : {"$GNGGA,", "$GNVTG,", "$GPGSA,", "$GLGSA,", "$GAGSA,", "$GBGSA,", "$GNAAM,"}) {
+            EXPECT_NE(update.find(kind), std::string::npos) << kind << " missing from\n" << update;
+        }
+        for (const auto& [talker, total] : GsvGroups(update)) {
+            lastSeen[talker] = i;
+        }
+        for (const char* talker : {"GP", "GL", "GA", "GB"}) {
+            if (i >= 2) {
+                EXPECT_GE(lastSeen[talker], i - 2) << talker << " GSV not sent for three updates";
+            }
+        }
+        routes += update.find("$GNRTE,") != std::string::npos ? 1 : 0;
+    }
+    // The route when it became active and every ten seconds after.
+    EXPECT_EQ(routes, 3);
+}
+
+TEST(RealisticReceiver, ALineTooSlowForAnUpdateStillCarriesEveryGroupInTurn) {
+    // 4800 baud at 1 Hz: the position and fix alone nearly fill it; one
+    // waiting group goes each update all the same.
+    const std::vector<std::string> updates = Updates(480, 12);
+    std::map<std::string, int> times;
+    for (const std::string& update : updates) {
+        const std::map<std::string, int> groups = GsvGroups(update);
+        EXPECT_LE(groups.size(), 1U) << update;
+        for (const auto& [talker, total] : groups) {
+            ++times[talker];
+        }
+    }
+    for (const char* talker : {"GP", "GL", "GA", "GB"}) {
+        EXPECT_GE(times[talker], 2) << talker;
+    }
+}
+
+TEST(RealisticReceiver, WithoutALineLimitEveryUpdateIsWhole) {
+    for (const std::string& update : Updates(0, 3)) {
+        EXPECT_EQ(GsvGroups(update).size(), 4U) << update;
+    }
+}
+
+}  // namespace
+}  // namespace kovra::engine
