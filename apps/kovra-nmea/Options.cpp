@@ -220,7 +220,9 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     ParseResult result;
     Options& o = result.options;
     CLI::App app("kovra-nmea: a simulated GPS receiver writing NMEA 0183 sentences.\n"
-                 "Without state options it runs its built-in scenario: a vessel leaving a harbour.",
+                 "It starts from its built-in scenario, a vessel leaving a harbour, under a sky computed\n"
+                 "for the time; each state option overrides what it names. --profile classic sends the\n"
+                 "library's own sentences for exactly the state the options give.",
                  "kovra-nmea");
     app.get_formatter()->column_width(40);
     app.set_version_flag("--version",
@@ -276,8 +278,8 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_flag("-v,--verbose", o.verbose, "One status line per update on standard error");
 
     app.add_option("--profile", o.profile,
-                   "classic: the library's own sentences for the state given; nmea4: a multi-system receiver "
-                   "(NMEA 0183 4.11) with a computed sky")
+                   "nmea4: a multi-system receiver (NMEA 0183 4.11) with a computed sky; classic: the "
+                   "library's own sentences for the state given (the built-in scenario only without state options)")
         ->group("Receiver");
     app.add_option("--gnss", o.gnss, "Systems of the nmea4 sky, a comma list")
         ->group("Receiver");
@@ -302,7 +304,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         {"--rate", "HZ"}, {"--count", "N"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
         {"--tcp", "PORT"}, {"--bind", "ADDR"}, {"--tcp-max-clients", "N"}, {"--skyplot", "FILE"},
         {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},
-        {"--save-route", "FILE"}, {"--profile", "classic|nmea4"}, {"--gnss", "SYSTEMS"},
+        {"--save-route", "FILE"}, {"--profile", "nmea4|classic"}, {"--gnss", "SYSTEMS"},
         {"--elevation-mask", "DEG"}, {"--almanac", "FILE"}, {"--talker", "GP|GN"}, {"--route-interval", "SECONDS"}};
     static const std::set<std::string> kShownDefaults = {
         "--rate", "--count", "--bind", "--tcp-max-clients", "--skyplot-radius", "--profile", "--gnss",

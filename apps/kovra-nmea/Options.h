@@ -42,7 +42,7 @@ struct Options {
     int skyplotRadius = 150;
     bool verbose = false;
     // The realistic receiver.
-    std::string profile = "classic";
+    std::string profile = "nmea4";
     std::string gnss = "gps,glonass,galileo,beidou";
     double elevationMask = 5;
     std::optional<std::string> almanacFile, talker;

@@ -24,21 +24,39 @@ void SaveOrFail(const std::optional<std::string>& file, Save save) {
     }
 }
 
+// The GPS satellites of the nmea4 sky in the satellite table, which holds
+// GPS PRNs 1 to 32 only, so that a saved file loads back as that sky.
+void TakeGpsSatellites(const nmea4::Epoch& epoch, TKovraNMEAGenerator& gps) {
+    gps.ResetSatellites();
+    for (const nmea4::Satellite& s : epoch.satellites) {
+        if (s.system == Gnss::Gps && s.number >= 1 && s.number <= 32) {
+            gps.SetSatellite(static_cast<std::uint16_t>(s.number), true, s.elevation, s.azimuth, s.snr.value_or(0));
+        }
+    }
+}
+
 void SaveRequestedFiles(const Options& o, TKovraNMEAGenerator& gps) {
-    SaveOrFail(o.saveSatellites, [&](const TFileName& name) { gps.SaveSatellitesToFile(name); });
+    // The nmea4 profile saves and draws the sky it computes for the first update.
+    std::optional<nmea4::Epoch> first;
+    if (o.Realistic() && (o.saveSatellites || o.skyplot)) {
+        RealisticReceiver receiver(RealisticFrom(o, gps));
+        (void)receiver.Update(gps, 0);
+        first = receiver.LastEpoch();
+    }
+    SaveOrFail(o.saveSatellites, [&](const TFileName& name) {
+        if (first) {
+            TKovraNMEAGenerator table;
+            TakeGpsSatellites(*first, table);
+            table.SaveSatellitesToFile(name);
+        } else {
+            gps.SaveSatellitesToFile(name);
+        }
+    });
     SaveOrFail(o.saveWaypoints, [&](const TFileName& name) { gps.WayPoints().SaveToFile(name); });
     SaveOrFail(o.saveRoute, [&](const TFileName& name) { gps.Routes().ActiveRoute()->SaveToFile(name); });
-    // The picture goes through the same all-or-nothing save as the data files;
-    // the nmea4 profile draws the sky it computes for the first update.
+    // The picture goes through the same all-or-nothing save as the data files.
     SaveOrFail(o.skyplot, [&](const TFileName& name) {
-        std::string svg;
-        if (o.Realistic()) {
-            RealisticReceiver first(RealisticFrom(o, gps));
-            (void)first.Update(gps, 0);
-            svg = SkyPlotOf(first.LastEpoch(), o.skyplotRadius);
-        } else {
-            svg = gps.SkyPlotSvg(o.skyplotRadius);
-        }
+        const std::string svg = first ? SkyPlotOf(*first, o.skyplotRadius) : gps.SkyPlotSvg(o.skyplotRadius);
         ReplaceDataFile(ToPath(name), svg);
     });
 }

@@ -271,6 +271,13 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
         settings.almanac =
             engine::ReadYumaAlmanac(*text, *o.almanacFile, engine::GpsTimeFromUtc(gps.GetUTCDateTime()));
     }
+    // A satellite file gives GPS satellites as --sat does: they replace the sky.
+    if (o.satellitesFile) {
+        for (const TSatellite* s : gps.GetActiveSatellitesList()) {
+            settings.given.push_back({engine::Gnss::Gps, s->PseudoRandomCode(), s->Elevation(), s->Azimuth(),
+                                      s->SignalToNoiseRatio(), true});
+        }
+    }
     for (const std::string& sat : o.sats) {
         settings.given.push_back(ParseGiven(sat));
     }

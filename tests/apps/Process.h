@@ -151,6 +151,13 @@ struct Result {
     std::string error;
 };
 
+// The arguments for the classic profile: the library's own sentences for
+// exactly the state the options give.
+inline std::vector<std::string> Classic(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"--profile", "classic"});
+    return arguments;
+}
+
 inline Result RunProgram(const std::vector<std::string>& arguments) {
     Process process(arguments);
     const int status = process.Wait();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <numbers>
 #include <sstream>
@@ -125,8 +126,8 @@ TEST(RealisticProfile, DilutionAgreesWithTheGeometryReported) {
 }
 
 TEST(RealisticProfile, TheOptionsOverrideOnlyWhatTheyName) {
-    // --time alone keeps the harbour, its route and a computed sky.
-    const Result timed = RunProgram({"--profile", "nmea4", "--time", "2026-12-08T12:00:00Z", "--count", "1"});
+    // The default profile; --time alone keeps the harbour, its route and a computed sky.
+    const Result timed = RunProgram({"--time", "2026-12-08T12:00:00Z", "--count", "1"});
     ASSERT_EQ(timed.status, 0) << timed.error;
     EXPECT_NE(timed.output.find(",5419.20000,N,01009.00000,E,"), std::string::npos);
     EXPECT_EQ(Kind(timed.output, "$GNRTE").size(), 1U);
@@ -143,6 +144,24 @@ TEST(RealisticProfile, TheOptionsOverrideOnlyWhatTheyName) {
     const Result lost = RunProgram({"--profile", "nmea4", "--count", "1", "--sat", "5,45,90", "--sentences", "RMC,GGA"});
     EXPECT_NE(lost.output.find(",V,,,,,,,"), std::string::npos) << lost.output;
     EXPECT_NE(lost.output.find(",0,01,99.99,"), std::string::npos) << lost.output;
+}
+
+TEST(RealisticProfile, ASavedSkyLoadsBackAsTheSkyReported) {
+    // The GPS satellites of the computed sky go to the file (it holds GPS
+    // only); loaded with --satellites they are the sky again, exactly.
+    const std::string file = ::testing::TempDir() + "kovra-sky-" + std::to_string(::getpid()) + ".ini";
+    const std::vector<std::string> at = {"--time", "2026-12-08T12:00:00Z", "--count", "1", "--sentences", "GSV"};
+    std::vector<std::string> saving = at;
+    saving.insert(saving.end(), {"--gnss", "gps", "--save-satellites", file});
+    const Result saved = RunProgram(saving);
+    ASSERT_EQ(saved.status, 0) << saved.error;
+    ASSERT_EQ(Kind(saved.output, "$GPGSV").size(), 3U) << saved.output;
+    std::vector<std::string> loading = at;
+    loading.insert(loading.end(), {"--satellites", file});
+    const Result loaded = RunProgram(loading);
+    ASSERT_EQ(loaded.status, 0) << loaded.error;
+    EXPECT_EQ(loaded.output, saved.output);
+    std::filesystem::remove(file);
 }
 
 }  // namespace

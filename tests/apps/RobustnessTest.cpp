@@ -66,7 +66,7 @@ std::pair<std::optional<int>, Clock::duration> StopWith(Process& p, int signal) 
 
 TEST(Stopping, EverySignalEndsARunBlockedOnStandardOutput) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        Process p({"--rate", "1000"});  // nobody reads: the pipe is full within a fraction of a second
+        Process p(Classic({"--rate", "1000"}));  // nobody reads: the pipe is full within a fraction of a second
         std::this_thread::sleep_for(500ms);
         const auto [status, took] = StopWith(p, signal);
         ASSERT_TRUE(status.has_value()) << "still running after signal " << signal;
@@ -82,7 +82,7 @@ TEST(Stopping, ASignalEndsARunOnAStalledSerialLineAndReleasesThePort) {
         if (threaded) {
             options.push_back("--threaded");
         }
-        Process p(options);
+        Process p(Classic(options));
         std::this_thread::sleep_for(1500ms);
         const auto [status, took] = StopWith(p, SIGTERM);
         ASSERT_TRUE(status.has_value()) << (threaded ? "threaded" : "direct");
@@ -98,7 +98,7 @@ TEST(Stopping, TheDrainBeforeDisconnectIsCappedAndEndsOnASignal) {
     // About 700 bytes at 300 baud take 23 s on the line; the drain waits 2 s at most.
     for (const bool signalled : {false, true}) {
         PseudoTerminal pty;
-        Process p({"--port", pty.SlavePath(), "--baud", "300", "--count", "1"});
+        Process p(Classic({"--port", pty.SlavePath(), "--baud", "300", "--count", "1"}));
         ASSERT_FALSE(pty.Read(100, 3000ms).empty());
         const auto start = Clock::now();
         if (signalled) {
@@ -113,7 +113,7 @@ TEST(Stopping, TheDrainBeforeDisconnectIsCappedAndEndsOnASignal) {
 
 TEST(Stopping, ASignalEndsARunWhoseConsumerStopsReading) {
     const std::string link = Unique("full-pty");
-    Process p({"--pty", link, "--rate", "1000"});
+    Process p(Classic({"--pty", link, "--rate", "1000"}));
     ASSERT_NE(p.ReadErrorUntil("\n", 5s).find("/dev/pts/"), std::string::npos);
     FileDescriptor consumer(::open(link.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK));
     ASSERT_TRUE(consumer.Valid());
@@ -132,7 +132,7 @@ TEST(SerialOutput, ADeviceThatGoesAwayEndsTheRunOnce) {
         if (threaded) {
             options.push_back("--threaded");
         }
-        Process p(options);
+        Process p(Classic(options));
         ASSERT_FALSE(pty.Read(10, 3000ms).empty()) << "nothing arrived";
         pty.CloseMaster();  // the far end hangs up, as an unplugged adapter does
         const std::optional<int> status = p.ExitWithin(5s);
@@ -149,7 +149,7 @@ TEST(SerialOutput, ADeviceThatGoesAwayEndsTheRunOnce) {
 TEST(PseudoTerminalOutput, AConsumerGetsOnlyUpdatesFromAfterItOpened) {
     const std::string link = Unique("late-pty");
     const auto spawned = Clock::now();
-    Process p({"--pty", link, "--rate", "20", "--time", "2020-01-01T00:00:00Z", "--sentences", "ZDA,GGA"});
+    Process p(Classic({"--pty", link, "--rate", "20", "--time", "2020-01-01T00:00:00Z", "--sentences", "ZDA,GGA"}));
     ASSERT_NE(p.ReadErrorUntil("\n", 5s).find("/dev/pts/"), std::string::npos);
     {
         // A first consumer opens, reads nothing for two seconds and goes.
@@ -178,7 +178,7 @@ TEST(PseudoTerminalOutput, AConsumerGetsOnlyUpdatesFromAfterItOpened) {
 
 TEST(PseudoTerminalOutput, ASlowConsumerMissesWholeUpdatesAndNeverACutSentence) {
     const std::string link = Unique("slow-pty");
-    Process p({"--pty", link, "--rate", "50"});  // about 35 kB a second, all sentences
+    Process p(Classic({"--pty", link, "--rate", "50"}));  // about 35 kB a second, all sentences
     ASSERT_NE(p.ReadErrorUntil("\n", 5s).find("/dev/pts/"), std::string::npos);
     FileDescriptor consumer(::open(link.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK));
     ASSERT_TRUE(consumer.Valid());
@@ -197,10 +197,10 @@ TEST(PseudoTerminalOutput, ASlowConsumerMissesWholeUpdatesAndNeverACutSentence) 
 
 TEST(PseudoTerminalOutput, NeverTakesOverALiveLinkButReplacesAStaleOne) {
     const std::string link = Unique("shared-pty");
-    Process first({"--pty", link, "--rate", "20"});
+    Process first(Classic({"--pty", link, "--rate", "20"}));
     ASSERT_NE(first.ReadErrorUntil("\n", 5s).find("/dev/pts/"), std::string::npos);
     const std::filesystem::path target = std::filesystem::read_symlink(link);
-    const Result second = RunProgram({"--pty", link, "--count", "1"});
+    const Result second = RunProgram(Classic({"--pty", link, "--count", "1"}));
     EXPECT_EQ(second.status, 1);
     EXPECT_NE(second.error.find("in use"), std::string::npos) << second.error;
     EXPECT_EQ(std::filesystem::read_symlink(link), target);  // still the first one's
@@ -208,11 +208,11 @@ TEST(PseudoTerminalOutput, NeverTakesOverALiveLinkButReplacesAStaleOne) {
     EXPECT_EQ(first.Wait(), 0);
 
     std::filesystem::create_symlink("/dev/pts/kovra-gone", link);  // left by a run that was killed
-    const Result third = RunProgram({"--pty", link, "--count", "2", "--rate", "20"});
+    const Result third = RunProgram(Classic({"--pty", link, "--count", "2", "--rate", "20"}));
     EXPECT_EQ(third.status, 0) << third.error;
     EXPECT_FALSE(std::filesystem::is_symlink(link));
 
-    const Result unnamed = RunProgram({"--pty", "--count", "1"});
+    const Result unnamed = RunProgram(Classic({"--pty", "--count", "1"}));
     EXPECT_EQ(unnamed.status, 0) << unnamed.error;
     EXPECT_NE(unnamed.error.find("NMEA stream on /dev/pts/"), std::string::npos) << unnamed.error;
 }
@@ -220,7 +220,7 @@ TEST(PseudoTerminalOutput, NeverTakesOverALiveLinkButReplacesAStaleOne) {
 TEST(TcpOutput, ManyClientsAreServedAsTheyArriveAndTheLimitHolds) {
     const int port = FreePort();
     ASSERT_GT(port, 0);
-    Process p({"--tcp", std::to_string(port), "--rate", "1", "--sentences", "GGA", "--tcp-max-clients", "150"});
+    Process p(Classic({"--tcp", std::to_string(port), "--rate", "1", "--sentences", "GGA", "--tcp-max-clients", "150"}));
     ASSERT_NE(p.ReadErrorUntil("\n", 5s).find("tcp://"), std::string::npos);
     std::vector<FileDescriptor> clients;
     for (int i = 0; i < 150; ++i) {
@@ -235,7 +235,7 @@ TEST(TcpOutput, ManyClientsAreServedAsTheyArriveAndTheLimitHolds) {
     EXPECT_EQ(p.Wait(), 0);
 
     const int limited = FreePort();
-    Process q({"--tcp", std::to_string(limited), "--rate", "10", "--sentences", "GGA", "--tcp-max-clients", "2"});
+    Process q(Classic({"--tcp", std::to_string(limited), "--rate", "10", "--sentences", "GGA", "--tcp-max-clients", "2"}));
     ASSERT_NE(q.ReadErrorUntil("\n", 5s).find("tcp://"), std::string::npos);
     FileDescriptor a(ConnectTcp(limited)), b(ConnectTcp(limited));
     std::this_thread::sleep_for(300ms);
@@ -256,8 +256,8 @@ TEST(TcpOutput, AnUpdateLargerThan64KiBReachesAClientWhole) {
         names += i == 0 ? "A" : ",A";
     }
     const int port = FreePort();
-    Process p({"--tcp", std::to_string(port), "--rate", "2", "--sentences", "ZDA,WPL", "--waypoint",
-               "A,10:00:00N,020:00:00E", "--route", names, "--lat", "10", "--lon", "20"});
+    Process p(Classic({"--tcp", std::to_string(port), "--rate", "2", "--sentences", "ZDA,WPL", "--waypoint",
+               "A,10:00:00N,020:00:00E", "--route", names, "--lat", "10", "--lon", "20"}));
     ASSERT_NE(p.ReadErrorUntil("\n", 5s).find("tcp://"), std::string::npos);
     FileDescriptor client(ConnectTcp(port));
     const std::string received = ReadFor(client.Get(), 1800ms);
@@ -271,7 +271,7 @@ TEST(TcpOutput, AnUpdateLargerThan64KiBReachesAClientWhole) {
 
 TEST(StandardStreams, ClosedOutputAndErrorNeverCarryTheStream) {
     const int port = FreePort();
-    Process p({"--tcp", std::to_string(port), "-v", "--rate", "20", "--count", "40", "--sentences", "GGA"},
+    Process p(Classic({"--tcp", std::to_string(port), "-v", "--rate", "20", "--count", "40", "--sentences", "GGA"}),
               Closed{true, true});
     FileDescriptor client(ConnectTcp(port));
     ASSERT_TRUE(client.Valid());
@@ -284,9 +284,9 @@ TEST(StandardStreams, ClosedOutputAndErrorNeverCarryTheStream) {
 }
 
 TEST(Verbose, NamesReachTheTerminalEscaped) {
-    const Result r = RunProgram({"--lat", "10", "--lon", "20", "--speed", "1", "--waypoint",
+    const Result r = RunProgram(Classic({"--lat", "10", "--lon", "20", "--speed", "1", "--waypoint",
                                  "A\x1b[2J\r,10:00:30N,020:00:00E", "--route", "R:A\x1b[2J\r", "--follow-route", "-v",
-                                 "--count", "2", "--rate", "50", "--sentences", "RTE"});
+                                 "--count", "2", "--rate", "50", "--sentences", "RTE"}));
     ASSERT_EQ(r.status, 0) << r.error;
     EXPECT_NE(r.error.find("next A^1B[2J^0D"), std::string::npos) << r.error;
     EXPECT_EQ(r.error.find('\x1b'), std::string::npos);
@@ -301,10 +301,10 @@ TEST(Saving, NothingIsRemovedReplacedOrCreatedThatShouldNotBe) {
     std::ofstream(route) << "[Route]\nName=R\n";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
 
-    const Result noWayPoints = RunProgram({"--sat", "5,45,90,40", "--save-waypoints", waypoints, "--count", "1"});
+    const Result noWayPoints = RunProgram(Classic({"--sat", "5,45,90,40", "--save-waypoints", waypoints, "--count", "1"}));
     EXPECT_EQ(noWayPoints.status, 2);
     EXPECT_NE(noWayPoints.error.find("no waypoints to save"), std::string::npos) << noWayPoints.error;
-    const Result noRoute = RunProgram({"--sat", "5,45,90,40", "--save-route", route, "--count", "1"});
+    const Result noRoute = RunProgram(Classic({"--sat", "5,45,90,40", "--save-route", route, "--count", "1"}));
     EXPECT_EQ(noRoute.status, 2);
     EXPECT_EQ(noWayPoints.output + noRoute.output, "");
     std::ifstream wp(waypoints), rt(route);
@@ -312,15 +312,15 @@ TEST(Saving, NothingIsRemovedReplacedOrCreatedThatShouldNotBe) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(rt), {}), "[Route]\nName=R\n");
 
     for (const char* option : {"--save-satellites", "--skyplot"}) {
-        const Result onFifo = RunProgram({option, fifo, "--count", "1"});
+        const Result onFifo = RunProgram(Classic({option, fifo, "--count", "1"}));
         EXPECT_EQ(onFifo.status, 1) << option;
         EXPECT_NE(onFifo.error.find("not a regular file"), std::string::npos) << onFifo.error;
         EXPECT_TRUE(std::filesystem::is_fifo(fifo));
     }
 
     // A bad radius is refused before any output is opened or file written.
-    const Result badRadius = RunProgram({"--skyplot", svg, "--skyplot-radius", "1073741825", "--save-satellites",
-                                         svg + ".ini", "--pty", link, "--count", "1"});
+    const Result badRadius = RunProgram(Classic({"--skyplot", svg, "--skyplot-radius", "1073741825", "--save-satellites",
+                                         svg + ".ini", "--pty", link, "--count", "1"}));
     EXPECT_EQ(badRadius.status, 2);
     EXPECT_FALSE(std::filesystem::exists(svg) || std::filesystem::exists(svg + ".ini") ||
                  std::filesystem::is_symlink(link));

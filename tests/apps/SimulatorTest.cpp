@@ -32,7 +32,7 @@ std::vector<std::string> With(std::vector<std::string> base, std::initializer_li
 }
 
 TEST(Simulator, WorkedExampleByteForByte) {
-    const Result r = RunProgram(With(kWorkedExample, {"--sentences", "zda,GGA,gll,VTG,rmc", "--count", "1"}));
+    const Result r = RunProgram(Classic(With(kWorkedExample, {"--sentences", "zda,GGA,gll,VTG,rmc", "--count", "1"})));
     ASSERT_EQ(r.status, 0) << r.error;
     EXPECT_EQ(r.output,
               "$GPZDA,201530.123,04,07,2002,00,00*50\r\n"
@@ -43,7 +43,7 @@ TEST(Simulator, WorkedExampleByteForByte) {
 }
 
 TEST(Simulator, CountAndRateAdvanceTheClock) {
-    const Result r = RunProgram(With(kWorkedExample, {"--sentences", "ZDA", "--count", "4", "--rate", "20", "--no-move"}));
+    const Result r = RunProgram(Classic(With(kWorkedExample, {"--sentences", "ZDA", "--count", "4", "--rate", "20", "--no-move"})));
     ASSERT_EQ(r.status, 0) << r.error;
     const std::vector<std::string> zda = Kind(r.output, "$GPZDA");
     ASSERT_EQ(zda.size(), 4U);
@@ -53,7 +53,7 @@ TEST(Simulator, CountAndRateAdvanceTheClock) {
 }
 
 TEST(Simulator, DefaultScenarioRunsAlongItsRoute) {
-    const Result r = RunProgram({"--count", "3", "--rate", "50"});
+    const Result r = RunProgram(Classic({"--count", "3", "--rate", "50"}));
     ASSERT_EQ(r.status, 0) << r.error;
     EXPECT_EQ(Kind(r.output, "$GPRMC").size(), 3U);
     EXPECT_EQ(Kind(r.output, "$GPGSV").size(), 6U);  // 8 satellites: two lines an update
@@ -79,7 +79,7 @@ TEST(Simulator, MotionCrossesTheEquatorTheMeridianAndTheAntimeridian) {
     for (const Crossing& c : crossings) {
         std::vector<std::string> options = c.options;
         options.insert(options.end(), {"--speed", "180000", "--rate", "50", "--count", "2", "--sentences", "RMC"});
-        const Result r = RunProgram(options);
+        const Result r = RunProgram(Classic(options));
         ASSERT_EQ(r.status, 0) << c.name << ": " << r.error;
         const std::vector<std::string> rmc = Kind(r.output, "$GPRMC");
         ASSERT_EQ(rmc.size(), 2U) << c.name;
@@ -90,10 +90,10 @@ TEST(Simulator, MotionCrossesTheEquatorTheMeridianAndTheAntimeridian) {
 
 TEST(Simulator, FollowRouteReachesEveryWaypointAndStops) {
     // 36000 knots at 50 updates a second: 0.2 nautical mile a step.
-    const Result r = RunProgram({"--lat", "10:00:00N", "--lon", "20:00:00E", "--speed", "36000", "--rate", "50",
+    const Result r = RunProgram(Classic({"--lat", "10:00:00N", "--lon", "20:00:00E", "--speed", "36000", "--rate", "50",
                           "--count", "30", "--follow-route", "--waypoint", "A,10:00:30N,20:00:00E",
                           "--waypoint", "B,10:00:30N,20:00:40E", "--waypoint", "C,10:01:00N,20:00:40E",
-                          "--route", "TRIP:A,B,C", "--sentences", "RMC,AAM", "--time", "2020-01-01T00:00:00Z"});
+                          "--route", "TRIP:A,B,C", "--sentences", "RMC,AAM", "--time", "2020-01-01T00:00:00Z"}));
     ASSERT_EQ(r.status, 0) << r.error;
     std::string arrivals;
     for (const std::string& aam : Kind(r.output, "$GPAAM")) {
@@ -117,7 +117,7 @@ TEST(Simulator, WritesToASerialPortThroughTheLibrary) {
         if (threaded) {
             options.push_back("--threaded");
         }
-        Process p(options);
+        Process p(Classic(options));
         // Read while it runs: disconnecting discards what the line has not taken.
         const std::string expected =
             "$GPZDA,201530.123,04,07,2002,00,00*50\r\n$GPZDA,201530.173,04,07,2002,00,00*55\r\n";
@@ -129,7 +129,7 @@ TEST(Simulator, WritesToASerialPortThroughTheLibrary) {
 
 TEST(Simulator, ServesAPseudoTerminalAndRemovesItsLinkOnSigterm) {
     const std::string link = ::testing::TempDir() + "kovra-gps-" + std::to_string(::getpid());
-    Process p({"--pty", link, "--rate", "20", "--sentences", "RMC"});
+    Process p(Classic({"--pty", link, "--rate", "20", "--sentences", "RMC"}));
     const std::string announced = p.ReadErrorUntil("\n", 5s);
     ASSERT_NE(announced.find("/dev/pts/"), std::string::npos) << announced;
     ASSERT_TRUE(std::filesystem::is_symlink(link));
@@ -152,14 +152,14 @@ TEST(Simulator, ServesAPseudoTerminalAndRemovesItsLinkOnSigterm) {
 TEST(Simulator, ServesEveryTcpClientAndRefusesAPortInUse) {
     const int port = FreePort();
     ASSERT_GT(port, 0);
-    Process p({"--tcp", std::to_string(port), "--rate", "20", "--sentences", "GGA", "--count", "40"});
+    Process p(Classic({"--tcp", std::to_string(port), "--rate", "20", "--sentences", "GGA", "--count", "40"}));
     const std::string announced = p.ReadErrorUntil("\n", 5s);
     ASSERT_NE(announced.find("tcp://127.0.0.1:" + std::to_string(port)), std::string::npos) << announced;
     FileDescriptor slow(ConnectTcp(port));  // connects and never reads
     FileDescriptor reader(ConnectTcp(port));
     ASSERT_TRUE(reader.Valid() && slow.Valid());
 
-    const Result busy = RunProgram({"--tcp", std::to_string(port), "--count", "1"});
+    const Result busy = RunProgram(Classic({"--tcp", std::to_string(port), "--count", "1"}));
     EXPECT_EQ(busy.status, 1);
     EXPECT_NE(busy.error.find("cannot listen on 127.0.0.1:" + std::to_string(port)), std::string::npos) << busy.error;
 
@@ -225,7 +225,7 @@ TEST(Simulator, BadInputIsAClearErrorBeforeAnythingIsWritten) {
         {{"--port", "/dev/kovra-missing", "--count", "1"}, "cannot open serial port '/dev/kovra-missing'", 1},
     };
     for (const BadInput& c : cases) {
-        const Result r = RunProgram(c.options);
+        const Result r = RunProgram(Classic(c.options));
         EXPECT_EQ(r.status, c.status) << c.options[0] << " " << r.error;
         EXPECT_NE(r.error.find(c.message), std::string::npos) << "stderr was: " << r.error;
         EXPECT_EQ(std::count(r.error.begin(), r.error.end(), '\n'), 1) << r.error;
@@ -238,13 +238,13 @@ TEST(Simulator, SavesWhatTheOptionsBuiltAndDrawsTheSkyPlot) {
     const std::string pid = std::to_string(::getpid());
     const std::string satellites = dir + "kovra-sat-" + pid, waypoints = dir + "kovra-wp-" + pid,
                       route = dir + "kovra-route-" + pid, svg = dir + "kovra-sky-" + pid + ".svg";
-    const Result saved = RunProgram({"--sat", "5,45,90,40", "--waypoint", "W1,45:30:15.5N,012:20:00E", "--route", "R:W1",
+    const Result saved = RunProgram(Classic({"--sat", "5,45,90,40", "--waypoint", "W1,45:30:15.5N,012:20:00E", "--route", "R:W1",
                               "--save-satellites", satellites, "--save-waypoints", waypoints, "--save-route", route,
-                              "--skyplot", svg, "--skyplot-radius", "100", "--count", "1", "--sentences", "RTE"});
+                              "--skyplot", svg, "--skyplot-radius", "100", "--count", "1", "--sentences", "RTE"}));
     ASSERT_EQ(saved.status, 0) << saved.error;
     EXPECT_EQ(saved.output, "$GPRTE,1,1,C,R,W1*0F\r\n");
-    const Result loaded = RunProgram({"--satellites", satellites, "--waypoints", waypoints, "--route-file", route,
-                               "--count", "1", "--sentences", "GSA,WPL,RTE"});
+    const Result loaded = RunProgram(Classic({"--satellites", satellites, "--waypoints", waypoints, "--route-file", route,
+                               "--count", "1", "--sentences", "GSA,WPL,RTE"}));
     ASSERT_EQ(loaded.status, 0) << loaded.error;
     EXPECT_NE(loaded.output.find("$GPGSA,A,3,5,,"), std::string::npos) << loaded.output;
     EXPECT_NE(loaded.output.find("$GPWPL,4530.258333,N,01220.000000,E,W1*"), std::string::npos) << loaded.output;
@@ -258,11 +258,11 @@ TEST(Simulator, SavesWhatTheOptionsBuiltAndDrawsTheSkyPlot) {
 }
 
 TEST(Simulator, VersionAndHelp) {
-    const Result version = RunProgram({"--version"});
+    const Result version = RunProgram(Classic({"--version"}));
     EXPECT_EQ(version.status, 0);
     EXPECT_NE(version.output.find("kovra-nmea"), std::string::npos);
     EXPECT_NE(version.output.find("KovraNMEAGenPack 1.62"), std::string::npos);
-    const Result help = RunProgram({"--help"});
+    const Result help = RunProgram(Classic({"--help"}));
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("--follow-route"), std::string::npos);
 }

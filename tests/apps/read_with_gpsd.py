@@ -1,4 +1,4 @@
-"""gpsd, run on the nmea4 profile's pseudo-terminal, reports a 3D fix and
+"""gpsd, run on the default (nmea4) output on a pseudo-terminal, reports a 3D fix and
 satellites of four systems. Everything talks over loopback and every wait
 is bounded."""
 import json
@@ -23,7 +23,7 @@ def main():
     work = tempfile.mkdtemp(prefix="kovra-gpsd-")
     link = os.path.join(work, "gps")
     port = free_port()
-    simulator = subprocess.Popen([PROGRAM, "--profile", "nmea4", "--pty", link, "--rate", "2", "--count", "30"],
+    simulator = subprocess.Popen([PROGRAM, "--pty", link, "--rate", "2", "--count", "30"],
                                  stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     gpsd = None
     try:
