@@ -103,6 +103,99 @@ std::string StatusLine(std::uint64_t n, const TKovraNMEAGenerator& gps, const Na
     return status;
 }
 
+// Every update goes to every output; false once the reader of standard
+// output has gone.
+bool WriteAll(const Outputs& outputs, std::string_view update) {
+    try {
+        for (const auto& output : outputs) {
+            output->Write(update);
+        }
+    } catch (const StreamClosed&) {
+        return false;
+    }
+    return true;
+}
+
+// When each update is due on the wall clock: every period divided by the
+// speedup from the start, or at once when running fast (the outputs are
+// still served now and then, and a stop still ends the run).
+class Pacer {
+public:
+    Pacer(const RunSettings& settings, const Outputs& outputs, const Stop& stop)
+        : fast_(settings.fast), wallPeriod_(1.0 / settings.rate / settings.speedup), outputs_(outputs), stop_(stop) {}
+
+    void Started(std::uint64_t n) { worstLateness_ = std::max(worstLateness_, Clock::now() - Due(n)); }
+    // Waits for update n; false when a stop came first.
+    bool WaitFor(std::uint64_t n) {
+        if (!fast_) {
+            return WaitServing(Due(n), outputs_, stop_);
+        }
+        if (n % kServeEvery == 0) {
+            return WaitServing(Clock::now(), outputs_, stop_) || !stop_.Requested();
+        }
+        return !stop_.Requested();
+    }
+    std::string Summary(std::uint64_t updates) const {
+        char summary[160];
+        const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+        if (fast_) {
+            std::snprintf(summary, sizeof summary, "%llu updates in %.3f s", static_cast<unsigned long long>(updates),
+                          seconds);
+        } else {
+            std::snprintf(summary, sizeof summary, "%llu updates, worst lateness %.3f ms",
+                          static_cast<unsigned long long>(updates),
+                          std::chrono::duration<double, std::milli>(worstLateness_).count());
+        }
+        return summary;
+    }
+
+private:
+    static constexpr std::uint64_t kServeEvery = 256;
+
+    Clock::time_point Due(std::uint64_t n) const {
+        return fast_ ? Clock::now()
+                     : start_ + std::chrono::duration_cast<Clock::duration>(
+                                    std::chrono::duration<double>(wallPeriod_ * static_cast<double>(n)));
+    }
+
+    bool fast_;
+    double wallPeriod_;
+    const Outputs& outputs_;
+    const Stop& stop_;
+    Clock::time_point start_ = Clock::now();
+    Clock::duration worstLateness_{0};
+};
+
+// Tells the host how far a finite run has got, at most 10 times a second.
+class ProgressReport {
+public:
+    ProgressReport(const std::function<void(const RunProgress&)>& report, double total, std::string_view unit)
+        : report_(report), total_(total), unit_(unit) {}
+
+    void Report(double done) {
+        if (!report_ || total_ <= 0) {
+            return;
+        }
+        const Clock::time_point now = Clock::now();
+        if (now - last_ >= std::chrono::milliseconds(100)) {
+            last_ = now;
+            report_({done, total_, unit_, std::chrono::duration<double>(now - start_).count(), false});
+        }
+    }
+    void Finish(double done) {
+        if (report_ && total_ > 0) {
+            report_({done, total_, unit_, std::chrono::duration<double>(Clock::now() - start_).count(), true});
+        }
+    }
+
+private:
+    const std::function<void(const RunProgress&)>& report_;
+    double total_;
+    std::string_view unit_;
+    Clock::time_point start_ = Clock::now();
+    Clock::time_point last_ = start_;
+};
+
 }  // namespace
 
 Simulator::Simulator(Notify notify) : notify_(std::move(notify)) {}
@@ -113,55 +206,69 @@ void Simulator::UseRealisticOutput(RealisticSettings settings) { realistic_.empl
 
 void Simulator::AddOutput(std::unique_ptr<Output> output) { outputs_.push_back(std::move(output)); }
 
-std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
+void CheckRunSettings(const RunSettings& settings) {
     if (!(settings.rate >= 0.001 && settings.rate <= 1000)) {
         throw SettingError("the rate must be between 0.001 and 1000 updates a second");
     }
+    if (!(settings.speedup >= 0.1 && settings.speedup <= 1000)) {
+        throw SettingError("the speedup must be between 0.1 and 1000");
+    }
+    if (settings.duration && !(*settings.duration > 0 && *settings.duration <= 1e9)) {
+        throw SettingError("the duration must be above 0 and at most 1e9 seconds");
+    }
+}
+
+std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
+    CheckRunSettings(settings);
+    const double period = 1.0 / settings.rate;  // simulated seconds between updates
+    std::uint64_t limit = settings.count;
+    if (settings.duration) {
+        const auto updates = static_cast<std::uint64_t>(std::ceil(*settings.duration * settings.rate - 1e-9));
+        limit = limit == 0 ? std::max<std::uint64_t>(updates, 1) : std::min(limit, std::max<std::uint64_t>(updates, 1));
+    }
+    // Faster or slower than the wall clock, the sentences' clock follows
+    // simulated time from the system clock's now.
+    if ((settings.fast || settings.speedup != 1) && !plan_.fixedTime) {
+        plan_.fixedTime = true;
+        plan_.startTime = gps_.GetUTCDateTime();
+        gps_.UseSystemDateTime(false);
+        gps_.UTCDateTime(plan_.startTime);
+    }
     Navigator navigator(plan_);
     Warnings warnings(settings, notify_);
-    const std::chrono::duration<double> period(1.0 / settings.rate);
-    const Clock::time_point start = Clock::now();
-    Clock::duration worstLateness{0};
+    Pacer pacer(settings, outputs_, stop);
+    ProgressReport progress(settings.progress, static_cast<double>(limit), "updates");
     std::uint64_t updates = 0;
-    for (std::uint64_t n = 0; (settings.count == 0 || n < settings.count) && !stop.Requested(); ++n) {
-        const Clock::time_point due = start + std::chrono::duration_cast<Clock::duration>(period * static_cast<double>(n));
-        worstLateness = std::max(worstLateness, Clock::now() - due);
+    for (std::uint64_t n = 0; (limit == 0 || n < limit) && !stop.Requested(); ++n) {
+        pacer.Started(n);
         ++updates;
         if (n > 0) {
-            navigator.Step(gps_, period.count());
+            navigator.Step(gps_, period);
             if (plan_.fixedTime) {
-                const auto elapsedMs = static_cast<std::int64_t>(std::llround(static_cast<double>(n) * 1000.0 / settings.rate));
+                const auto elapsedMs = static_cast<std::int64_t>(std::llround(static_cast<double>(n) * 1000.0 * period));
                 gps_.UTCDateTime(plan_.startTime + static_cast<double>(elapsedMs) / 86'400'000.0);
             }
         }
-        const std::string update =
-            realistic_ ? realistic_->Update(gps_, period.count() * static_cast<double>(n)) : gps_.GetNMEA();
+        const std::string update = realistic_ ? realistic_->Update(gps_, period * static_cast<double>(n)) : gps_.GetNMEA();
         warnings.Check(update);
-        try {
-            for (const auto& output : outputs_) {
-                output->Write(update);
-            }
-        } catch (const StreamClosed&) {
+        if (!WriteAll(outputs_, update)) {
             break;  // the reader of standard output is done
         }
         if (settings.verbose) {
             notify_(StatusLine(n + 1, gps_, navigator));
         }
-        const bool more = settings.count == 0 || n + 1 < settings.count;
-        if (more && !WaitServing(start + std::chrono::duration_cast<Clock::duration>(period * static_cast<double>(n + 1)),
-                                 outputs_, stop)) {
+        progress.Report(static_cast<double>(n + 1));
+        const bool more = limit == 0 || n + 1 < limit;
+        if (more && !pacer.WaitFor(n + 1)) {
             break;
         }
     }
+    progress.Finish(static_cast<double>(updates));
     for (const auto& output : outputs_) {
         output->Finish();
     }
     if (settings.verbose) {
-        char summary[128];
-        std::snprintf(summary, sizeof summary, "%llu updates, worst lateness %.3f ms",
-                      static_cast<unsigned long long>(updates),
-                      std::chrono::duration<double, std::milli>(worstLateness).count());
-        notify_(summary);
+        notify_(pacer.Summary(updates));
     }
     return updates;
 }

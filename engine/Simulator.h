@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "engine/Errors.h"
@@ -17,12 +19,29 @@
 
 namespace kovra::engine {
 
-struct RunSettings {
-    double rate = 1;           // updates a second, 0.001 to 1000
-    std::uint64_t count = 0;   // updates to write; 0 runs until stopped
-    int lineBaud = 0;          // a serial line's baud, to warn when an update does not fit it
-    bool verbose = false;      // a status line per update, through the notices
+// How far a finite run has got.
+struct RunProgress {
+    double done = 0;
+    double total = 0;
+    std::string_view unit;   // what done and total count: "updates", "bytes"
+    double wallSeconds = 0;  // since the run started
+    bool finished = false;
 };
+
+struct RunSettings {
+    double rate = 1;                 // updates a second of simulated time, 0.001 to 1000
+    std::uint64_t count = 0;         // updates to write; 0 runs until stopped
+    std::optional<double> duration{};  // seconds of simulated time to run; none runs on
+    double speedup = 1;              // simulated seconds per wall-clock second, 0.1 to 1000
+    bool fast = false;               // no waiting: each update as soon as the outputs took the last
+    int lineBaud = 0;                // a serial line's baud, to warn when an update does not fit it
+    bool verbose = false;            // a status line per update, through the notices
+    // Told how far a finite run has got, at most 10 times a second and once at the end.
+    std::function<void(const RunProgress&)> progress{};
+};
+
+// Checks the settings: SettingError for a value out of range.
+void CheckRunSettings(const RunSettings& settings);
 
 class Simulator {
 public:

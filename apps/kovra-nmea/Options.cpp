@@ -76,6 +76,12 @@ void CheckOptions(Options& o) {
         throw UsageError("--rate must be between 0.001 and 1000 updates a second");
     }
     o.count = ParseCount(o.countText);
+    if (!(o.speedup >= 0.1 && o.speedup <= 1000)) {
+        throw UsageError("--speedup must be between 0.1 and 1000");
+    }
+    if (o.duration && !(*o.duration > 0 && *o.duration <= 1e9)) {
+        throw UsageError("--duration must be above 0 and at most 1e9 seconds");
+    }
     if (o.speed && *o.speed < 0) {
         throw UsageError("--speed must not be negative");
     }
@@ -255,6 +261,10 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         ->group("Pacing");
     app.add_option("--rate", o.rate, "Updates per second, 0.001 to 1000")->group("Pacing");
     app.add_option("--count", o.countText, "Number of updates; 0 runs until interrupted")->group("Pacing");
+    app.add_option("--duration", o.duration, "End after this much simulated time")->group("Pacing");
+    app.add_option("--speedup", o.speedup, "Simulated time runs FACTOR times the wall clock, 0.1 to 1000")
+        ->group("Pacing");
+    app.add_flag("--fast", o.fast, "Do not wait: each update as soon as the outputs took the last")->group("Pacing");
     app.add_flag("--no-move", o.noMove, "Keep the position still")->group("Pacing");
     app.add_flag("--follow-route", o.followRoute, "Steer toward each waypoint of the active route")->group("Pacing");
     app.add_flag("--loop", o.loop, "Start the route again after its last waypoint")->group("Pacing");
@@ -301,13 +311,13 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         {"--mag-var", "DEG{E|W}"}, {"--pdop", "DOP"}, {"--hdop", "DOP"}, {"--vdop", "DOP"}, {"--fix", "QUALITY"},
         {"--time", "UTC"}, {"--sat", "PRN,EL,AZ[,SNR]"}, {"--satellites", "FILE"}, {"--waypoint", "NAME,LAT,LON"},
         {"--waypoints", "FILE"}, {"--route", "NAME:WP,..."}, {"--route-file", "FILE"}, {"--sentences", "KINDS"},
-        {"--rate", "HZ"}, {"--count", "N"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
+        {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
         {"--tcp", "PORT"}, {"--bind", "ADDR"}, {"--tcp-max-clients", "N"}, {"--skyplot", "FILE"},
         {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},
         {"--save-route", "FILE"}, {"--profile", "nmea4|classic"}, {"--gnss", "SYSTEMS"},
         {"--elevation-mask", "DEG"}, {"--almanac", "FILE"}, {"--talker", "GP|GN"}, {"--route-interval", "SECONDS"}};
     static const std::set<std::string> kShownDefaults = {
-        "--rate", "--count", "--bind", "--tcp-max-clients", "--skyplot-radius", "--profile", "--gnss",
+        "--rate", "--count", "--speedup", "--bind", "--tcp-max-clients", "--skyplot-radius", "--profile", "--gnss",
         "--elevation-mask", "--route-interval"};
     for (CLI::Option* option : app.get_options()) {
         const std::string name = option->get_name(false, true);

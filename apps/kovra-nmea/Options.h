@@ -30,6 +30,9 @@ struct Options {
     std::string countText = "0";
     std::uint64_t count = 0;  // from countText
     bool noMove = false, followRoute = false, loop = false;
+    double speedup = 1;
+    std::optional<double> duration;
+    bool fast = false;
     // Outputs.
     std::optional<std::string> port, ptyLink, skyplot, saveSatellites, saveWaypoints, saveRoute;
     bool pty = false;

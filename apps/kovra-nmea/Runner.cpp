@@ -1,6 +1,7 @@
 #include "Runner.h"
 
 
+#include "Progress.h"
 #include "Setup.h"
 #include "engine/Simulator.h"
 #include "files/DataFile.h"
@@ -109,7 +110,17 @@ int Run(const Options& o, Stop& stop) {
     RequireSomethingToSave(o, gps);
     OpenOutputs(o, simulator, stop);
     SaveRequestedFiles(o, gps);
-    simulator.Run({.rate = o.rate, .count = o.count, .lineBaud = o.port ? o.baud : 0, .verbose = o.verbose}, stop);
+    RunSettings settings{.rate = o.rate,
+                         .count = o.count,
+                         .duration = o.duration,
+                         .speedup = o.speedup,
+                         .fast = o.fast,
+                         .lineBaud = o.port ? o.baud : 0,
+                         .verbose = o.verbose};
+    if (!o.verbose) {  // the status lines would cut through the bar
+        settings.progress = TerminalProgressBar();
+    }
+    simulator.Run(settings, stop);
     return 0;
 }
 
