@@ -36,7 +36,10 @@ GeoPoint PositionOf(const TWayPoint& w) {
                                                        w.Longitude_Second(), w.Longitude_Direction()))};
 }
 
-void SetPosition(TKovraNMEAGenerator& gps, GeoPoint point) {
+namespace {
+
+// Degrees, minutes and seconds of a point; the longitude taken modulo 360.
+GeoPosition DmsOf(GeoPoint point) {
     double lon = std::fmod(point.lon, 360.0);
     if (lon > 180) {
         lon -= 360;
@@ -53,15 +56,26 @@ void SetPosition(TKovraNMEAGenerator& gps, GeoPoint point) {
             *second = std::nextafter(Extended(60), Extended(0));
         }
     }
-    gps.Latitude_Degree(p.latDeg);
-    gps.Latitude_Minute(p.latMin);
-    gps.Latitude_Second(p.latSec);
-    gps.Latitude_Direction(p.latDir);
-    gps.Longitude_Degree(p.longDeg);
-    gps.Longitude_Minute(p.longMin);
-    gps.Longitude_Second(p.longSec);
-    gps.Longitude_Direction(p.longDir);
+    return p;
 }
+
+template <typename Positioned>
+void ApplyDms(Positioned& target, const GeoPosition& p) {
+    target.Latitude_Degree(p.latDeg);
+    target.Latitude_Minute(p.latMin);
+    target.Latitude_Second(p.latSec);
+    target.Latitude_Direction(p.latDir);
+    target.Longitude_Degree(p.longDeg);
+    target.Longitude_Minute(p.longMin);
+    target.Longitude_Second(p.longSec);
+    target.Longitude_Direction(p.longDir);
+}
+
+}  // namespace
+
+void SetPosition(TKovraNMEAGenerator& gps, GeoPoint point) { ApplyDms(gps, DmsOf(point)); }
+
+void SetPosition(TWayPoint& waypoint, GeoPoint point) { ApplyDms(waypoint, DmsOf(point)); }
 
 double DistanceNm(GeoPoint from, GeoPoint to) {
     double metres = 0;

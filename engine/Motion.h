@@ -19,6 +19,7 @@ GeoPoint PositionOf(const TKovraNMEAGenerator& gps);
 GeoPoint PositionOf(const TWayPoint& waypoint);
 // Sets the position, hemispheres included; the longitude is taken modulo 360.
 void SetPosition(TKovraNMEAGenerator& gps, GeoPoint point);
+void SetPosition(TWayPoint& waypoint, GeoPoint point);
 
 // Geodesic distance on WGS84, nautical miles.
 double DistanceNm(GeoPoint from, GeoPoint to);

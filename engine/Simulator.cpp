@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/Motion.h"
+#include "engine/Replay.h"
 
 namespace kovra::engine {
 
@@ -125,6 +126,13 @@ public:
         : fast_(settings.fast), wallPeriod_(1.0 / settings.rate / settings.speedup), outputs_(outputs), stop_(stop) {}
 
     void Started(std::uint64_t n) { worstLateness_ = std::max(worstLateness_, Clock::now() - Due(n)); }
+    // Waits until `seconds` of wall time after the start; false when a stop came first.
+    bool WaitUntil(double seconds) {
+        const Clock::time_point due =
+            start_ + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+        worstLateness_ = std::max(worstLateness_, Clock::now() - due);
+        return WaitServing(due, outputs_, stop_);
+    }
     // Waits for update n; false when a stop came first.
     bool WaitFor(std::uint64_t n) {
         if (!fast_) {
@@ -195,6 +203,31 @@ private:
     Clock::time_point start_ = Clock::now();
     Clock::time_point last_ = start_;
 };
+
+// The log as it stands, block by block of whole lines, at the speed of
+// reading it; the blocks sent.
+std::uint64_t SendAsItStands(NmeaLog& log, bool loop, const Outputs& outputs, Pacer& pacer, ProgressReport& progress,
+                             const Stop& stop) {
+    std::uint64_t blocks = 0;
+    bool open = true;
+    while (open && !stop.Requested()) {
+        const std::string_view lines = log.NextLines();
+        if (lines.empty()) {
+            if (!loop || log.Size() == 0) {
+                break;
+            }
+            log.Rewind();
+            continue;
+        }
+        open = WriteAll(outputs, lines) && pacer.WaitFor(++blocks);
+        progress.Report(static_cast<double>(log.BytesRead()));
+    }
+    progress.Finish(static_cast<double>(log.BytesRead()));
+    for (const auto& output : outputs) {
+        output->Finish();
+    }
+    return blocks;
+}
 
 }  // namespace
 
@@ -271,6 +304,73 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
         notify_(pacer.Summary(updates));
     }
     return updates;
+}
+
+std::uint64_t Simulator::Replay(NmeaLog& log, bool loop, const RunSettings& settings, const Stop& stop) {
+    CheckRunSettings(settings);
+    const double period = 1.0 / settings.rate;
+    Pacer pacer(settings, outputs_, stop);
+    ProgressReport progress(settings.progress, loop ? 0 : static_cast<double>(log.Size()), "bytes");
+    // Running fast, epochs go out in batches of this much: the bytes are the
+    // same, the writes far fewer.
+    constexpr std::size_t kBatch = 64 * 1024;
+    // Fast, whole and unbounded: the log goes out as it stands.
+    if (settings.fast && !log.DropsBadChecksums() && settings.count == 0 && !settings.duration) {
+        return SendAsItStands(log, loop, outputs_, pacer, progress, stop);
+    }
+    std::string batch, epoch;
+    double loopStart = 0, last = 0, firstGap = 0;  // simulated seconds
+    std::uint64_t sent = 0, inPass = 0;
+    bool open = true;
+    while (open && !stop.Requested() && (settings.count == 0 || sent < settings.count)) {
+        double seconds = 0;
+        epoch.clear();
+        if (!log.Next(epoch, seconds)) {
+            if (!loop || inPass == 0) {
+                break;
+            }
+            // Again from the start, one of the log's own periods after its end.
+            loopStart = log.Timed() ? last + (firstGap > 0 ? firstGap : period) : loopStart;
+            inPass = 0;
+            log.Rewind();
+            continue;
+        }
+        const double at = log.Timed() ? loopStart + seconds : period * static_cast<double>(sent);
+        if (inPass == 1 && log.Timed() && firstGap == 0) {
+            firstGap = seconds;
+        }
+        if (settings.duration && at >= *settings.duration && sent > 0) {
+            break;
+        }
+        ++inPass;
+        if (!settings.fast) {
+            open = pacer.WaitUntil(std::max(at, last) / settings.speedup) && WriteAll(outputs_, epoch);
+        } else {
+            batch += epoch;
+            if (batch.size() >= kBatch) {
+                open = WriteAll(outputs_, batch) && pacer.WaitFor(sent);
+                batch.clear();
+            }
+        }
+        last = std::max(at, last);
+        ++sent;
+        progress.Report(static_cast<double>(log.BytesRead()));
+    }
+    if (open && !batch.empty()) {
+        (void)WriteAll(outputs_, batch);
+    }
+    progress.Finish(static_cast<double>(log.BytesRead()));
+    for (const auto& output : outputs_) {
+        output->Finish();
+    }
+    if (log.DropsBadChecksums()) {
+        notify_(std::to_string(log.Dropped()) + (log.Dropped() == 1 ? " line" : " lines") +
+                " of the log left out for a wrong checksum");
+    }
+    if (settings.verbose) {
+        notify_(pacer.Summary(sent));
+    }
+    return sent;
 }
 
 }  // namespace kovra::engine

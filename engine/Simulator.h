@@ -13,6 +13,7 @@
 #include "engine/Errors.h"
 #include "engine/Outputs.h"
 #include "engine/Realistic.h"
+#include "engine/Replay.h"
 #include "engine/Scenario.h"
 #include "engine/Stop.h"
 #include "generator/KovraNMEAGenerator.h"
@@ -72,6 +73,12 @@ public:
     // the reader of standard output goes away; lets the last one out; returns
     // how many were written. Throws OutputError when an output fails.
     std::uint64_t Run(const RunSettings& settings, const Stop& stop);
+
+    // Sends a recorded NMEA log instead of the simulated state, through
+    // every output, with the log's own timing (scaled by settings.speedup;
+    // without times at settings.rate); count and duration bound it as they
+    // bound a run, `loop` starts it again at its end. Returns the updates sent.
+    std::uint64_t Replay(NmeaLog& log, bool loop, const RunSettings& settings, const Stop& stop);
 
 private:
     TKovraNMEAGenerator gps_;  // first: the outputs may hold it

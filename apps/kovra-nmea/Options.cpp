@@ -117,6 +117,12 @@ void CheckOptions(Options& o) {
     if (!validation::IsSkyPlotRadius(o.skyplotRadius)) {
         throw UsageError("--skyplot-radius must be between 1 and 32767");
     }
+    if (o.replay && (o.HasStateOption() || o.followRoute || o.noMove)) {
+        throw UsageError("--replay sends the log as recorded; state and motion options do not apply to it");
+    }
+    if (o.replayCheck && !o.replay) {
+        throw UsageError("--replay-check needs --replay");
+    }
     if (o.ptyLink && o.ptyLink->empty()) {
         o.ptyLink.reset();  // --pty alone: the terminal's own path is printed
     }
@@ -261,13 +267,18 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         ->group("Pacing");
     app.add_option("--rate", o.rate, "Updates per second, 0.001 to 1000")->group("Pacing");
     app.add_option("--count", o.countText, "Number of updates; 0 runs until interrupted")->group("Pacing");
+    app.add_option("--replay", o.replay, "Send a recorded NMEA log with its own timing instead of the simulation")
+        ->group("Scenario");
+    app.add_flag("--replay-check", o.replayCheck, "Leave out the log's lines with a wrong checksum, and count them")
+        ->group("Scenario");
     app.add_option("--duration", o.duration, "End after this much simulated time")->group("Pacing");
     app.add_option("--speedup", o.speedup, "Simulated time runs FACTOR times the wall clock, 0.1 to 1000")
         ->group("Pacing");
     app.add_flag("--fast", o.fast, "Do not wait: each update as soon as the outputs took the last")->group("Pacing");
     app.add_flag("--no-move", o.noMove, "Keep the position still")->group("Pacing");
     app.add_flag("--follow-route", o.followRoute, "Steer toward each waypoint of the active route")->group("Pacing");
-    app.add_flag("--loop", o.loop, "Start the route again after its last waypoint")->group("Pacing");
+    app.add_flag("--loop", o.loop, "Start the route, the track or the replayed log again at its end")
+        ->group("Pacing");
 
     app.add_option("--port", o.port, "Write to serial port NAME (COM1, ttyUSB0 or a device path)")->group("Output");
     app.add_option("--baud", o.baudOption, "Baud rate of --port (4800; 9600 in the nmea4 profile, whose receiver then sends what the line carries)")->group("Output");
@@ -311,7 +322,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         {"--mag-var", "DEG{E|W}"}, {"--pdop", "DOP"}, {"--hdop", "DOP"}, {"--vdop", "DOP"}, {"--fix", "QUALITY"},
         {"--time", "UTC"}, {"--sat", "PRN,EL,AZ[,SNR]"}, {"--satellites", "FILE"}, {"--waypoint", "NAME,LAT,LON"},
         {"--waypoints", "FILE"}, {"--route", "NAME:WP,..."}, {"--route-file", "FILE"}, {"--sentences", "KINDS"},
-        {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
+        {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--replay", "FILE"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
         {"--tcp", "PORT"}, {"--bind", "ADDR"}, {"--tcp-max-clients", "N"}, {"--skyplot", "FILE"},
         {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},
         {"--save-route", "FILE"}, {"--profile", "nmea4|classic"}, {"--gnss", "SYSTEMS"},

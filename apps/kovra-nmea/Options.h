@@ -31,6 +31,9 @@ struct Options {
     std::uint64_t count = 0;  // from countText
     bool noMove = false, followRoute = false, loop = false;
     double speedup = 1;
+    // Scenarios from files.
+    std::optional<std::string> replay;
+    bool replayCheck = false;
     std::optional<double> duration;
     bool fast = false;
     // Outputs.

@@ -98,18 +98,7 @@ void OpenOutputs(const Options& o, Simulator& simulator, Stop& stop) {
     }
 }
 
-}  // namespace
-
-int Run(const Options& o, Stop& stop) {
-    Simulator simulator;
-    TKovraNMEAGenerator& gps = simulator.Receiver();
-    simulator.Motion() = BuildState(o, gps);
-    if (o.Realistic()) {
-        simulator.UseRealisticOutput(RealisticFrom(o, gps));
-    }
-    RequireSomethingToSave(o, gps);
-    OpenOutputs(o, simulator, stop);
-    SaveRequestedFiles(o, gps);
+RunSettings RunSettingsFrom(const Options& o) {
     RunSettings settings{.rate = o.rate,
                          .count = o.count,
                          .duration = o.duration,
@@ -120,7 +109,28 @@ int Run(const Options& o, Stop& stop) {
     if (!o.verbose) {  // the status lines would cut through the bar
         settings.progress = TerminalProgressBar();
     }
-    simulator.Run(settings, stop);
+    return settings;
+}
+
+}  // namespace
+
+int Run(const Options& o, Stop& stop) {
+    Simulator simulator;
+    if (o.replay) {
+        NmeaLog log(*o.replay, o.replayCheck);  // a log that cannot be read is refused before any output opens
+        OpenOutputs(o, simulator, stop);
+        simulator.Replay(log, o.loop, RunSettingsFrom(o), stop);
+        return 0;
+    }
+    TKovraNMEAGenerator& gps = simulator.Receiver();
+    simulator.Motion() = BuildState(o, gps);
+    if (o.Realistic()) {
+        simulator.UseRealisticOutput(RealisticFrom(o, gps));
+    }
+    RequireSomethingToSave(o, gps);
+    OpenOutputs(o, simulator, stop);
+    SaveRequestedFiles(o, gps);
+    simulator.Run(RunSettingsFrom(o), stop);
     return 0;
 }
 

@@ -2,7 +2,11 @@
 // than the wall clock, runs bounded by simulated time, runs that do not wait.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 
 #include "Process.h"
 #include "SimulatorSupport.h"
@@ -62,6 +66,73 @@ TEST(TimeControl, RefusedValues) {
         EXPECT_NE(r.error.find(message), std::string::npos) << r.error;
         EXPECT_EQ(r.output, "");
     }
+}
+
+// A file in the test's own temporary directory, removed at the end.
+class TempFile {
+public:
+    explicit TempFile(const std::string& name)
+        : path_(::testing::TempDir() + "kovra-" + std::to_string(::getpid()) + "-" + name) {}
+    ~TempFile() { std::filesystem::remove(path_); }
+    const std::string& Path() const { return path_; }
+    void Write(const std::string& text) const { std::ofstream(path_, std::ios::binary) << text; }
+    std::string Read() const {
+        std::ifstream in(path_, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+private:
+    std::string path_;
+};
+
+TEST(Replay, ARecordedRunComesBackByteForByte) {
+    // Both profiles, across midnight, at its own pace (sped up) and fast.
+    for (const std::vector<std::string>& run :
+         {std::vector<std::string>{"--profile", "classic", "--time", "2026-12-08T23:59:58Z", "--rate", "2"},
+          std::vector<std::string>{"--time", "2026-12-08T23:59:58Z", "--rate", "5"}}) {
+        std::vector<std::string> recording = run;
+        recording.insert(recording.end(), {"--count", "10", "--fast"});
+        const Result recorded = RunProgram(recording);
+        ASSERT_EQ(recorded.status, 0) << recorded.error;
+        TempFile log("recorded.nmea");
+        log.Write(recorded.output);
+        const auto started = std::chrono::steady_clock::now();
+        const Result paced = RunProgram({"--replay", log.Path(), "--speedup", "20"});
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        ASSERT_EQ(paced.status, 0) << paced.error;
+        EXPECT_EQ(paced.output, recorded.output);
+        const double span = 9 / std::stod(run.back());  // ten updates at the run's rate
+        EXPECT_GE(wall, span / 20);  // twenty times faster, still paced
+        EXPECT_EQ(RunProgram({"--replay", log.Path(), "--fast"}).output, recorded.output);
+        // Epoch by epoch too: a count bounds the replay in updates.
+        const Result three = RunProgram({"--replay", log.Path(), "--fast", "--count", "3"});
+        EXPECT_EQ(Kind(three.output, run[1] == "classic" ? "$GPZDA" : "$GNRMC").size(), 3U) << three.output;
+    }
+}
+
+TEST(Replay, CheckedLoopedAndBoundedInTime) {
+    const Result recorded = RunProgram({"--profile", "classic", "--time", "2026-12-08T12:00:00Z", "--rate", "1",
+                                        "--count", "3", "--fast", "--sentences", "RMC,GGA"});
+    std::string text = recorded.output;
+    // Corrupt the second GGA's checksum.
+    const std::size_t second = text.find("$GPGGA", text.find("$GPGGA") + 1);
+    text[text.find('*', second) + 1] ^= 1;
+    TempFile log("checked.nmea");
+    log.Write(text);
+    const Result checked = RunProgram({"--replay", log.Path(), "--replay-check", "--fast", "--loop", "--count", "6"});
+    ASSERT_EQ(checked.status, 0) << checked.error;
+    EXPECT_EQ(Kind(checked.output, "$GPRMC").size(), 6U);
+    EXPECT_EQ(Kind(checked.output, "$GPGGA").size(), 4U);  // the bad one left out of both passes
+    EXPECT_NE(checked.error.find("2 lines of the log left out for a wrong checksum"), std::string::npos)
+        << checked.error;
+    // --duration counts the log's own time: 1.5 s take the epochs at 0 and 1 s.
+    const Result bounded = RunProgram({"--replay", log.Path(), "--duration", "1.5", "--speedup", "50"});
+    EXPECT_EQ(Kind(bounded.output, "$GPRMC").size(), 2U) << bounded.output;
+    // State options do not apply to a replay, and a missing log is refused.
+    EXPECT_EQ(RunProgram({"--replay", log.Path(), "--lat", "10"}).status, 2);
+    const Result missing = RunProgram({"--replay", log.Path() + ".missing"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.error.find("cannot read --replay file"), std::string::npos) << missing.error;
 }
 
 }  // namespace
