@@ -20,6 +20,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Outputs = std::vector<std::unique_ptr<Output>>;
 constexpr std::size_t kMaxSentence = 82;  // NMEA 0183, "$" to CR LF
+constexpr auto kRecordingSaveInterval = std::chrono::seconds(10);  // of wall time
 
 // Waits until `deadline` while serving the outputs (new TCP clients, readers
 // catching up); false when a stop came first.
@@ -237,6 +238,22 @@ void Simulator::UseBuiltInScenario() { LoadBuiltInScenario(gps_, plan_); }
 
 void Simulator::UseRealisticOutput(RealisticSettings settings) { realistic_.emplace(std::move(settings)); }
 
+void Simulator::UseTrack(GpxTrack track, bool loop) {
+    track_.emplace(std::move(track), loop);
+    if (!plan_.fixedTime) {
+        plan_.fixedTime = true;
+        plan_.startTime = track_->Start();
+    }
+    gps_.UseSystemDateTime(false);
+    gps_.UTCDateTime(plan_.startTime);
+    plan_.followRoute = false;
+}
+
+void Simulator::RecordGpx(const std::filesystem::path& file) {
+    recorder_.emplace(file);
+    recorder_->Save(gps_);  // a file that cannot be written is told now, not after the run
+}
+
 void Simulator::AddOutput(std::unique_ptr<Output> output) { outputs_.push_back(std::move(output)); }
 
 void CheckRunSettings(const RunSettings& settings) {
@@ -270,22 +287,40 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     Navigator navigator(plan_);
     Warnings warnings(settings, notify_);
     Pacer pacer(settings, outputs_, stop);
+    if (track_ && !plan_.loop) {
+        // The track's last point ends the run.
+        const auto points = static_cast<std::uint64_t>(std::floor((track_->Duration() + 1e-3) / period)) + 1;
+        limit = limit == 0 ? points : std::min(limit, points);
+    }
     ProgressReport progress(settings.progress, static_cast<double>(limit), "updates");
+    Clock::time_point lastSave = Clock::now();
     std::uint64_t updates = 0;
     for (std::uint64_t n = 0; (limit == 0 || n < limit) && !stop.Requested(); ++n) {
         pacer.Started(n);
-        ++updates;
-        if (n > 0) {
-            navigator.Step(gps_, period);
-            if (plan_.fixedTime) {
-                const auto elapsedMs = static_cast<std::int64_t>(std::llround(static_cast<double>(n) * 1000.0 * period));
-                gps_.UTCDateTime(plan_.startTime + static_cast<double>(elapsedMs) / 86'400'000.0);
+        const double elapsed = period * static_cast<double>(n);
+        if (track_) {
+            if (!track_->Place(gps_, elapsed)) {
+                break;
             }
+        } else if (n > 0) {
+            navigator.Step(gps_, period);
         }
-        const std::string update = realistic_ ? realistic_->Update(gps_, period * static_cast<double>(n)) : gps_.GetNMEA();
+        if (n > 0 && plan_.fixedTime) {
+            const auto elapsedMs = static_cast<std::int64_t>(std::llround(elapsed * 1000.0));
+            gps_.UTCDateTime(plan_.startTime + static_cast<double>(elapsedMs) / 86'400'000.0);
+        }
+        ++updates;
+        const std::string update = realistic_ ? realistic_->Update(gps_, elapsed) : gps_.GetNMEA();
         warnings.Check(update);
         if (!WriteAll(outputs_, update)) {
             break;  // the reader of standard output is done
+        }
+        if (recorder_) {
+            recorder_->Add(gps_, elapsed);
+            if (Clock::now() - lastSave >= kRecordingSaveInterval) {
+                recorder_->Save(gps_);
+                lastSave = Clock::now();
+            }
         }
         if (settings.verbose) {
             notify_(StatusLine(n + 1, gps_, navigator));
@@ -295,6 +330,9 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
         if (more && !pacer.WaitFor(n + 1)) {
             break;
         }
+    }
+    if (recorder_) {
+        recorder_->Save(gps_);  // what was sailed, whatever ended the run
     }
     progress.Finish(static_cast<double>(updates));
     for (const auto& output : outputs_) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/Errors.h"
+#include "engine/Gpx.h"
 #include "engine/Outputs.h"
 #include "engine/Realistic.h"
 #include "engine/Replay.h"
@@ -66,6 +67,15 @@ public:
     // The realistic receiver, when in use.
     const RealisticReceiver* Realistic() const { return realistic_ ? &*realistic_ : nullptr; }
 
+    // Sails a track at its recorded times instead of moving by course and
+    // speed; the clock starts at its first point unless Motion() fixes a
+    // start time, which shifts the whole track. The run ends at its last
+    // point unless `loop`.
+    void UseTrack(GpxTrack track, bool loop);
+    // Records the run as GPX, replacing `file` every 10 s of wall time and
+    // at the end.
+    void RecordGpx(const std::filesystem::path& file);
+
     // Every update goes to every output, in the order added.
     void AddOutput(std::unique_ptr<Output> output);
 
@@ -84,6 +94,8 @@ private:
     TKovraNMEAGenerator gps_;  // first: the outputs may hold it
     Plan plan_;
     std::optional<RealisticReceiver> realistic_;
+    std::optional<TrackSailor> track_;
+    std::optional<GpxRecorder> recorder_;
     std::vector<std::unique_ptr<Output>> outputs_;
     Notify notify_;
 };

@@ -120,6 +120,15 @@ void CheckOptions(Options& o) {
     if (o.replay && (o.HasStateOption() || o.followRoute || o.noMove)) {
         throw UsageError("--replay sends the log as recorded; state and motion options do not apply to it");
     }
+    if ((o.gpxRoute || o.gpxTrack) && !o.gpx) {
+        throw UsageError(std::string(o.gpxRoute ? "--gpx-route" : "--gpx-track") + " needs --gpx");
+    }
+    if (o.gpxTrack && (o.followRoute || o.noMove || o.lat || o.lon || o.speed || o.heading)) {
+        throw UsageError("--gpx-track sails the track as recorded; position and motion options do not apply to it");
+    }
+    if (o.recordGpx && o.replay) {
+        throw UsageError("--record-gpx records the simulated run; a replay sends the log as it is");
+    }
     if (o.replayCheck && !o.replay) {
         throw UsageError("--replay-check needs --replay");
     }
@@ -130,6 +139,7 @@ void CheckOptions(Options& o) {
         {&o.satellitesFile, "--satellites"},     {&o.waypointsFile, "--waypoints"},
         {&o.routeFile, "--route-file"},          {&o.saveSatellites, "--save-satellites"},
         {&o.saveWaypoints, "--save-waypoints"},  {&o.saveRoute, "--save-route"},
+        {&o.recordGpx, "--record-gpx"},          {&o.gpx, "--gpx"},
         {&o.skyplot, "--skyplot"},
     };
     for (const auto& [file, option] : files) {
@@ -139,7 +149,7 @@ void CheckOptions(Options& o) {
 
 bool Options::HasStateOption() const {
     return lat || lon || magVar || time || satellitesFile || waypointsFile || route || routeFile || alt || geoid ||
-           speed || heading || magHeading || pdop || hdop || vdop || fix || !sats.empty() || !waypoints.empty();
+           speed || heading || magHeading || pdop || hdop || vdop || fix || !sats.empty() || !waypoints.empty() || gpx;
 }
 
 Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::string& option) {
@@ -267,6 +277,13 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         ->group("Pacing");
     app.add_option("--rate", o.rate, "Updates per second, 0.001 to 1000")->group("Pacing");
     app.add_option("--count", o.countText, "Number of updates; 0 runs until interrupted")->group("Pacing");
+    app.add_option("--gpx", o.gpx, "Waypoints, routes and tracks from a GPX 1.0 or 1.1 file")->group("Scenario");
+    app.add_option("--gpx-route", o.gpxRoute, "Make this route of --gpx active (default: its only route)")
+        ->group("Scenario");
+    app.add_option("--gpx-track", o.gpxTrack, "Sail this track of --gpx at its recorded times")->group("Scenario");
+    app.add_option("--record-gpx", o.recordGpx,
+                   "Record the run as GPX (track, waypoints, active route), rewritten every 10 s and at the end")
+        ->group("Scenario");
     app.add_option("--replay", o.replay, "Send a recorded NMEA log with its own timing instead of the simulation")
         ->group("Scenario");
     app.add_flag("--replay-check", o.replayCheck, "Leave out the log's lines with a wrong checksum, and count them")
@@ -322,7 +339,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         {"--mag-var", "DEG{E|W}"}, {"--pdop", "DOP"}, {"--hdop", "DOP"}, {"--vdop", "DOP"}, {"--fix", "QUALITY"},
         {"--time", "UTC"}, {"--sat", "PRN,EL,AZ[,SNR]"}, {"--satellites", "FILE"}, {"--waypoint", "NAME,LAT,LON"},
         {"--waypoints", "FILE"}, {"--route", "NAME:WP,..."}, {"--route-file", "FILE"}, {"--sentences", "KINDS"},
-        {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--replay", "FILE"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
+        {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--replay", "FILE"}, {"--gpx", "FILE"}, {"--gpx-route", "NAME"}, {"--gpx-track", "NAME"}, {"--record-gpx", "FILE"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
         {"--tcp", "PORT"}, {"--bind", "ADDR"}, {"--tcp-max-clients", "N"}, {"--skyplot", "FILE"},
         {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},
         {"--save-route", "FILE"}, {"--profile", "nmea4|classic"}, {"--gnss", "SYSTEMS"},

@@ -32,7 +32,7 @@ struct Options {
     bool noMove = false, followRoute = false, loop = false;
     double speedup = 1;
     // Scenarios from files.
-    std::optional<std::string> replay;
+    std::optional<std::string> replay, gpx, gpxRoute, gpxTrack, recordGpx;
     bool replayCheck = false;
     std::optional<double> duration;
     bool fast = false;

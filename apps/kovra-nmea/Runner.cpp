@@ -123,13 +123,20 @@ int Run(const Options& o, Stop& stop) {
         return 0;
     }
     TKovraNMEAGenerator& gps = simulator.Receiver();
-    simulator.Motion() = BuildState(o, gps);
+    const std::optional<engine::Gpx> gpx = o.gpx ? std::optional(engine::LoadGpx(*o.gpx)) : std::nullopt;
+    simulator.Motion() = BuildState(o, gps, gpx ? &*gpx : nullptr);
+    if (o.gpxTrack) {
+        simulator.UseTrack(ChosenTrack(o, *gpx), o.loop);
+    }
     if (o.Realistic()) {
         simulator.UseRealisticOutput(RealisticFrom(o, gps));
     }
     RequireSomethingToSave(o, gps);
     OpenOutputs(o, simulator, stop);
     SaveRequestedFiles(o, gps);
+    if (o.recordGpx) {
+        simulator.RecordGpx(ToPath(FileNameFromUtf8(*o.recordGpx)));
+    }
     simulator.Run(RunSettingsFrom(o), stop);
     return 0;
 }

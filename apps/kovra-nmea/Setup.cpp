@@ -8,6 +8,8 @@
 #include <regex>
 
 #include "files/DataFile.h"
+#include "engine/Motion.h"
+#include "foundation/Names.h"
 #include "foundation/Text.h"
 #include "foundation/Validation.h"
 
@@ -122,7 +124,64 @@ void SetMagneticVariation(TKovraNMEAGenerator& gps, const std::string& text) {
 
 }  // namespace
 
-engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
+namespace {
+
+std::string NamesOf(const std::vector<std::string>& names) {
+    std::string list;
+    for (const std::string& name : names) {
+        list += (list.empty() ? "" : ", ") + ("'" + name + "'");
+    }
+    return list.empty() ? "none" : list;
+}
+
+// The file's waypoints and routes; the route chosen (or its only one, when
+// no track is) becomes active and, without --lat/--lon, the start.
+void ApplyGpx(const Options& o, const engine::Gpx& gpx, TKovraNMEAGenerator& gps) {
+    const std::vector<std::string> routes = engine::AddGpx(gps, gpx);
+    std::optional<std::size_t> chosen;
+    if (o.gpxRoute) {
+        for (std::size_t i = 0; i < gpx.routes.size() && !chosen; ++i) {
+            if (SameName(gpx.routes[i].name, *o.gpxRoute) || SameName(routes[i], *o.gpxRoute)) {
+                chosen = i;
+            }
+        }
+        if (!chosen) {
+            throw UsageError("--gpx-route '" + *o.gpxRoute + "': '" + *o.gpx + "' has no such route (it has " +
+                             NamesOf(routes) + ")");
+        }
+    } else if (routes.size() == 1 && !o.gpxTrack) {
+        chosen = 0;
+    }
+    if (!chosen) {
+        return;
+    }
+    TRoute* route = gps.Routes().GetByName(routes[*chosen]);
+    gps.Routes().ActiveRoute(route);
+    const TNameList& names = route->WayPoints();
+    if (!o.lat && !o.lon && !names.empty()) {
+        const engine::GeoPoint start = engine::PositionOf(*gps.WayPoints().GetByName(names.front()));
+        engine::SetPosition(gps, start);
+        if (names.size() > 1 && !o.heading) {
+            gps.Heading(engine::InitialBearing(start, engine::PositionOf(*gps.WayPoints().GetByName(names[1]))));
+        }
+    }
+}
+
+}  // namespace
+
+engine::GpxTrack ChosenTrack(const Options& o, const engine::Gpx& gpx) {
+    std::vector<std::string> names;
+    for (const engine::GpxTrack& track : gpx.tracks) {
+        if (SameName(track.name, o.gpxTrack.value_or(""))) {
+            return track;
+        }
+        names.push_back(track.name);
+    }
+    throw UsageError("--gpx-track '" + o.gpxTrack.value_or("") + "': '" + o.gpx.value_or("") +
+                     "' has no such track (it has " + NamesOf(names) + ")");
+}
+
+engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps, const engine::Gpx* gpx) {
     engine::Plan plan;
     plan.move = !o.noMove;
     plan.followRoute = o.followRoute;
@@ -134,9 +193,12 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
         // A complete receiver first; each option then overrides what it names.
         engine::LoadBuiltInScenario(gps, plan);
         plan.followRoute = plan.followRoute || o.followRoute;
-        if ((o.lat || o.lon) && !o.route && !o.routeFile) {
+        if ((o.lat || o.lon || gpx) && !o.route && !o.routeFile) {
             gps.Routes().Clear();  // the harbour's route does not start where the receiver now is
             plan.followRoute = o.followRoute;
+        }
+        if (gpx) {
+            gps.WayPoints().Clear();  // the file's places replace the harbour's
         }
     } else if (!o.HasStateOption()) {
         engine::LoadBuiltInScenario(gps, plan);
@@ -198,6 +260,9 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
         }
         engine::MakeActiveRoute(gps, std::move(route));
     }
+    if (gpx) {
+        ApplyGpx(o, *gpx, gps);
+    }
     if (o.route) {
         const std::size_t colon = o.route->find(':');
         if (colon == std::string::npos || colon == 0) {
@@ -209,7 +274,7 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps) {
         engine::MakeActiveRoute(gps, std::move(route));
     }
     if (plan.followRoute && gps.Routes().ActiveRoute() == nullptr) {
-        throw UsageError("--follow-route needs a route (--route or --route-file)");
+        throw UsageError("--follow-route needs a route (--route, --route-file or --gpx)");
     }
     return plan;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Options.h"
+#include "engine/Gpx.h"
 #include "engine/Realistic.h"
 #include "engine/Scenario.h"
 
@@ -11,7 +12,9 @@ namespace kovra::app {
 
 // Sets the generator's state; throws UsageError with the library's message
 // for a value it refuses.
-engine::Plan BuildState(const Options& options, TKovraNMEAGenerator& gps);
+engine::Plan BuildState(const Options& options, TKovraNMEAGenerator& gps, const engine::Gpx* gpx = nullptr);
+// The track --gpx-track names; UsageError listing the file's tracks when none has the name.
+engine::GpxTrack ChosenTrack(const Options& options, const engine::Gpx& gpx);
 
 // The realistic receiver the nmea4 profile runs: the systems, the mask, the
 // almanac, a sky given by --sat, and what the options force.

@@ -2,6 +2,7 @@
 // than the wall clock, runs bounded by simulated time, runs that do not wait.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -133,6 +134,148 @@ TEST(Replay, CheckedLoopedAndBoundedInTime) {
     const Result missing = RunProgram({"--replay", log.Path() + ".missing"});
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.error.find("cannot read --replay file"), std::string::npos) << missing.error;
+}
+
+// Minutes of a GLL or GGA coordinate field pair: "ddmm.mmmmmm" and "dddmm.mmmmmm".
+double Minutes(const std::string& field, int degreeDigits) {
+    return std::stoi(field.substr(0, static_cast<std::size_t>(degreeDigits))) * 60 +
+           std::stod(field.substr(static_cast<std::size_t>(degreeDigits)));
+}
+
+TEST(Gpx, ARouteIsSailedFromItsFirstPoint) {
+    // Along the equator, east: a route point without a waypoint becomes one.
+    TempFile gpx("route.gpx");
+    gpx.Write(R"(<?xml version="1.0"?>
+<gpx version="1.0" xmlns="http://www.topografix.com/GPX/1/0">
+  <wpt lat="0" lon="0"><name>A</name><sym>Flag</sym></wpt>
+  <wpt lat="0" lon="0.05"><name>B&amp;B</name></wpt>
+  <rte><name>EAST</name>
+    <rtept lat="0" lon="0"><name>A</name></rtept>
+    <rtept lat="0" lon="0.05"><name>B&amp;B</name></rtept>
+    <rtept lat="0.05" lon="0.05"/>
+  </rte>
+</gpx>)");
+    const Result r = RunProgram({"--profile", "classic", "--gpx", gpx.Path(), "--follow-route", "--speed", "360",
+                                 "--time", "2026-12-08T12:00:00Z", "--count", "11", "--fast",
+                                 "--sentences", "GLL,WPL,RTE"});
+    ASSERT_EQ(r.status, 0) << r.error;
+    EXPECT_NE(r.output.find("$GPRTE,1,1,C,EAST,A,B&B,EAST 3*"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("$GPWPL,0003.000000,N,00003.000000,E,EAST 3*"), std::string::npos) << r.output;
+    const std::vector<std::string> gll = Kind(r.output, "$GPGLL");
+    ASSERT_EQ(gll.size(), 11U);
+    EXPECT_EQ(Field(gll[0], 1) + Field(gll[0], 3), "0000.00000000000.000000");
+    // 360 knots for 10 s is 1 nm, 1852 m; a minute of longitude on the
+    // equator is 6378137 m × π / 10800 = 1855.3248 m: 0.998208′ east.
+    EXPECT_NEAR(Minutes(Field(gll[10], 3), 3), 1852 / 1855.3248, 2e-6) << gll[10];
+    EXPECT_NEAR(Minutes(Field(gll[10], 1), 2), 0, 1e-6) << gll[10];
+}
+
+TEST(Gpx, ATrackIsSailedAtItsRecordedTimes) {
+    TempFile gpx("track.gpx");
+    gpx.Write(R"(<gpx version="1.1" creator="test" xmlns="http://www.topografix.com/GPX/1/1">
+  <trk><name>Survey</name>
+    <trkseg>
+      <trkpt lat="0" lon="0"><ele>10</ele><time>2026-12-08T12:00:00Z</time></trkpt>
+      <trkpt lat="0" lon="0.01"><ele>20</ele><time>2026-12-08T12:00:10Z</time></trkpt>
+    </trkseg>
+    <trkseg>
+      <trkpt lat="0.01" lon="0.01"><ele>20</ele><time>2026-12-08T12:00:20Z</time></trkpt>
+    </trkseg>
+  </trk>
+</gpx>)");
+    const Result r = RunProgram({"--profile", "classic", "--gpx", gpx.Path(), "--gpx-track", "survey", "--rate",
+                                 "0.2", "--fast", "--sentences", "GGA,RMC"});
+    ASSERT_EQ(r.status, 0) << r.error;
+    const std::vector<std::string> gga = Kind(r.output, "$GPGGA"), rmc = Kind(r.output, "$GPRMC");
+    ASSERT_EQ(gga.size(), 5U) << r.output;  // 0, 5, 10, 15 and 20 s: the run ends at the last point
+    // The clock is the track's; halfway along each leg, half of 0.01° (0.3′).
+    EXPECT_EQ(Field(gga[1], 1), "120005.000");
+    EXPECT_NEAR(Minutes(Field(gga[1], 4), 3), 0.3, 1e-6);
+    EXPECT_NEAR(Minutes(Field(gga[3], 2), 2), 0.3, 1e-6);
+    EXPECT_NEAR(Minutes(Field(gga[3], 4), 3), 0.6, 1e-6);
+    EXPECT_EQ(Field(gga[1], 9), "15");  // between the elevations 10 and 20
+    // 0.01° of the equator, 1113.1949 m, in 10 s: 216.39 knots, east; then north.
+    EXPECT_EQ(Field(rmc[1], 7), "216.39");
+    EXPECT_EQ(Field(rmc[1], 8), "90");
+    EXPECT_EQ(Field(rmc[3], 8), "0");
+    // --time shifts the whole track.
+    const Result shifted = RunProgram({"--profile", "classic", "--gpx", gpx.Path(), "--gpx-track", "Survey", "--time",
+                                       "2030-01-01T00:00:00Z", "--rate", "0.2", "--fast", "--sentences", "ZDA"});
+    EXPECT_EQ(Kind(shifted.output, "$GPZDA").back().substr(0, 33), "$GPZDA,000020.000,01,01,2030,00,0");
+}
+
+TEST(Gpx, ARecordedRunReadsBackAsTheSameTrack) {
+    TempFile recorded("recorded.gpx");
+    const std::vector<std::string> common = {"--profile", "classic", "--time", "2026-12-08T12:00:00Z",
+                                             "--rate", "10", "--fast", "--sentences", "GGA"};
+    std::vector<std::string> sailing = common;
+    sailing.insert(sailing.end(), {"--count", "50", "--record-gpx", recorded.Path(), "--lat", "54.32", "--lon",
+                                   "10.15", "--speed", "600", "--heading", "30", "--waypoint", "HOME,54.32,10.15",
+                                   "--route", "OUT:HOME"});
+    const Result sailed = RunProgram(sailing);
+    ASSERT_EQ(sailed.status, 0) << sailed.error;
+    std::vector<std::string> reading = common;
+    reading.insert(reading.end(), {"--gpx", recorded.Path(), "--gpx-track", "kovra-nmea"});
+    const Result read = RunProgram(reading);
+    ASSERT_EQ(read.status, 0) << read.error;
+    const std::vector<std::string> a = Kind(sailed.output, "$GPGGA"), b = Kind(read.output, "$GPGGA");
+    ASSERT_EQ(a.size(), 50U);
+    ASSERT_EQ(b.size(), 50U);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(Field(a[i], 1), Field(b[i], 1));
+        EXPECT_NEAR(Minutes(Field(a[i], 2), 2), Minutes(Field(b[i], 2), 2), 2e-6) << i;
+        EXPECT_NEAR(Minutes(Field(a[i], 4), 3), Minutes(Field(b[i], 4), 3), 2e-6) << i;
+    }
+    // The file carries the waypoints and the route, and the motion.
+    const std::string text = recorded.Read();
+    EXPECT_NE(text.find("<wpt lat=\"54.32000000\" lon=\"10.15000000\"><name>HOME</name></wpt>"), std::string::npos);
+    EXPECT_NE(text.find("<rte><name>OUT</name>"), std::string::npos);
+    EXPECT_NE(text.find("<gpxtpx:speed>308.667</gpxtpx:speed><gpxtpx:course>30.00</gpxtpx:course>"),
+              std::string::npos);  // 600 knots
+}
+
+TEST(Gpx, AnInterruptedRecordingKeepsWhatWasSailed) {
+    TempFile recorded("interrupted.gpx");
+    Process p({"--record-gpx", recorded.Path(), "--rate", "20", "--sentences", "RMC"});
+    p.ReadOutputUntil("$GNRMC", 5s);
+    EXPECT_NE(recorded.Read().find("<trkseg>"), std::string::npos);  // written before the first update
+    p.ReadOutputUntil(std::string(200, 'x'), 500ms);                  // some updates more
+    p.Signal(SIGTERM);
+    EXPECT_EQ(p.Wait(), 0);
+    const std::string text = recorded.Read();
+    EXPECT_GE(std::count(text.begin(), text.end(), '\n'), 10) << text;
+    EXPECT_NE(text.find("</gpx>"), std::string::npos);
+}
+
+TEST(Gpx, MalformedFilesAreOneLineNamingWhere) {
+    TempFile gpx("bad.gpx");
+    const std::string whole = R"(<gpx version="1.1">
+  <wpt lat="54.3" lon="10.1"><name>A</name></wpt>
+  <trk><name>T</name><trkseg><trkpt lat="1" lon="2"><time>2026-12-08T12:00:00Z</time></trkpt></trkseg></trk>
+</gpx>)";
+    for (const auto& [text, message] : std::vector<std::pair<std::string, std::string>>{
+             {whole.substr(0, 60), ":2:"},  // cut off inside the waypoint
+             {"", ":1:1: not well-formed XML"},
+             {"<kml></kml>", ":1:1: not a GPX file"},
+             {R"(<gpx version="2.0"/>)", "GPX version 2.0"},
+             {"<gpx>\n <wpt lat=\"95\" lon=\"0\"/></gpx>", ":2:2: <wpt> lat '95' is beyond"},
+             {R"(<gpx><wpt lat="x" lon="0"/></gpx>)", "<wpt> lat 'x' is not a number"},
+             {R"(<gpx><wpt lat="1" lon="0"><time>noon</time></wpt></gpx>)", "<time> 'noon' is not a UTC time"},
+         }) {
+        gpx.Write(text);
+        const Result r = RunProgram({"--gpx", gpx.Path(), "--count", "1"});
+        EXPECT_EQ(r.status, 2) << text;
+        const std::string expected = message[0] == ':' ? gpx.Path() + message : message;
+        EXPECT_NE(r.error.find(expected), std::string::npos) << r.error;
+        EXPECT_EQ(r.output, "");
+        EXPECT_EQ(std::count(r.error.begin(), r.error.end(), '\n'), 1);
+    }
+    // A track without times cannot be sailed; a name the file lacks is listed against what it has.
+    gpx.Write(R"(<gpx><trk><name>T</name><trkseg><trkpt lat="1" lon="2"/><trkpt lat="1" lon="3"/></trkseg></trk></gpx>)");
+    const Result timeless = RunProgram({"--gpx", gpx.Path(), "--gpx-track", "T"});
+    EXPECT_NE(timeless.error.find("track 'T': point 1 has no <time>"), std::string::npos) << timeless.error;
+    const Result unknown = RunProgram({"--gpx", gpx.Path(), "--gpx-route", "R"});
+    EXPECT_NE(unknown.error.find("has no such route (it has none)"), std::string::npos) << unknown.error;
 }
 
 }  // namespace
