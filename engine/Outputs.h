@@ -5,6 +5,7 @@
 
 #include <poll.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <span>
@@ -32,6 +33,10 @@ public:
     virtual void Serve(std::span<const pollfd> /*ready*/) {}
     // Lets the last update out before the program ends; at once after a stop.
     virtual void Finish() {}
+    // When the output next needs a turn between updates (a reconnection
+    // due), and that turn.
+    virtual std::chrono::steady_clock::time_point WakeAt() const { return std::chrono::steady_clock::time_point::max(); }
+    virtual void Wake() {}
 };
 
 std::unique_ptr<Output> OpenStandardOutput(const Stop& stop);
@@ -45,5 +50,31 @@ std::unique_ptr<Output> OpenPseudoTerminal(const std::optional<std::string>& lin
 // Serves the stream to TCP clients on address:port; tells where.
 std::unique_ptr<Output> OpenTcpServer(int port, const std::string& address, int maxClients,
                                       Notify notify = StandardErrorNotify());
+
+// Sends to a UDP destination "HOST:PORT" ("[v6]:PORT"), unicast or
+// multicast (`ttl` hops), or with `broadcast` to 255.255.255.255:PORT: one
+// datagram a sentence, or with `batch` one an update, split at sentence
+// boundaries so that none exceeds 1,472 bytes. A destination that cannot be
+// reached is a warning once; the run goes on.
+struct UdpSettings {
+    bool batch = false;
+    int ttl = 1;
+    bool broadcast = false;
+};
+std::unique_ptr<Output> OpenUdpSender(const std::string& destination, const UdpSettings& settings,
+                                      Notify notify = StandardErrorNotify());
+// Connects to a TCP server "HOST:PORT" and sends it the stream; when the
+// connection fails or drops it tries again after 0.5 s, doubling up to
+// 10 s, without holding up the other outputs. With `verbose` each outage
+// is told once, and its end.
+std::unique_ptr<Output> OpenTcpClient(const std::string& destination, bool verbose,
+                                      Notify notify = StandardErrorNotify());
+
+// The sentence kind of a line: "RMC" of "$GNRMC,..."; empty for what is not a sentence.
+std::string_view SentenceKind(std::string_view line);
+// An output that is given only the sentences of `kinds` ("RMC", "GGA" …);
+// lines of a kind outside `known` (a user's sentence, line noise) go as they are.
+std::unique_ptr<Output> Filtered(std::unique_ptr<Output> output, std::vector<std::string> kinds,
+                                 std::vector<std::string> known);
 
 }  // namespace kovra::engine

@@ -104,6 +104,14 @@ std::vector<OrbitingSatellite> OrbitsOf(const RealisticSettings& settings) {
 RealisticReceiver::RealisticReceiver(RealisticSettings settings)
     : settings_(std::move(settings)), constellation_(OrbitsOf(settings_)) {}
 
+void RealisticReceiver::SetOutage(bool outage) {
+    if (outage != outage_) {
+        outage_ = outage;
+        skyTime_.reset();  // the sky, and what follows from it, again
+        epoch_.satellites.clear();
+    }
+}
+
 void RealisticReceiver::ComputeSky(GpsSeconds t, double latitude, double longitude, double height) {
     epoch_.satellites.clear();
     for (const SkySatellite& s : constellation_.SkyAt(t, latitude, longitude, height)) {
@@ -117,6 +125,12 @@ void RealisticReceiver::ComputeSky(GpsSeconds t, double latitude, double longitu
 // The fix and the dilution follow the used satellites unless forced: four
 // or more give a 3D fix, three a 2D fix (the height held), fewer none.
 void RealisticReceiver::DeriveFix() {
+    if (outage_) {
+        for (nmea4::Satellite& s : epoch_.satellites) {
+            s.snr.reset();  // in view, but no signal
+            s.used = false;
+        }
+    }
     std::vector<SkySatellite> used;
     for (const nmea4::Satellite& s : epoch_.satellites) {
         if (s.used) {
@@ -124,11 +138,11 @@ void RealisticReceiver::DeriveFix() {
         }
     }
     FixType fix = used.size() >= 4 ? FixType::ThreeD : used.size() == 3 ? FixType::TwoD : FixType::None;
-    if (settings_.fixQuality) {
+    if (settings_.fixQuality && !outage_) {
         fix = *settings_.fixQuality == 0 ? FixType::None : fix == FixType::None ? FixType::ThreeD : fix;
     }
     epoch_.fix = fix;
-    epoch_.quality = settings_.fixQuality.value_or(fix == FixType::None ? 0 : 1);
+    epoch_.quality = outage_ ? 0 : settings_.fixQuality.value_or(fix == FixType::None ? 0 : 1);
     epoch_.mode = fix == FixType::None  ? Mode::None
                   : epoch_.quality == 2 ? Mode::Differential
                   : epoch_.quality == 6 ? Mode::Estimated
@@ -149,9 +163,11 @@ void RealisticReceiver::DeriveFix() {
     if (!computed) {
         dop = {99.99, 99.99, 99.99, 0, 0, 0};
     }
-    dop.pdop = settings_.pdop.value_or(dop.pdop);
-    dop.hdop = settings_.hdop.value_or(dop.hdop);
-    dop.vdop = settings_.vdop.value_or(dop.vdop);
+    if (!outage_) {
+        dop.pdop = settings_.pdop.value_or(dop.pdop);
+        dop.hdop = settings_.hdop.value_or(dop.hdop);
+        dop.vdop = settings_.vdop.value_or(dop.vdop);
+    }
     epoch_.dop = dop;
     // GN when more than one system is used, the system's own talker otherwise.
     int systems = 0;
@@ -197,7 +213,9 @@ std::string RealisticReceiver::Update(const TKovraNMEAGenerator& gps, double ela
     const double variation = static_cast<double>(gps.Magnetic_Variation());
     epoch_.magneticVariation = gps.Magnetic_Variation_Direction() == TCardinalPoint::cpWest ? -variation : variation;
     epoch_.trueHeading = settings_.trueHeading.value_or(epoch_.course);
-    epoch_.rangeError = settings_.rangeError;
+    epoch_.rangeError = settings_.positionNoise
+                            ? *settings_.positionNoise * std::numbers::sqrt2 / std::max(epoch_.dop.hdop, 0.01)
+                            : settings_.rangeError;
 
     using Append = void (*)(std::string&, const nmea4::Epoch&);
     const auto appendAll = [this](std::string& out, std::initializer_list<std::pair<Kind4, Append>> kinds) {

@@ -46,6 +46,9 @@ struct RealisticSettings {
     std::optional<double> trueHeading;           // default: the course
     double routeInterval = 10;                   // seconds between WPL and RTE
     double rangeError = 2.5;                     // metres, one sigma, for GST
+    // Metres per axis of noise on the reported position: GST then reports
+    // it (the range error becomes σ·√2 / HDOP).
+    std::optional<double> positionNoise;
     Kinds4 sentences = DefaultKinds4();
     // What the receiver's line carries in one update (baud / 10 / rate);
     // 0 for no limit. A system's GSV group and the route's WPL and RTE wait
@@ -66,6 +69,9 @@ public:
     std::string Update(const TKovraNMEAGenerator& gps, double elapsed);
     // The epoch the last update reported.
     const nmea4::Epoch& LastEpoch() const { return epoch_; }
+    // While in an outage the receiver has no fix: satellites in view
+    // without signal, no position, mode N.
+    void SetOutage(bool outage);
 
 private:
     // Sentences that wait for room on the line: one system's GSV group, or
@@ -91,6 +97,7 @@ private:
     std::string routeSent_;              // the route last queued, to see it change
     double routeSentAt_ = 0;
     std::deque<Waiting> waiting_;
+    bool outage_ = false;
 };
 
 }  // namespace kovra::engine

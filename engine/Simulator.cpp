@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <span>
 #include <vector>
 
@@ -20,6 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Outputs = std::vector<std::unique_ptr<Output>>;
 constexpr std::size_t kMaxSentence = 82;  // NMEA 0183, "$" to CR LF
+constexpr double kMetresPerNauticalMile = 1852;
 constexpr auto kRecordingSaveInterval = std::chrono::seconds(10);  // of wall time
 
 // Waits until `deadline` while serving the outputs (new TCP clients, readers
@@ -39,12 +41,27 @@ bool WaitServing(Clock::time_point deadline, const Outputs& outputs, const Stop&
             output->Watch(waits);
         }
         firsts.push_back(waits.size());
-        const int ready = ::poll(waits.data(), waits.size(), static_cast<int>(std::min<std::int64_t>(left.count(), 60'000)));
+        // An output's own turn (a reconnection due) may come before the update.
+        Clock::time_point wake = Clock::time_point::max();
+        for (const auto& output : outputs) {
+            wake = std::min(wake, output->WakeAt());
+        }
+        std::int64_t timeout = std::min<std::int64_t>(left.count(), 60'000);
+        if (wake != Clock::time_point::max()) {
+            timeout = std::clamp<std::int64_t>(
+                std::chrono::ceil<std::chrono::milliseconds>(wake - Clock::now()).count(), 0, timeout);
+        }
+        const int ready = ::poll(waits.data(), waits.size(), static_cast<int>(timeout));
         if (ready < 0 && errno != EINTR) {
             throw OutputError(SystemError("cannot wait for the next update"));
         }
         for (std::size_t i = 0; ready > 0 && i < outputs.size(); ++i) {
             outputs[i]->Serve(std::span<const pollfd>(waits).subspan(firsts[i], firsts[i + 1] - firsts[i]));
+        }
+        for (const auto& output : outputs) {
+            if (output->WakeAt() <= Clock::now()) {
+                output->Wake();
+            }
         }
     }
     return false;
@@ -134,10 +151,10 @@ public:
         worstLateness_ = std::max(worstLateness_, Clock::now() - due);
         return WaitServing(due, outputs_, stop_);
     }
-    // Waits for update n; false when a stop came first.
-    bool WaitFor(std::uint64_t n) {
+    // Waits for update n (`late` after its time); false when a stop came first.
+    bool WaitFor(std::uint64_t n, std::chrono::nanoseconds late = std::chrono::nanoseconds(0)) {
         if (!fast_) {
-            return WaitServing(Due(n), outputs_, stop_);
+            return WaitServing(Due(n) + std::chrono::duration_cast<Clock::duration>(late), outputs_, stop_);
         }
         if (n % kServeEvery == 0) {
             return WaitServing(Clock::now(), outputs_, stop_) || !stop_.Requested();
@@ -254,6 +271,8 @@ void Simulator::RecordGpx(const std::filesystem::path& file) {
     recorder_->Save(gps_);  // a file that cannot be written is told now, not after the run
 }
 
+void Simulator::UseFaults(FaultSettings settings) { faults_.emplace(std::move(settings)); }
+
 void Simulator::AddOutput(std::unique_ptr<Output> output) { outputs_.push_back(std::move(output)); }
 
 void CheckRunSettings(const RunSettings& settings) {
@@ -266,6 +285,37 @@ void CheckRunSettings(const RunSettings& settings) {
     if (settings.duration && !(*settings.duration > 0 && *settings.duration <= 1e9)) {
         throw SettingError("the duration must be above 0 and at most 1e9 seconds");
     }
+}
+
+// The sentences of the update at `elapsed`: the receiver's, with the faults
+// in force. Noise moves only the reported position; motion goes on from
+// the true one.
+std::string Simulator::NextUpdate(double elapsed, std::string& lastUpdate) {
+    if (!faults_) {
+        return realistic_ ? realistic_->Update(gps_, elapsed) : gps_.GetNMEA();
+    }
+    const bool outage = faults_->InOutage(elapsed), frozen = faults_->Frozen(elapsed) && !lastUpdate.empty();
+    faults_->CountUpdate(outage, frozen);
+    if (!frozen) {
+        const GeoPoint truth = PositionOf(gps_);
+        const auto [east, north] = faults_->Noise(elapsed);
+        if (east != 0 || north != 0) {
+            double course = 0;
+            SetPosition(gps_, Destination(truth, std::atan2(east, north) * 180 / std::numbers::pi,
+                                          std::hypot(east, north) / kMetresPerNauticalMile, course));
+        }
+        const std::int32_t quality = gps_.FixQuality();
+        if (outage && !realistic_) {
+            gps_.FixQuality(0);  // the library's sentences for a receiver without a fix
+        }
+        if (realistic_) {
+            realistic_->SetOutage(outage);
+        }
+        lastUpdate = realistic_ ? realistic_->Update(gps_, elapsed) : gps_.GetNMEA();
+        gps_.FixQuality(quality);
+        SetPosition(gps_, truth);
+    }
+    return faults_->Damage(lastUpdate);
 }
 
 std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
@@ -295,6 +345,7 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     ProgressReport progress(settings.progress, static_cast<double>(limit), "updates");
     Clock::time_point lastSave = Clock::now();
     std::uint64_t updates = 0;
+    std::string lastUpdate;
     for (std::uint64_t n = 0; (limit == 0 || n < limit) && !stop.Requested(); ++n) {
         pacer.Started(n);
         const double elapsed = period * static_cast<double>(n);
@@ -310,7 +361,7 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
             gps_.UTCDateTime(plan_.startTime + static_cast<double>(elapsedMs) / 86'400'000.0);
         }
         ++updates;
-        const std::string update = realistic_ ? realistic_->Update(gps_, elapsed) : gps_.GetNMEA();
+        const std::string update = NextUpdate(elapsed, lastUpdate);
         warnings.Check(update);
         if (!WriteAll(outputs_, update)) {
             break;  // the reader of standard output is done
@@ -327,9 +378,12 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
         }
         progress.Report(static_cast<double>(n + 1));
         const bool more = limit == 0 || n + 1 < limit;
-        if (more && !pacer.WaitFor(n + 1)) {
+        if (more && !pacer.WaitFor(n + 1, faults_ ? faults_->Delay() : std::chrono::nanoseconds(0))) {
             break;
         }
+    }
+    if (faults_ && settings.verbose) {
+        notify_(faults_->Summary());
     }
     if (recorder_) {
         recorder_->Save(gps_);  // what was sailed, whatever ended the run

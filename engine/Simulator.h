@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/Errors.h"
+#include "engine/Faults.h"
 #include "engine/Gpx.h"
 #include "engine/Outputs.h"
 #include "engine/Realistic.h"
@@ -76,6 +77,9 @@ public:
     // at the end.
     void RecordGpx(const std::filesystem::path& file);
 
+    // Injects the faults of `settings` into every update from now on.
+    void UseFaults(FaultSettings settings);
+
     // Every update goes to every output, in the order added.
     void AddOutput(std::unique_ptr<Output> output);
 
@@ -91,11 +95,14 @@ public:
     std::uint64_t Replay(NmeaLog& log, bool loop, const RunSettings& settings, const Stop& stop);
 
 private:
+    std::string NextUpdate(double elapsed, std::string& lastUpdate);
+
     TKovraNMEAGenerator gps_;  // first: the outputs may hold it
     Plan plan_;
     std::optional<RealisticReceiver> realistic_;
     std::optional<TrackSailor> track_;
     std::optional<GpxRecorder> recorder_;
+    std::optional<FaultInjector> faults_;
     std::vector<std::unique_ptr<Output>> outputs_;
     Notify notify_;
 };

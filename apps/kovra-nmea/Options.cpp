@@ -69,7 +69,140 @@ void RequireFileName(const std::optional<std::string>& name, const std::string& 
     }
 }
 
+// The profile's sentence kinds.
+std::vector<std::string> ProfileKinds(const Options& o) {
+    if (o.Realistic()) {
+        return {"RMC", "GGA", "GLL", "VTG", "GNS", "GSA", "GSV", "GST", "HDT", "ZDA", "WPL", "RTE", "AAM"};
+    }
+    return {"ZDA", "GGA", "GLL", "VTG", "RMC", "GSA", "GSV", "WPL", "RTE", "AAM"};
+}
+
+// A comma list of kinds ("rmc,GPGGA", "ALL") as the profile names them.
+std::vector<std::string> KindList(const Options& o, const std::string& text, const std::string& option) {
+    const std::vector<std::string> known = ProfileKinds(o);
+    std::vector<std::string> kinds;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        std::string kind = Upper(text.substr(start, comma - start));
+        if (kind.size() == 5 && (kind.rfind("GP", 0) == 0 || kind.rfind("GN", 0) == 0)) {
+            kind = kind.substr(2);
+        }
+        if (kind == "ALL") {
+            return known;
+        }
+        if (std::find(known.begin(), known.end(), kind) == known.end()) {
+            throw UsageError("unknown sentence kind '" + text.substr(start, comma - start) + "' in " + option +
+                             " (the " + o.profile + " profile sends " + Joined(known) + " or ALL)");
+        }
+        if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) {
+            kinds.push_back(kind);
+        }
+        start = comma + 1;
+    }
+    return kinds;
+}
+
+// "TARGET@KINDS": the target, and the output's own list when given.
+std::pair<std::string, std::optional<std::vector<std::string>>> SplitKinds(const Options& o, const std::string& text,
+                                                                           const std::string& option) {
+    const std::size_t at = text.rfind('@');
+    if (at == std::string::npos) {
+        return {text, std::nullopt};
+    }
+    return {text.substr(0, at), KindList(o, text.substr(at + 1), option)};
+}
+
+int PortNumber(const std::string& text, const std::string& option) {
+    char* end = nullptr;
+    const long port = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || port < 1 || port > 65535) {
+        throw UsageError(option + " port must be between 1 and 65535");
+    }
+    return static_cast<int>(port);
+}
+
+// Each output's own sentence list, and the kinds the run generates: its
+// --sentences and every output's own.
+void SplitOutputLists(Options& o) {
+    if (o.port) {
+        std::tie(o.port, o.portKinds) = SplitKinds(o, *o.port, "--port");
+    }
+    if (o.ptyLink) {
+        std::tie(o.ptyLink, o.ptyKinds) = SplitKinds(o, *o.ptyLink, "--pty");
+    }
+    if (o.tcpText) {
+        std::string port;
+        std::tie(port, o.tcpKinds) = SplitKinds(o, *o.tcpText, "--tcp");
+        o.tcp = PortNumber(port, "--tcp");
+    }
+    const auto destinations = [&o](const std::vector<std::string>& texts, const std::string& option) {
+        std::vector<Options::Destination> list;
+        for (const std::string& text : texts) {
+            auto [target, kinds] = SplitKinds(o, text, option);
+            list.push_back({target, kinds});
+        }
+        return list;
+    };
+    o.udp = destinations(o.udpTexts, "--udp");
+    o.udpBroadcast = destinations(o.udpBroadcastTexts, "--udp-broadcast");
+    o.tcpConnect = destinations(o.tcpConnectTexts, "--tcp-connect");
+    for (const Options::Destination& d : o.udpBroadcast) {
+        (void)PortNumber(d.target, "--udp-broadcast");
+    }
+    const std::string defaults = o.Realistic() ? "RMC,VTG,GGA,GSA,GSV,GLL,WPL,RTE,AAM" : "ALL";
+    o.runKinds = KindList(o, o.sentences.value_or(defaults), "--sentences");
+    o.generatedKinds = o.runKinds;
+    const auto add = [&o](const std::optional<std::vector<std::string>>& kinds) {
+        for (const std::string& kind : kinds.value_or(std::vector<std::string>{})) {
+            if (std::find(o.generatedKinds.begin(), o.generatedKinds.end(), kind) == o.generatedKinds.end()) {
+                o.generatedKinds.push_back(kind);
+            }
+        }
+    };
+    add(o.portKinds);
+    add(o.ptyKinds);
+    add(o.tcpKinds);
+    for (const auto* list : {&o.udp, &o.udpBroadcast, &o.tcpConnect}) {
+        for (const Options::Destination& d : *list) {
+            add(d.kinds);
+        }
+    }
+}
+
 }  // namespace
+
+engine::FaultSettings FaultsFrom(const Options& o) {
+    engine::FaultSettings faults;
+    faults.seed = o.seed.value_or(1);
+    for (const std::string& window : o.outages) {
+        faults.outages.push_back(engine::ParseTimeWindow(window, "--outage"));
+    }
+    for (const std::string& window : o.freezes) {
+        faults.freezes.push_back(engine::ParseTimeWindow(window, "--freeze"));
+    }
+    faults.drop = o.drop;
+    faults.corrupt = o.corrupt;
+    faults.truncate = o.truncate;
+    faults.garbage = o.garbage;
+    faults.jitterMs = o.jitter;
+    faults.noiseMetres = o.noise;
+    faults.extra = o.extra;
+    return faults;
+}
+
+bool HasFaults(const Options& o) {
+    return !o.outages.empty() || !o.freezes.empty() || o.drop > 0 || o.corrupt > 0 || o.truncate > 0 ||
+           o.garbage > 0 || o.jitter > 0 || o.noise > 0 || !o.extra.empty();
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) {
+        text += (text.empty() ? "" : ",") + item;
+    }
+    return text;
+}
 
 void CheckOptions(Options& o) {
     if (!(o.rate >= 0.001 && o.rate <= 1000)) {
@@ -108,9 +241,7 @@ void CheckOptions(Options& o) {
     if (o.trueHeading && !(*o.trueHeading >= 0 && *o.trueHeading < 360)) {
         throw UsageError("--true-heading must be at least 0 and below 360 degrees");
     }
-    if (o.tcp && (*o.tcp < 1 || *o.tcp > 65535)) {
-        throw UsageError("--tcp port must be between 1 and 65535");
-    }
+    SplitOutputLists(o);
     if (o.tcpMaxClients < 1) {
         throw UsageError("--tcp-max-clients must be at least 1");
     }
@@ -134,6 +265,14 @@ void CheckOptions(Options& o) {
     }
     if (o.ptyLink && o.ptyLink->empty()) {
         o.ptyLink.reset();  // --pty alone: the terminal's own path is printed
+    }
+    if (o.udpTtl < 1 || o.udpTtl > 255) {
+        throw UsageError("--udp-ttl must be between 1 and 255");
+    }
+    engine::FaultSettings faults = FaultsFrom(o);
+    engine::CheckFaultSettings(faults);
+    for (const std::string& extra : o.extra) {
+        (void)engine::FrameUserSentence(extra);
     }
     const std::pair<const std::optional<std::string>*, const char*> files[] = {
         {&o.satellitesFile, "--satellites"},     {&o.waypointsFile, "--waypoints"},
@@ -284,6 +423,24 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_option("--record-gpx", o.recordGpx,
                    "Record the run as GPX (track, waypoints, active route), rewritten every 10 s and at the end")
         ->group("Scenario");
+    app.add_option("--seed", o.seed, "Seed of every fault's chances: the same seed and options give the same bytes")
+        ->group("Faults");
+    app.add_option("--outage", o.outages, "Lose the fix from START for LENGTH seconds of simulated time (repeatable)")
+        ->group("Faults");
+    app.add_option("--freeze", o.freezes, "Repeat the last update unchanged from START for LENGTH seconds")
+        ->group("Faults");
+    app.add_option("--drop", o.drop, "Leave each sentence out with probability P")->group("Faults");
+    app.add_option("--corrupt", o.corrupt, "Send each sentence with a wrong checksum with probability P")
+        ->group("Faults");
+    app.add_option("--truncate", o.truncate, "Cut each sentence short, without its end, with probability P")
+        ->group("Faults");
+    app.add_option("--garbage", o.garbage, "Random bytes after each sentence with probability P")->group("Faults");
+    app.add_option("--jitter", o.jitter, "Send each update up to MS milliseconds late")->group("Faults");
+    app.add_option("--noise", o.noise,
+                   "Wander the reported position around the true one, METRES per axis, 60 s correlation")
+        ->group("Faults");
+    app.add_option("--extra", o.extra, "Send SENTENCE (e.g. PKOV,TEST,1) after each update, checksum added")
+        ->group("Faults");
     app.add_option("--replay", o.replay, "Send a recorded NMEA log with its own timing instead of the simulation")
         ->group("Scenario");
     app.add_flag("--replay-check", o.replayCheck, "Leave out the log's lines with a wrong checksum, and count them")
@@ -297,12 +454,25 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_flag("--loop", o.loop, "Start the route, the track or the replayed log again at its end")
         ->group("Pacing");
 
-    app.add_option("--port", o.port, "Write to serial port NAME (COM1, ttyUSB0 or a device path)")->group("Output");
+    app.add_option("--port", o.port,
+                   "Write to serial port NAME (COM1, ttyUSB0 or a device path); any output takes @KINDS after it, "
+                   "e.g. --udp 127.0.0.1:10110@RMC,GGA")
+        ->group("Output");
     app.add_option("--baud", o.baudOption, "Baud rate of --port (4800; 9600 in the nmea4 profile, whose receiver then sends what the line carries)")->group("Output");
     app.add_option("--pty", o.ptyLink, "Create a pseudo-terminal and print its path; LINK becomes a symbolic link to it")
         ->expected(0, 1)
         ->group("Output");
-    app.add_option("--tcp", o.tcp, "Serve the stream to TCP clients on PORT")->group("Output");
+    app.add_option("--tcp", o.tcpText, "Serve the stream to TCP clients on PORT")->group("Output");
+    app.add_option("--udp", o.udpTexts, "Send to HOST:PORT over UDP, unicast or multicast ([v6]:PORT; repeatable)")
+        ->group("Output");
+    app.add_option("--udp-broadcast", o.udpBroadcastTexts, "Send to the broadcast address on PORT over UDP")
+        ->group("Output");
+    app.add_flag("--udp-batch", o.udpBatch, "One datagram an update (split within 1472 bytes), not one a sentence")
+        ->group("Output");
+    app.add_option("--udp-ttl", o.udpTtl, "Hops of multicast datagrams")->group("Output");
+    app.add_option("--tcp-connect", o.tcpConnectTexts,
+                   "Connect to the server at HOST:PORT and send it the stream, reconnecting (repeatable)")
+        ->group("Output");
     app.add_option("--bind", o.bind, "Address for --tcp")->group("Output");
     app.add_option("--tcp-max-clients", o.tcpMaxClients, "Clients served at once by --tcp; more are closed at once")
         ->group("Output");
@@ -340,7 +510,10 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         {"--time", "UTC"}, {"--sat", "PRN,EL,AZ[,SNR]"}, {"--satellites", "FILE"}, {"--waypoint", "NAME,LAT,LON"},
         {"--waypoints", "FILE"}, {"--route", "NAME:WP,..."}, {"--route-file", "FILE"}, {"--sentences", "KINDS"},
         {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--replay", "FILE"}, {"--gpx", "FILE"}, {"--gpx-route", "NAME"}, {"--gpx-track", "NAME"}, {"--record-gpx", "FILE"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
-        {"--tcp", "PORT"}, {"--bind", "ADDR"}, {"--tcp-max-clients", "N"}, {"--skyplot", "FILE"},
+        {"--tcp", "PORT"}, {"--udp", "HOST:PORT"}, {"--udp-broadcast", "PORT"}, {"--udp-ttl", "HOPS"},
+        {"--tcp-connect", "HOST:PORT"}, {"--seed", "N"}, {"--outage", "START+LENGTH"}, {"--freeze", "START+LENGTH"},
+        {"--drop", "P"}, {"--corrupt", "P"}, {"--truncate", "P"}, {"--garbage", "P"}, {"--jitter", "MS"},
+        {"--noise", "METRES"}, {"--extra", "SENTENCE"}, {"--bind", "ADDR"}, {"--tcp-max-clients", "N"}, {"--skyplot", "FILE"},
         {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},
         {"--save-route", "FILE"}, {"--profile", "nmea4|classic"}, {"--gnss", "SYSTEMS"},
         {"--elevation-mask", "DEG"}, {"--almanac", "FILE"}, {"--talker", "GP|GN"}, {"--route-interval", "SECONDS"}};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/Errors.h"
+#include "engine/Faults.h"
 #include "generator/KovraNMEAGenerator.h"
 
 namespace kovra::app {
@@ -41,8 +42,25 @@ struct Options {
     bool pty = false;
     std::optional<int> baudOption;
     int baud = 4800;  // from baudOption, or the profile's default
-    std::optional<int> tcp;
+    std::optional<std::string> tcpText;  // PORT[@KINDS]
+    std::optional<int> tcp;               // from tcpText
     std::string bind = "127.0.0.1";
+    // An output's own sentence list, after "@"; none carries the run's.
+    std::optional<std::vector<std::string>> portKinds, ptyKinds, tcpKinds;
+    struct Destination {
+        std::string target;
+        std::optional<std::vector<std::string>> kinds;
+    };
+    std::vector<std::string> udpTexts, udpBroadcastTexts, tcpConnectTexts;
+    std::vector<Destination> udp, udpBroadcast, tcpConnect;  // from the texts
+    bool udpBatch = false;
+    int udpTtl = 1;
+    // The kinds the run's --sentences gives, and those generated (with every output's own).
+    std::vector<std::string> runKinds, generatedKinds;
+    // Faults.
+    std::optional<std::uint64_t> seed;
+    std::vector<std::string> outages, freezes, extra;
+    double drop = 0, corrupt = 0, truncate = 0, garbage = 0, jitter = 0, noise = 0;
     int tcpMaxClients = 64;
     bool threaded = false;
     int skyplotRadius = 150;
@@ -71,6 +89,10 @@ struct ParseResult {
 // anything is opened or written.
 ParseResult ParseCommandLine(int argc, char** argv);
 
+// The faults the options ask for, and whether they ask for any.
+engine::FaultSettings FaultsFrom(const Options& options);
+bool HasFaults(const Options& options);
+
 // Throws UsageError for a value out of range or a file name that cannot be used.
 void CheckOptions(Options& options);
 
@@ -90,5 +112,7 @@ Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::st
 TDateTime ParseTime(const std::string& text);
 // "ZDA,GGA" or "ALL", any letter case.
 TNMEACommands ParseSentences(const std::string& text);
+// "A,B,C" of a list.
+std::string Joined(const std::vector<std::string>& items);
 
 }  // namespace kovra::app

@@ -83,18 +83,37 @@ void RequireSomethingToSave(const Options& o, const TKovraNMEAGenerator& gps) {
     }
 }
 
+// Every output carries its own sentence list, or the run's --sentences
+// when more kinds are generated for the others.
 void OpenOutputs(const Options& o, Simulator& simulator, Stop& stop) {
+    const auto add = [&](std::unique_ptr<Output> output, const std::optional<std::vector<std::string>>& kinds) {
+        const std::vector<std::string>& list = kinds ? *kinds : o.runKinds;
+        if (list.size() == o.generatedKinds.size()) {
+            simulator.AddOutput(std::move(output));
+        } else {
+            simulator.AddOutput(Filtered(std::move(output), list, o.generatedKinds));
+        }
+    };
     if (o.port) {
-        simulator.AddOutput(OpenSerialPort(simulator.Receiver(), *o.port, o.baud, o.threaded, stop));
+        add(OpenSerialPort(simulator.Receiver(), *o.port, o.baud, o.threaded, stop), o.portKinds);
     }
     if (o.pty) {
-        simulator.AddOutput(OpenPseudoTerminal(o.ptyLink));
+        add(OpenPseudoTerminal(o.ptyLink), o.ptyKinds);
     }
     if (o.tcp) {
-        simulator.AddOutput(OpenTcpServer(*o.tcp, o.bind, o.tcpMaxClients));
+        add(OpenTcpServer(*o.tcp, o.bind, o.tcpMaxClients), o.tcpKinds);
     }
-    if (!o.port && !o.pty && !o.tcp) {
-        simulator.AddOutput(OpenStandardOutput(stop));
+    for (const Options::Destination& d : o.udp) {
+        add(OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl, .broadcast = false}), d.kinds);
+    }
+    for (const Options::Destination& d : o.udpBroadcast) {
+        add(OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl, .broadcast = true}), d.kinds);
+    }
+    for (const Options::Destination& d : o.tcpConnect) {
+        add(OpenTcpClient(d.target, o.verbose), d.kinds);
+    }
+    if (!o.port && !o.pty && !o.tcp && o.udp.empty() && o.udpBroadcast.empty() && o.tcpConnect.empty()) {
+        add(OpenStandardOutput(stop), std::nullopt);
     }
 }
 
@@ -136,6 +155,9 @@ int Run(const Options& o, Stop& stop) {
     SaveRequestedFiles(o, gps);
     if (o.recordGpx) {
         simulator.RecordGpx(ToPath(FileNameFromUtf8(*o.recordGpx)));
+    }
+    if (HasFaults(o)) {
+        simulator.UseFaults(FaultsFrom(o));
     }
     simulator.Run(RunSettingsFrom(o), stop);
     return 0;

@@ -187,7 +187,7 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps, const engine
     plan.followRoute = o.followRoute;
     plan.loop = o.loop;
     if (!o.Realistic()) {
-        gps.Commands(ParseSentences(o.sentences.value_or("ALL")));
+        gps.Commands(ParseSentences(Joined(o.generatedKinds)));
     }
     if (o.Realistic()) {
         // A complete receiver first; each option then overrides what it names.
@@ -356,14 +356,9 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     // On a serial line the receiver sends what the line carries; a terminal,
     // a socket or standard output take every update whole.
     settings.lineBytesPerUpdate = o.port ? static_cast<std::size_t>(o.baud / 10.0 / o.rate) : 0;
-    if (o.sentences) {
-        const std::optional<engine::Kinds4> kinds = engine::ParseKinds4(*o.sentences);
-        if (!kinds) {
-            throw UsageError("unknown sentence kind in --sentences '" + *o.sentences +
-                             "' (the nmea4 profile sends RMC, GGA, GLL, VTG, GNS, GSA, GSV, GST, HDT, ZDA, WPL, "
-                             "RTE, AAM or ALL)");
-        }
-        settings.sentences = *kinds;
+    settings.sentences = engine::ParseKinds4(Joined(o.generatedKinds)).value();
+    if (o.noise > 0) {
+        settings.positionNoise = o.noise;
     }
     return settings;
 }

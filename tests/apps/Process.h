@@ -22,6 +22,7 @@ namespace kovra::test {
 struct Closed {
     bool output = false;
     bool error = false;
+    std::string errorTerminal = {};  // a terminal to open as standard error instead
 };
 
 class Process {
@@ -40,6 +41,9 @@ public:
         }
         if (closed.error) {
             posix_spawn_file_actions_addclose(&actions, STDERR_FILENO);
+        }
+        if (!closed.errorTerminal.empty()) {
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, closed.errorTerminal.c_str(), O_RDWR | O_NOCTTY, 0);
         }
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         std::vector<char*> argv;

@@ -2,7 +2,9 @@
 // than the wall clock, runs bounded by simulated time, runs that do not wait.
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -53,6 +55,35 @@ TEST(TimeControl, FastRunsFollowTheSimulatedClockAndTheMotion) {
     // ellipsoid's 0.2 %.
     const std::string lon = Field(Kind(r.output, "$GPGLL").back(), 3);
     EXPECT_EQ(lon.substr(0, 5), "00059") << lon;
+}
+
+TEST(TimeControl, AFiniteRunOnATerminalShowsItsProgress) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string terminal = ::ptsname(master);
+    Process p({"--count", "30", "--rate", "20", "--sentences", "RMC"}, Closed{.errorTerminal = terminal});
+    EXPECT_EQ(p.Wait(), 0);
+    std::string drawn;
+    char buffer[4096];
+    for (pollfd ready{master, POLLIN, 0}; ::poll(&ready, 1, 200) > 0;) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        drawn.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(master);
+    // Redrawn in place at most ten times a second over 1.5 s, then the last state.
+    const auto redraws = std::count(drawn.begin(), drawn.end(), '\r');
+    EXPECT_GE(redraws, 2);
+    EXPECT_LE(redraws, 20);
+    EXPECT_NE(drawn.find("100% 30/30 updates"), std::string::npos) << drawn;
+    EXPECT_NE(drawn.find("done in 0:0"), std::string::npos) << drawn;
+    EXPECT_NE(drawn.find("left"), std::string::npos) << drawn;  // while it ran
+    // Not on a pipe, nor with the status lines of -v.
+    EXPECT_EQ(RunProgram({"--count", "3", "--rate", "50"}).error, "");
 }
 
 TEST(TimeControl, RefusedValues) {

@@ -1,0 +1,205 @@
+#include "engine/Faults.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "engine/Errors.h"
+#include "nmea/Format.h"
+
+namespace kovra::engine {
+
+namespace {
+
+constexpr double kCorrelationTime = 60;  // seconds, of the position noise
+constexpr std::size_t kMaxSentence = 82;  // "$" to CR LF
+constexpr int kMaxGarbage = 16;           // bytes of line noise at a time
+
+bool ParseNumber(const std::string& text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && std::isfinite(value);
+}
+
+}  // namespace
+
+TimeWindow ParseTimeWindow(const std::string& text, const std::string& option) {
+    const std::size_t plus = text.find('+', 1);
+    TimeWindow window;
+    if (plus == std::string::npos || !ParseNumber(text.substr(0, plus), window.start) ||
+        !ParseNumber(text.substr(plus + 1), window.length) || window.start < 0 || window.length <= 0) {
+        throw SettingError("malformed window '" + text + "' for " + option +
+                           " (expected START+LENGTH in seconds, e.g. 30+10)");
+    }
+    return window;
+}
+
+std::string FrameUserSentence(std::string_view text) {
+    std::string body(text);
+    if (body.empty() || body.front() != '$') {
+        body.insert(body.begin(), '$');
+    }
+    for (std::size_t i = 1; i < body.size(); ++i) {
+        const auto c = static_cast<unsigned char>(body[i]);
+        if (c < 0x20 || c > 0x7E || c == '$' || c == '*' || c == '!' || c == '\\' || c == '^' || c == '~') {
+            throw SettingError("--extra '" + Printable(text) + "': a sentence cannot carry '" +
+                               Printable(std::string_view(&body[i], 1)) + "' (escape it as ^XX)");
+        }
+    }
+    if (body.size() < 2) {
+        throw SettingError("--extra needs a sentence, e.g. PKOV,TEST,1");
+    }
+    std::string framed = kovra::nmea::FrameSentence(body);
+    if (framed.size() > kMaxSentence) {
+        throw SettingError("--extra '" + Printable(text) + "' is " + std::to_string(framed.size()) +
+                           " characters framed; a sentence has at most 82");
+    }
+    return framed;
+}
+
+void CheckFaultSettings(const FaultSettings& s) {
+    const std::pair<double, const char*> chances[] = {
+        {s.drop, "--drop"}, {s.corrupt, "--corrupt"}, {s.truncate, "--truncate"}, {s.garbage, "--garbage"}};
+    for (const auto& [chance, option] : chances) {
+        if (!(chance >= 0 && chance <= 1)) {
+            throw SettingError(std::string(option) + " must be a probability from 0 to 1");
+        }
+    }
+    if (!(s.jitterMs >= 0 && s.jitterMs <= 60'000)) {
+        throw SettingError("--jitter must be from 0 to 60000 milliseconds");
+    }
+    if (!(s.noiseMetres >= 0 && s.noiseMetres <= 100'000)) {
+        throw SettingError("--noise must be from 0 to 100000 metres");
+    }
+}
+
+FaultInjector::FaultInjector(FaultSettings settings) : settings_(std::move(settings)) {
+    // One seed sequence gives every stream a seed of its own.
+    std::seed_seq sequence{static_cast<std::uint32_t>(settings_.seed), static_cast<std::uint32_t>(settings_.seed >> 32)};
+    std::uint32_t seeds[2 * kStreams];
+    sequence.generate(std::begin(seeds), std::end(seeds));
+    for (int i = 0; i < kStreams; ++i) {
+        random_[i].seed((std::uint64_t{seeds[2 * i]} << 32) | seeds[2 * i + 1]);
+    }
+    CheckFaultSettings(settings_);
+    for (const std::string& extra : settings_.extra) {
+        framedExtra_.push_back(FrameUserSentence(extra));
+    }
+}
+
+bool FaultInjector::InOutage(double elapsed) const {
+    for (const TimeWindow& w : settings_.outages) {
+        if (w.Contains(elapsed)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FaultInjector::Frozen(double elapsed) const {
+    for (const TimeWindow& w : settings_.freezes) {
+        if (w.Contains(elapsed)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::pair<double, double> FaultInjector::Noise(double elapsed) {
+    const double sigma = settings_.noiseMetres;
+    if (sigma <= 0) {
+        return {0, 0};
+    }
+    std::normal_distribution<double> gauss(0, 1);
+    if (!noiseAt_) {
+        noise_ = {sigma * gauss(random_[kNoise]), sigma * gauss(random_[kNoise])};  // from the stationary distribution
+    } else if (elapsed != *noiseAt_) {
+        // x(t + Δt) = x(t)·e^(−Δt/τ) + σ·√(1 − e^(−2Δt/τ))·w keeps the variance σ².
+        const double decay = std::exp(-std::fabs(elapsed - *noiseAt_) / kCorrelationTime);
+        const double spread = sigma * std::sqrt(1 - decay * decay);
+        noise_ = {noise_.first * decay + spread * gauss(random_[kNoise]),
+                  noise_.second * decay + spread * gauss(random_[kNoise])};
+    }
+    noiseAt_ = elapsed;
+    return noise_;
+}
+
+std::string FaultInjector::Damage(std::string_view update) {
+    std::string out;
+    out.reserve(update.size() + 64);
+    std::size_t start = 0;
+    while (start < update.size()) {
+        const std::size_t newline = update.find('\n', start);
+        const std::size_t end = newline == std::string_view::npos ? update.size() : newline + 1;
+        std::string sentence(update.substr(start, end - start));
+        start = end;
+        ++sentences_;
+        if (settings_.drop > 0 && Uniform(kDrop) < settings_.drop) {
+            ++dropped_;
+            continue;
+        }
+        if (settings_.corrupt > 0 && Uniform(kCorrupt) < settings_.corrupt) {
+            const std::size_t star = sentence.rfind('*');
+            if (star != std::string::npos && star + 2 < sentence.size()) {
+                // Any other checksum: the right one with some of its bits flipped.
+                const auto flip = std::uniform_int_distribution<unsigned>(1, 255)(random_[kCorrupt]);
+                const unsigned right = static_cast<unsigned>(std::stoul(sentence.substr(star + 1, 2), nullptr, 16));
+                char hex[3];
+                std::snprintf(hex, sizeof hex, "%02X", (right ^ flip) & 0xFF);
+                sentence.replace(star + 1, 2, hex);
+                ++corrupted_;
+            }
+        }
+        if (settings_.truncate > 0 && Uniform(kTruncate) < settings_.truncate) {
+            std::size_t body = sentence.size();
+            while (body > 0 && (sentence[body - 1] == '\n' || sentence[body - 1] == '\r')) {
+                --body;
+            }
+            if (body > 1) {
+                sentence.resize(std::uniform_int_distribution<std::size_t>(1, body - 1)(random_[kTruncate]));
+                ++truncated_;
+            }
+        }
+        out += sentence;
+        if (settings_.garbage > 0 && Uniform(kGarbage) < settings_.garbage) {
+            const int length = std::uniform_int_distribution<int>(1, kMaxGarbage)(random_[kGarbage]);
+            for (int i = 0; i < length; ++i) {
+                out += static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random_[kGarbage]));
+            }
+            ++garbage_;
+        }
+    }
+    for (const std::string& extra : framedExtra_) {
+        out += extra;
+        ++extras_;
+    }
+    return out;
+}
+
+std::chrono::nanoseconds FaultInjector::Delay() {
+    if (settings_.jitterMs <= 0) {
+        return std::chrono::nanoseconds(0);
+    }
+    ++delayed_;
+    return std::chrono::nanoseconds(static_cast<std::int64_t>(Uniform(kJitter) * settings_.jitterMs * 1e6));
+}
+
+void FaultInjector::CountUpdate(bool outage, bool frozen) {
+    outageUpdates_ += outage ? 1 : 0;
+    frozenUpdates_ += frozen ? 1 : 0;
+}
+
+std::string FaultInjector::Summary() const {
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "faults (seed %llu): of %llu sentences %llu left out, %llu corrupted, %llu cut short, %llu "
+                  "followed by line noise; %llu updates without a fix, %llu frozen, %llu late; %llu sentences "
+                  "of the user's",
+                  static_cast<unsigned long long>(settings_.seed), static_cast<unsigned long long>(sentences_),
+                  static_cast<unsigned long long>(dropped_), static_cast<unsigned long long>(corrupted_),
+                  static_cast<unsigned long long>(truncated_), static_cast<unsigned long long>(garbage_),
+                  static_cast<unsigned long long>(outageUpdates_), static_cast<unsigned long long>(frozenUpdates_),
+                  static_cast<unsigned long long>(delayed_), static_cast<unsigned long long>(extras_));
+    return text;
+}
+
+}  // namespace kovra::engine

@@ -1,0 +1,82 @@
+// Faults for testing the software at the other end: loss of fix, a frozen
+// receiver, position noise, sentences left out, corrupted, cut short or
+// surrounded by line noise, late updates, and sentences of the user's own.
+// Everything random comes from one generator seeded by the user, so the
+// same seed and options give the same bytes.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kovra::engine {
+
+// [start, start + length) in seconds of simulated time.
+struct TimeWindow {
+    double start = 0;
+    double length = 0;
+    bool Contains(double t) const { return t >= start && t < start + length; }
+};
+
+struct FaultSettings {
+    std::uint64_t seed = 1;
+    std::vector<TimeWindow> outages;  // the receiver loses its fix
+    std::vector<TimeWindow> freezes;  // the receiver repeats its last update
+    double drop = 0;                  // probability that a sentence is left out
+    double corrupt = 0;               // … goes out with a wrong checksum
+    double truncate = 0;              // … is cut short and loses its end
+    double garbage = 0;               // … is followed by random bytes
+    double jitterMs = 0;              // each update up to this late, uniformly
+    double noiseMetres = 0;           // standard deviation per axis of the reported position
+    std::vector<std::string> extra;   // sentences of the user's, framed, after each update
+};
+
+// "START+LENGTH" in seconds; SettingError naming `option` otherwise.
+TimeWindow ParseTimeWindow(const std::string& text, const std::string& option);
+// A user's sentence framed: "$" added when missing, its checksum and CR LF
+// after it; SettingError when it holds what a sentence cannot carry.
+std::string FrameUserSentence(std::string_view text);
+// SettingError for a probability outside 0 to 1, a negative jitter or noise.
+void CheckFaultSettings(const FaultSettings& settings);
+
+class FaultInjector {
+public:
+    explicit FaultInjector(FaultSettings settings);
+
+    bool InOutage(double elapsed) const;
+    bool Frozen(double elapsed) const;
+    // The offset of the reported position from the true one, metres east
+    // and north: a first-order Gauss-Markov process with a 60 s correlation time.
+    std::pair<double, double> Noise(double elapsed);
+    // The update as it goes out: each sentence left out, corrupted or cut
+    // short by its chance, line noise after it by its chance, and the
+    // user's sentences at the end.
+    std::string Damage(std::string_view update);
+    // How late this update goes out.
+    std::chrono::nanoseconds Delay();
+    // Counts the updates in an outage or frozen, for the summary.
+    void CountUpdate(bool outage, bool frozen);
+    // How many sentences (and updates) each fault touched.
+    std::string Summary() const;
+
+private:
+    // Each fault draws from its own stream, so that turning one on or off
+    // leaves the others' choices as they were.
+    enum Stream { kDrop, kCorrupt, kTruncate, kGarbage, kNoise, kJitter, kStreams };
+    double Uniform(Stream stream) { return std::uniform_real_distribution<double>(0, 1)(random_[stream]); }
+
+    FaultSettings settings_;
+    std::mt19937_64 random_[kStreams];
+    std::vector<std::string> framedExtra_;
+    std::pair<double, double> noise_{0, 0};
+    std::optional<double> noiseAt_;
+    std::uint64_t sentences_ = 0, dropped_ = 0, corrupted_ = 0, truncated_ = 0, garbage_ = 0, delayed_ = 0;
+    std::uint64_t outageUpdates_ = 0, frozenUpdates_ = 0, extras_ = 0;
+};
+
+}  // namespace kovra::engine

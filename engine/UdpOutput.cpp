@@ -1,0 +1,95 @@
+// UDP: one datagram a sentence, or one an update split at sentence
+// boundaries. Chart plotters listen on 10110 by convention. A datagram the
+// socket cannot take at once is left out; a destination that cannot be
+// reached is told once and the stream goes on.
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "engine/Network.h"
+#include "engine/Outputs.h"
+
+namespace kovra::engine {
+
+namespace {
+
+constexpr std::size_t kMaxDatagram = 1472;  // an Ethernet frame's payload less the IPv4 and UDP headers
+
+class UdpOutput final : public Output {
+public:
+    UdpOutput(const std::string& destination, const UdpSettings& settings, Notify notify)
+        : batch_(settings.batch), notify_(std::move(notify)) {
+        const std::string option = settings.broadcast ? "--udp-broadcast" : "--udp";
+        const Endpoint to =
+            ResolveEndpoint(settings.broadcast ? "255.255.255.255:" + destination : destination, SOCK_DGRAM, option)
+                .front();
+        where_ = "udp://" + to.text;
+        socket_ = FileDescriptor(::socket(to.address.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        if (!socket_.Valid()) {
+            throw OutputError(SystemError("cannot open a socket for " + where_));
+        }
+        const int yes = 1, hops = settings.ttl;
+        bool set = true;
+        if (settings.broadcast) {
+            set = ::setsockopt(socket_.Get(), SOL_SOCKET, SO_BROADCAST, &yes, sizeof yes) == 0;
+        } else if (IsMulticast(to) && to.address.ss_family == AF_INET) {
+            set = ::setsockopt(socket_.Get(), IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops) == 0;
+        } else if (IsMulticast(to)) {
+            set = ::setsockopt(socket_.Get(), IPPROTO_IPV6, IPV6_MULTICAST_HOPS, &hops, sizeof hops) == 0;
+        }
+        // Connected, so that an unreachable port comes back as an error to tell.
+        if (!set || ::connect(socket_.Get(), reinterpret_cast<const sockaddr*>(&to.address), to.length) != 0) {
+            throw OutputError(SystemError("cannot send to " + where_));
+        }
+        notify_("sending NMEA to " + where_);
+    }
+
+    void Write(std::string_view update) override {
+        std::size_t start = 0;
+        while (start < update.size()) {
+            std::size_t end = NextSentenceEnd(update, start);
+            if (batch_) {
+                // As many whole sentences as fit one datagram.
+                for (std::size_t next = end; next < update.size(); next = NextSentenceEnd(update, next)) {
+                    if (NextSentenceEnd(update, next) - start > kMaxDatagram) {
+                        break;
+                    }
+                    end = NextSentenceEnd(update, next);
+                }
+            }
+            Send(update.substr(start, end - start));
+            start = end;
+        }
+    }
+
+private:
+    static std::size_t NextSentenceEnd(std::string_view update, std::size_t start) {
+        const std::size_t newline = update.find('\n', start);
+        return newline == std::string_view::npos ? update.size() : newline + 1;
+    }
+
+    void Send(std::string_view datagram) {
+        const ssize_t sent = ::send(socket_.Get(), datagram.data(), datagram.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent >= 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || warned_) {
+            return;  // sent, or left out while the socket is full
+        }
+        warned_ = true;
+        notify_("warning: " + where_ + ": " + std::strerror(errno) + " (the stream goes on; told once)");
+    }
+
+    bool batch_;
+    Notify notify_;
+    FileDescriptor socket_;
+    std::string where_;
+    bool warned_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Output> OpenUdpSender(const std::string& destination, const UdpSettings& settings, Notify notify) {
+    return std::make_unique<UdpOutput>(destination, settings, std::move(notify));
+}
+
+}  // namespace kovra::engine

@@ -1,0 +1,338 @@
+// The software at the other end: UDP and TCP-client outputs received by
+// listeners here on loopback, per-output sentence lists, and every fault
+// at its rate, reproducible from its seed.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+
+#include <cmath>
+#include <numbers>
+#include <thread>
+
+#include "Process.h"
+#include "SimulatorSupport.h"
+#include "foundation/FileDescriptor.h"
+
+namespace kovra::test {
+namespace {
+
+// A UDP socket on a free loopback port.
+class UdpListener {
+public:
+    UdpListener() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        const int big = 4 << 20;
+        (void)::setsockopt(fd_.Get(), SOL_SOCKET, SO_RCVBUF, &big, sizeof big);
+        if (::bind(fd_.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::getsockname(fd_.Get(), reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+            port_ = ntohs(address.sin_port);
+        }
+    }
+    std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+    // Every datagram that arrives until none has for `quiet`.
+    std::vector<std::string> Receive(std::chrono::milliseconds quiet = 300ms) const {
+        std::vector<std::string> datagrams;
+        for (int i = 0; i < 100'000; ++i) {
+            pollfd request{fd_.Get(), POLLIN, 0};
+            if (::poll(&request, 1, static_cast<int>(quiet.count())) <= 0) {
+                break;
+            }
+            char buffer[2048];
+            const ssize_t n = ::recv(fd_.Get(), buffer, sizeof buffer, 0);
+            if (n < 0) {
+                break;
+            }
+            datagrams.emplace_back(buffer, static_cast<std::size_t>(n));
+        }
+        return datagrams;
+    }
+
+private:
+    FileDescriptor fd_;
+    int port_ = 0;
+};
+
+bool ChecksumRight(const std::string& line) {
+    const std::size_t star = line.rfind('*');
+    if (line.size() < 4 || line[0] != '$' || star == std::string::npos || star + 3 > line.size()) {
+        return false;
+    }
+    unsigned sum = 0;
+    for (std::size_t i = 1; i < star; ++i) {
+        sum ^= static_cast<unsigned char>(line[i]);
+    }
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02X", sum);
+    return line.compare(star + 1, 2, hex) == 0;
+}
+
+std::vector<std::string> LinesOfRun(std::vector<std::string> options) {
+    const Result r = RunProgram(options);
+    EXPECT_EQ(r.status, 0) << r.error;
+    return Lines(r.output);
+}
+
+const std::vector<std::string> kFixedRun = {"--profile", "classic", "--time", "2026-12-08T12:00:00Z", "--lat",
+                                            "54.32",     "--lon",     "10.15",  "--speed", "6",   "--heading",
+                                            "45",        "--fast",    "--sentences", "ZDA,GGA,GLL,VTG,RMC"};
+
+std::vector<std::string> With(std::vector<std::string> base, const std::vector<std::string>& more) {
+    base.insert(base.end(), more.begin(), more.end());
+    return base;
+}
+
+TEST(UdpOutput, OneDatagramASentenceOrAnUpdateToEachListener) {
+    UdpListener rmcOnly, runs, batched;
+    const Result r = RunProgram({"--time", "2026-12-08T12:00:00Z", "--count", "3", "--rate", "20", "--sentences",
+                                 "GGA,GSA", "--udp", rmcOnly.Address() + "@RMC", "--udp", runs.Address()});
+    ASSERT_EQ(r.status, 0) << r.error;
+    // The first carries only its own list, the second the run's --sentences.
+    const std::vector<std::string> rmc = rmcOnly.Receive();
+    ASSERT_EQ(rmc.size(), 3U);
+    for (const std::string& datagram : rmc) {
+        EXPECT_EQ(datagram.rfind("$GNRMC,", 0), 0U) << datagram;
+        EXPECT_EQ(datagram.find("\r\n"), datagram.size() - 2);
+    }
+    const std::vector<std::string> run = runs.Receive();
+    ASSERT_EQ(run.size(), 15U);  // GGA and four GSA, three times
+    EXPECT_EQ(run[0].rfind("$GNGGA,", 0), 0U);
+    // --udp-batch: one datagram an update, whole sentences.
+    const Result b = RunProgram({"--time", "2026-12-08T12:00:00Z", "--count", "3", "--rate", "20", "--udp-batch",
+                                 "--udp", batched.Address()});
+    ASSERT_EQ(b.status, 0) << b.error;
+    const std::vector<std::string> updates = batched.Receive();
+    ASSERT_EQ(updates.size(), 3U);  // about 1,270 bytes an update
+    for (const std::string& datagram : updates) {
+        EXPECT_LE(datagram.size(), 1472U);
+        EXPECT_EQ(datagram.rfind("$GNRMC,", 0), 0U);
+        EXPECT_EQ(datagram.substr(datagram.size() - 2), "\r\n");
+    }
+}
+
+TEST(UdpOutput, AnUpdateTooLargeForOneDatagramIsSplitAtSentences) {
+    UdpListener listener;
+    const Result r = RunProgram({"--time", "2026-12-08T12:00:00Z", "--count", "2", "--rate", "20", "--sentences",
+                                 "ALL", "--udp-batch", "--udp", listener.Address()});
+    ASSERT_EQ(r.status, 0) << r.error;
+    const std::vector<std::string> datagrams = listener.Receive();
+    ASSERT_EQ(datagrams.size(), 3U);  // the first update, with the route's WPL and RTE, takes two
+    for (const std::string& datagram : datagrams) {
+        EXPECT_LE(datagram.size(), 1472U);
+        EXPECT_EQ(datagram[0], '$');
+        EXPECT_EQ(datagram.substr(datagram.size() - 2), "\r\n");
+    }
+}
+
+TEST(UdpOutput, AnUnreachableDestinationIsAWarningOnce) {
+    const int closed = FreePort();
+    const Result r = RunProgram({"--count", "5", "--rate", "50", "--sentences", "RMC", "--udp",
+                                 "127.0.0.1:" + std::to_string(closed)});
+    EXPECT_EQ(r.status, 0);
+    std::size_t warnings = 0;
+    for (std::size_t at = r.error.find("warning"); at != std::string::npos; at = r.error.find("warning", at + 1)) {
+        ++warnings;
+    }
+    EXPECT_EQ(warnings, 1U) << r.error;
+    EXPECT_NE(r.error.find("Connection refused"), std::string::npos) << r.error;
+    // Malformed destinations are refused before anything is sent.
+    for (const char* bad : {"127.0.0.1", "127.0.0.1:0", "[::1:10110", "127.0.0.1:10110@XYZ"}) {
+        const Result refused = RunProgram({"--count", "1", "--udp", bad});
+        EXPECT_EQ(refused.status, 2) << bad << ": " << refused.error;
+    }
+}
+
+// A TCP server on loopback that the simulator connects to.
+class TcpServer {
+public:
+    explicit TcpServer(int port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        const int yes = 1;
+        (void)::setsockopt(fd_.Get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        listening_ = ::bind(fd_.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                     ::listen(fd_.Get(), 4) == 0;
+    }
+    bool Listening() const { return listening_; }
+    // Accepts the simulator within `limit` and reads until `text` has come.
+    std::string AcceptAndRead(const std::string& text, std::chrono::milliseconds limit) {
+        pollfd request{fd_.Get(), POLLIN, 0};
+        if (::poll(&request, 1, static_cast<int>(limit.count())) <= 0) {
+            return {};
+        }
+        client_ = FileDescriptor(::accept4(fd_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+        std::string received;
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (received.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+            pollfd data{client_.Get(), POLLIN, 0};
+            char buffer[4096];
+            if (::poll(&data, 1, 100) > 0) {
+                const ssize_t n = ::recv(client_.Get(), buffer, sizeof buffer, 0);
+                if (n <= 0) {
+                    break;
+                }
+                received.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+        return received;
+    }
+
+private:
+    FileDescriptor fd_;
+    FileDescriptor client_;
+    bool listening_ = false;
+};
+
+TEST(TcpClientOutput, ReconnectsAfterTheServerRestarts) {
+    const int port = FreePort();
+    std::optional<TcpServer> server(std::in_place, port);
+    ASSERT_TRUE(server->Listening());
+    Process p({"--tcp-connect", "127.0.0.1:" + std::to_string(port) + "@GGA", "--rate", "20", "-v"});
+    EXPECT_NE(server->AcceptAndRead("$GNGGA", 5s).find("$GNGGA,"), std::string::npos);
+    server.reset();  // the server goes away, and its connection with it
+    std::this_thread::sleep_for(700ms);
+    server.emplace(port);
+    ASSERT_TRUE(server->Listening());
+    const std::string again = server->AcceptAndRead("\r\n$GNGGA", 8s);  // the retry comes within 0.5 to 2 s
+    EXPECT_NE(again.find("$GNGGA,"), std::string::npos);
+    EXPECT_EQ(again.find("$GNRMC"), std::string::npos);  // its own list
+    p.Signal(SIGTERM);
+    EXPECT_EQ(p.Wait(), 0);
+    // The outage is told once, and its end.
+    const std::string& error = p.Error();
+    EXPECT_NE(error.find("trying again"), std::string::npos) << error;
+    EXPECT_EQ(error.find("trying again"), error.rfind("trying again")) << error;
+    EXPECT_NE(error.find("connected again"), std::string::npos) << error;
+}
+
+TEST(Faults, EachAtItsRateWithinStatisticalBounds) {
+    // 600 updates of five sentences: 3,000 chances each. Four standard
+    // deviations either side: a correct program fails about once in 16,000 runs.
+    const std::size_t total = 3000;
+    const auto within = [total](std::size_t count, double p) {
+        const double mean = total * p, sd = std::sqrt(total * p * (1 - p));
+        return std::fabs(static_cast<double>(count) - mean) <= 4 * sd;
+    };
+    const std::vector<std::string> base = With(kFixedRun, {"--count", "600", "--seed", "11"});
+    // Left out: fewer lines, every one still whole and right.
+    const std::vector<std::string> dropped = LinesOfRun(With(base, {"--drop", "0.1"}));
+    EXPECT_TRUE(within(total - dropped.size(), 0.1)) << dropped.size();
+    for (const std::string& line : dropped) {
+        ASSERT_TRUE(ChecksumRight(line)) << line;
+    }
+    // Corrupted: every line whole, a tenth with the wrong checksum.
+    const std::vector<std::string> corrupted = LinesOfRun(With(base, {"--corrupt", "0.1"}));
+    ASSERT_EQ(corrupted.size(), total);
+    const auto wrong = static_cast<std::size_t>(std::count_if(corrupted.begin(), corrupted.end(),
+                                                              [](const std::string& l) { return !ChecksumRight(l); }));
+    EXPECT_TRUE(within(wrong, 0.1)) << wrong;
+    // Cut short: a sentence that loses its end runs into the next one.
+    const Result truncated = RunProgram(With(base, {"--truncate", "0.1"}));
+    const auto starts = static_cast<std::size_t>(std::count(truncated.output.begin(), truncated.output.end(), '$'));
+    const std::size_t whole = Lines(truncated.output).size();
+    EXPECT_EQ(starts, total);
+    EXPECT_TRUE(within(starts - whole, 0.1)) << starts - whole;
+    // Line noise: bytes between a line end and the next "$".
+    const Result noisy = RunProgram(With(base, {"--garbage", "0.1"}));
+    std::size_t gaps = 0;
+    for (std::size_t at = noisy.output.find("\r\n"); at != std::string::npos; at = noisy.output.find("\r\n", at + 2)) {
+        gaps += at + 2 < noisy.output.size() && noisy.output[at + 2] != '$' ? 1 : 0;
+    }
+    EXPECT_TRUE(within(gaps, 0.1 * 255 / 256)) << gaps;  // noise that starts with "$" cannot be seen
+}
+
+TEST(Faults, OneSeedGivesTheSameBytesAndAnotherSeedOthers) {
+    const std::vector<std::string> faults = {"--count", "200", "--drop", "0.05", "--corrupt", "0.05", "--truncate",
+                                             "0.05", "--garbage", "0.05", "--noise", "5", "--extra", "PKOV,T,1"};
+    const std::vector<std::string> run = With(kFixedRun, faults);
+    const Result a = RunProgram(With(run, {"--seed", "42"})), b = RunProgram(With(run, {"--seed", "42"}));
+    const Result c = RunProgram(With(run, {"--seed", "43"}));
+    ASSERT_EQ(a.status, 0) << a.error;
+    EXPECT_TRUE(a.output == b.output);
+    EXPECT_TRUE(a.output != c.output);
+    // Jitter delays updates, not their bytes; one fault more leaves the others' choices.
+    const Result late = RunProgram(With(run, {"--seed", "42", "--jitter", "20"}));
+    EXPECT_TRUE(late.output == a.output);
+    const Result fewer = RunProgram(With(kFixedRun, {"--count", "200", "--drop", "0.05", "--seed", "42"}));
+    const Result more = RunProgram(With(kFixedRun, {"--count", "200", "--drop", "0.05", "--seed", "42", "--corrupt",
+                                                    "0.05"}));
+    EXPECT_EQ(Lines(fewer.output).size(), Lines(more.output).size());
+}
+
+TEST(Faults, AnOutageAndAFreezeExactToTheUpdate) {
+    // At 2 Hz the updates at 3.0, 3.5, 4.0 and 4.5 s lie in 3+2.
+    const Result r = RunProgram({"--time", "2026-12-08T12:00:00Z", "--rate", "2", "--count", "12", "--fast",
+                                 "--sentences", "RMC,GGA,GSV", "--outage", "3+2"});
+    ASSERT_EQ(r.status, 0) << r.error;
+    const std::vector<std::string> rmc = Kind(r.output, "$GNRMC"), gga = Kind(r.output, "$GNGGA");
+    ASSERT_EQ(rmc.size(), 12U);
+    for (std::size_t i = 0; i < rmc.size(); ++i) {
+        const bool out = i >= 6 && i < 10;
+        EXPECT_EQ(Field(rmc[i], 2), out ? "V" : "A") << i;
+        EXPECT_EQ(Field(gga[i], 6), out ? "0" : "1") << i;
+        EXPECT_EQ(Field(rmc[i], 3).empty(), out) << rmc[i];  // no position without a fix
+    }
+    // Without a fix the satellites are in view, without signal.
+    EXPECT_NE(r.output.find("$GPGSV,3,1,10,02,45,075,,"), std::string::npos);
+    // A frozen receiver repeats its last update: same time, same position.
+    const std::vector<std::string> frozen = Kind(
+        RunProgram(With(kFixedRun, {"--count", "6", "--rate", "1", "--freeze", "2+2"})).output, "$GPRMC");
+    ASSERT_EQ(frozen.size(), 6U);
+    EXPECT_EQ(frozen[2], frozen[1]);
+    EXPECT_EQ(frozen[3], frozen[1]);
+    EXPECT_NE(frozen[4], frozen[1]);
+    EXPECT_EQ(Field(frozen[4], 1), "120004.000");
+}
+
+TEST(Faults, NoiseWandersAroundTheTruthAsGstSays) {
+    // An hour at 1 Hz, still: offsets from the true place, metres per axis.
+    const std::vector<std::string> still = {"--time", "2026-12-08T12:00:00Z", "--lat", "0", "--lon", "0", "--speed",
+                                            "0", "--count", "3600", "--fast", "--sentences", "GGA,GST",
+                                            "--noise", "10", "--seed", "5"};
+    const Result r = RunProgram(still);
+    ASSERT_EQ(r.status, 0) << r.error;
+    const double metresPerMinute = 6378137 * std::numbers::pi / 10800;  // on the equator, either axis near enough
+    double north = 0, east = 0;
+    std::size_t n = 0;
+    for (const std::string& gga : Kind(r.output, "$GNGGA")) {
+        const double lat = (std::stod(Field(gga, 2).substr(2))) * (Field(gga, 3) == "S" ? -1 : 1) * metresPerMinute;
+        const double lon = (std::stod(Field(gga, 4).substr(3))) * (Field(gga, 5) == "W" ? -1 : 1) * metresPerMinute;
+        north += lat * lat;
+        east += lon * lon;
+        ++n;
+    }
+    ASSERT_EQ(n, 3600U);
+    // About 60 independent samples in an hour: the spread within ±35 %.
+    EXPECT_NEAR(std::sqrt(north / n), 10, 3.5);
+    EXPECT_NEAR(std::sqrt(east / n), 10, 3.5);
+    // GST's latitude and longitude errors agree: 10 m per axis on the whole.
+    const std::string gst = Kind(r.output, "$GNGST").front();
+    const double sigmaLat = std::stod(Field(gst, 6)), sigmaLon = std::stod(Field(gst, 7));
+    EXPECT_NEAR(std::hypot(sigmaLat, sigmaLon), 10 * std::numbers::sqrt2, 0.15) << gst;
+}
+
+TEST(Faults, SentencesOfTheUsersOwn) {
+    const std::vector<std::string> lines = LinesOfRun(With(kFixedRun, {"--count", "2", "--extra", "PKOV,TEST,1", "--extra",
+                                                                "$PKOV,B"}));
+    ASSERT_EQ(lines.size(), 14U);
+    EXPECT_EQ(lines[5], "$PKOV,TEST,1*25");
+    EXPECT_TRUE(ChecksumRight(lines[6])) << lines[6];
+    const std::string tooLong(90, 'A');
+    for (const std::string& bad : {std::string("PKOV*1"), std::string("PKOV,\x01"), std::string("PKOV,!"),
+                                   std::string("PKOV,^"), tooLong}) {
+        const Result r = RunProgram({"--count", "1", "--extra", bad});
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.error.find("--extra"), std::string::npos) << r.error;
+    }
+    for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
+             {"--drop", "1.5"}, {"--corrupt", "-0.1"}, {"--outage", "5"}, {"--freeze", "a+b"}, {"--jitter", "-1"}}) {
+        EXPECT_EQ(RunProgram({"--count", "1", option, value}).status, 2) << option;
+    }
+}
+
+}  // namespace
+}  // namespace kovra::test
