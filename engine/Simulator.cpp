@@ -407,7 +407,7 @@ std::uint64_t Simulator::Replay(NmeaLog& log, bool loop, const RunSettings& sett
     // same, the writes far fewer.
     constexpr std::size_t kBatch = 64 * 1024;
     // Fast, whole and unbounded: the log goes out as it stands.
-    if (settings.fast && !log.DropsBadChecksums() && settings.count == 0 && !settings.duration) {
+    if (settings.fast && !log.DropsBadChecksums() && settings.count == 0 && !settings.duration && !faults_) {
         return SendAsItStands(log, loop, outputs_, pacer, progress, stop);
     }
     std::string batch, epoch;
@@ -435,8 +435,12 @@ std::uint64_t Simulator::Replay(NmeaLog& log, bool loop, const RunSettings& sett
             break;
         }
         ++inPass;
+        if (faults_) {
+            epoch = faults_->Damage(epoch);  // what a line may do to a log too
+        }
         if (!settings.fast) {
-            open = pacer.WaitUntil(std::max(at, last) / settings.speedup) && WriteAll(outputs_, epoch);
+            const double late = faults_ ? std::chrono::duration<double>(faults_->Delay()).count() : 0;
+            open = pacer.WaitUntil(std::max(at, last) / settings.speedup + late) && WriteAll(outputs_, epoch);
         } else {
             batch += epoch;
             if (batch.size() >= kBatch) {
@@ -454,6 +458,9 @@ std::uint64_t Simulator::Replay(NmeaLog& log, bool loop, const RunSettings& sett
     progress.Finish(static_cast<double>(log.BytesRead()));
     for (const auto& output : outputs_) {
         output->Finish();
+    }
+    if (faults_ && settings.verbose) {
+        notify_(faults_->Summary());
     }
     if (log.DropsBadChecksums()) {
         notify_(std::to_string(log.Dropped()) + (log.Dropped() == 1 ? " line" : " lines") +

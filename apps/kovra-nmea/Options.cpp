@@ -260,6 +260,10 @@ void CheckOptions(Options& o) {
     if (o.recordGpx && o.replay) {
         throw UsageError("--record-gpx records the simulated run; a replay sends the log as it is");
     }
+    if (o.replay && (!o.outages.empty() || !o.freezes.empty() || o.noise > 0)) {
+        throw UsageError("--outage, --freeze and --noise change the receiver's state; a replay sends the log as "
+                         "recorded (--drop, --corrupt, --truncate, --garbage, --jitter and --extra apply to it)");
+    }
     if (o.replayCheck && !o.replay) {
         throw UsageError("--replay-check needs --replay");
     }

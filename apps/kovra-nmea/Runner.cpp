@@ -137,6 +137,9 @@ int Run(const Options& o, Stop& stop) {
     Simulator simulator;
     if (o.replay) {
         NmeaLog log(*o.replay, o.replayCheck);  // a log that cannot be read is refused before any output opens
+        if (HasFaults(o)) {
+            simulator.UseFaults(FaultsFrom(o));
+        }
         OpenOutputs(o, simulator, stop);
         simulator.Replay(log, o.loop, RunSettingsFrom(o), stop);
         return 0;

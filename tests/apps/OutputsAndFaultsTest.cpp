@@ -6,6 +6,8 @@
 #include <signal.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <numbers>
 #include <thread>
 
@@ -124,6 +126,29 @@ TEST(UdpOutput, AnUpdateTooLargeForOneDatagramIsSplitAtSentences) {
         EXPECT_EQ(datagram[0], '$');
         EXPECT_EQ(datagram.substr(datagram.size() - 2), "\r\n");
     }
+}
+
+TEST(UdpOutput, OverIpv6Loopback) {
+    FileDescriptor fd(::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    socklen_t length = sizeof address;
+    if (!fd.Valid() || ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        GTEST_SKIP() << "no IPv6 loopback here";
+    }
+    const std::string to = "[::1]:" + std::to_string(ntohs(address.sin6_port));
+    const Result r = RunProgram({"--count", "2", "--rate", "50", "--sentences", "GGA", "--udp", to});
+    ASSERT_EQ(r.status, 0) << r.error;
+    std::vector<std::string> received;
+    for (pollfd ready{fd.Get(), POLLIN, 0}; received.size() < 2 && ::poll(&ready, 1, 1000) > 0;) {
+        char buffer[2048];
+        const ssize_t n = ::recv(fd.Get(), buffer, sizeof buffer, 0);
+        received.emplace_back(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    }
+    ASSERT_EQ(received.size(), 2U);
+    EXPECT_EQ(received[0].rfind("$GNGGA,", 0), 0U);
 }
 
 TEST(UdpOutput, AnUnreachableDestinationIsAWarningOnce) {
@@ -261,6 +286,20 @@ TEST(Faults, OneSeedGivesTheSameBytesAndAnotherSeedOthers) {
     const Result more = RunProgram(With(kFixedRun, {"--count", "200", "--drop", "0.05", "--seed", "42", "--corrupt",
                                                     "0.05"}));
     EXPECT_EQ(Lines(fewer.output).size(), Lines(more.output).size());
+}
+
+TEST(Faults, WhatALineDoesAppliesToAReplayToo) {
+    const Result recorded = RunProgram(With(kFixedRun, {"--count", "400"}));
+    const std::string log = ::testing::TempDir() + "kovra-faulted-" + std::to_string(::getpid()) + ".nmea";
+    {
+        std::ofstream(log, std::ios::binary) << recorded.output;
+    }
+    const Result replayed = RunProgram({"--replay", log, "--fast", "--drop", "0.5", "--seed", "3"});
+    const std::size_t left = Lines(replayed.output).size();
+    EXPECT_GT(left, 850U);  // of 2,000: half, four standard deviations either side
+    EXPECT_LT(left, 1150U);
+    EXPECT_EQ(RunProgram({"--replay", log, "--outage", "1+1"}).status, 2);
+    std::filesystem::remove(log);
 }
 
 TEST(Faults, AnOutageAndAFreezeExactToTheUpdate) {
