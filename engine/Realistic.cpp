@@ -84,7 +84,9 @@ std::string SkyPlotOf(const nmea4::Epoch& epoch, std::int32_t radius) {
     }
     TSvgCanvas canvas(2 * radius + 1, 2 * radius + 1);
     DrawSkyPlot(canvas, radius, 0xFFFFFF, 0, drawn);
-    return canvas.Document();
+    const SkyPlotLegendEntry legend[] = {
+        {0xCC6600, "GPS"}, {0x0000CC, "GLONASS"}, {0x009900, "Galileo"}, {0x008CE6, "BeiDou"}};
+    return SkyPlotPicture(radius, canvas, legend);
 }
 
 namespace {

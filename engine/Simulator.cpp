@@ -22,6 +22,7 @@ using Clock = std::chrono::steady_clock;
 using Outputs = std::vector<std::unique_ptr<Output>>;
 constexpr std::size_t kMaxSentence = 82;  // NMEA 0183, "$" to CR LF
 constexpr double kMetresPerNauticalMile = 1852;
+constexpr std::int32_t kWebSkyPlotRadius = 150;
 constexpr auto kRecordingSaveInterval = std::chrono::seconds(10);  // of wall time
 
 // Waits until `deadline` while serving the outputs (new TCP clients, readers
@@ -141,9 +142,19 @@ bool WriteAll(const Outputs& outputs, std::string_view update) {
 class Pacer {
 public:
     Pacer(const RunSettings& settings, const Outputs& outputs, const Stop& stop)
-        : fast_(settings.fast), wallPeriod_(1.0 / settings.rate / settings.speedup), outputs_(outputs), stop_(stop) {}
+        : fast_(settings.fast),
+          rate_(settings.rate),
+          wallPeriod_(1.0 / settings.rate / settings.speedup),
+          outputs_(outputs),
+          stop_(stop) {}
 
     void Started(std::uint64_t n) { worstLateness_ = std::max(worstLateness_, Clock::now() - Due(n)); }
+    // From update n on, a new speedup: the updates after it are paced from now.
+    void ChangeSpeedup(double speedup, std::uint64_t n) {
+        wallPeriod_ = 1.0 / rate_ / speedup;
+        start_ = Clock::now() - std::chrono::duration_cast<Clock::duration>(
+                                    std::chrono::duration<double>(wallPeriod_ * static_cast<double>(n)));
+    }
     // Waits until `seconds` of wall time after the start; false when a stop came first.
     bool WaitUntil(double seconds) {
         const Clock::time_point due =
@@ -185,6 +196,7 @@ private:
     }
 
     bool fast_;
+    double rate_;
     double wallPeriod_;
     const Outputs& outputs_;
     const Stop& stop_;
@@ -273,6 +285,8 @@ void Simulator::RecordGpx(const std::filesystem::path& file) {
 
 void Simulator::UseFaults(FaultSettings settings) { faults_.emplace(std::move(settings)); }
 
+void Simulator::ServeWebView(std::unique_ptr<WebServer> server) { web_ = std::move(server); }
+
 void Simulator::AddOutput(std::unique_ptr<Output> output) { outputs_.push_back(std::move(output)); }
 
 void CheckRunSettings(const RunSettings& settings) {
@@ -291,14 +305,17 @@ void CheckRunSettings(const RunSettings& settings) {
 // in force. Noise moves only the reported position; motion goes on from
 // the true one.
 std::string Simulator::NextUpdate(double elapsed, std::string& lastUpdate) {
-    if (!faults_) {
+    if (!faults_ && !web_) {  // nothing can interfere
         return realistic_ ? realistic_->Update(gps_, elapsed) : gps_.GetNMEA();
     }
-    const bool outage = faults_->InOutage(elapsed), frozen = faults_->Frozen(elapsed) && !lastUpdate.empty();
-    faults_->CountUpdate(outage, frozen);
+    const bool outage = forcedOutage_ || (faults_ && faults_->InOutage(elapsed));
+    const bool frozen = faults_ && faults_->Frozen(elapsed) && !lastUpdate.empty();
+    if (faults_) {
+        faults_->CountUpdate(outage, frozen);
+    }
     if (!frozen) {
         const GeoPoint truth = PositionOf(gps_);
-        const auto [east, north] = faults_->Noise(elapsed);
+        const auto [east, north] = faults_ ? faults_->Noise(elapsed) : std::pair<double, double>{0, 0};
         if (east != 0 || north != 0) {
             double course = 0;
             SetPosition(gps_, Destination(truth, std::atan2(east, north) * 180 / std::numbers::pi,
@@ -315,7 +332,101 @@ std::string Simulator::NextUpdate(double elapsed, std::string& lastUpdate) {
         gps_.FixQuality(quality);
         SetPosition(gps_, truth);
     }
-    return faults_->Damage(lastUpdate);
+    return faults_ ? faults_->Damage(lastUpdate) : lastUpdate;
+}
+
+ViewState Simulator::View(const Navigator& navigator, double speedup) const {
+    ViewState v;
+    v.time = IsoTime(gps_.GetUTCDateTime());
+    const GeoPoint here = PositionOf(gps_);
+    v.lat = here.lat;
+    v.lon = here.lon;
+    v.alt = static_cast<double>(gps_.Altitude());
+    v.speed = static_cast<double>(gps_.Speed());
+    v.course = static_cast<double>(gps_.Heading());
+    if (realistic_) {
+        const nmea4::Epoch& epoch = realistic_->LastEpoch();
+        static constexpr const char* kNames[] = {"", "GPS", "GLONASS", "Galileo", "BeiDou"};
+        v.fix = epoch.quality;
+        v.hdop = epoch.dop.hdop;
+        v.pdop = epoch.dop.pdop;
+        v.vdop = epoch.dop.vdop;
+        for (const nmea4::Satellite& s : epoch.satellites) {
+            v.satellites.push_back({kNames[static_cast<int>(s.system)], nmea4::NmeaNumber(s.system, s.number),
+                                    s.elevation, s.azimuth, s.snr, s.used});
+        }
+    } else {
+        v.fix = forcedOutage_ ? 0 : gps_.FixQuality();
+        v.hdop = static_cast<double>(gps_.HDOP());
+        v.pdop = static_cast<double>(gps_.PDOP());
+        v.vdop = static_cast<double>(gps_.VDOP());
+        for (const TSatellite* s : gps_.GetActiveSatellitesList()) {
+            v.satellites.push_back({"GPS", s->PseudoRandomCode(), s->Elevation(), s->Azimuth(), s->SignalToNoiseRatio(),
+                                    true});
+        }
+    }
+    const TWayPoints& waypoints = gps_.WayPoints();
+    for (int i = 0; i < waypoints.Count(); ++i) {
+        if (const TWayPoint* w = waypoints.GetItem(i)) {
+            const GeoPoint p = PositionOf(*w);
+            v.waypoints.push_back({w->Name(), p.lat, p.lon});
+        }
+    }
+    for (int i = 0; i < gps_.Routes().Count(); ++i) {
+        if (const TRoute* r = gps_.Routes().GetItem(i)) {
+            v.routes.push_back(r->Name());
+        }
+    }
+    if (const TRoute* active = gps_.Routes().ActiveRoute()) {
+        v.route = active->Name();
+        v.routePoints = active->WayPoints();
+        double distance = 0;
+        if (const std::string next = navigator.NextWayPoint(gps_, distance); !next.empty()) {
+            v.next = next;
+            v.nextDistance = distance;
+        }
+    }
+    v.paused = paused_;
+    v.outage = forcedOutage_;
+    v.speedup = speedup;
+    return v;
+}
+
+bool Simulator::ApplyRequests(Navigator& navigator, double& speedup) {
+    bool newSpeedup = false;
+    for (const ControlRequest& r : web_->TakeRequests()) {
+        if (r.course) {
+            gps_.Heading(*r.course);
+            gps_.Magnetic_Heading(MagneticHeading(gps_.Heading(), gps_.Magnetic_Variation(),
+                                                  gps_.Magnetic_Variation_Direction()));
+            plan_.followRoute = false;  // steered by hand from now on
+        }
+        if (r.speed) {
+            gps_.Speed(*r.speed);
+        }
+        if (r.pause) {
+            paused_ = *r.pause;
+        }
+        if (r.outage) {
+            forcedOutage_ = *r.outage;
+        }
+        if (r.goTo) {
+            auto route = std::make_unique<TRoute>("GOTO");
+            route->WayPoints({*r.goTo});
+            MakeActiveRoute(gps_, std::move(route));
+            plan_.followRoute = true;
+        }
+        if (r.route) {
+            gps_.Routes().ActiveRoute(gps_.Routes().GetByName(*r.route));
+            plan_.followRoute = true;
+        }
+        if (r.speedup) {
+            speedup = *r.speedup;
+            newSpeedup = true;
+        }
+        navigator = Navigator(plan_);
+    }
+    return newSpeedup;
 }
 
 std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
@@ -346,10 +457,16 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     Clock::time_point lastSave = Clock::now();
     std::uint64_t updates = 0;
     std::string lastUpdate;
+    double speedup = settings.speedup;
     for (std::uint64_t n = 0; (limit == 0 || n < limit) && !stop.Requested(); ++n) {
         pacer.Started(n);
         const double elapsed = period * static_cast<double>(n);
-        if (track_) {
+        if (web_ && ApplyRequests(navigator, speedup)) {
+            pacer.ChangeSpeedup(speedup, n);
+        }
+        if (paused_) {
+            // Still: no motion, the clock goes on.
+        } else if (track_) {
             if (!track_->Place(gps_, elapsed)) {
                 break;
             }
@@ -365,6 +482,11 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
         warnings.Check(update);
         if (!WriteAll(outputs_, update)) {
             break;  // the reader of standard output is done
+        }
+        if (web_) {
+            web_->Publish(View(navigator, speedup), update,
+                          realistic_ ? SkyPlotOf(realistic_->LastEpoch(), kWebSkyPlotRadius)
+                                     : gps_.SkyPlotSvg(kWebSkyPlotRadius));
         }
         if (recorder_) {
             recorder_->Add(gps_, elapsed);

@@ -16,8 +16,10 @@
 #include "engine/Outputs.h"
 #include "engine/Realistic.h"
 #include "engine/Replay.h"
+#include "engine/Motion.h"
 #include "engine/Scenario.h"
 #include "engine/Stop.h"
+#include "engine/WebServer.h"
 #include "generator/KovraNMEAGenerator.h"
 
 namespace kovra::engine {
@@ -80,6 +82,10 @@ public:
     // Injects the faults of `settings` into every update from now on.
     void UseFaults(FaultSettings settings);
 
+    // Publishes every update to the live view and applies its requests
+    // from the next update on.
+    void ServeWebView(std::unique_ptr<WebServer> server);
+
     // Every update goes to every output, in the order added.
     void AddOutput(std::unique_ptr<Output> output);
 
@@ -96,6 +102,9 @@ public:
 
 private:
     std::string NextUpdate(double elapsed, std::string& lastUpdate);
+    ViewState View(const Navigator& navigator, double speedup) const;
+    // Applies the live view's requests; true when the speedup changed.
+    bool ApplyRequests(Navigator& navigator, double& speedup);
 
     TKovraNMEAGenerator gps_;  // first: the outputs may hold it
     Plan plan_;
@@ -103,6 +112,9 @@ private:
     std::optional<TrackSailor> track_;
     std::optional<GpxRecorder> recorder_;
     std::optional<FaultInjector> faults_;
+    std::unique_ptr<WebServer> web_;
+    bool paused_ = false;
+    bool forcedOutage_ = false;
     std::vector<std::unique_ptr<Output>> outputs_;
     Notify notify_;
 };

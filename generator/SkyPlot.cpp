@@ -22,7 +22,8 @@ std::string TKovraNMEAGenerator::SkyPlotSvg(std::int32_t Radius, TColor BrushCol
     RequireSkyPlotRadius(Radius);
     TSvgCanvas canvas(2 * Radius + 1, 2 * Radius + 1);
     DrawSatellites(canvas, Radius, BrushColor, PenColor);
-    return canvas.Document();
+    const SkyPlotLegendEntry legend[] = {{clGreen, "signal above 10 dB-Hz"}, {clRed, "signal 10 dB-Hz or less"}};
+    return SkyPlotPicture(Radius, canvas, legend);
 }
 
 }  // namespace kovra

@@ -53,6 +53,8 @@ public:
 
     // A standalone SVG document of everything drawn so far.
     std::string Document() const;
+    // The elements drawn so far, to place in a larger picture.
+    const std::string& Elements() const { return body_; }
 
 private:
     std::int32_t width_;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "foundation/Export.h"
 #include "satellites/Canvas.h"
@@ -30,5 +31,18 @@ KOVRA_API void RequireSkyPlotRadius(std::int32_t radius);
 // satellites in the order given (a later disc covers an earlier one).
 KOVRA_API void DrawSkyPlot(TCanvas& Canvas, std::int32_t Radius, TColor BrushColor, TColor PenColor,
                            std::span<const SkyPlotSatellite> satellites);
+
+// One colour of a sky plot's legend and what it means.
+struct SkyPlotLegendEntry {
+    TColor colour;
+    std::string label;
+};
+
+// The plot drawn on `drawing` (radius R, centred on (R, R)) as a picture
+// for people: inside a margin so no disc at the rim is cut off, with N, E,
+// S and W and the 0°, 30° and 60° rings labelled and a legend below; the
+// labels grow with the radius.
+KOVRA_API std::string SkyPlotPicture(std::int32_t radius, const TSvgCanvas& drawing,
+                                     std::span<const SkyPlotLegendEntry> legend);
 
 }  // namespace kovra

@@ -270,6 +270,21 @@ void CheckOptions(Options& o) {
     if (o.ptyLink && o.ptyLink->empty()) {
         o.ptyLink.reset();  // --pty alone: the terminal's own path is printed
     }
+    if (o.http) {
+        const std::size_t colon = o.http->rfind(':');
+        std::string address = colon == std::string::npos ? "127.0.0.1" : o.http->substr(0, colon);
+        if (address.size() > 1 && address.front() == '[' && address.back() == ']') {
+            address = address.substr(1, address.size() - 2);
+        }
+        o.httpAddress = address;
+        o.httpPort = PortNumber(colon == std::string::npos ? *o.http : o.http->substr(colon + 1), "--http");
+        if (o.replay) {
+            throw UsageError("--http shows and steers the simulated receiver; a replay sends the log as it is");
+        }
+    }
+    if (o.httpReadOnly && !o.http) {
+        throw UsageError("--http-read-only needs --http");
+    }
     if (o.udpTtl < 1 || o.udpTtl > 255) {
         throw UsageError("--udp-ttl must be between 1 and 255");
     }
@@ -474,6 +489,9 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_flag("--udp-batch", o.udpBatch, "One datagram an update (split within 1472 bytes), not one a sentence")
         ->group("Output");
     app.add_option("--udp-ttl", o.udpTtl, "Hops of multicast datagrams")->group("Output");
+    app.add_option("--http", o.http, "Serve the live view and control on [ADDR:]PORT (address 127.0.0.1 unless given)")
+        ->group("Output");
+    app.add_flag("--http-read-only", o.httpReadOnly, "The live view without control")->group("Output");
     app.add_option("--tcp-connect", o.tcpConnectTexts,
                    "Connect to the server at HOST:PORT and send it the stream, reconnecting (repeatable)")
         ->group("Output");
@@ -515,7 +533,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         {"--waypoints", "FILE"}, {"--route", "NAME:WP,..."}, {"--route-file", "FILE"}, {"--sentences", "KINDS"},
         {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--replay", "FILE"}, {"--gpx", "FILE"}, {"--gpx-route", "NAME"}, {"--gpx-track", "NAME"}, {"--record-gpx", "FILE"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
         {"--tcp", "PORT"}, {"--udp", "HOST:PORT"}, {"--udp-broadcast", "PORT"}, {"--udp-ttl", "HOPS"},
-        {"--tcp-connect", "HOST:PORT"}, {"--seed", "N"}, {"--outage", "START+LENGTH"}, {"--freeze", "START+LENGTH"},
+        {"--tcp-connect", "HOST:PORT"}, {"--http", "[ADDR:]PORT"}, {"--seed", "N"}, {"--outage", "START+LENGTH"}, {"--freeze", "START+LENGTH"},
         {"--drop", "P"}, {"--corrupt", "P"}, {"--truncate", "P"}, {"--garbage", "P"}, {"--jitter", "MS"},
         {"--noise", "METRES"}, {"--extra", "SENTENCE"}, {"--bind", "ADDR"}, {"--tcp-max-clients", "N"}, {"--skyplot", "FILE"},
         {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},

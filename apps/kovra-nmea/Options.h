@@ -53,6 +53,10 @@ struct Options {
     };
     std::vector<std::string> udpTexts, udpBroadcastTexts, tcpConnectTexts;
     std::vector<Destination> udp, udpBroadcast, tcpConnect;  // from the texts
+    std::optional<std::string> http;  // [ADDR:]PORT of the live view
+    std::string httpAddress = "127.0.0.1";
+    int httpPort = 0;
+    bool httpReadOnly = false;
     bool udpBatch = false;
     int udpTtl = 1;
     // The kinds the run's --sentences gives, and those generated (with every output's own).

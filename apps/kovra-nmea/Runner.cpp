@@ -162,6 +162,9 @@ int Run(const Options& o, Stop& stop) {
     if (HasFaults(o)) {
         simulator.UseFaults(FaultsFrom(o));
     }
+    if (o.http) {
+        simulator.ServeWebView(std::make_unique<WebServer>(o.httpAddress, o.httpPort, o.httpReadOnly));
+    }
     simulator.Run(RunSettingsFrom(o), stop);
     return 0;
 }

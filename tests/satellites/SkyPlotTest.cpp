@@ -94,9 +94,19 @@ TEST(SkyPlot, RadiusOutOfRangeDrawsNothing) {
 TEST(SkyPlot, SvgDocumentHoldsTheWholePicture) {
     TKovraNMEAGenerator g;
     g.SetSatellite(5, true, 45, 90, 40);
+    g.SetSatellite(20, true, 0, 0, 30);  // on the rim, due north
     const std::string svg = g.SkyPlotSvg(100);
     EXPECT_EQ(svg.rfind("<?xml", 0), 0U);
-    EXPECT_NE(svg.find("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"201\" height=\"201\""), std::string::npos);
+    // The drawing of radius 100 (201 wide) inside a margin of 36 (a disc of
+    // 12 on the rim, the 10-pixel compass letters beyond it), and two rows
+    // of legend below: 273 by 308.
+    EXPECT_NE(svg.find("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"273\" height=\"308\""), std::string::npos)
+        << svg.substr(0, 200);
+    EXPECT_NE(svg.find("<svg x=\"36\" y=\"36\" width=\"201\" height=\"201\" overflow=\"visible\">"), std::string::npos);
+    EXPECT_NE(svg.find("<ellipse cx=\"100\" cy=\"0\" rx=\"12\" ry=\"12\""), std::string::npos);  // 36 − 12 ≥ 0
+    EXPECT_NE(svg.find(">N</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">30°</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">signal 10 dB-Hz or less</text>"), std::string::npos);
     EXPECT_NE(svg.find("<ellipse cx=\"150\" cy=\"100\" rx=\"12\" ry=\"12\" fill=\"#008000\""), std::string::npos);
     EXPECT_NE(svg.find("<line x1=\"150\" y1=\"13\" x2=\"50\" y2=\"187\""), std::string::npos);
     EXPECT_NE(svg.find(">5</text>"), std::string::npos);

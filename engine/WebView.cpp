@@ -1,0 +1,108 @@
+#include "engine/WebView.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+#include "foundation/Names.h"
+
+namespace kovra::engine {
+
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr double kMaxSpeed = 1000;  // knots
+
+std::string Error(const std::string& field, const std::string& what) { return "'" + field + "' " + what; }
+
+bool Named(const std::vector<std::string>& names, const std::string& name) {
+    return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
+}
+
+}  // namespace
+
+std::string StateJson(const ViewState& s) {
+    Json satellites = Json::array();
+    for (const ViewSatellite& v : s.satellites) {
+        satellites.push_back({{"system", v.system},
+                              {"prn", v.prn},
+                              {"elevation", v.elevation},
+                              {"azimuth", v.azimuth},
+                              {"snr", v.snr ? Json(*v.snr) : Json()},
+                              {"used", v.used}});
+    }
+    Json waypoints = Json::array();
+    for (const ViewWayPoint& w : s.waypoints) {
+        waypoints.push_back({{"name", w.name}, {"lat", w.lat}, {"lon", w.lon}});
+    }
+    Json route;
+    if (s.route) {
+        route = {{"name", *s.route},
+                 {"waypoints", s.routePoints},
+                 {"next", s.next ? Json(*s.next) : Json()},
+                 {"distance", s.nextDistance ? Json(*s.nextDistance) : Json()}};
+    }
+    const Json state = {{"time", s.time},       {"lat", s.lat},         {"lon", s.lon},
+                        {"alt", s.alt},         {"speed", s.speed},     {"course", s.course},
+                        {"fix", s.fix},         {"hdop", s.hdop},       {"pdop", s.pdop},
+                        {"vdop", s.vdop},       {"satellites", satellites}, {"waypoints", waypoints},
+                        {"routes", s.routes},   {"route", route},       {"paused", s.paused},
+                        {"outage", s.outage},   {"speedup", s.speedup}};
+    // Names may hold any bytes: what is not UTF-8 is replaced, never refused.
+    return state.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::variant<ControlRequest, std::string> ParseControl(std::string_view body, const std::vector<std::string>& waypoints,
+                                                       const std::vector<std::string>& routes) {
+    const Json json = Json::parse(body.begin(), body.end(), nullptr, false);
+    if (json.is_discarded()) {
+        return std::string("the body is not JSON");
+    }
+    if (!json.is_object()) {
+        return std::string("the body is not a JSON object");
+    }
+    ControlRequest request;
+    for (const auto& [key, value] : json.items()) {
+        const auto number = [&](double low, double high, bool highIncluded) -> std::variant<double, std::string> {
+            if (!value.is_number()) {
+                return Error(key, "must be a number");
+            }
+            const double v = value.get<double>();
+            if (!std::isfinite(v) || v < low || (highIncluded ? v > high : v >= high)) {
+                return Error(key, "must be from " + Json(low).dump() + (highIncluded ? " to " : " to below ") +
+                                      Json(high).dump());
+            }
+            return v;
+        };
+        if (key == "course" || key == "speed" || key == "speedup") {
+            const auto v = key == "course" ? number(0, 360, false)
+                           : key == "speed" ? number(0, kMaxSpeed, true)
+                                            : number(0.1, 1000, true);
+            if (const std::string* error = std::get_if<std::string>(&v)) {
+                return *error;
+            }
+            (key == "course" ? request.course : key == "speed" ? request.speed : request.speedup) = std::get<double>(v);
+        } else if (key == "pause" || key == "outage") {
+            if (!value.is_boolean()) {
+                return Error(key, "must be true or false");
+            }
+            (key == "pause" ? request.pause : request.outage) = value.get<bool>();
+        } else if (key == "goto" || key == "route") {
+            if (!value.is_string()) {
+                return Error(key, "must be a name");
+            }
+            const std::string name = value.get<std::string>();
+            if (!Named(key == "goto" ? waypoints : routes, name)) {
+                return Error(key, key == "goto" ? "names no waypoint of the receiver" : "names no route of the receiver");
+            }
+            (key == "goto" ? request.goTo : request.route) = name;
+        } else {
+            return Error(key, "is not a control (course, speed, pause, outage, goto, route, speedup)");
+        }
+    }
+    return request;
+}
+
+}  // namespace kovra::engine

@@ -1,0 +1,64 @@
+// What the live page shows and how it steers: the receiver's state as JSON
+// and the checked control requests. Pure functions over plain data; the
+// server that carries them is in WebServer.h.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace kovra::engine {
+
+struct ViewSatellite {
+    std::string system;  // "GPS", "GLONASS", "Galileo", "BeiDou"
+    int prn = 0;         // as the sentences number it
+    int elevation = 0;
+    int azimuth = 0;
+    std::optional<int> snr;
+    bool used = false;
+};
+
+struct ViewWayPoint {
+    std::string name;
+    double lat = 0;
+    double lon = 0;
+};
+
+// One update as the page sees it.
+struct ViewState {
+    std::string time;  // ISO 8601, UTC
+    double lat = 0, lon = 0, alt = 0;
+    double speed = 0;   // knots
+    double course = 0;  // degrees true
+    int fix = 0;        // GGA quality
+    double hdop = 0, pdop = 0, vdop = 0;
+    std::vector<ViewSatellite> satellites;
+    std::vector<ViewWayPoint> waypoints;
+    std::vector<std::string> routes;        // names of every route
+    std::optional<std::string> route;       // the active one
+    std::vector<std::string> routePoints;   // its waypoints
+    std::optional<std::string> next;        // the waypoint steered for
+    std::optional<double> nextDistance;     // nautical miles
+    bool paused = false;
+    bool outage = false;
+    double speedup = 1;
+};
+
+std::string StateJson(const ViewState& state);
+
+// A request of POST /control, checked; applied from the next update.
+struct ControlRequest {
+    std::optional<double> course, speed, speedup;
+    std::optional<bool> pause, outage;
+    std::optional<std::string> goTo, route;
+};
+
+// The request of a control body, or the one-line error naming the field:
+// not JSON, not an object, an unknown key, a value of the wrong type or out
+// of range, a waypoint or route the receiver does not have.
+std::variant<ControlRequest, std::string> ParseControl(std::string_view body, const std::vector<std::string>& waypoints,
+                                                       const std::vector<std::string>& routes);
+
+}  // namespace kovra::engine

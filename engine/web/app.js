@@ -1,0 +1,257 @@
+// The live view: a map drawn here (no tiles, no network), the sky plot, the
+// panel, the last sentences, and the controls. Everything comes from this
+// program's own server: /events while live, /control to steer.
+"use strict";
+
+const COLOURS = { GPS: "#1f5fbf", GLONASS: "#c1121f", Galileo: "#2a9d3f", BeiDou: "#e68a00" };
+const MAX_TRACK = 5000;
+const MAX_LINES = 20;
+const METRES_PER_DEGREE = 111320;
+
+let state = null;
+const track = [];
+const lines = [];
+let metresPerPixel = 4;
+
+const $ = (id) => document.getElementById(id);
+
+// ---- Numbers as a navigator reads them.
+function degreesMinutes(value, positive, negative, width) {
+  const hemisphere = value < 0 ? negative : positive;
+  const magnitude = Math.abs(value);
+  let degrees = Math.floor(magnitude);
+  let minutes = (magnitude - degrees) * 60;
+  if (minutes >= 59.9995) { degrees += 1; minutes = 0; }
+  return `${String(degrees).padStart(width, "0")}° ${minutes.toFixed(3).padStart(6, "0")}′ ${hemisphere}`;
+}
+
+function niceStep(span) {
+  const power = Math.pow(10, Math.floor(Math.log10(span)));
+  for (const f of [1, 2, 5, 10]) {
+    if (f * power >= span) return f * power;
+  }
+  return 10 * power;
+}
+
+// ---- The map: centred on the vessel, north up.
+function drawMap() {
+  const canvas = $("map");
+  const g = canvas.getContext("2d");
+  const w = canvas.width, h = canvas.height;
+  g.fillStyle = "#dbe9f4";
+  g.fillRect(0, 0, w, h);
+  if (!state) return;
+  const lat0 = state.lat, lon0 = state.lon;
+  const cos0 = Math.max(Math.cos(lat0 * Math.PI / 180), 0.01);
+  const toXY = (lat, lon) => {
+    let dLon = lon - lon0;
+    if (dLon > 180) dLon -= 360;
+    if (dLon < -180) dLon += 360;
+    return [w / 2 + dLon * cos0 * METRES_PER_DEGREE / metresPerPixel,
+            h / 2 - (lat - lat0) * METRES_PER_DEGREE / metresPerPixel];
+  };
+  // Latitude and longitude grid, labelled.
+  const spanLat = h * metresPerPixel / METRES_PER_DEGREE;
+  const step = niceStep(spanLat / 5);
+  g.strokeStyle = "#a9c3d6";
+  g.fillStyle = "#46637a";
+  g.font = "11px sans-serif";
+  g.lineWidth = 1;
+  for (let lat = Math.floor((lat0 - spanLat) / step) * step; lat <= lat0 + spanLat; lat += step) {
+    const [, y] = toXY(lat, lon0);
+    if (y < 0 || y > h) continue;
+    g.beginPath(); g.moveTo(0, y); g.lineTo(w, y); g.stroke();
+    g.fillText(degreesMinutes(lat, "N", "S", 2), 4, y - 3);
+  }
+  const spanLon = spanLat / cos0 * w / h;
+  for (let lon = Math.floor((lon0 - spanLon) / step) * step; lon <= lon0 + spanLon; lon += step) {
+    const [x] = toXY(lat0, lon);
+    if (x < 0 || x > w) continue;
+    g.beginPath(); g.moveTo(x, 0); g.lineTo(x, h); g.stroke();
+    g.save(); g.translate(x - 3, 6); g.rotate(Math.PI / 2);
+    g.fillText(degreesMinutes(lon, "E", "W", 3), 0, 0); g.restore();
+  }
+  // The active route, then every waypoint.
+  const byName = new Map(state.waypoints.map((p) => [p.name.toUpperCase(), p]));
+  if (state.route) {
+    g.strokeStyle = "#e76f51"; g.lineWidth = 2; g.setLineDash([8, 5]);
+    g.beginPath();
+    state.route.waypoints.forEach((name, i) => {
+      const p = byName.get(name.toUpperCase());
+      if (!p) return;
+      const [x, y] = toXY(p.lat, p.lon);
+      if (i === 0) g.moveTo(x, y); else g.lineTo(x, y);
+    });
+    g.stroke(); g.setLineDash([]);
+  }
+  for (const p of state.waypoints) {
+    const [x, y] = toXY(p.lat, p.lon);
+    const next = state.route && state.route.next && state.route.next.toUpperCase() === p.name.toUpperCase();
+    g.fillStyle = next ? "#e76f51" : "#264653";
+    g.beginPath(); g.arc(x, y, next ? 6 : 4, 0, 2 * Math.PI); g.fill();
+    g.fillText(p.name, x + 8, y + 4);
+  }
+  // The track sailed so far.
+  g.strokeStyle = "#1d3557"; g.lineWidth = 2;
+  g.beginPath();
+  track.forEach(([lat, lon], i) => {
+    const [x, y] = toXY(lat, lon);
+    if (i === 0) g.moveTo(x, y); else g.lineTo(x, y);
+  });
+  g.stroke();
+  // The vessel, pointing along its course.
+  g.save(); g.translate(w / 2, h / 2); g.rotate(state.course * Math.PI / 180);
+  g.fillStyle = state.fix > 0 ? "#2a9d8f" : "#c1121f";
+  g.beginPath(); g.moveTo(0, -14); g.lineTo(8, 10); g.lineTo(0, 5); g.lineTo(-8, 10); g.closePath(); g.fill();
+  g.restore();
+  // Scale bar: a round distance about a fifth of the width.
+  const metres = niceStep(w / 5 * metresPerPixel);
+  const length = metres / metresPerPixel;
+  const left = w - 16 - length;
+  g.fillStyle = "rgba(255, 255, 255, 0.8)";
+  g.fillRect(left - 6, h - 44, length + 12, 32);
+  g.strokeStyle = "#1d2630"; g.fillStyle = "#1d2630"; g.lineWidth = 3;
+  g.beginPath(); g.moveTo(left, h - 20); g.lineTo(left + length, h - 20); g.stroke();
+  const label = metres >= 1852 ? `${(metres / 1852).toFixed(metres >= 18520 ? 0 : 1)} nm` : `${metres} m`;
+  g.fillText(label, left, h - 28);
+}
+
+// ---- The sky plot: north up, east right, rings at 0°, 30° and 60°.
+function svg(name, attributes, text) {
+  const element = document.createElementNS("http://www.w3.org/2000/svg", name);
+  for (const [k, v] of Object.entries(attributes)) element.setAttribute(k, v);
+  if (text !== undefined) element.textContent = text;
+  return element;
+}
+
+function drawSky() {
+  const sky = $("sky");
+  sky.replaceChildren();
+  const r = 100;
+  for (const elevation of [0, 30, 60]) {
+    const ring = r * (90 - elevation) / 90;
+    sky.append(svg("circle", { cx: 0, cy: 0, r: ring, fill: elevation === 0 ? "#f8fbff" : "none", stroke: "#9ab" }));
+    sky.append(svg("text", { x: 3, y: -ring - 2, "font-size": 8, fill: "#678" }, `${elevation}°`));
+  }
+  sky.append(svg("line", { x1: -r, y1: 0, x2: r, y2: 0, stroke: "#cdd" }));
+  sky.append(svg("line", { x1: 0, y1: -r, x2: 0, y2: r, stroke: "#cdd" }));
+  for (const [label, x, y] of [["N", 0, -r - 8], ["E", r + 9, 3], ["S", 0, r + 14], ["W", -r - 9, 3]]) {
+    sky.append(svg("text", { x, y, "font-size": 11, "font-weight": "bold", "text-anchor": "middle", fill: "#334" }, label));
+  }
+  if (state) {
+    for (const s of state.satellites) {
+      const distance = r * (90 - s.elevation) / 90;
+      const a = s.azimuth * Math.PI / 180;
+      const x = distance * Math.sin(a), y = -distance * Math.cos(a);
+      const colour = COLOURS[s.system] || "#555";
+      sky.append(svg("circle", {
+        cx: x.toFixed(1), cy: y.toFixed(1), r: 7,
+        fill: s.used ? colour : "#fff", stroke: colour, "stroke-width": 2,
+        "data-prn": s.prn, "data-used": s.used,
+      }));
+      sky.append(svg("text", { x: x.toFixed(1), y: (y + 3).toFixed(1), "font-size": 7, "text-anchor": "middle",
+                               fill: s.used ? "#fff" : colour }, s.prn));
+      if (s.snr !== null) {
+        sky.append(svg("text", { x: x.toFixed(1), y: (y + 15).toFixed(1), "font-size": 6, "text-anchor": "middle",
+                                 fill: "#445" }, `${s.snr}`));
+      }
+    }
+  }
+  // Legend: systems, and filled for used.
+  Object.entries(COLOURS).forEach(([system, colour], i) => {
+    const x = -125 + i * 64;
+    sky.append(svg("circle", { cx: x + 5, cy: 134, r: 5, fill: colour }));
+    sky.append(svg("text", { x: x + 13, y: 137, "font-size": 9, fill: "#334" }, system));
+  });
+  sky.append(svg("circle", { cx: -120, cy: 150, r: 5, fill: "#fff", stroke: "#555", "stroke-width": 2 }));
+  sky.append(svg("text", { x: -112, y: 153, "font-size": 9, fill: "#334" }, "in view, not used · number under: SNR dB-Hz"));
+}
+
+// ---- The panel.
+function showPanel() {
+  $("time").textContent = state.time.replace("T", " ").replace("Z", "");
+  $("position").textContent = `${degreesMinutes(state.lat, "N", "S", 2)}  ${degreesMinutes(state.lon, "E", "W", 3)}`;
+  $("speed").textContent = `${state.speed.toFixed(1)} kn`;
+  $("course").textContent = `${state.course.toFixed(1)}°`;
+  $("fix").textContent = state.fix > 0 ? `quality ${state.fix}` : "no fix";
+  $("dop").textContent = `${state.pdop.toFixed(2)} / ${state.hdop.toFixed(2)} / ${state.vdop.toFixed(2)}`;
+  const used = state.satellites.filter((s) => s.used).length;
+  $("used").textContent = `${used} of ${state.satellites.length} in view`;
+  $("route").textContent = state.route
+    ? `${state.route.name}${state.route.next ? ` → ${state.route.next} ${state.route.distance.toFixed(2)} nm` : ""}`
+    : "none";
+  $("pause").textContent = state.paused ? "Resume" : "Pause";
+  $("outage").textContent = state.outage ? "Regain fix" : "Lose fix";
+  fillSelect($("goto"), state.waypoints.map((w) => w.name));
+  fillSelect($("route-select"), state.routes);
+}
+
+function fillSelect(select, names) {
+  const now = Array.from(select.options).map((o) => o.value);
+  if (now.length === names.length && now.every((n, i) => n === names[i])) return;
+  select.replaceChildren(...names.map((n) => { const o = document.createElement("option"); o.value = n; o.textContent = n; return o; }));
+}
+
+function show(next) {
+  state = next;
+  const last = track[track.length - 1];
+  if (!last || last[0] !== state.lat || last[1] !== state.lon) {
+    track.push([state.lat, state.lon]);
+    if (track.length > MAX_TRACK) track.shift();
+  }
+  showPanel();
+  drawMap();
+  drawSky();
+}
+
+// ---- Live updates; the browser reconnects by itself when the server is back.
+function connect() {
+  const events = new EventSource("/events");
+  events.onopen = () => { $("status").textContent = "live"; $("status").className = "status live"; };
+  events.onerror = () => { $("status").textContent = "server gone – reconnecting…"; $("status").className = "status gone"; };
+  events.onmessage = (e) => show(JSON.parse(e.data));
+  events.addEventListener("nmea", (e) => {
+    lines.push(...e.data.split("\n").filter((l) => l.length > 0));
+    lines.splice(0, Math.max(0, lines.length - MAX_LINES));
+    $("nmea").textContent = lines.join("\n");
+  });
+}
+
+// ---- Controls.
+async function control(request) {
+  $("message").textContent = "";
+  try {
+    const response = await fetch("/control", {
+      method: "POST", headers: { "Content-Type": "application/json" }, body: JSON.stringify(request),
+    });
+    if (!response.ok) {
+      const body = await response.json().catch(() => ({ error: response.statusText }));
+      $("message").textContent = body.error;
+    }
+  } catch (error) {
+    $("message").textContent = "the server is gone";
+  }
+}
+
+function wire() {
+  $("course-set").onclick = () => control({ course: Number($("course-input").value) % 360 });
+  $("speed-set").onclick = () => control({ speed: Number($("speed-input").value) });
+  document.querySelectorAll("[data-course]").forEach((b) => {
+    b.onclick = () => state && control({ course: (((state.course + Number(b.dataset.course)) % 360) + 360) % 360 });
+  });
+  document.querySelectorAll("[data-speed]").forEach((b) => {
+    b.onclick = () => state && control({ speed: Math.max(0, state.speed + Number(b.dataset.speed)) });
+  });
+  $("speedup").onchange = () => control({ speedup: Number($("speedup").value) });
+  $("pause").onclick = () => state && control({ pause: !state.paused });
+  $("outage").onclick = () => state && control({ outage: !state.outage });
+  $("goto-set").onclick = () => $("goto").value && control({ goto: $("goto").value });
+  $("route-set").onclick = () => $("route-select").value && control({ route: $("route-select").value });
+  $("zoom-in").onclick = () => { metresPerPixel = Math.max(0.25, metresPerPixel / 2); drawMap(); };
+  $("zoom-out").onclick = () => { metresPerPixel = Math.min(20000, metresPerPixel * 2); drawMap(); };
+}
+
+wire();
+drawMap();
+drawSky();
+connect();
