@@ -64,7 +64,10 @@ std::variant<ControlRequest, std::string> ParseControl(std::string_view body, co
         return std::string("the body is not a JSON object");
     }
     ControlRequest request;
-    for (const auto& [key, value] : json.items()) {
+    for (const auto& item : json.items()) {
+        // Named copies, not structured bindings: lambdas below capture them.
+        const std::string key = item.key();
+        const Json& value = item.value();
         const auto number = [&](double low, double high, bool highIncluded) -> std::variant<double, std::string> {
             if (!value.is_number()) {
                 return Error(key, "must be a number");
