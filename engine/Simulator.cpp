@@ -437,9 +437,10 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
         const auto updates = static_cast<std::uint64_t>(std::ceil(*settings.duration * settings.rate - 1e-9));
         limit = limit == 0 ? std::max<std::uint64_t>(updates, 1) : std::min(limit, std::max<std::uint64_t>(updates, 1));
     }
-    // Faster or slower than the wall clock, the sentences' clock follows
-    // simulated time from the system clock's now.
-    if ((settings.fast || settings.speedup != 1) && !plan_.fixedTime) {
+    // Faster or slower than the wall clock (or so at any moment from the
+    // live view), the sentences' clock follows simulated time from the
+    // system clock's now.
+    if ((settings.fast || settings.speedup != 1 || web_) && !plan_.fixedTime) {
         plan_.fixedTime = true;
         plan_.startTime = gps_.GetUTCDateTime();
         gps_.UseSystemDateTime(false);

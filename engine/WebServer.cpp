@@ -15,6 +15,7 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kEventInterval = std::chrono::milliseconds(100);  // at most 10 events a second
 constexpr auto kKeepAlive = std::chrono::seconds(1);
 constexpr auto kWriteTimeout = std::chrono::seconds(2);  // a client that does not read is dropped after it
+constexpr std::size_t kRecentUpdates = 256;              // the sentences kept for the clients
 
 void Reply(httplib::Response& response, int status, const std::string& error) {
     response.status = status;
@@ -80,6 +81,10 @@ void WebServer::Publish(const ViewState& state, std::string nmea, std::string sk
     {
         const std::lock_guard lock(lock_);
         next.sequence = latest_.sequence + 1;
+        recent_.emplace_back(next.sequence, next.nmea);
+        if (recent_.size() > kRecentUpdates) {
+            recent_.pop_front();
+        }
         latest_ = std::move(next);
     }
     updated_.notify_all();
@@ -115,7 +120,9 @@ void WebServer::Routes() {
     });
     server_->Get("/events", [this](const httplib::Request&, httplib::Response& response) {
         response.set_header("Cache-Control", "no-store");
-        auto seen = std::make_shared<std::uint64_t>(0);
+        // From the update now on: a new client is not sent the ones before it.
+        const std::uint64_t now = Latest().sequence;
+        auto seen = std::make_shared<std::uint64_t>(now > 0 ? now - 1 : 0);
         auto lastSent = std::make_shared<Clock::time_point>();
         response.set_chunked_content_provider("text/event-stream", [this, seen, lastSent](std::size_t, httplib::DataSink& sink) {
             // Waits for an update newer than the last sent, no sooner than
@@ -128,8 +135,14 @@ void WebServer::Routes() {
             }
             std::string event = ":\n\n";
             if (fresh) {
+                // The state as it is now, and the sentences of every update since the last event.
+                event = "data: " + latest_.json + "\n\n";
+                for (const auto& [sequence, nmea] : recent_) {
+                    if (sequence > *seen) {
+                        event += "event: nmea\n" + EventData(nmea) + "\n";
+                    }
+                }
                 *seen = latest_.sequence;
-                event = "data: " + latest_.json + "\n\nevent: nmea\n" + EventData(latest_.nmea) + "\n";
             }
             lock.unlock();
             *lastSent = Clock::now();

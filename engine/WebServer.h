@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -54,6 +55,9 @@ private:
     mutable std::mutex lock_;
     std::condition_variable updated_;
     Published latest_;
+    // The sentences of the latest updates, so that a client gets every
+    // update's even when the state goes out only ten times a second.
+    std::deque<std::pair<std::uint64_t, std::string>> recent_;
     std::vector<ControlRequest> requests_;
     bool stopping_ = false;
     std::thread thread_;
