@@ -11,7 +11,7 @@ namespace kovra::engine {
 namespace {
 
 constexpr double kCorrelationTime = 60;  // seconds, of the position noise
-constexpr std::size_t kMaxSentence = 82;  // "$" to CR LF
+using kovra::nmea::kMaxSentenceLength;
 constexpr int kMaxGarbage = 16;           // bytes of line noise at a time
 
 bool ParseNumber(const std::string& text, double& value) {
@@ -49,7 +49,7 @@ std::string FrameUserSentence(std::string_view text) {
         throw SettingError("--extra needs a sentence, e.g. PKOV,TEST,1");
     }
     std::string framed = kovra::nmea::FrameSentence(body);
-    if (framed.size() > kMaxSentence) {
+    if (framed.size() > kMaxSentenceLength) {
         throw SettingError("--extra '" + Printable(text) + "' is " + std::to_string(framed.size()) +
                            " characters framed; a sentence has at most 82");
     }

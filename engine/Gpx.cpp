@@ -400,7 +400,6 @@ void GpxRecorder::Add(const TKovraNMEAGenerator& gps, double elapsed) {
         return;
     }
     lastElapsed_ = elapsed;
-    ++points_;
     const double course = static_cast<double>(gps.Heading());
     trackPoints_ += "      <trkpt " + PointAttributes(PositionOf(gps)) + "><ele>" +
                     Fixed(static_cast<double>(gps.Altitude()), 2) + "</ele><time>" + IsoTime(gps.GetUTCDateTime()) +

@@ -93,13 +93,11 @@ public:
     void Add(const TKovraNMEAGenerator& gps, double elapsed);
     // Writes the file; OutputError when it cannot be replaced.
     void Save(const TKovraNMEAGenerator& gps) const;
-    std::size_t Points() const { return points_; }
 
 private:
     std::filesystem::path file_;
     std::string trackPoints_;
     std::optional<double> lastElapsed_;
-    std::size_t points_ = 0;
 };
 
 }  // namespace kovra::engine

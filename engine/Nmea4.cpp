@@ -13,11 +13,18 @@ namespace kovra::engine::nmea4 {
 
 namespace {
 
-constexpr std::size_t kMaxSentence = 82;  // "$" to CR LF
+using kovra::nmea::kMaxSentenceLength;
 constexpr std::size_t kFrame = 5;         // "*hh" and CR LF
 constexpr double kKmhPerKnot = 1.852;
 constexpr Gnss kSystems[] = {Gnss::Gps, Gnss::Glonass, Gnss::Galileo, Gnss::BeiDou};
 constexpr double kScale[] = {1, 10, 100, 1000, 10'000, 100'000};
+
+std::string Escaped(std::string_view name) {
+    std::string text(3 * name.size(), '\0');
+    const char* end = kovra::nmea::PutName(text.data(), name);
+    text.resize(static_cast<std::size_t>(end - text.data()));
+    return text;
+}
 
 // One sentence written straight onto the end of the update: "$", the
 // address, the fields, each after its comma, then the frame. Every number
@@ -127,6 +134,7 @@ public:
     }
     Sentence& Dop(double value, const Epoch& e) { return e.Valid() ? Fixed(value, 2) : Text("99.99"); }
     // A name as the NMEA names carry it, reserved characters escaped.
+    // Escaped in place: AAM carries one every update.
     Sentence& Name(std::string_view name) {
         out_ += ',';
         const std::size_t at = out_.size();
@@ -176,12 +184,6 @@ std::vector<const Satellite*> InView(const Epoch& e, Gnss system) {
 
 double Degrees(double radians) { return radians * 180 / std::numbers::pi; }
 
-std::string Escaped(std::string_view name) {
-    std::string text(3 * name.size(), '\0');
-    const char* end = kovra::nmea::PutName(text.data(), name);
-    text.resize(static_cast<std::size_t>(end - text.data()));
-    return text;
-}
 
 }  // namespace
 
@@ -337,7 +339,7 @@ void AppendRTE(std::string& out, std::string_view talker, std::string_view route
         const std::size_t head = 1 + talker.size() + 4 + 2 * (digits + 1) + 2 + routeName.size();
         std::size_t length = head;
         for (const std::string& name : escaped) {
-            if (!parts.back().empty() && length + 1 + name.size() + kFrame > kMaxSentence) {
+            if (!parts.back().empty() && length + 1 + name.size() + kFrame > kMaxSentenceLength) {
                 parts.emplace_back();
                 length = head;
             }

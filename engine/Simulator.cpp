@@ -13,6 +13,7 @@
 
 #include "engine/Motion.h"
 #include "engine/Replay.h"
+#include "nmea/Format.h"
 
 namespace kovra::engine {
 
@@ -20,7 +21,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using Outputs = std::vector<std::unique_ptr<Output>>;
-constexpr std::size_t kMaxSentence = 82;  // NMEA 0183, "$" to CR LF
+using kovra::nmea::kMaxSentenceLength;
 constexpr double kMetresPerNauticalMile = 1852;
 constexpr std::int32_t kWebSkyPlotRadius = 150;
 constexpr auto kRecordingSaveInterval = std::chrono::seconds(10);  // of wall time
@@ -85,7 +86,7 @@ public:
         while (!tooLong_ && start < update.size()) {
             const std::size_t end = update.find('\n', start);
             const std::size_t length = (end == std::string::npos ? update.size() : end + 1) - start;
-            if (length > kMaxSentence) {
+            if (length > kMaxSentenceLength) {
                 tooLong_ = true;
                 notify_("warning: " + update.substr(start, 6) + " sentence of " + std::to_string(length) +
                         " characters exceeds NMEA 0183's 82 (it is sent as built)");

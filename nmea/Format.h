@@ -66,6 +66,9 @@ KOVRA_API std::string FrameSentence(std::string_view body);
 // ---- Field writers for the sentence builders. Each writes at `p` and
 // returns the end of what it wrote; the caller provides the room.
 
+// The longest sentence NMEA 0183 allows, "$" to CR LF.
+inline constexpr std::size_t kMaxSentenceLength = 82;
+
 // Room enough for any one number, coordinate, time or date field.
 inline constexpr std::size_t kMaxFieldText = 48;
 
