@@ -9,8 +9,8 @@
 #include <iostream>
 #include <map>
 #include <set>
-#include <regex>
 
+#include "ValueScanner.h"
 #include "foundation/Validation.h"
 #include "foundation/BuildProfile.h"
 #include "foundation/Text.h"
@@ -27,7 +27,7 @@ double ParseNumber(const std::string& text, const std::string& what) {
     const char* begin = text.data() + (!text.empty() && text.front() == '+' ? 1 : 0);
     const auto [end, error] = std::from_chars(begin, text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
-        throw UsageError("malformed " + what + " '" + text + "'");
+        throw UsageError("malformed " + what + " " + QuotedValue(text));
     }
     return value;
 }
@@ -44,7 +44,7 @@ std::string Upper(std::string text) {
 void RequireWithinLimit(const Coordinate& c, const std::string& text, bool latitude, const std::string& option) {
     const std::int32_t limit = latitude ? 90 : 180;
     if (c.degree == limit && (c.minute != 0 || c.second != 0)) {
-        throw UsageError("position '" + text + "' for " + option + " is beyond " + std::to_string(limit) +
+        throw UsageError("position " + QuotedValue(text) + " for " + option + " is beyond " + std::to_string(limit) +
                          " degrees");
     }
 }
@@ -53,7 +53,7 @@ std::uint64_t ParseCount(const std::string& text) {
     std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || text.front() == '-' || error != std::errc() || end != text.data() + text.size()) {
-        throw UsageError("malformed count '" + text + "' for --count (a whole number; 0 runs until interrupted)");
+        throw UsageError("malformed count " + QuotedValue(text) + " for --count (a whole number; 0 runs until interrupted)");
     }
     return value;
 }
@@ -92,7 +92,7 @@ std::vector<std::string> KindList(const Options& o, const std::string& text, con
             return known;
         }
         if (std::find(known.begin(), known.end(), kind) == known.end()) {
-            throw UsageError("unknown sentence kind '" + text.substr(start, comma - start) + "' in " + option +
+            throw UsageError("unknown sentence kind " + QuotedValue(text.substr(start, comma - start)) + " in " + option +
                              " (the " + o.profile + " profile sends " + Joined(known) + " or ALL)");
         }
         if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) {
@@ -310,19 +310,47 @@ bool Options::HasStateOption() const {
            speed || heading || magHeading || pdop || hdop || vdop || fix || !sats.empty() || !waypoints.empty() || gpx;
 }
 
+namespace {
+
+// "DDD:MM:SS.ss" and its hemisphere, when the text has that form.
+struct DmsText {
+    std::string_view degree, minute, second;
+    char hemisphere = 0;
+};
+
+std::optional<DmsText> ScanDms(std::string_view text) {
+    ValueScanner scan(text);
+    DmsText dms;
+    const auto degree = scan.Digits(1, 3);
+    if (!degree || !scan.Take(':')) return std::nullopt;
+    const auto minute = scan.Digits(1, 2);
+    if (!minute || !scan.Take(':')) return std::nullopt;
+    const auto second = scan.Decimal(2);
+    const auto hemisphere = second ? scan.TakeOneOf("NSEWnsew") : std::nullopt;
+    if (!hemisphere || !scan.AtEnd()) return std::nullopt;
+    return DmsText{*degree, *minute, *second,
+                   static_cast<char>(std::toupper(static_cast<unsigned char>(*hemisphere)))};
+}
+
+int Whole(std::string_view digits) {
+    int value = 0;
+    (void)std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    return value;
+}
+
+}  // namespace
+
 Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::string& option) {
-    const std::string malformed = "malformed position '" + text + "' for " + option;
-    static const std::regex dms(R"(^(\d{1,3}):(\d{1,2}):(\d{1,2}(?:\.\d+)?)([NSEWnsew])$)");
-    std::smatch match;
+    const std::string malformed = "malformed position " + QuotedValue(text) + " for " + option;
     Coordinate c;
-    if (std::regex_match(text, match, dms)) {
-        const char hemisphere = static_cast<char>(std::toupper(static_cast<unsigned char>(match[4].str()[0])));
+    if (const std::optional<DmsText> dms = ScanDms(text)) {
+        const char hemisphere = dms->hemisphere;
         if ((hemisphere == 'N' || hemisphere == 'S') != latitude) {
             throw UsageError(malformed + " (" + (latitude ? "N or S" : "E or W") + " expected)");
         }
-        c.degree = std::stoi(match[1]);
-        c.minute = std::stoi(match[2]);
-        c.second = ParseNumber(match[3], "position");
+        c.degree = Whole(dms->degree);
+        c.minute = Whole(dms->minute);
+        c.second = ParseNumber(std::string(dms->second), "position");
         c.direction = hemisphere == 'N'   ? TCardinalPoint::cpNorth
                       : hemisphere == 'S' ? TCardinalPoint::cpSouth
                       : hemisphere == 'E' ? TCardinalPoint::cpEast
@@ -354,21 +382,38 @@ Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::st
 }
 
 TDateTime ParseTime(const std::string& text) {
-    static const std::regex iso(R"(^(\d{4})-(\d{2})-(\d{2})[T ](\d{2}):(\d{2}):(\d{2})(?:\.(\d{1,3}))?Z?$)");
-    std::smatch m;
-    if (!std::regex_match(text, m, iso)) {
-        throw UsageError("malformed time '" + text + "' for --time (expected like 2002-07-04T20:15:30.123Z)");
+    // 2002-07-04T20:15:30.123Z: the fraction and the Z may be left out.
+    ValueScanner scan(text);
+    std::optional<std::string_view> fields[7];
+    const char separators[] = {'-', '-', 0, ':', ':'};
+    bool wellFormed = true;
+    for (int i = 0; i < 6 && wellFormed; ++i) {
+        fields[i] = scan.Digits(i == 0 ? 4 : 2, i == 0 ? 4 : 2);
+        wellFormed = fields[i].has_value() &&
+                     (i == 5 || (i == 2 ? scan.TakeOneOf("T ").has_value() : scan.Take(separators[i])));
     }
-    const int year = std::stoi(m[1]), month = std::stoi(m[2]), day = std::stoi(m[3]);
+    if (wellFormed && scan.Take('.')) {
+        fields[6] = scan.Digits(1, 3);
+        wellFormed = fields[6].has_value();
+    }
+    if (wellFormed) {
+        (void)scan.Take('Z');
+        wellFormed = scan.AtEnd();
+    }
+    if (!wellFormed) {
+        throw UsageError("malformed time " + QuotedValue(text) + " for --time (expected like 2002-07-04T20:15:30.123Z)");
+    }
+    const int year = Whole(*fields[0]), month = Whole(*fields[1]), day = Whole(*fields[2]);
     if (year < 1900) {
         throw UsageError("time '" + text + "' for --time must lie in the years 1900 to 9999");
     }
-    const int hour = std::stoi(m[4]), minute = std::stoi(m[5]), second = std::stoi(m[6]);
-    std::string fraction = m[7].matched ? m[7].str() : "0";
+    const int hour = Whole(*fields[3]), minute = Whole(*fields[4]), second = Whole(*fields[5]);
+    std::string fraction(fields[6].value_or("0"));
     fraction.resize(3, '0');
-    const TDateTime value = EncodeDateTime(year, month, day, hour, minute, second, std::stoi(fraction));
+    const int millisecond = Whole(fraction);
+    const TDateTime value = EncodeDateTime(year, month, day, hour, minute, second, millisecond);
     if (month < 1 || month > 12 || hour > 23 || minute > 59 || second > 59 ||
-        DecodeDateTime(value) != DecodedDateTime{year, month, day, hour, minute, second, std::stoi(fraction)}) {
+        DecodeDateTime(value) != DecodedDateTime{year, month, day, hour, minute, second, millisecond}) {
         throw UsageError("time '" + text + "' for --time is not a valid date and time");
     }
     return value;
@@ -387,8 +432,8 @@ TNMEACommands ParseSentences(const std::string& text) {
         const std::string kind = Upper(text.substr(start, comma - start));
         const auto found = kinds.find(kind.size() == 5 && kind.rfind("GP", 0) == 0 ? kind.substr(2) : kind);
         if (found == kinds.end()) {
-            throw UsageError("unknown sentence kind '" + text.substr(start, comma - start) +
-                             "' in --sentences (use ZDA, GGA, GLL, VTG, RMC, GSA, GSV, WPL, RTE, AAM or ALL)");
+            throw UsageError("unknown sentence kind " + QuotedValue(text.substr(start, comma - start)) +
+                             " in --sentences (use ZDA, GGA, GLL, VTG, RMC, GSA, GSV, WPL, RTE, AAM or ALL)");
         }
         commands.Include(found->second);
         start = comma + 1;

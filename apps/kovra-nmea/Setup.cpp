@@ -1,11 +1,13 @@
 #include "Setup.h"
 
+#include "ValueScanner.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <regex>
+#include <charconv>
 
 #include "files/DataFile.h"
 #include "engine/Motion.h"
@@ -80,18 +82,36 @@ void RequireReadable(const std::string& file, const std::string& option) {
     }
 }
 
-void AddSatellite(TKovraNMEAGenerator& gps, const std::string& text) {
-    static const std::regex form(R"(^\s*(-?\d+)\s*,\s*(-?\d+)\s*,\s*(-?\d+)\s*,\s*(-?\d+)\s*$)");
-    std::smatch m;
-    if (!std::regex_match(text, m, form) || m[1].length() > 6 || m[2].length() > 6 || m[3].length() > 6 ||
-        m[4].length() > 6) {
-        throw UsageError("malformed satellite '" + text + "' for --sat (expected PRN,ELEV,AZ,SNR)");
+// A whole number of at most `most` characters, a minus sign among them.
+std::optional<int> SignedField(ValueScanner& scan, std::size_t most) {
+    const bool negative = scan.Take('-');
+    const auto digits = scan.Digits(1, negative ? most - 1 : most);
+    if (!digits) {
+        return std::nullopt;
     }
-    const int prn = std::stoi(m[1]);
+    int value = 0;
+    (void)std::from_chars(digits->data(), digits->data() + digits->size(), value);
+    return negative ? -value : value;
+}
+
+// PRN,ELEV,AZ,SNR: four whole numbers of at most six characters each.
+void AddSatellite(TKovraNMEAGenerator& gps, const std::string& text) {
+    ValueScanner scan(text);
+    int fields[4] = {};
+    bool wellFormed = true;
+    for (int i = 0; i < 4 && wellFormed; ++i) {
+        const std::optional<int> field = SignedField(scan.SkipSpaces(), 6);
+        wellFormed = field.has_value() && (i == 3 ? scan.SkipSpaces().AtEnd() : scan.SkipSpaces().Take(','));
+        fields[i] = field.value_or(0);
+    }
+    if (!wellFormed) {
+        throw UsageError("malformed satellite " + QuotedValue(text) + " for --sat (expected PRN,ELEV,AZ,SNR)");
+    }
+    const int prn = fields[0];
     if (!validation::IsPseudoRandomCode(prn)) {
         throw UsageError(std::string(validation::kPseudoRandomCode));
     }
-    Apply([&] { gps.SetSatellite(static_cast<std::uint16_t>(prn), true, std::stoi(m[2]), std::stoi(m[3]), std::stoi(m[4])); });
+    Apply([&] { gps.SetSatellite(static_cast<std::uint16_t>(prn), true, fields[1], fields[2], fields[3]); });
 }
 
 void AddWayPoint(TKovraNMEAGenerator& gps, const std::string& text) {
@@ -110,14 +130,15 @@ void AddWayPoint(TKovraNMEAGenerator& gps, const std::string& text) {
 }
 
 void SetMagneticVariation(TKovraNMEAGenerator& gps, const std::string& text) {
-    static const std::regex form(R"(^([0-9]+(?:\.[0-9]+)?)\s*([EWew])$)");
-    std::smatch m;
-    if (!std::regex_match(text, m, form)) {
-        throw UsageError("malformed magnetic variation '" + text + "' for --mag-var (expected like 3.1W)");
+    ValueScanner scan(text);
+    const auto degrees = scan.Decimal(std::string_view::npos);
+    const auto side = degrees ? scan.SkipSpaces().TakeOneOf("EWew") : std::nullopt;
+    if (!side || !scan.AtEnd()) {
+        throw UsageError("malformed magnetic variation " + QuotedValue(text) + " for --mag-var (expected like 3.1W)");
     }
-    const bool east = std::toupper(static_cast<unsigned char>(m[2].str()[0])) == 'E';
+    const bool east = *side == 'E' || *side == 'e';
     Apply([&] {
-        gps.Magnetic_Variation(std::stold(m[1]));
+        gps.Magnetic_Variation(std::stold(std::string(*degrees)));
         gps.Magnetic_Variation_Direction(east ? CP::cpEast : CP::cpWest);
     });
 }
@@ -137,7 +158,12 @@ std::string NamesOf(const std::vector<std::string>& names) {
 // The file's waypoints and routes; the route chosen (or its only one, when
 // no track is) becomes active and, without --lat/--lon, the start.
 void ApplyGpx(const Options& o, const engine::Gpx& gpx, TKovraNMEAGenerator& gps) {
-    const std::vector<std::string> routes = engine::AddGpx(gps, gpx);
+    std::vector<std::string> routes;
+    try {
+        routes = engine::AddGpx(gps, gpx);
+    } catch (const UsageError& e) {
+        throw UsageError("--gpx '" + Printable(*o.gpx) + "': " + e.what());
+    }
     std::optional<std::size_t> chosen;
     if (o.gpxRoute) {
         for (std::size_t i = 0; i < gpx.routes.size() && !chosen; ++i) {
@@ -302,23 +328,50 @@ std::vector<engine::Gnss> ParseSystems(const std::string& text) {
 
 // PRN,EL,AZ[,SNR][,unused]: a GPS satellite given by hand.
 engine::GivenSatellite ParseGiven(const std::string& text) {
-    static const std::regex form(R"(^\s*(\d{1,2})\s*,\s*(\d{1,2})\s*,\s*(\d{1,3})\s*(?:,\s*(\d{1,2})\s*)?(,\s*unused\s*)?$)");
-    std::smatch m;
-    if (!std::regex_match(text, m, form)) {
-        throw UsageError("malformed satellite '" + text + "' for --sat (expected PRN,ELEV,AZ[,SNR][,unused])");
+    ValueScanner scan(text);
+    const auto field = [&scan](std::size_t most) -> std::optional<int> {
+        const auto digits = scan.SkipSpaces().Digits(1, most);
+        if (!digits) {
+            return std::nullopt;
+        }
+        scan.SkipSpaces();
+        int value = 0;
+        (void)std::from_chars(digits->data(), digits->data() + digits->size(), value);
+        return value;
+    };
+    const auto prn = field(2);
+    const auto elevation = prn && scan.Take(',') ? field(2) : std::nullopt;
+    const auto azimuth = elevation && scan.Take(',') ? field(3) : std::nullopt;
+    std::optional<int> snr;
+    bool used = true, wellFormed = azimuth.has_value();
+    // Then ",SNR", ",unused" or both, in that order.
+    if (wellFormed && scan.Take(',')) {
+        scan.SkipSpaces();
+        if (scan.TakeWord("unused")) {
+            used = false;
+        } else {
+            snr = field(2);
+            wellFormed = snr.has_value();
+            if (wellFormed && scan.Take(',')) {
+                used = !scan.SkipSpaces().TakeWord("unused");
+                wellFormed = !used;
+            }
+        }
+        scan.SkipSpaces();
+    }
+    if (!wellFormed || !scan.AtEnd()) {
+        throw UsageError("malformed satellite " + QuotedValue(text) + " for --sat (expected PRN,ELEV,AZ[,SNR][,unused])");
     }
     engine::GivenSatellite given;
-    given.number = std::stoi(m[1]);
-    given.elevation = std::stoi(m[2]);
-    given.azimuth = std::stoi(m[3]);
+    given.number = *prn;
+    given.elevation = *elevation;
+    given.azimuth = *azimuth;
     if (!validation::IsPseudoRandomCode(given.number) || !validation::IsElevation(given.elevation) ||
         !validation::IsAzimuth(given.azimuth)) {
         throw UsageError("satellite '" + text + "' for --sat is out of range (PRN 1-32, ELEV 0-90, AZ 0-359)");
     }
-    if (m[4].matched) {
-        given.snr = std::stoi(m[4]);
-    }
-    given.used = !m[5].matched;
+    given.snr = snr;
+    given.used = used;
     return given;
 }
 

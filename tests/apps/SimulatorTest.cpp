@@ -178,7 +178,7 @@ TEST(Simulator, ServesEveryTcpClientAndRefusesAPortInUse) {
 
 struct BadInput {
     std::vector<std::string> options;
-    const char* message;
+    std::string message;
     int status;
 };
 
@@ -223,12 +223,20 @@ TEST(Simulator, BadInputIsAClearErrorBeforeAnythingIsWritten) {
         {{"--satellites", missing}, "cannot read --satellites file", 2},
         {{"--follow-route", "--lat", "1"}, "--follow-route needs a route", 2},
         {{"--port", "/dev/kovra-missing", "--count", "1"}, "cannot open serial port '/dev/kovra-missing'", 1},
+        // Values of any length are read in linear time and quoted cut short.
+        {{"--lat", std::string(50'000, '1')}, "malformed position '" + std::string(64, '1') + "…' for --lat", 2},
+        {{"--lat", std::string(50'000, '1') + ":00:00N"}, "malformed position", 2},
+        {{"--sat", std::string(100'000, ' ')}, "malformed satellite", 2},
+        {{"--sat", "5," + std::string(100'000, '1') + ",1,1"}, "malformed satellite", 2},
+        {{"--time", "2002-07-04T20:15:30." + std::string(100'000, '1')}, "malformed time", 2},
+        {{"--mag-var", std::string(100'000, '1') + ".5Q"}, "malformed magnetic variation", 2},
     };
     for (const BadInput& c : cases) {
         const Result r = RunProgram(Classic(c.options));
         EXPECT_EQ(r.status, c.status) << c.options[0] << " " << r.error;
         EXPECT_NE(r.error.find(c.message), std::string::npos) << "stderr was: " << r.error;
         EXPECT_EQ(std::count(r.error.begin(), r.error.end(), '\n'), 1) << r.error;
+        EXPECT_LT(r.error.size(), 400U) << c.options[0];
         EXPECT_EQ(r.output, "") << c.options[0];
     }
 }
