@@ -91,6 +91,13 @@ public:
     Sentence& FixedOrEmpty(bool present, double value, int decimals) {
         return present ? Fixed(value, decimals) : Empty();
     }
+    // A course or heading to hundredths, from 0.00 to 359.99: 359.996 is 0.00, not 360.00.
+    Sentence& Bearing(double degrees) {
+        double hundredths = std::round(std::fmod(degrees, 360) * 100);
+        hundredths += hundredths < 0 ? 36'000 : hundredths >= 36'000 ? -36'000 : 0;
+        return Fixed(hundredths / 100, 2);
+    }
+    Sentence& BearingOrEmpty(bool present, double degrees) { return present ? Bearing(degrees) : Empty(); }
     // hhmmss.ss
     Sentence& Time(const DecodedDateTime& utc) {
         out_ += ',';
@@ -202,7 +209,7 @@ int NmeaNumber(Gnss system, int number) { return system == Gnss::Glonass ? numbe
 void AppendRMC(std::string& out, const Epoch& e) {
     Sentence s(out, e.talker, "RMC");
     s.Time(e.utc).Char(e.Valid() ? 'A' : 'V').Position(e);
-    s.FixedOrEmpty(e.Valid(), e.speedKnots, 3).FixedOrEmpty(e.Valid(), e.course, 2).Date(e.utc);
+    s.FixedOrEmpty(e.Valid(), e.speedKnots, 3).BearingOrEmpty(e.Valid(), e.course).Date(e.utc);
     if (e.magneticVariation && e.Valid()) {
         s.Fixed(std::fabs(*e.magneticVariation), 1).Char(*e.magneticVariation < 0 ? 'W' : 'E');
     } else {
@@ -228,8 +235,8 @@ void AppendVTG(std::string& out, const Epoch& e) {
         s.Empty().Char('T').Empty().Char('M').Empty().Char('N').Empty().Char('K').Char(static_cast<char>(e.mode));
         return;
     }
-    s.Fixed(e.course, 2).Char('T');
-    s.FixedOrEmpty(e.magneticVariation.has_value(), std::fmod(e.course - e.magneticVariation.value_or(0) + 360, 360), 2);
+    s.Bearing(e.course).Char('T');
+    s.BearingOrEmpty(e.magneticVariation.has_value(), e.course - e.magneticVariation.value_or(0) + 360);
     s.Char('M').Fixed(e.speedKnots, 3).Char('N').Fixed(e.speedKnots * kKmhPerKnot, 3).Char('K');
     s.Char(static_cast<char>(e.mode));
 }
@@ -311,7 +318,7 @@ void AppendGST(std::string& out, const Epoch& e) {
 }
 
 void AppendHDT(std::string& out, const Epoch& e) {
-    Sentence(out, e.talker, "HDT").FixedOrEmpty(e.Valid(), e.trueHeading, 2).Char('T');
+    Sentence(out, e.talker, "HDT").BearingOrEmpty(e.Valid(), e.trueHeading).Char('T');
 }
 
 void AppendZDA(std::string& out, const Epoch& e) {

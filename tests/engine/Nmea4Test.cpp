@@ -59,6 +59,20 @@ TEST(Nmea4, PositionSentencesWithAFix) {
     }
 }
 
+// Courses and headings run from 0.00 to 359.99: what rounds up to 360 is north.
+TEST(Nmea4, CoursesJustBelowNorthAreWrittenAsNorth) {
+    Epoch e = WithFix();
+    e.course = 359.996;
+    e.trueHeading = 359.999;
+    e.magneticVariation = 0.004;  // east: the magnetic course is 359.992
+    EXPECT_EQ(Built(AppendRMC, e), FrameSentence("$GNRMC,201530.12,A,4807.03800,N,01131.00000,E,22.400,0.00,040702,0.0,E,A,S"));
+    EXPECT_EQ(Built(AppendVTG, e), FrameSentence("$GNVTG,0.00,T,359.99,M,22.400,N,41.485,K,A"));
+    EXPECT_EQ(Built(AppendHDT, e), FrameSentence("$GNHDT,0.00,T"));
+    e.course = 359.994;
+    e.magneticVariation = -0.004;  // west: 359.998 magnetic
+    EXPECT_EQ(Built(AppendVTG, e), FrameSentence("$GNVTG,359.99,T,0.00,M,22.400,N,41.485,K,A"));
+}
+
 TEST(Nmea4, SatellitesPerSystem) {
     const Epoch e = WithFix();
     EXPECT_EQ(Built(AppendGSA, e), FrameSentence("$GPGSA,A,3,05,,,,,,,,,,,,1.80,0.90,1.50,1") +
