@@ -1,14 +1,24 @@
 #include "engine/Gpx.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <pugixml.hpp>
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <tuple>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "engine/Errors.h"
 #include "files/DataFile.h"
+#include "foundation/Names.h"
 #include "foundation/Text.h"
 
 namespace kovra::engine {
@@ -20,6 +30,10 @@ constexpr double kMetresPerSecondPerKnot = 1852.0 / 3600;
 constexpr double kRecordInterval = 0.1;  // seconds of simulated time between recorded points
 // Times in a file are kept to the millisecond; a date-time as a double to about a microsecond.
 constexpr double kTimeTolerance = 1e-3;
+constexpr long kMaxElevation = 100'000;  // metres
+// What a receiver holds, and far more than any holds: a file beyond it is refused.
+constexpr int kMaxGpxWayPoints = 10'000;
+constexpr std::size_t kMaxGpxRoutes = 1'000;
 
 std::string_view LocalName(const pugi::xml_node& node) {
     const std::string_view name = node.name();
@@ -112,7 +126,9 @@ private:
         return nullptr;
     }
 
-    double Number(const pugi::xml_node& node, std::string_view text, const std::string& what, double limit) const {
+    // The number in `text`, within ±limit (a whole number of `unit`).
+    double Number(const pugi::xml_node& node, std::string_view text, const std::string& what, long limit,
+                  std::string_view unit) const {
         while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\n')) {
             text.remove_prefix(1);
         }
@@ -125,8 +141,8 @@ private:
         if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
             Fail(node, what_ + " is not a number");
         }
-        if (std::fabs(value) > limit) {
-            Fail(node, what_ + " is beyond ±" + std::to_string(static_cast<int>(limit)) + "°");
+        if (std::fabs(value) > static_cast<double>(limit)) {
+            Fail(node, what_ + " is beyond ±" + std::to_string(limit) + std::string(unit));
         }
         return value;
     }
@@ -134,11 +150,12 @@ private:
     GpxPoint Point(const pugi::xml_node& node) const {
         GpxPoint p;
         p.name = Text(node, "name");
-        p.lat = Number(node, node.attribute("lat").value(), "lat", 90);
-        p.lon = Number(node, node.attribute("lon").value(), "lon", 180);
+        p.lat = Number(node, node.attribute("lat").value(), "lat", 90, "°");
+        p.lon = Number(node, node.attribute("lon").value(), "lon", 180, "°");
         pugi::xml_node child;
         if (Child(node, "ele", child)) {
-            p.elevation = Number(child, child.text().get(), "value", 1e300);
+            // Higher than anything a receiver flies with, and still a field of GGA.
+            p.elevation = Number(child, child.text().get(), "value", kMaxElevation, " m");
         }
         if (Child(node, "time", child)) {
             p.time = ParseIsoTime(child.text().get());
@@ -218,24 +235,108 @@ std::string PointAttributes(GeoPoint p) { return "lat=\"" + Fixed(p.lat, 8) + "\
 
 bool SamePlace(GeoPoint a, const GpxPoint& b) { return std::fabs(a.lat - b.lat) < 1e-7 && std::fabs(a.lon - b.lon) < 1e-7; }
 
-// The name of the waypoint at the point: one of its name already there, or
-// a new one (its name, or the next free "NAME (k)").
-std::string PlaceWayPoint(TKovraNMEAGenerator& gps, const GpxPoint& point, const std::string& fallback) {
-    const std::string name = point.name.empty() ? fallback : point.name;
-    for (int k = 1;; ++k) {
-        const std::string candidate = k == 1 ? name : name + " (" + std::to_string(k) + ")";
-        if (const TWayPoint* existing = gps.WayPoints().GetByName(candidate)) {
-            if (SamePlace(PositionOf(*existing), point)) {
-                return existing->Name();
+// The receiver's waypoints as AddGpx places the file's points among them:
+// a point takes the first of NAME, "NAME (2)", "NAME (3)" … that is either
+// a waypoint at its place or free. Names are indexed as the candidates they
+// are, so each point is placed in constant time however many share a name.
+class WayPointPlacer {
+public:
+    explicit WayPointPlacer(TKovraNMEAGenerator& gps) : gps_(gps) {
+        const TWayPoints& list = gps.WayPoints();
+        for (int i = 0; i < list.Count(); ++i) {
+            if (const TWayPoint* w = list.GetItem(i)) {
+                Index(w->Name(), PositionOf(*w));
             }
-            continue;
         }
+    }
+
+    std::string Place(const GpxPoint& point, const std::string& fallback) {
+        const std::string name = point.name.empty() ? fallback : point.name;
+        const std::string base = NameKey(name);
+        int& free = firstFree_.try_emplace(base, 1).first->second;
+        while (taken_.contains(Candidate(base, free))) {
+            ++free;
+        }
+        // The lowest candidate at this place counts only when it comes before the first free one.
+        if (const Here* here = Find(base, point); here != nullptr && here->suffix < free) {
+            return here->name;
+        }
+        if (added_ >= kMaxGpxWayPoints) {
+            throw SettingError("the GPX file gives more than " + std::to_string(kMaxGpxWayPoints) +
+                               " waypoints with its route points, more than a receiver holds");
+        }
+        const std::string candidate = free == 1 ? name : name + " (" + std::to_string(free) + ")";
         auto w = std::make_unique<TWayPoint>(candidate);
         SetPosition(*w, {point.lat, point.lon});
-        (void)gps.WayPoints().Add(std::move(w));
+        (void)gps_.WayPoints().Add(std::move(w));
+        ++added_;
+        Index(candidate, {point.lat, point.lon});
         return candidate;
     }
-}
+
+private:
+    struct Here {
+        std::string name;
+        int suffix;
+        GeoPoint place;
+    };
+    using Cell = std::tuple<std::string, std::int64_t, std::int64_t>;  // base name, place to 1e-7 degrees
+    struct CellHash {
+        std::size_t operator()(const Cell& c) const {
+            return std::hash<std::string>()(std::get<0>(c)) ^ (std::hash<std::int64_t>()(std::get<1>(c)) * 31) ^
+                   (std::hash<std::int64_t>()(std::get<2>(c)) * 1'000'003);
+        }
+    };
+
+    static std::string Candidate(const std::string& base, int suffix) {
+        return suffix == 1 ? base : base + " (" + std::to_string(suffix) + ")";
+    }
+    static std::int64_t Grid(double degrees) { return std::llround(degrees * 1e7); }
+
+    // A name N is the candidate (N, 1), and (B, k) too when it reads "B (k)" with k from 2.
+    void Index(const std::string& name, GeoPoint place) {
+        const std::string key = NameKey(name);
+        taken_.insert(key);
+        Remember(key, 1, name, place);
+        const std::size_t open = key.rfind(" (");
+        if (open == std::string::npos || key.back() != ')' || open + 3 >= key.size()) {
+            return;
+        }
+        const std::string digits = key.substr(open + 2, key.size() - open - 3);
+        int suffix = 0;
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), suffix);
+        if (error == std::errc() && end == digits.data() + digits.size() && suffix >= 2 &&
+            std::to_string(suffix) == digits) {
+            Remember(key.substr(0, open), suffix, name, place);
+        }
+    }
+    void Remember(const std::string& base, int suffix, const std::string& name, GeoPoint place) {
+        auto [at, added] = places_.try_emplace(Cell{base, Grid(place.lat), Grid(place.lon)}, Here{name, suffix, place});
+        if (!added && suffix < at->second.suffix) {
+            at->second = Here{name, suffix, place};
+        }
+    }
+    // The lowest candidate of `base` at the point's place: the cells around it hold every one within 1e-7°.
+    const Here* Find(const std::string& base, const GpxPoint& point) const {
+        const Here* best = nullptr;
+        for (std::int64_t dlat = -1; dlat <= 1; ++dlat) {
+            for (std::int64_t dlon = -1; dlon <= 1; ++dlon) {
+                const auto at = places_.find(Cell{base, Grid(point.lat) + dlat, Grid(point.lon) + dlon});
+                if (at != places_.end() && SamePlace(at->second.place, point) &&
+                    (best == nullptr || at->second.suffix < best->suffix)) {
+                    best = &at->second;
+                }
+            }
+        }
+        return best;
+    }
+
+    TKovraNMEAGenerator& gps_;
+    std::unordered_set<std::string> taken_;               // every name's key
+    std::unordered_map<std::string, int> firstFree_;      // per base: no free candidate below it
+    std::unordered_map<Cell, Here, CellHash> places_;     // per base and place: its lowest candidate
+    int added_ = 0;
+};
 
 }  // namespace
 
@@ -312,20 +413,33 @@ Gpx LoadGpx(const std::string& path) {
 }
 
 std::vector<std::string> AddGpx(TKovraNMEAGenerator& gps, const Gpx& gpx) {
+    WayPointPlacer placer(gps);
     for (std::size_t i = 0; i < gpx.waypoints.size(); ++i) {
-        (void)PlaceWayPoint(gps, gpx.waypoints[i], "WPT" + std::to_string(i + 1));
+        (void)placer.Place(gpx.waypoints[i], "WPT" + std::to_string(i + 1));
     }
+    std::unordered_set<std::string> routeNames;
+    for (int i = 0; i < gps.Routes().Count(); ++i) {
+        if (const TRoute* r = gps.Routes().GetItem(i)) {
+            routeNames.insert(NameKey(r->Name()));
+        }
+    }
+    if (gpx.routes.size() > kMaxGpxRoutes) {
+        throw SettingError("the GPX file gives " + std::to_string(gpx.routes.size()) + " routes, more than the " +
+                           std::to_string(kMaxGpxRoutes) + " a receiver holds");
+    }
+    std::unordered_map<std::string, int> nextSuffix;  // per base: the " (k)" to try first
     std::vector<std::string> names;
     for (std::size_t r = 0; r < gpx.routes.size(); ++r) {
         const GpxRoute& route = gpx.routes[r];
         const std::string base = route.name.empty() ? "ROUTE" + std::to_string(r + 1) : route.name;
         std::string name = base;
-        for (int k = 2; gps.Routes().GetByName(name) != nullptr; ++k) {
+        for (int& k = nextSuffix.try_emplace(NameKey(base), 2).first->second; routeNames.contains(NameKey(name)); ++k) {
             name = base + " (" + std::to_string(k) + ")";
         }
+        routeNames.insert(NameKey(name));
         std::vector<std::string> points;
         for (std::size_t p = 0; p < route.points.size(); ++p) {
-            points.push_back(PlaceWayPoint(gps, route.points[p], name + " " + std::to_string(p + 1)));
+            points.push_back(placer.Place(route.points[p], name + " " + std::to_string(p + 1)));
         }
         auto added = std::make_unique<TRoute>(name);
         added->WayPoints(points);
@@ -393,23 +507,35 @@ bool TrackSailor::Place(TKovraNMEAGenerator& gps, double elapsed) {
     return true;
 }
 
-GpxRecorder::GpxRecorder(std::filesystem::path file) : file_(std::move(file)) {}
+namespace {
 
-void GpxRecorder::Add(const TKovraNMEAGenerator& gps, double elapsed) {
-    if (lastElapsed_ && elapsed - *lastElapsed_ < kRecordInterval - 1e-9) {
-        return;
+constexpr auto kFlushInterval = std::chrono::seconds(10);  // of wall time
+constexpr std::size_t kFlushSize = 64 * 1024;              // bytes of points gathered
+constexpr std::string_view kClosingTags = "    </trkseg>\n  </trk>\n</gpx>\n";
+
+// Hidden files ".NAME.<digits>.tmp" that the saves of a run killed midway left beside `file`.
+void RemoveLeftovers(const std::filesystem::path& file) {
+    const std::string prefix = "." + file.filename().string() + ".";
+    constexpr std::string_view kSuffix = ".tmp";
+    std::error_code error;
+    const std::filesystem::path directory = file.has_parent_path() ? file.parent_path() : ".";
+    for (auto it = std::filesystem::directory_iterator(directory, error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= prefix.size() + kSuffix.size() || !name.starts_with(prefix) || !name.ends_with(kSuffix)) {
+            continue;
+        }
+        const std::string_view middle =
+            std::string_view(name).substr(prefix.size(), name.size() - prefix.size() - kSuffix.size());
+        std::error_code kind;
+        if (std::all_of(middle.begin(), middle.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+            it->is_regular_file(kind) && !it->is_symlink(kind)) {
+            std::filesystem::remove(it->path(), kind);
+        }
     }
-    lastElapsed_ = elapsed;
-    const double course = static_cast<double>(gps.Heading());
-    trackPoints_ += "      <trkpt " + PointAttributes(PositionOf(gps)) + "><ele>" +
-                    Fixed(static_cast<double>(gps.Altitude()), 2) + "</ele><time>" + IsoTime(gps.GetUTCDateTime()) +
-                    "</time><extensions><gpxtpx:TrackPointExtension><gpxtpx:speed>" +
-                    Fixed(static_cast<double>(gps.Speed()) * kMetresPerSecondPerKnot, 3) +
-                    "</gpxtpx:speed><gpxtpx:course>" + Fixed(course, 2) +
-                    "</gpxtpx:course></gpxtpx:TrackPointExtension></extensions></trkpt>\n";
 }
 
-void GpxRecorder::Save(const TKovraNMEAGenerator& gps) const {
+std::string RecordingHead(const TKovraNMEAGenerator& gps) {
     std::string text =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<gpx version=\"1.1\" creator=\"kovra-nmea\" xmlns=\"http://www.topografix.com/GPX/1/1\"\n"
@@ -430,11 +556,104 @@ void GpxRecorder::Save(const TKovraNMEAGenerator& gps) const {
         }
         text += "  </rte>\n";
     }
-    text += "  <trk><name>kovra-nmea</name>\n    <trkseg>\n" + trackPoints_ + "    </trkseg>\n  </trk>\n</gpx>\n";
+    return text + "  <trk><name>kovra-nmea</name>\n    <trkseg>\n";
+}
+
+}  // namespace
+
+GpxRecorder::GpxRecorder(std::filesystem::path file, const TKovraNMEAGenerator& gps, Notify notify)
+    : file_(std::move(file)), notify_(std::move(notify)), lastFlush_(std::chrono::steady_clock::now()) {
+    const std::string head = RecordingHead(gps);
     try {
-        ReplaceDataFile(file_, text);
+        RemoveLeftovers(file_);
+        ReplaceDataFile(file_, head + std::string(kClosingTags));
     } catch (const std::exception& e) {
         throw OutputError(std::string("--record-gpx: ") + e.what());
+    }
+    // The file just written, through a link as the save followed it.
+    fd_ = FileDescriptor(::open(file_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+    struct stat info {};
+    if (!fd_.Valid() || ::fstat(fd_.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        throw OutputError(SystemError("--record-gpx: cannot write '" + Printable(file_.string()) + "'"));
+    }
+    end_ = static_cast<off_t>(head.size());
+}
+
+GpxRecorder::~GpxRecorder() {
+    if (fd_.Valid()) {
+        Flush();
+    }
+}
+
+void GpxRecorder::Add(const TKovraNMEAGenerator& gps, double elapsed) {
+    if (lastElapsed_ && elapsed - *lastElapsed_ < kRecordInterval - 1e-9) {
+        return;
+    }
+    lastElapsed_ = elapsed;
+    const double course = static_cast<double>(gps.Heading());
+    pending_ += "      <trkpt " + PointAttributes(PositionOf(gps)) + "><ele>" +
+                Fixed(static_cast<double>(gps.Altitude()), 2) + "</ele><time>" + IsoTime(gps.GetUTCDateTime()) +
+                "</time><extensions><gpxtpx:TrackPointExtension><gpxtpx:speed>" +
+                Fixed(static_cast<double>(gps.Speed()) * kMetresPerSecondPerKnot, 3) +
+                "</gpxtpx:speed><gpxtpx:course>" + Fixed(course, 2) +
+                "</gpxtpx:course></gpxtpx:TrackPointExtension></extensions></trkpt>\n";
+    ++pendingPoints_;
+    if (pending_.size() >= kFlushSize || std::chrono::steady_clock::now() - lastFlush_ >= kFlushInterval) {
+        Flush();
+    }
+}
+
+bool GpxRecorder::Write(std::string_view text, off_t at) {
+    while (!text.empty()) {
+        const ssize_t written = ::pwrite(fd_.Get(), text.data(), text.size(), at);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            if (written == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+        at += written;
+    }
+    return true;
+}
+
+void GpxRecorder::Flush() {
+    lastFlush_ = std::chrono::steady_clock::now();
+    if (pending_.empty()) {
+        return;
+    }
+    pending_ += kClosingTags;
+    if (Write(pending_, end_)) {
+        end_ += static_cast<off_t>(pending_.size() - kClosingTags.size());
+        failing_ = false;
+    } else {
+        const std::string reason = std::strerror(errno);
+        // Back to the file as it was: its points, then the closing tags.
+        const bool restored = Write(kClosingTags, end_) &&
+                              ::ftruncate(fd_.Get(), end_ + static_cast<off_t>(kClosingTags.size())) == 0;
+        lost_ += pendingPoints_;
+        if (!failing_) {
+            notify_("warning: --record-gpx: cannot write '" + Printable(file_.string()) + "': " + reason + "; " +
+                    std::to_string(pendingPoints_) + " track points lost, the run goes on" +
+                    (restored ? "" : " (the file may end unclosed)"));
+        }
+        failing_ = true;
+    }
+    pending_.clear();
+    pendingPoints_ = 0;
+}
+
+void GpxRecorder::Finish() {
+    Flush();
+    if (::fsync(fd_.Get()) != 0) {
+        notify_(SystemError("warning: --record-gpx: cannot flush '" + Printable(file_.string()) + "' to disk"));
+    }
+    if (lost_ > 0) {
+        notify_("--record-gpx: " + std::to_string(lost_) + " track points could not be written");
     }
 }
 

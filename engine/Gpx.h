@@ -3,6 +3,9 @@
 // at its recorded times, and the sailed run written back as GPX.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -10,7 +13,9 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/Errors.h"
 #include "engine/Motion.h"
+#include "foundation/FileDescriptor.h"
 #include "generator/KovraNMEAGenerator.h"
 
 namespace kovra::engine {
@@ -82,22 +87,45 @@ private:
     std::size_t segment_ = 0;      // where the last placing was
 };
 
-// The sailed run as a GPX 1.1 file: one trkpt an update (at most 10 a
-// second of simulated time) with time, elevation, and speed and course in
-// the Garmin TrackPointExtension (v2), with the waypoints and the active
-// route; the file is replaced as a whole on every save.
+// The sailed run as a GPX 1.1 file, written as it goes: the waypoints and
+// the active route as the recording starts, then one trkpt an update (at
+// most 10 a second of simulated time) with time, elevation, and speed and
+// course in the Garmin TrackPointExtension (v2). New points are written over
+// the closing tags, which follow them again, so the file is whole GPX after
+// every flush; memory holds only the points since the last one.
 class GpxRecorder {
 public:
-    explicit GpxRecorder(std::filesystem::path file);
-    // The receiver's state at `elapsed` seconds of simulated time.
+    // Starts the file, replacing one of that name (and the hidden leftovers
+    // of saves a killed run never finished); OutputError when it cannot.
+    GpxRecorder(std::filesystem::path file, const TKovraNMEAGenerator& gps, Notify notify);
+    ~GpxRecorder();  // flushes what is left; Finish() says whether that worked
+    GpxRecorder(const GpxRecorder&) = delete;
+    GpxRecorder& operator=(const GpxRecorder&) = delete;
+
+    // The receiver's state at `elapsed` seconds of simulated time; flushes
+    // every 10 s of wall time, or sooner when much has gathered.
     void Add(const TKovraNMEAGenerator& gps, double elapsed);
-    // Writes the file; OutputError when it cannot be replaced.
-    void Save(const TKovraNMEAGenerator& gps) const;
+    // Writes the points gathered. A failed write is a warning, never the end
+    // of the run: its points are lost and counted, the file is put back to
+    // whole GPX as it was, and the next flush tries again.
+    void Flush();
+    // The last flush, made durable on disk.
+    void Finish();
+    std::uint64_t Lost() const { return lost_; }
 
 private:
+    bool Write(std::string_view text, off_t at);
+
     std::filesystem::path file_;
-    std::string trackPoints_;
+    Notify notify_;
+    FileDescriptor fd_;
+    off_t end_ = 0;            // where the closing tags start
+    std::string pending_;      // trkpts not yet written
+    std::uint64_t pendingPoints_ = 0;
+    std::uint64_t lost_ = 0;   // points a failed write took
+    bool failing_ = false;     // warned of the failure now going on
     std::optional<double> lastElapsed_;
+    std::chrono::steady_clock::time_point lastFlush_;
 };
 
 }  // namespace kovra::engine

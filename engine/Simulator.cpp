@@ -24,7 +24,6 @@ using Outputs = std::vector<std::unique_ptr<Output>>;
 using kovra::nmea::kMaxSentenceLength;
 constexpr double kMetresPerNauticalMile = 1852;
 constexpr std::int32_t kWebSkyPlotRadius = 150;
-constexpr auto kRecordingSaveInterval = std::chrono::seconds(10);  // of wall time
 
 // Waits until `deadline` while serving the outputs (new TCP clients, readers
 // catching up); false when a stop came first.
@@ -280,8 +279,7 @@ void Simulator::UseTrack(GpxTrack track, bool loop) {
 }
 
 void Simulator::RecordGpx(const std::filesystem::path& file) {
-    recorder_.emplace(file);
-    recorder_->Save(gps_);  // a file that cannot be written is told now, not after the run
+    recorder_.emplace(file, gps_, notify_);  // a file that cannot be written is told now, not after the run
 }
 
 void Simulator::UseFaults(FaultSettings settings) { faults_.emplace(std::move(settings)); }
@@ -394,40 +392,46 @@ ViewState Simulator::View(const Navigator& navigator, double speedup) const {
 }
 
 bool Simulator::ApplyRequests(Navigator& navigator, double& speedup) {
-    bool newSpeedup = false;
-    for (const ControlRequest& r : web_->TakeRequests()) {
-        if (r.course) {
-            gps_.Heading(*r.course);
-            gps_.Magnetic_Heading(MagneticHeading(gps_.Heading(), gps_.Magnetic_Variation(),
-                                                  gps_.Magnetic_Variation_Direction()));
-            plan_.followRoute = false;  // steered by hand from now on
-        }
-        if (r.speed) {
-            gps_.Speed(*r.speed);
-        }
-        if (r.pause) {
-            paused_ = *r.pause;
-        }
-        if (r.outage) {
-            forcedOutage_ = *r.outage;
-        }
-        if (r.goTo) {
-            auto route = std::make_unique<TRoute>("GOTO");
-            route->WayPoints({*r.goTo});
-            MakeActiveRoute(gps_, std::move(route));
-            plan_.followRoute = true;
-        }
-        if (r.route) {
-            gps_.Routes().ActiveRoute(gps_.Routes().GetByName(*r.route));
-            plan_.followRoute = true;
-        }
-        if (r.speedup) {
-            speedup = *r.speedup;
-            newSpeedup = true;
-        }
+    const std::optional<ControlRequest> request = web_->TakeRequests();
+    if (!request) {
+        return false;
+    }
+    const ControlRequest& r = *request;
+    if (r.course) {
+        gps_.Heading(*r.course);
+        gps_.Magnetic_Heading(MagneticHeading(gps_.Heading(), gps_.Magnetic_Variation(),
+                                              gps_.Magnetic_Variation_Direction()));
+        plan_.followRoute = false;  // steered by hand from now on
+    }
+    if (r.speed) {
+        gps_.Speed(*r.speed);
+    }
+    if (r.pause) {
+        paused_ = *r.pause;
+    }
+    if (r.outage) {
+        forcedOutage_ = *r.outage;
+    }
+    if (r.goTo) {
+        auto route = std::make_unique<TRoute>("GOTO");
+        route->WayPoints({*r.goTo});
+        MakeActiveRoute(gps_, std::move(route));
+        plan_.followRoute = true;
+    }
+    if (r.route) {
+        gps_.Routes().ActiveRoute(gps_.Routes().GetByName(*r.route));
+        plan_.followRoute = true;
+    }
+    // A new way of steering starts the route afresh; a speed, a pause or an
+    // outage leaves the progress along it as it is.
+    if (r.course || r.goTo || r.route) {
         navigator = Navigator(plan_);
     }
-    return newSpeedup;
+    if (r.speedup) {
+        speedup = *r.speedup;
+        return true;
+    }
+    return false;
 }
 
 std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
@@ -456,61 +460,66 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
         limit = limit == 0 ? points : std::min(limit, points);
     }
     ProgressReport progress(settings.progress, static_cast<double>(limit), "updates");
-    Clock::time_point lastSave = Clock::now();
     std::uint64_t updates = 0;
     std::string lastUpdate;
     double speedup = settings.speedup;
-    for (std::uint64_t n = 0; (limit == 0 || n < limit) && !stop.Requested(); ++n) {
-        pacer.Started(n);
-        const double elapsed = period * static_cast<double>(n);
-        if (web_ && ApplyRequests(navigator, speedup)) {
-            pacer.ChangeSpeedup(speedup, n);
-        }
-        if (paused_) {
-            // Still: no motion, the clock goes on.
-        } else if (track_) {
-            if (!track_->Place(gps_, elapsed)) {
+    // A lost output ends the run with its error, after the recording has what was sailed.
+    try {
+        for (std::uint64_t n = 0; (limit == 0 || n < limit) && !stop.Requested(); ++n) {
+            pacer.Started(n);
+            const double elapsed = period * static_cast<double>(n);
+            if (web_ && ApplyRequests(navigator, speedup)) {
+                pacer.ChangeSpeedup(speedup, n);
+            }
+            if (paused_) {
+                // Still: no motion, the clock goes on.
+            } else if (track_) {
+                if (!track_->Place(gps_, elapsed)) {
+                    break;
+                }
+            } else if (n > 0) {
+                navigator.Step(gps_, period);
+            }
+            if (n > 0 && plan_.fixedTime) {
+                const auto elapsedMs = static_cast<std::int64_t>(std::llround(elapsed * 1000.0));
+                gps_.UTCDateTime(plan_.startTime + static_cast<double>(elapsedMs) / 86'400'000.0);
+            }
+            ++updates;
+            if (recorder_) {
+                recorder_->Add(gps_, elapsed);  // sailed, whatever becomes of the sending
+            }
+            const std::string update = NextUpdate(elapsed, lastUpdate);
+            warnings.Check(update);
+            if (!WriteAll(outputs_, update)) {
+                break;  // the reader of standard output is done
+            }
+            if (web_) {
+                web_->Publish(update, [&] {
+                    return WebServer::Snapshot{View(navigator, speedup),
+                                               realistic_ ? SkyPlotOf(realistic_->LastEpoch(), kWebSkyPlotRadius)
+                                                          : gps_.SkyPlotSvg(kWebSkyPlotRadius)};
+                });
+            }
+            if (settings.verbose) {
+                notify_(StatusLine(n + 1, gps_, navigator));
+            }
+            progress.Report(static_cast<double>(n + 1));
+            const bool more = limit == 0 || n + 1 < limit;
+            if (more && !pacer.WaitFor(n + 1, faults_ ? faults_->Delay() : std::chrono::nanoseconds(0))) {
                 break;
             }
-        } else if (n > 0) {
-            navigator.Step(gps_, period);
         }
-        if (n > 0 && plan_.fixedTime) {
-            const auto elapsedMs = static_cast<std::int64_t>(std::llround(elapsed * 1000.0));
-            gps_.UTCDateTime(plan_.startTime + static_cast<double>(elapsedMs) / 86'400'000.0);
-        }
-        ++updates;
-        const std::string update = NextUpdate(elapsed, lastUpdate);
-        warnings.Check(update);
-        if (!WriteAll(outputs_, update)) {
-            break;  // the reader of standard output is done
-        }
-        if (web_) {
-            web_->Publish(View(navigator, speedup), update,
-                          realistic_ ? SkyPlotOf(realistic_->LastEpoch(), kWebSkyPlotRadius)
-                                     : gps_.SkyPlotSvg(kWebSkyPlotRadius));
-        }
+    } catch (...) {
         if (recorder_) {
-            recorder_->Add(gps_, elapsed);
-            if (Clock::now() - lastSave >= kRecordingSaveInterval) {
-                recorder_->Save(gps_);
-                lastSave = Clock::now();
-            }
+            recorder_->Finish();
         }
-        if (settings.verbose) {
-            notify_(StatusLine(n + 1, gps_, navigator));
-        }
-        progress.Report(static_cast<double>(n + 1));
-        const bool more = limit == 0 || n + 1 < limit;
-        if (more && !pacer.WaitFor(n + 1, faults_ ? faults_->Delay() : std::chrono::nanoseconds(0))) {
-            break;
-        }
+        throw;
     }
     if (faults_ && settings.verbose) {
         notify_(faults_->Summary());
     }
     if (recorder_) {
-        recorder_->Save(gps_);  // what was sailed, whatever ended the run
+        recorder_->Finish();
     }
     progress.Finish(static_cast<double>(updates));
     for (const auto& output : outputs_) {

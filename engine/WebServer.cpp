@@ -1,9 +1,17 @@
 #include "engine/WebServer.h"
 
-#include <httplib.h>
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <microhttpd.h>
 #include <nlohmann/json.hpp>
 
-#include <chrono>
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstring>
 
 #include "engine/WebAssets.h"
 
@@ -13,47 +21,236 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kEventInterval = std::chrono::milliseconds(100);  // at most 10 events a second
+constexpr auto kStateInterval = std::chrono::milliseconds(100);  // the state built at most 10 times a second
 constexpr auto kKeepAlive = std::chrono::seconds(1);
-constexpr auto kWriteTimeout = std::chrono::seconds(2);  // a client that does not read is dropped after it
-constexpr std::size_t kRecentUpdates = 256;              // the sentences kept for the clients
+constexpr unsigned kIdleTimeout = 5;                 // seconds a connection may neither send nor take anything
+constexpr std::size_t kConnectionMemory = 32 * 1024;  // a connection's request line and headers
+constexpr std::size_t kEventBlock = 64 * 1024;
+constexpr std::size_t kRecentUpdates = 256;  // the sentences kept for the clients
 
-void Reply(httplib::Response& response, int status, const std::string& error) {
-    response.status = status;
-    response.set_content(nlohmann::json{{"error", error}}.dump(), "application/json");
+using Response = std::unique_ptr<MHD_Response, decltype(&MHD_destroy_response)>;
+
+int Queue(MHD_Connection* connection, unsigned status, Response response) {
+    return response ? MHD_queue_response(connection, status, response.get()) : MHD_NO;
+}
+
+using Headers = std::initializer_list<std::pair<const char*, const char*>>;
+
+int Send(MHD_Connection* connection, unsigned status, std::string_view body, const char* type, Headers more = {}) {
+    Response response(MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()),
+                                                      MHD_RESPMEM_MUST_COPY),
+                      &MHD_destroy_response);
+    if (response) {
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, type);
+        for (const auto& [name, value] : more) {
+            MHD_add_response_header(response.get(), name, value);
+        }
+    }
+    return Queue(connection, status, std::move(response));
+}
+
+int Refuse(MHD_Connection* connection, unsigned status, const std::string& error, Headers more = {}) {
+    return Send(connection, status, nlohmann::json{{"error", error}}.dump(), "application/json", more);
+}
+
+std::string_view Header(MHD_Connection* connection, const char* name) {
+    const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+    return value == nullptr ? std::string_view() : std::string_view(value);
+}
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+bool IsIpLiteral(const std::string& text, int family) {
+    unsigned char address[sizeof(in6_addr)];
+    return ::inet_pton(family, text.c_str(), address) == 1;
 }
 
 // "data:" lines of an event, one for each line of the text.
-std::string EventData(const std::string& text) {
+std::string EventData(std::string_view text) {
     std::string data;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
-        end = end == std::string::npos ? text.size() : end;
-        std::string line = text.substr(start, end - start);
+        end = end == std::string_view::npos ? text.size() : end;
+        std::string_view line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
+            line.remove_suffix(1);
         }
-        data += "data: " + line + "\n";
+        data.append("data: ").append(line).append("\n");
         start = end + 1;
     }
     return data;
 }
 
+// The socket address to listen on: a literal or a name of this machine.
+std::optional<sockaddr_storage> ListenAddress(const std::string& address, int port) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(address.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owned(found, &::freeaddrinfo);
+    sockaddr_storage socket{};
+    std::memcpy(&socket, found->ai_addr, std::min<std::size_t>(found->ai_addrlen, sizeof socket));
+    const auto network = htons(static_cast<std::uint16_t>(port));
+    if (socket.ss_family == AF_INET6) {
+        reinterpret_cast<sockaddr_in6*>(&socket)->sin6_port = network;
+    } else {
+        reinterpret_cast<sockaddr_in*>(&socket)->sin_port = network;
+    }
+    return socket;
+}
+
 }  // namespace
 
-WebServer::WebServer(const std::string& address, int port, bool readOnly, Notify notify)
-    : server_(std::make_unique<httplib::Server>()), readOnly_(readOnly) {
-    server_->set_write_timeout(kWriteTimeout);
-    server_->set_read_timeout(std::chrono::seconds(5));
-    server_->set_payload_max_length(64 * 1024);
-    Routes();
-    port_ = port == 0 ? server_->bind_to_any_port(address) : (server_->bind_to_port(address, port) ? port : -1);
-    if (port_ <= 0) {
-        throw OutputError("cannot serve the live view on " + address + ":" + std::to_string(port));
+bool IsLoopback(std::string_view address) {
+    std::string name = Lower(address);
+    if (name.size() > 2 && name.front() == '[' && name.back() == ']') {
+        name = name.substr(1, name.size() - 2);
     }
+    in_addr v4{};
+    return name == "localhost" || name == "::1" || name == "::ffff:127.0.0.1" ||
+           (::inet_pton(AF_INET, name.c_str(), &v4) == 1 && (ntohl(v4.s_addr) >> 24) == 127);
+}
+
+bool AcceptableHost(std::string_view host, std::string_view bound) {
+    std::string name;
+    std::string_view port;
+    if (!host.empty() && host.front() == '[') {
+        const std::size_t close = host.find(']');
+        if (close == std::string_view::npos) {
+            return false;
+        }
+        name = std::string(host.substr(1, close - 1));
+        if (!IsIpLiteral(name, AF_INET6)) {
+            return false;
+        }
+        port = host.substr(close + 1);
+    } else {
+        const std::size_t colon = host.find(':');
+        name = Lower(host.substr(0, colon));
+        port = colon == std::string_view::npos ? std::string_view() : host.substr(colon);
+    }
+    if (!port.empty()) {
+        port.remove_prefix(1);  // the ':' before it
+        if (port.empty() || port.size() > 5 ||
+            !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            return false;
+        }
+    }
+    std::string own = Lower(bound);
+    if (own.size() > 2 && own.front() == '[' && own.back() == ']') {
+        own = own.substr(1, own.size() - 2);
+    }
+    return !name.empty() && (name == own || name == "localhost" || IsIpLiteral(name, AF_INET) ||
+                             IsIpLiteral(name, AF_INET6));
+}
+
+void Merge(ControlRequest& pending, const ControlRequest& later) {
+    if (later.course || later.goTo || later.route) {
+        pending.course.reset();
+        pending.goTo.reset();
+        pending.route.reset();
+    }
+    const auto take = [](auto& into, const auto& from) {
+        if (from) {
+            into = from;
+        }
+    };
+    take(pending.course, later.course);
+    take(pending.goTo, later.goTo);
+    take(pending.route, later.route);
+    take(pending.speed, later.speed);
+    take(pending.speedup, later.speedup);
+    take(pending.pause, later.pause);
+    take(pending.outage, later.outage);
+}
+
+// One request's body, gathered until it is whole.
+struct WebServer::Upload {
+    std::string body;
+};
+
+// One /events stream: what it has been sent, and the event it is sending.
+struct WebServer::EventClient {
+    EventClient(WebServer& owner, std::uint64_t first) : server(owner), seen(first) {}
+
+    WebServer& server;
+    std::uint64_t seen;
+    Clock::time_point lastSent{};
+    std::string pending;
+    std::size_t offset = 0;
+};
+
+// The server library calls these, with the server or a client as `self`.
+struct WebServerCallbacks {
+    static MHD_Result Handle(void* self, MHD_Connection* connection, const char* url, const char* method,
+                             const char*, const char* data, std::size_t* size, void** context) {
+        return static_cast<MHD_Result>(static_cast<WebServer*>(self)->Route(connection, url, method, data, size, context));
+    }
+    static void Completed(void*, MHD_Connection*, void** context, MHD_RequestTerminationCode) {
+        std::unique_ptr<WebServer::Upload>(static_cast<WebServer::Upload*>(*context)).reset();
+        *context = nullptr;
+    }
+    static ssize_t ReadEvent(void* self, std::uint64_t, char* buffer, std::size_t max) {
+        auto& client = *static_cast<WebServer::EventClient*>(self);
+        if (client.offset == client.pending.size()) {
+            std::optional<std::string> next = client.server.NextEvent(client);
+            if (!next) {
+                return MHD_CONTENT_READER_END_OF_STREAM;
+            }
+            client.pending = std::move(*next);
+            client.offset = 0;
+        }
+        const std::size_t count = std::min(max, client.pending.size() - client.offset);
+        std::memcpy(buffer, client.pending.data() + client.offset, count);
+        client.offset += count;
+        return static_cast<ssize_t>(count);
+    }
+    static void EndEvents(void* self) {
+        const std::unique_ptr<WebServer::EventClient> client(static_cast<WebServer::EventClient*>(self));
+        const std::lock_guard lock(client->server.lock_);
+        --client->server.eventClients_;
+    }
+};
+
+void WebServer::StopDaemon::operator()(MHD_Daemon* daemon) const { MHD_stop_daemon(daemon); }
+
+WebServer::WebServer(const std::string& address, int port, bool readOnly, Notify notify)
+    : readOnly_(readOnly), address_(address) {
+    const std::string where = address + ":" + std::to_string(port);
+    const std::optional<sockaddr_storage> socket = ListenAddress(address, port);
+    if (!socket) {
+        throw OutputError("cannot serve the live view on " + where + ": no such address");
+    }
+    // A thread per connection: a client that sends slowly or never reads
+    // holds its own thread only, and stopping shuts every socket down.
+    unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ITC;
+    if (socket->ss_family == AF_INET6) {
+        flags |= MHD_USE_IPv6;
+    }
+    daemon_.reset(MHD_start_daemon(
+        flags, static_cast<std::uint16_t>(port), nullptr, nullptr, &WebServerCallbacks::Handle, this,
+        MHD_OPTION_SOCK_ADDR, reinterpret_cast<const sockaddr*>(&*socket), MHD_OPTION_CONNECTION_LIMIT,
+        static_cast<unsigned>(kMaxConnections), MHD_OPTION_CONNECTION_TIMEOUT, kIdleTimeout,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_NOTIFY_COMPLETED,
+        &WebServerCallbacks::Completed, this, MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_END));
+    if (!daemon_) {
+        throw OutputError("cannot serve the live view on " + where + ": " +
+                          (errno != 0 ? std::strerror(errno) : "the address cannot be listened on"));
+    }
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_.get(), MHD_DAEMON_INFO_BIND_PORT);
+    port_ = info != nullptr && info->port != 0 ? info->port : port;
     const std::string host = address.find(':') != std::string::npos ? "[" + address + "]" : address;
     origin_ = "http://" + host + ":" + std::to_string(port_);
-    thread_ = std::thread([this] { server_->listen_after_bind(); });
     notify("live view on " + origin_ + "/" + (readOnly_ ? " (read only)" : ""));
 }
 
@@ -62,119 +259,200 @@ WebServer::~WebServer() {
         const std::lock_guard lock(lock_);
         stopping_ = true;
     }
-    updated_.notify_all();
-    server_->stop();
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+    updated_.notify_all();  // every event stream ends
+    daemon_.reset();
 }
 
-void WebServer::Publish(const ViewState& state, std::string nmea, std::string skyPlotSvg) {
-    Published next;
-    next.json = StateJson(state);
-    next.nmea = std::move(nmea);
-    next.svg = std::move(skyPlotSvg);
-    for (const ViewWayPoint& w : state.waypoints) {
-        next.waypoints.push_back(w.name);
-    }
-    next.routes = state.routes;
+void WebServer::Publish(std::string_view nmea, const std::function<Snapshot()>& snapshot) {
+    const Clock::time_point now = Clock::now();
+    bool build = false;
     {
         const std::lock_guard lock(lock_);
-        next.sequence = latest_.sequence + 1;
-        recent_.emplace_back(next.sequence, next.nmea);
-        if (recent_.size() > kRecentUpdates) {
-            recent_.pop_front();
+        build = sequence_ == 0 || now - lastState_ >= kStateInterval;
+    }
+    Published next;
+    if (build) {
+        Snapshot s = snapshot();
+        next.json = StateJson(s.state);
+        next.svg = std::move(s.skyPlotSvg);
+        for (const ViewWayPoint& w : s.state.waypoints) {
+            next.waypoints.push_back(w.name);
         }
-        latest_ = std::move(next);
+        next.routes = std::move(s.state.routes);
+    }
+    {
+        const std::lock_guard lock(lock_);
+        ++sequence_;
+        if (eventClients_ > 0) {
+            recent_.emplace_back(sequence_, std::string(nmea));
+            if (recent_.size() > kRecentUpdates) {
+                recent_.pop_front();
+            }
+        } else {
+            recent_.clear();  // no page listens
+        }
+        if (build) {
+            latest_ = std::move(next);
+            lastState_ = now;
+        }
     }
     updated_.notify_all();
 }
 
-std::vector<ControlRequest> WebServer::TakeRequests() {
+std::optional<ControlRequest> WebServer::TakeRequests() {
     const std::lock_guard lock(lock_);
-    return std::exchange(requests_, {});
+    return std::exchange(requests_, std::nullopt);
 }
 
-WebServer::Published WebServer::Latest() const {
-    const std::lock_guard lock(lock_);
-    return latest_;
-}
-
-void WebServer::Routes() {
-    server_->Get("/", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content(std::string(web::kIndexHtml), "text/html; charset=utf-8");
-    });
-    server_->Get("/app.js", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content(std::string(web::kAppJs), "text/javascript; charset=utf-8");
-    });
-    server_->Get("/style.css", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content(std::string(web::kStyleCss), "text/css; charset=utf-8");
-    });
-    server_->Get("/state", [this](const httplib::Request&, httplib::Response& response) {
-        response.set_header("Cache-Control", "no-store");
-        response.set_content(Latest().json, "application/json");
-    });
-    server_->Get("/skyplot.svg", [this](const httplib::Request&, httplib::Response& response) {
-        response.set_header("Cache-Control", "no-store");
-        response.set_content(Latest().svg, "image/svg+xml");
-    });
-    server_->Get("/events", [this](const httplib::Request&, httplib::Response& response) {
-        response.set_header("Cache-Control", "no-store");
-        // From the update now on: a new client is not sent the ones before it.
-        const std::uint64_t now = Latest().sequence;
-        auto seen = std::make_shared<std::uint64_t>(now > 0 ? now - 1 : 0);
-        auto lastSent = std::make_shared<Clock::time_point>();
-        response.set_chunked_content_provider("text/event-stream", [this, seen, lastSent](std::size_t, httplib::DataSink& sink) {
-            // Waits for an update newer than the last sent, no sooner than
-            // 100 ms after it; a comment now and then finds closed clients.
-            std::unique_lock lock(lock_);
-            updated_.wait_until(lock, std::max(Clock::now(), *lastSent + kEventInterval), [this] { return stopping_; });
-            const bool fresh = updated_.wait_for(lock, kKeepAlive, [&] { return stopping_ || latest_.sequence > *seen; });
-            if (stopping_) {
-                return false;
-            }
-            std::string event = ":\n\n";
-            if (fresh) {
-                // The state as it is now, and the sentences of every update since the last event.
-                event = "data: " + latest_.json + "\n\n";
-                for (const auto& [sequence, nmea] : recent_) {
-                    if (sequence > *seen) {
-                        event += "event: nmea\n" + EventData(nmea) + "\n";
-                    }
-                }
-                *seen = latest_.sequence;
-            }
-            lock.unlock();
-            *lastSent = Clock::now();
-            return sink.write(event.data(), event.size());  // false (a client gone or not reading) ends it
-        });
-    });
-    server_->Post("/control", [this](const httplib::Request& request, httplib::Response& response) {
+int WebServer::Route(MHD_Connection* connection, std::string_view url, std::string_view method, const char* data,
+                     std::size_t* size, void** context) {
+    if (*context != nullptr) {  // more of a control body, or its end
+        auto& upload = *static_cast<Upload*>(*context);
+        if (*size == 0) {
+            return Control(connection, upload);
+        }
+        if (upload.body.size() + *size > kMaxBody) {
+            return MHD_NO;  // no answer can be queued midway: the connection is closed
+        }
+        upload.body.append(data, *size);
+        *size = 0;
+        return MHD_YES;
+    }
+    // A page of another site, reached through a name that now points here, is refused.
+    const std::string_view host = Header(connection, MHD_HTTP_HEADER_HOST);
+    if (!AcceptableHost(host, address_)) {
+        return Refuse(connection, MHD_HTTP_MISDIRECTED_REQUEST,
+                      "this server answers only to its own address, localhost or an IP address");
+    }
+    if (url == "/control") {
+        if (method != MHD_HTTP_METHOD_POST) {
+            return Refuse(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "/control takes POST");
+        }
         if (readOnly_) {
-            Reply(response, 403, "control is off (--http-read-only)");
-            return;
+            return Refuse(connection, MHD_HTTP_FORBIDDEN, "control is off (--http-read-only)");
         }
         // Another site must not steer the simulator from a user's browser.
-        if (request.has_header("Origin")) {
-            const std::string origin = request.get_header_value("Origin");
-            const std::string own = "http://" + request.get_header_value("Host");
-            if (origin != own && origin != origin_) {
-                Reply(response, 403, "requests from " + origin + " are not accepted");
-                return;
+        if (const std::string_view origin = Header(connection, "Origin"); !origin.empty()) {
+            if (origin != "http://" + std::string(host) && origin != origin_) {
+                return Refuse(connection, MHD_HTTP_FORBIDDEN,
+                              "requests from " + std::string(origin) + " are not accepted");
             }
         }
-        const Published latest = Latest();
-        auto parsed = ParseControl(request.body, latest.waypoints, latest.routes);
-        if (const std::string* error = std::get_if<std::string>(&parsed)) {
-            Reply(response, 400, *error);
-            return;
+        if (const std::string_view encoding = Header(connection, MHD_HTTP_HEADER_CONTENT_ENCODING);
+            !encoding.empty() && Lower(encoding) != "identity") {
+            return Refuse(connection, MHD_HTTP_UNSUPPORTED_MEDIA_TYPE, "a control body is plain JSON, not encoded");
         }
+        const std::string_view length = Header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
+        std::size_t declared = 0;
+        if (!length.empty() && (std::from_chars(length.data(), length.data() + length.size(), declared).ec !=
+                                    std::errc() ||
+                                declared > kMaxBody)) {
+            return Refuse(connection, MHD_HTTP_CONTENT_TOO_LARGE,
+                          "a control body has at most " + std::to_string(kMaxBody) + " bytes");
+        }
+        *context = std::make_unique<Upload>().release();  // the request's own, until Completed
+        return MHD_YES;
+    }
+    if (method != MHD_HTTP_METHOD_GET && method != MHD_HTTP_METHOD_HEAD) {
+        return Refuse(connection, MHD_HTTP_METHOD_NOT_ALLOWED, std::string(url) + " takes GET");
+    }
+    if (url == "/") {
+        return Send(connection, MHD_HTTP_OK, web::kIndexHtml, "text/html; charset=utf-8");
+    }
+    if (url == "/app.js") {
+        return Send(connection, MHD_HTTP_OK, web::kAppJs, "text/javascript; charset=utf-8");
+    }
+    if (url == "/style.css") {
+        return Send(connection, MHD_HTTP_OK, web::kStyleCss, "text/css; charset=utf-8");
+    }
+    if (url == "/state" || url == "/skyplot.svg") {
+        std::string body;
         {
             const std::lock_guard lock(lock_);
-            requests_.push_back(std::get<ControlRequest>(std::move(parsed)));
+            body = url == "/state" ? latest_.json : latest_.svg;
         }
-        response.set_content("{\"accepted\": true}", "application/json");
-    });
+        return Send(connection, MHD_HTTP_OK, body, url == "/state" ? "application/json" : "image/svg+xml",
+                    {{MHD_HTTP_HEADER_CACHE_CONTROL, "no-store"}});
+    }
+    if (url == "/events") {
+        return StartEvents(connection);
+    }
+    return Refuse(connection, MHD_HTTP_NOT_FOUND, "no such page: " + std::string(url));
+}
+
+int WebServer::Control(MHD_Connection* connection, Upload& upload) {
+    std::vector<std::string> waypoints, routes;
+    {
+        const std::lock_guard lock(lock_);
+        waypoints = latest_.waypoints;
+        routes = latest_.routes;
+    }
+    auto parsed = ParseControl(upload.body, waypoints, routes);
+    if (const std::string* error = std::get_if<std::string>(&parsed)) {
+        return Refuse(connection, MHD_HTTP_BAD_REQUEST, *error);
+    }
+    {
+        // Waiting requests merge: however many come before the next update, one is kept.
+        const std::lock_guard lock(lock_);
+        if (requests_) {
+            Merge(*requests_, std::get<ControlRequest>(parsed));
+        } else {
+            requests_ = std::get<ControlRequest>(std::move(parsed));
+        }
+    }
+    return Send(connection, MHD_HTTP_OK, "{\"accepted\": true}", "application/json");
+}
+
+int WebServer::StartEvents(MHD_Connection* connection) {
+    std::unique_ptr<EventClient> client;
+    {
+        const std::lock_guard lock(lock_);
+        if (eventClients_ < kMaxEventClients) {
+            ++eventClients_;
+            // From the update now on: a new client is not sent the ones before it.
+            client = std::make_unique<EventClient>(*this, sequence_ > 0 ? sequence_ - 1 : 0);
+        }
+    }
+    if (!client) {
+        return Refuse(connection, MHD_HTTP_SERVICE_UNAVAILABLE,
+                      "already " + std::to_string(kMaxEventClients) + " event streams; close one",
+                      {{MHD_HTTP_HEADER_RETRY_AFTER, "5"}});
+    }
+    Response stream(MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, kEventBlock, &WebServerCallbacks::ReadEvent,
+                                                      client.get(), &WebServerCallbacks::EndEvents),
+                    &MHD_destroy_response);
+    if (!stream) {
+        const std::lock_guard lock(lock_);
+        --eventClients_;
+        return MHD_NO;
+    }
+    (void)client.release();  // the stream ends it, in EndEvents
+    MHD_add_response_header(stream.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "text/event-stream");
+    MHD_add_response_header(stream.get(), MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
+    return Queue(connection, MHD_HTTP_OK, std::move(stream));
+}
+
+std::optional<std::string> WebServer::NextEvent(EventClient& client) {
+    std::unique_lock lock(lock_);
+    updated_.wait_until(lock, std::max(Clock::now(), client.lastSent + kEventInterval), [this] { return stopping_; });
+    const bool fresh = updated_.wait_for(lock, kKeepAlive, [&] { return stopping_ || sequence_ > client.seen; });
+    if (stopping_) {
+        return std::nullopt;
+    }
+    std::string event = ":\n\n";  // a comment now and then finds closed clients
+    if (fresh) {
+        // The state as it is now, and the sentences of every update since the last event.
+        event = "data: " + latest_.json + "\n\n";
+        for (const auto& [sequence, nmea] : recent_) {
+            if (sequence > client.seen) {
+                event += "event: nmea\n" + EventData(nmea) + "\n";
+            }
+        }
+        client.seen = sequence_;
+    }
+    lock.unlock();
+    client.lastSent = Clock::now();
+    return event;
 }
 
 }  // namespace kovra::engine

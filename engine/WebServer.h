@@ -2,65 +2,113 @@
 // time, loading nothing from anywhere else), the state as JSON, a stream of
 // Server-Sent Events, the sky plot, and the control. The run's thread
 // publishes each update and takes the requests; it never waits for a client.
+//
+// What any client can do is bounded: requests must name this server (a
+// page of another site reached through DNS rebinding is refused), each
+// connection's headers and body have a size, the event streams a count,
+// the control requests waiting for the next update merge into one, and a
+// client that sends slowly holds only its own connection. Stopping closes
+// every connection at once.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
-#include <thread>
+#include <string_view>
 #include <vector>
 
 #include "engine/Errors.h"
 #include "engine/WebView.h"
 
-namespace httplib {
-class Server;
-}
+struct MHD_Daemon;
+struct MHD_Connection;
 
 namespace kovra::engine {
 
+// True for an address only this machine reaches: 127.0.0.0/8, ::1, "localhost".
+bool IsLoopback(std::string_view address);
+
+// Whether a request's Host header names a server bound to `bound`: that
+// address, "localhost", or an IP literal, each with or without a port.
+bool AcceptableHost(std::string_view host, std::string_view bound);
+
+// A control request folded into the ones still waiting: later values win,
+// and a new way of steering (a course, a waypoint, a route) replaces the others.
+void Merge(ControlRequest& pending, const ControlRequest& later);
+
 class WebServer {
 public:
+    // What the page shows of one update, built only when the server asks for it.
+    struct Snapshot {
+        ViewState state;
+        std::string skyPlotSvg;
+    };
+
     // Listens on address:port (port 0 picks a free one); OutputError when it cannot.
     WebServer(const std::string& address, int port, bool readOnly, Notify notify = StandardErrorNotify());
-    ~WebServer();  // stops the server and joins its threads
+    ~WebServer();  // closes every connection and joins the server's threads
     WebServer(const WebServer&) = delete;
     WebServer& operator=(const WebServer&) = delete;
 
     int Port() const { return port_; }
-    // One update: its state, its sentences and its sky plot.
-    void Publish(const ViewState& state, std::string nmea, std::string skyPlotSvg);
-    // The requests that came since the last call, in order.
-    std::vector<ControlRequest> TakeRequests();
+    // One update: its sentences, kept while a page listens, and its state,
+    // built from `snapshot` at most ten times a second of wall time.
+    void Publish(std::string_view nmea, const std::function<Snapshot()>& snapshot);
+    // The requests that came since the last call, merged; none when none came.
+    std::optional<ControlRequest> TakeRequests();
+
+    // Event streams at once; one more is answered 503.
+    static constexpr int kMaxEventClients = 8;
+    // Connections at once, the event streams among them.
+    static constexpr int kMaxConnections = 64;
+    // The largest control body accepted.
+    static constexpr std::size_t kMaxBody = 64 * 1024;
 
 private:
     struct Published {
         std::string json;
-        std::string nmea;
         std::string svg;
         std::vector<std::string> waypoints;
         std::vector<std::string> routes;
-        std::uint64_t sequence = 0;
     };
-    Published Latest() const;
-    void Routes();
+    struct EventClient;
+    struct Upload;
+    struct StopDaemon {
+        void operator()(MHD_Daemon* daemon) const;
+    };
+    friend struct WebServerCallbacks;  // the server library's entry points, in the source file
 
-    std::unique_ptr<httplib::Server> server_;
+    // MHD_YES or MHD_NO, as the server library takes them.
+    int Route(MHD_Connection* connection, std::string_view url, std::string_view method, const char* data,
+              std::size_t* size, void** context);
+    int Control(MHD_Connection* connection, Upload& upload);
+    int StartEvents(MHD_Connection* connection);
+    // The next event for a client: waits for an update, at most 100 ms after
+    // the last event, or a second for a keep-alive; none once stopping.
+    std::optional<std::string> NextEvent(EventClient& client);
+
     bool readOnly_;
-    int port_ = 0;
+    std::string address_;
     std::string origin_;
+    int port_ = 0;
     mutable std::mutex lock_;
     std::condition_variable updated_;
     Published latest_;
+    std::uint64_t sequence_ = 0;  // updates published
+    std::chrono::steady_clock::time_point lastState_{};
     // The sentences of the latest updates, so that a client gets every
     // update's even when the state goes out only ten times a second.
     std::deque<std::pair<std::uint64_t, std::string>> recent_;
-    std::vector<ControlRequest> requests_;
+    std::optional<ControlRequest> requests_;
+    int eventClients_ = 0;
     bool stopping_ = false;
-    std::thread thread_;
+    std::unique_ptr<MHD_Daemon, StopDaemon> daemon_;  // last: stopped before anything it uses goes
 };
 
 }  // namespace kovra::engine

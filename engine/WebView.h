@@ -50,9 +50,9 @@ std::string StateJson(const ViewState& state);
 
 // A request of POST /control, checked; applied from the next update.
 struct ControlRequest {
-    std::optional<double> course, speed, speedup;
-    std::optional<bool> pause, outage;
-    std::optional<std::string> goTo, route;
+    std::optional<double> course{}, speed{}, speedup{};
+    std::optional<bool> pause{}, outage{};
+    std::optional<std::string> goTo{}, route{};
 };
 
 // The request of a control body, or the one-line error naming the field:

@@ -117,6 +117,17 @@ void OpenOutputs(const Options& o, Simulator& simulator, Stop& stop) {
     }
 }
 
+// The live view steers the run: on an address other hosts reach, anyone
+// there may steer it.
+void WarnOfAnOpenControl(const Options& o) {
+    if (o.httpReadOnly || IsLoopback(o.httpAddress)) {
+        return;
+    }
+    StandardErrorNotify()("warning: --http " + o.httpAddress +
+                          " lets every host that reaches this address steer the simulator; "
+                          "add --http-read-only to let them only watch");
+}
+
 RunSettings RunSettingsFrom(const Options& o) {
     RunSettings settings{.rate = o.rate,
                          .count = o.count,
@@ -154,16 +165,22 @@ int Run(const Options& o, Stop& stop) {
         simulator.UseRealisticOutput(RealisticFrom(o, gps));
     }
     RequireSomethingToSave(o, gps);
+    if (stop.Requested()) {
+        return 0;  // a signal during the loads: nothing opened, nothing written
+    }
+    // Every port, output and input first; only then is anything saved, so
+    // that a run refused at its start leaves every file as it was.
     OpenOutputs(o, simulator, stop);
+    if (o.http) {
+        WarnOfAnOpenControl(o);
+        simulator.ServeWebView(std::make_unique<WebServer>(o.httpAddress, o.httpPort, o.httpReadOnly));
+    }
     SaveRequestedFiles(o, gps);
     if (o.recordGpx) {
         simulator.RecordGpx(ToPath(FileNameFromUtf8(*o.recordGpx)));
     }
     if (HasFaults(o)) {
         simulator.UseFaults(FaultsFrom(o));
-    }
-    if (o.http) {
-        simulator.ServeWebView(std::make_unique<WebServer>(o.httpAddress, o.httpPort, o.httpReadOnly));
     }
     simulator.Run(RunSettingsFrom(o), stop);
     return 0;

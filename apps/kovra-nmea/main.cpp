@@ -1,6 +1,7 @@
 // kovra-nmea: runs the library as a GPS receiver and writes its NMEA 0183
 // stream to standard output, a serial port, a pseudo-terminal or TCP clients.
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,6 +42,11 @@ int Report(const std::string& message, int status) {
 int main(int argc, char** argv) {
     using namespace kovra::app;
     ReopenClosedStandardStreams();
+    // A file grown past the size limit fails its write (EFBIG), which the
+    // program reports, rather than killing it.
+    if (::signal(SIGXFSZ, SIG_IGN) == SIG_ERR) {
+        return Report("cannot ignore SIGXFSZ", 1);
+    }
     try {
         kovra::engine::Stop stop;
         SignalWatcher signals(stop);  // first: every thread started later has the stop signals blocked

@@ -5,7 +5,9 @@
 // faults they catch would take.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -324,6 +326,24 @@ TEST(Saving, NothingIsRemovedReplacedOrCreatedThatShouldNotBe) {
     EXPECT_EQ(badRadius.status, 2);
     EXPECT_FALSE(std::filesystem::exists(svg) || std::filesystem::exists(svg + ".ini") ||
                  std::filesystem::is_symlink(link));
+    // A live view that cannot listen ends the run before anything is saved.
+    const int taken = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(taken, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(taken, 1), 0);
+    ASSERT_EQ(::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const Result portTaken =
+        RunProgram({"--http", "127.0.0.1:" + std::to_string(ntohs(address.sin_port)), "--skyplot", svg,
+                    "--waypoint", "W,1,1", "--save-waypoints", waypoints, "--count", "1"});
+    ::close(taken);
+    EXPECT_EQ(portTaken.status, 1);
+    EXPECT_NE(portTaken.error.find("cannot serve the live view"), std::string::npos) << portTaken.error;
+    EXPECT_FALSE(std::filesystem::exists(svg));
+    std::ifstream kept(waypoints);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "[W]\nName=W\n");
     for (const std::string& file : {waypoints, route, fifo}) {
         std::filesystem::remove(file);
     }

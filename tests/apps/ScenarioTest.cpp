@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,6 +14,8 @@
 
 #include "Process.h"
 #include "SimulatorSupport.h"
+#include "nmea/Format.h"
+#include "serial/PseudoTerminal.h"
 
 namespace kovra::test {
 namespace {
@@ -278,6 +281,96 @@ TEST(Gpx, AnInterruptedRecordingKeepsWhatWasSailed) {
     EXPECT_NE(text.find("</gpx>"), std::string::npos);
 }
 
+// The recording keeps what was sailed however the run ends: a lost line, a
+// file that can grow no more, a save that a killed run left behind.
+TEST(Gpx, ARecordingSurvivesWhatEndsOrHindersTheRun) {
+    const auto whole = [](const std::string& text) {
+        return text.rfind("<?xml", 0) == 0 && text.size() > 30 &&
+               text.substr(text.size() - 30) == "    </trkseg>\n  </trk>\n</gpx>\n";
+    };
+    const auto points = [](const std::string& text) {
+        std::size_t count = 0;
+        for (std::size_t at = text.find("<trkpt "); at != std::string::npos; at = text.find("<trkpt ", at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    TempFile recorded("survives.gpx");
+    {
+        PseudoTerminal pty;
+        Process p(Classic({"--port", pty.SlavePath(), "--rate", "10", "--sentences", "RMC", "--record-gpx",
+                           recorded.Path()}));
+        ASSERT_FALSE(pty.Read(200, 3000ms).empty());
+        pty.CloseMaster();  // unplugged
+        ASSERT_EQ(p.ExitWithin(5s), 1);
+        const std::string text = recorded.Read();
+        EXPECT_TRUE(whole(text)) << text;
+        EXPECT_GE(points(text), 2U) << "what was sailed before the line went";
+    }
+    {
+        // A file that cannot grow past 200 KiB: a warning, and the stream goes on.
+        rlimit old{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit small = old;
+        small.rlim_cur = 200 * 1024;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        Process p(Classic({"--fast", "--count", "3000", "--rate", "10", "--sentences", "GGA", "--record-gpx",
+                           recorded.Path()}));
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
+        EXPECT_EQ(p.Wait(), 0) << p.Error();
+        EXPECT_EQ(Kind(p.Output(), "$GPGGA").size(), 3000U);
+        const std::string& error = p.Error();
+        const std::string warning = "warning: --record-gpx: cannot write '" + recorded.Path() + "': File too large";
+        EXPECT_NE(error.find(warning), std::string::npos) << error;
+        EXPECT_EQ(error.find(warning), error.rfind(warning)) << "warned once";
+        const std::string text = recorded.Read();
+        EXPECT_TRUE(whole(text)) << text.substr(text.size() > 200 ? text.size() - 200 : 0);
+        EXPECT_GE(points(text), 100U) << "what was written before the file was full stays";
+        EXPECT_LE(text.size(), 200U * 1024);
+    }
+    {
+        // The hidden copy a killed save left is removed; another program's files stay.
+        const std::filesystem::path file(recorded.Path());
+        const std::filesystem::path leftover = file.parent_path() / ("." + file.filename().string() + ".123456789.tmp");
+        const std::filesystem::path other = file.parent_path() / ("." + file.filename().string() + ".mine.tmp");
+        std::ofstream(leftover) << std::string(100'000, 'x');
+        std::ofstream(other) << "keep";
+        const Result r = RunProgram(Classic({"--count", "1", "--record-gpx", recorded.Path(), "--sentences", "GGA"}));
+        EXPECT_EQ(r.status, 0) << r.error;
+        EXPECT_FALSE(std::filesystem::exists(leftover));
+        EXPECT_TRUE(std::filesystem::exists(other));
+        std::filesystem::remove(other);
+    }
+}
+
+// Many waypoints of one name are named "A (2)", "A (3)" … as fast as any
+// others; a file with more than a receiver holds is refused.
+TEST(Gpx, ManyWaypointsOfOneNameLoadAtOnce) {
+    TempFile gpx("same-names.gpx");
+    std::string text = "<gpx>\n";
+    for (int i = 0; i < 8000; ++i) {
+        text += "<wpt lat=\"" + std::to_string(10 + i * 1e-4) + "\" lon=\"20\"><name>A</name></wpt>\n";
+    }
+    // The route's points: at the third waypoint's place, and at a new one.
+    text += "<rte><name>R</name><rtept lat=\"" + std::to_string(10 + 2e-4) +
+            "\" lon=\"20\"><name>A</name></rtept><rtept lat=\"1\" lon=\"1\"><name>a</name></rtept></rte>\n</gpx>\n";
+    gpx.Write(text);
+    const Result r = RunProgram(Classic({"--gpx", gpx.Path(), "--count", "1", "--sentences", "RTE"}));
+    EXPECT_EQ(r.status, 0) << r.error;
+    EXPECT_EQ(r.output, nmea::FrameSentence("$GPRTE,1,1,C,R,A (3),a (8001)"));
+
+    text = "<gpx>\n";
+    for (int i = 0; i <= 10'000; ++i) {
+        text += "<wpt lat=\"1\" lon=\"" + std::to_string(i * 1e-3) + "\"><name>W" + std::to_string(i) + "</name></wpt>\n";
+    }
+    gpx.Write(text + "</gpx>\n");
+    const Result tooMany = RunProgram(Classic({"--gpx", gpx.Path(), "--count", "1"}));
+    EXPECT_EQ(tooMany.status, 2);
+    EXPECT_NE(tooMany.error.find("more than 10000 waypoints with its route points, more than a receiver holds"),
+              std::string::npos)
+        << tooMany.error;
+}
+
 TEST(Gpx, MalformedFilesAreOneLineNamingWhere) {
     TempFile gpx("bad.gpx");
     const std::string whole = R"(<gpx version="1.1">
@@ -292,6 +385,7 @@ TEST(Gpx, MalformedFilesAreOneLineNamingWhere) {
              {"<gpx>\n <wpt lat=\"95\" lon=\"0\"/></gpx>", ":2:2: <wpt> lat '95' is beyond"},
              {R"(<gpx><wpt lat="x" lon="0"/></gpx>)", "<wpt> lat 'x' is not a number"},
              {R"(<gpx><wpt lat="1" lon="0"><time>noon</time></wpt></gpx>)", "<time> 'noon' is not a UTC time"},
+             {R"(<gpx><wpt lat="1" lon="0"><ele>1e305</ele></wpt></gpx>)", "<ele> value '1e305' is beyond ±100000 m"},
          }) {
         gpx.Write(text);
         const Result r = RunProgram({"--gpx", gpx.Path(), "--count", "1"});

@@ -1,9 +1,18 @@
 // The live view's pure parts: control bodies checked field by field before
-// anything changes, and the state as JSON whatever the names hold.
+// anything changes, the state as JSON whatever the names hold, the hosts
+// answered, and the server keeping one request for the next update.
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
+#include <cstdlib>
+
+#include "engine/WebServer.h"
 #include "engine/WebView.h"
 
 namespace kovra::engine {
@@ -59,6 +68,97 @@ TEST(Control, AcceptedRequestsCarryEveryField) {
     const auto nothing = ParseControl("{}", kWayPoints, kRoutes);
     ASSERT_TRUE(std::holds_alternative<ControlRequest>(nothing));
     EXPECT_FALSE(std::get<ControlRequest>(nothing).course);
+}
+
+// However many requests wait for the next update, one is kept: the last value
+// of each field, and only the last way of steering.
+TEST(Control, WaitingRequestsMergeIntoOne) {
+    ControlRequest pending;
+    Merge(pending, {.course = 90, .speed = 5});
+    Merge(pending, {.speed = 7, .pause = true});
+    EXPECT_EQ(pending.course, 90);
+    EXPECT_EQ(pending.speed, 7);
+    EXPECT_EQ(pending.pause, true);
+    Merge(pending, {.goTo = "BUOY"});  // steering for a waypoint ends the course given by hand
+    EXPECT_FALSE(pending.course);
+    EXPECT_EQ(pending.goTo, "BUOY");
+    Merge(pending, {.route = "DEPART"});
+    EXPECT_FALSE(pending.goTo);
+    EXPECT_EQ(pending.route, "DEPART");
+    Merge(pending, {.course = 10, .outage = false});
+    EXPECT_FALSE(pending.route);
+    EXPECT_EQ(pending.course, 10);
+    EXPECT_EQ(pending.outage, false);
+    EXPECT_EQ(pending.speed, 7);
+}
+
+// A browser sends the Host it resolved: a name of another site that now
+// points here (DNS rebinding) is refused, addresses and localhost are not.
+TEST(Control, OnlyHostsThatNameThisServerAreAnswered) {
+    for (const char* host : {"127.0.0.1", "127.0.0.1:8080", "localhost:8080", "LOCALHOST", "[::1]:8080", "10.1.2.3",
+                             "kovra.local:8080"}) {
+        EXPECT_TRUE(AcceptableHost(host, "kovra.local")) << host;
+    }
+    for (const char* host : {"", "evil.example", "evil.example:8080", "127.0.0.1.evil.example", "[evil]:80",
+                             "localhost:", "localhost:80:80", "localhost:x"}) {
+        EXPECT_FALSE(AcceptableHost(host, "127.0.0.1")) << host;
+    }
+    for (const char* address : {"127.0.0.1", "127.9.9.9", "::1", "[::1]", "localhost"}) {
+        EXPECT_TRUE(IsLoopback(address)) << address;
+    }
+    for (const char* address : {"0.0.0.0", "::", "192.168.1.2", "example.org"}) {
+        EXPECT_FALSE(IsLoopback(address)) << address;
+    }
+}
+
+// One request over a connection of its own; the status code of the answer.
+int Post(int port, const std::string& body) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        const std::string request = "POST /control HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nContent-Length: " +
+                                    std::to_string(body.size()) + "\r\n\r\n" + body;
+        if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+            char buffer[512];
+            for (int turn = 0; turn < 100; ++turn) {
+                const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+                if (n <= 0) {
+                    break;
+                }
+                answer.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return answer.size() > 12 ? std::atoi(answer.substr(9, 3).c_str()) : 0;
+}
+
+TEST(WebServer, RequestsWaitingForTheNextUpdateAreOne) {
+    WebServer server("127.0.0.1", 0, false, [](const std::string&) {});
+    server.Publish("", [] {
+        WebServer::Snapshot snapshot;
+        snapshot.state.waypoints = {{"BUOY", 54.3, 10.1}};
+        snapshot.state.routes = {"DEPART"};
+        return snapshot;
+    });
+    EXPECT_FALSE(server.TakeRequests());
+    EXPECT_EQ(Post(server.Port(), R"({"speed": 4, "course": 90})"), 200);
+    EXPECT_EQ(Post(server.Port(), R"({"goto": "BUOY"})"), 200);
+    EXPECT_EQ(Post(server.Port(), R"({"speed": 5, "pause": true})"), 200);
+    EXPECT_EQ(Post(server.Port(), R"({"speed": -5})"), 400);  // refused: changes nothing
+    const std::optional<ControlRequest> taken = server.TakeRequests();
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->speed, 5);
+    EXPECT_EQ(taken->pause, true);
+    EXPECT_EQ(taken->goTo, "BUOY");
+    EXPECT_FALSE(taken->course);  // the waypoint came after it
+    EXPECT_FALSE(server.TakeRequests());
 }
 
 TEST(ViewState, JsonWhateverTheNamesHold) {
