@@ -20,19 +20,30 @@ kovra_require_packages() {
 }
 
 # Configures and builds the tree in build/<name> (build/ for "main"). Options
-# starting with -D go to the configuration; "--target T" limits the build.
+# starting with -D go to the configuration; each "--target T" adds a target
+# to build instead of all.
 kovra_build() {
   local name="$1"
   shift
   local dir="$KOVRA_ROOT/build"
   [ "$name" = main ] || dir="$KOVRA_ROOT/build/$name"
-  local configure=() build=()
+  local configure=() build=() targets=()
   while [ $# -gt 0 ]; do
     case "$1" in
-      --target) build+=(--target "$2"); shift 2 ;;
+      --target) targets+=("$2"); shift 2 ;;
       *) configure+=("$1"); shift ;;
     esac
   done
-  cmake -S "$KOVRA_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${configure[@]}" >/dev/null
+  # Every tree compiles through ccache, its cache under build/: a second run
+  # compiles only what changed, in whichever tree.
+  local launcher=()
+  if command -v ccache >/dev/null 2>&1; then
+    export CCACHE_DIR="${CCACHE_DIR:-$KOVRA_ROOT/build/ccache}"
+    export CCACHE_BASEDIR="$KOVRA_ROOT"
+    export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S "$KOVRA_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "${configure[@]}" >/dev/null
+  [ ${#targets[@]} -eq 0 ] || build=(--target "${targets[@]}")
   cmake --build "$dir" -j "$KOVRA_JOBS" "${build[@]}"
 }
