@@ -247,6 +247,10 @@ WebServer::WebServer(const std::string& address, int port, bool readOnly, Notify
         throw OutputError("cannot serve the live view on " + where + ": " +
                           (errno != 0 ? std::strerror(errno) : "the address cannot be listened on"));
     }
+    char numeric[NI_MAXHOST] = "";
+    othersReach_ = ::getnameinfo(reinterpret_cast<const sockaddr*>(&*socket), sizeof *socket, numeric, sizeof numeric,
+                                 nullptr, 0, NI_NUMERICHOST) != 0 ||
+                   !IsLoopback(numeric);
     const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_.get(), MHD_DAEMON_INFO_BIND_PORT);
     port_ = info != nullptr && info->port != 0 ? info->port : port;
     const std::string host = address.find(':') != std::string::npos ? "[" + address + "]" : address;

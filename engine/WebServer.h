@@ -57,6 +57,8 @@ public:
     WebServer& operator=(const WebServer&) = delete;
 
     int Port() const { return port_; }
+    // Whether hosts other than this one can reach the address listened on.
+    bool OthersReach() const { return othersReach_; }
     // One update: its sentences, kept while a page listens, and its state,
     // built from `snapshot` at most ten times a second of wall time.
     void Publish(std::string_view nmea, const std::function<Snapshot()>& snapshot);
@@ -97,6 +99,7 @@ private:
     std::string address_;
     std::string origin_;
     int port_ = 0;
+    bool othersReach_ = true;
     mutable std::mutex lock_;
     std::condition_variable updated_;
     Published latest_;

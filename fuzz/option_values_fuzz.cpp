@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     try {
-        TKovraNMEAGenerator gps;
+        kovra::TKovraNMEAGenerator gps;
         (void)BuildState(parsed.options, gps);
         if (parsed.options.Realistic()) {
             (void)RealisticFrom(parsed.options, gps);

@@ -320,7 +320,6 @@ struct DmsText {
 
 std::optional<DmsText> ScanDms(std::string_view text) {
     ValueScanner scan(text);
-    DmsText dms;
     const auto degree = scan.Digits(1, 3);
     if (!degree || !scan.Take(':')) return std::nullopt;
     const auto minute = scan.Digits(1, 2);
@@ -485,7 +484,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         ->group("Scenario");
     app.add_option("--gpx-track", o.gpxTrack, "Sail this track of --gpx at its recorded times")->group("Scenario");
     app.add_option("--record-gpx", o.recordGpx,
-                   "Record the run as GPX (track, waypoints, active route), rewritten every 10 s and at the end")
+                   "Record the run as GPX (track, waypoints, active route), whole after every write (every 10 s and at the end)")
         ->group("Scenario");
     app.add_option("--seed", o.seed, "Seed of every fault's chances: the same seed and options give the same bytes")
         ->group("Faults");

@@ -119,13 +119,14 @@ void OpenOutputs(const Options& o, Simulator& simulator, Stop& stop) {
 
 // The live view steers the run: on an address other hosts reach, anyone
 // there may steer it.
-void WarnOfAnOpenControl(const Options& o) {
-    if (o.httpReadOnly || IsLoopback(o.httpAddress)) {
-        return;
+std::unique_ptr<WebServer> ServeLiveView(const Options& o) {
+    auto server = std::make_unique<WebServer>(o.httpAddress, o.httpPort, o.httpReadOnly);
+    if (!o.httpReadOnly && server->OthersReach()) {
+        StandardErrorNotify()("warning: --http " + o.httpAddress +
+                              " lets every host that reaches this address steer the simulator; "
+                              "add --http-read-only to let them only watch");
     }
-    StandardErrorNotify()("warning: --http " + o.httpAddress +
-                          " lets every host that reaches this address steer the simulator; "
-                          "add --http-read-only to let them only watch");
+    return server;
 }
 
 RunSettings RunSettingsFrom(const Options& o) {
@@ -172,8 +173,7 @@ int Run(const Options& o, Stop& stop) {
     // that a run refused at its start leaves every file as it was.
     OpenOutputs(o, simulator, stop);
     if (o.http) {
-        WarnOfAnOpenControl(o);
-        simulator.ServeWebView(std::make_unique<WebServer>(o.httpAddress, o.httpPort, o.httpReadOnly));
+        simulator.ServeWebView(ServeLiveView(o));
     }
     SaveRequestedFiles(o, gps);
     if (o.recordGpx) {
