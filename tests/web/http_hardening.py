@@ -212,7 +212,7 @@ def main():
     speed_keeps_the_route()
 
     # A run that ends at once still ends, however early its server is stopped.
-    for _ in range(20):
+    for _ in range(30):
         run = subprocess.run([PROGRAM, "--count", "1", "--http", f"127.0.0.1:{free_port()}"], capture_output=True,
                              timeout=10)
         check(run.returncode == 0, f"--count 1 --http ends: {run.returncode} {run.stderr!r}")
