@@ -128,8 +128,11 @@ std::string FaultInjector::Damage(std::string_view update) {
     out.reserve(update.size() + 64);
     std::size_t start = 0;
     while (start < update.size()) {
-        const std::size_t newline = update.find('\n', start);
-        const std::size_t end = newline == std::string_view::npos ? update.size() : newline + 1;
+        // A line ends at LF, or at a CR not followed by one (logs written with CR alone).
+        std::size_t end = update.find_first_of("\r\n", start);
+        end = end == std::string_view::npos ? update.size()
+              : update[end] == '\r' && end + 1 < update.size() && update[end + 1] == '\n' ? end + 2
+                                                                                        : end + 1;
         std::string sentence(update.substr(start, end - start));
         start = end;
         ++sentences_;
@@ -142,7 +145,11 @@ std::string FaultInjector::Damage(std::string_view update) {
             if (star != std::string::npos && star + 2 < sentence.size()) {
                 // Any other checksum: the right one with some of its bits flipped.
                 const auto flip = std::uniform_int_distribution<unsigned>(1, 255)(random_[kCorrupt]);
-                const unsigned right = static_cast<unsigned>(std::stoul(sentence.substr(star + 1, 2), nullptr, 16));
+                // Worked out from the body, not read: a log's line may carry anything after its "*".
+                unsigned right = 0;
+                for (std::size_t i = 1; i < star; ++i) {
+                    right ^= static_cast<unsigned char>(sentence[i]);
+                }
                 char hex[3];
                 std::snprintf(hex, sizeof hex, "%02X", (right ^ flip) & 0xFF);
                 sentence.replace(star + 1, 2, hex);

@@ -31,6 +31,7 @@ constexpr double kRecordInterval = 0.1;  // seconds of simulated time between re
 // Times in a file are kept to the millisecond; a date-time as a double to about a microsecond.
 constexpr double kTimeTolerance = 1e-3;
 constexpr long kMaxElevation = 100'000;  // metres
+constexpr double kMaxTrackSpeed = 1000;  // knots, as the live view's control allows
 // What a receiver holds, and far more than any holds: a file beyond it is refused.
 constexpr int kMaxGpxWayPoints = 10'000;
 constexpr std::size_t kMaxGpxRoutes = 1'000;
@@ -496,7 +497,9 @@ bool TrackSailor::Place(TKovraNMEAGenerator& gps, double elapsed) {
         here = Destination(from, InitialBearing(from, to), f * distance, course);
     }
     SetPosition(gps, here);
-    gps.Speed(span > 0 ? distance / (span / 3600) : 0);
+    const double speed = span > 0 ? distance / (span / 3600) : 0;
+    overspeed_ = speed > kMaxTrackSpeed;
+    gps.Speed(std::min(speed, kMaxTrackSpeed));
     gps.Heading(std::fmod(course + 360, 360));
     gps.Magnetic_Heading(MagneticHeading(gps.Heading(), gps.Magnetic_Variation(), gps.Magnetic_Variation_Direction()));
     if (a.elevation && b.elevation) {
@@ -565,10 +568,14 @@ GpxRecorder::GpxRecorder(std::filesystem::path file, const TKovraNMEAGenerator& 
     : file_(std::move(file)), notify_(std::move(notify)), lastFlush_(std::chrono::steady_clock::now()) {
     const std::string head = RecordingHead(gps);
     try {
-        RemoveLeftovers(file_);
         ReplaceDataFile(file_, head + std::string(kClosingTags));
     } catch (const std::exception& e) {
         throw OutputError(std::string("--record-gpx: ") + e.what());
+    }
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::canonical(file_, error);  // where a link leads
+    if (!error) {
+        RemoveLeftovers(resolved);
     }
     // The file just written, through a link as the save followed it.
     fd_ = FileDescriptor(::open(file_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));

@@ -78,6 +78,9 @@ public:
     // and course from them, the altitude between their elevations. False
     // once past the last point without a loop.
     bool Place(TKovraNMEAGenerator& gps, double elapsed);
+    // Whether the last placing held the speed at 1000 knots: points too close
+    // in time for the distance between them.
+    bool Overspeed() const { return overspeed_; }
 
 private:
     GpxTrack track_;
@@ -85,6 +88,7 @@ private:
     std::vector<double> offsets_;  // seconds of each point from the first
     bool loop_;
     std::size_t segment_ = 0;      // where the last placing was
+    bool overspeed_ = false;
 };
 
 // The sailed run as a GPX 1.1 file, written as it goes: the waypoints and

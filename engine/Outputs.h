@@ -47,9 +47,11 @@ std::unique_ptr<Output> OpenSerialPort(TKovraNMEAGenerator& gps, const std::stri
 // A new pseudo-terminal, linked as `link` when given; tells its path.
 std::unique_ptr<Output> OpenPseudoTerminal(const std::optional<std::string>& link,
                                            Notify notify = StandardErrorNotify());
-// Serves the stream to TCP clients on address:port; tells where.
+// Serves the stream to TCP clients on address:port; tells where. With
+// `maxClients` served, a new client takes the place of the one that has
+// taken nothing for the longest, once that is `idleSeconds` or more.
 std::unique_ptr<Output> OpenTcpServer(int port, const std::string& address, int maxClients,
-                                      Notify notify = StandardErrorNotify());
+                                      double idleSeconds = 30, Notify notify = StandardErrorNotify());
 
 // Sends to a UDP destination "HOST:PORT" ("[v6]:PORT"), unicast or
 // multicast (`ttl` hops), or with `broadcast` to 255.255.255.255:PORT: one

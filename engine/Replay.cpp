@@ -16,6 +16,31 @@ namespace {
 constexpr std::size_t kBlock = 1 << 20;
 constexpr double kDay = 86'400;
 
+// Days from 1970-01-01 of a civil date (proleptic Gregorian).
+int DaysFromCivil(int year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const int era = (year >= 0 ? year : year - 399) / 400;
+    const int yearOfEra = year - era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146'097 + dayOfEra - 719'468;
+}
+
+// Whole digits, all of `text`; none when anything else is there.
+std::optional<int> Digits(std::string_view text) {
+    if (text.empty() || text.size() > 4) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -91,6 +116,34 @@ std::optional<double> SentenceTime(std::string_view line) {
     return std::nullopt;
 }
 
+std::optional<int> SentenceDate(std::string_view line) {
+    if (line.size() < 7 || line[0] != '$' || line[6] != ',') {
+        return std::nullopt;
+    }
+    const std::string_view kind = line.substr(3, 3);
+    std::optional<int> day, month, year;
+    if (kind == "RMC") {
+        const std::string_view date = FieldOf(line, 9);  // ddmmyy
+        if (date.size() != 6) {
+            return std::nullopt;
+        }
+        day = Digits(date.substr(0, 2));
+        month = Digits(date.substr(2, 2));
+        year = Digits(date.substr(4, 2));
+        if (year) {
+            *year += *year < 80 ? 2000 : 1900;
+        }
+    } else if (kind == "ZDA") {
+        day = Digits(FieldOf(line, 2));
+        month = Digits(FieldOf(line, 3));
+        year = Digits(FieldOf(line, 4));
+    }
+    if (!day || !month || !year || *month < 1 || *month > 12 || *day < 1 || *day > 31) {
+        return std::nullopt;
+    }
+    return DaysFromCivil(*year, *month, *day);
+}
+
 bool ChecksumHolds(std::string_view line) {
     line = WithoutLineEnd(line);
     if (line.size() < 4 || (line[0] != '$' && line[0] != '!') || line[line.size() - 3] != '*') {
@@ -151,10 +204,25 @@ std::string_view NmeaLog::NextLine() {
     for (;;) {
         const char* begin = buffer_.data() + start_;
         const std::size_t left = buffer_.size() - start_;
-        if (const void* newline = std::memchr(begin, '\n', left)) {
-            const std::size_t length = static_cast<const char*>(newline) - begin + 1;
-            start_ += length;
-            return {begin, length};
+        // A line ends at LF, CR LF, or CR alone; no search goes past the longest line.
+        const std::string_view window(begin, std::min(left, kMaxLineLength));
+        std::size_t end = window.find_first_of("\r\n");
+        if (end != std::string_view::npos && window[end] == '\r') {
+            if (end + 1 == left && !end_) {
+                (void)Fill();  // its LF may come with the next block
+                continue;
+            }
+            end += end + 1 < left && begin[end + 1] == '\n' ? 1 : 0;
+        }
+        if (end != std::string_view::npos) {
+            start_ += end + 1;
+            return {begin, end + 1};
+        }
+        if (left >= kMaxLineLength) {
+            // No line end in sight (binary data, a broken file): handed on in pieces, counted.
+            ++cut_;
+            start_ += kMaxLineLength;
+            return {begin, kMaxLineLength};
         }
         if (end_ || !Fill()) {
             // The last line, without a line end.
@@ -172,7 +240,7 @@ std::string_view NmeaLog::NextLines() {
     const std::string_view rest(buffer_.data() + start_, buffer_.size() - start_);
     std::size_t length = rest.size();
     if (!end_) {
-        const std::size_t last = rest.rfind('\n');
+        const std::size_t last = rest.find_last_of("\r\n");
         if (last == std::string_view::npos) {
             // A line longer than a block: read on until it ends.
             const std::string_view line = NextLine();
@@ -203,9 +271,11 @@ bool NmeaLog::Keep(std::string_view line) {
 bool NmeaLog::Next(std::string& out, double& seconds) {
     bool have = false;
     std::optional<double> time;
+    std::optional<int> date;
     if (!pending_.empty()) {
         out += pending_;
         time = pendingTime_;
+        date = SentenceDate(pending_);
         pending_.clear();
         have = true;
     }
@@ -233,8 +303,14 @@ bool NmeaLog::Next(std::string& out, double& seconds) {
                 break;
             }
         }
+        if (!date) {
+            date = SentenceDate(line);
+        }
         out += line;
         have = true;
+        if (out.size() >= kMaxEpoch) {
+            break;  // the rest of a huge epoch follows as one more, at once
+        }
     }
     if (!have) {
         return false;
@@ -245,8 +321,13 @@ bool NmeaLog::Next(std::string& out, double& seconds) {
             elapsed_ = 0;
         } else {
             double step = *time - *lastTime_;
-            if (step < -kDay / 2) {
-                step += kDay;  // past midnight
+            if (date && lastDate_) {
+                step += (*date - *lastDate_) * kDay;  // the dates say how far
+            } else if (step < -kDay / 2) {
+                step += kDay;  // past midnight, by the clock alone
+                if (lastDate_) {
+                    ++*lastDate_;  // the day an epoch without a date has reached
+                }
             }
             // A log whose time goes back (two recordings one after the other)
             // goes on one of its own periods later rather than all at once.
@@ -254,6 +335,9 @@ bool NmeaLog::Next(std::string& out, double& seconds) {
             lastStep_ = step > 0 ? step : lastStep_;
         }
         lastTime_ = *time;
+        if (date) {
+            lastDate_ = date;
+        }
         seconds = elapsed_;
     }
     return true;
@@ -269,7 +353,14 @@ void NmeaLog::Rewind() {
     pending_.clear();
     pendingTime_.reset();
     consumed_ = 0;
+    cut_ = 0;
     lastTime_.reset();
+    lastDate_.reset();
+    // The file may have changed since (a rotated log, emptied while playing).
+    struct stat status {};
+    if (::fstat(file_.Get(), &status) == 0) {
+        size_ = static_cast<std::uint64_t>(status.st_size);
+    }
     elapsed_ = 0;
     lastStep_ = 1;
 }

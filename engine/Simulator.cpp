@@ -24,6 +24,8 @@ using Outputs = std::vector<std::unique_ptr<Output>>;
 using kovra::nmea::kMaxSentenceLength;
 constexpr double kMetresPerNauticalMile = 1852;
 constexpr std::int32_t kWebSkyPlotRadius = 150;
+// Sentences carry four-digit years: the clock stops at the end of 9999.
+const TDateTime kEndOfYear9999 = EncodeDateTime(9999, 12, 31, 0, 0) + 1;
 
 // Waits until `deadline` while serving the outputs (new TCP clients, readers
 // catching up); false when a stop came first.
@@ -243,10 +245,13 @@ std::uint64_t SendAsItStands(NmeaLog& log, bool loop, const Outputs& outputs, Pa
     while (open && !stop.Requested()) {
         const std::string_view lines = log.NextLines();
         if (lines.empty()) {
-            if (!loop || log.Size() == 0) {
+            if (!loop) {
                 break;
             }
             log.Rewind();
+            if (log.Size() == 0) {
+                break;  // emptied while playing (a rotated log): nothing is left to loop over
+            }
             continue;
         }
         open = WriteAll(outputs, lines) && pacer.WaitFor(++blocks);
@@ -300,9 +305,10 @@ void CheckRunSettings(const RunSettings& settings) {
     }
 }
 
-// The sentences of the update at `elapsed`: the receiver's, with the faults
-// in force. Noise moves only the reported position; motion goes on from
-// the true one.
+// The sentences of the update at `elapsed` as the receiver builds them,
+// with the outage, freeze and noise in force (what a line does to them
+// comes after). Noise moves only the reported position; motion goes on
+// from the true one.
 std::string Simulator::NextUpdate(double elapsed, std::string& lastUpdate) {
     if (!faults_ && !web_) {  // nothing can interfere
         return realistic_ ? realistic_->Update(gps_, elapsed) : gps_.GetNMEA();
@@ -331,7 +337,7 @@ std::string Simulator::NextUpdate(double elapsed, std::string& lastUpdate) {
         gps_.FixQuality(quality);
         SetPosition(gps_, truth);
     }
-    return faults_ ? faults_->Damage(lastUpdate) : lastUpdate;
+    return lastUpdate;
 }
 
 ViewState Simulator::View(const Navigator& navigator, double speedup) const {
@@ -488,8 +494,18 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
             if (recorder_) {
                 recorder_->Add(gps_, elapsed);  // sailed, whatever becomes of the sending
             }
-            const std::string update = NextUpdate(elapsed, lastUpdate);
-            warnings.Check(update);
+            if (gps_.GetUTCDateTime() >= kEndOfYear9999) {
+                notify_("the simulated clock has reached the end of the year 9999; the run ends there");
+                break;
+            }
+            if (track_ && track_->Overspeed() && !overspeedTold_) {
+                overspeedTold_ = true;
+                notify_("warning: the track's points lie too close in time for a vessel: its speed is held at 1000 "
+                        "knots");
+            }
+            const std::string built = NextUpdate(elapsed, lastUpdate);
+            warnings.Check(built);  // what the faults then do on purpose is no warning
+            const std::string update = faults_ ? faults_->Damage(built) : built;
             if (!WriteAll(outputs_, update)) {
                 break;  // the reader of standard output is done
             }
@@ -598,6 +614,10 @@ std::uint64_t Simulator::Replay(NmeaLog& log, bool loop, const RunSettings& sett
     if (log.DropsBadChecksums()) {
         notify_(std::to_string(log.Dropped()) + (log.Dropped() == 1 ? " line" : " lines") +
                 " of the log left out for a wrong checksum");
+    }
+    if (log.Cut() > 0) {
+        notify_(std::to_string(log.Cut()) + " stretches of the log without a line end in " +
+                std::to_string(NmeaLog::kMaxLineLength) + " bytes were sent in pieces");
     }
     if (settings.verbose) {
         notify_(pacer.Summary(sent));

@@ -115,6 +115,7 @@ private:
     std::unique_ptr<WebServer> web_;
     bool paused_ = false;
     bool forcedOutage_ = false;
+    bool overspeedTold_ = false;
     std::vector<std::unique_ptr<Output>> outputs_;
     Notify notify_;
 };

@@ -221,6 +221,13 @@ std::string_view Trimmed(std::string_view text) {
 }
 
 // One YUMA entry as it is read: the fields by their labels, each with its line.
+// A number for a message, as short as it reads: 1e+200, 2525, 0.001.
+std::string Shown(double value) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+    return std::string(text, result.ptr);
+}
+
 class YumaEntry {
 public:
     YumaEntry(std::string_view source, int line) : source_(source), line_(line) {}
@@ -239,6 +246,15 @@ public:
         const auto [end, error] = std::from_chars(begin, text.data() + text.size(), value);
         if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
             Fail(found->second.second, "\"" + label + ":\" is not a number");
+        }
+        return value;
+    }
+    // A number no orbit can do without: within [low, high], or the file and line are named.
+    double Number(const std::string& label, double low, double high) const {
+        const double value = Number(label);
+        if (value < low || value > high) {
+            Fail(fields_.at(label).second, "\"" + label + ":\" " + Shown(value) + " lies outside " + Shown(low) +
+                                               " to " + Shown(high) + ", where no orbit has it");
         }
         return value;
     }
@@ -262,28 +278,26 @@ OrbitingSatellite SatelliteOf(const YumaEntry& entry, GpsSeconds near) {
     if (eccentricity < 0 || eccentricity >= 1) {
         entry.Fail(entry.Line(), "\"Eccentricity:\" must lie in [0, 1)");
     }
-    const double sqrtA = entry.Number("SQRT(A)  (m 1/2)");
-    if (sqrtA <= 0) {
-        entry.Fail(entry.Line(), "\"SQRT(A)  (m 1/2):\" must be above 0");
-    }
+    // From just above the Earth's surface to 100,000 km.
+    const double sqrtA = entry.Number("SQRT(A)  (m 1/2)", 2525, 10'000);
     // The week counts modulo 1024: take the full week nearest the time given.
-    const double week = entry.Number("week");
+    const double week = entry.Number("week", 0, 9999);
     const double nearWeek = std::floor(near / kSecondsPerWeek);
     const double fullWeek = week + 1024 * std::round((nearWeek - week) / 1024);
-    const double toa = entry.Number("Time of Applicability(s)");
+    const double toa = entry.Number("Time of Applicability(s)", 0, kSecondsPerWeek);
     OrbitingSatellite satellite;
     satellite.system = Gnss::Gps;
     satellite.number = static_cast<int>(id);
     satellite.healthy = entry.Number("Health") == 0;
     satellite.orbit.sqrtA = sqrtA;
     satellite.orbit.eccentricity = eccentricity;
-    satellite.orbit.inclination = entry.Number("Orbital Inclination(rad)");
-    satellite.orbit.rateOfRightAscension = entry.Number("Rate of Right Ascen(r/s)");
+    satellite.orbit.inclination = entry.Number("Orbital Inclination(rad)", 0, kPi);
+    satellite.orbit.rateOfRightAscension = entry.Number("Rate of Right Ascen(r/s)", -1e-3, 1e-3);
     // The almanac gives the node's longitude at the start of the week; at
     // the time of applicability the Earth has turned on by ωe·toa.
-    satellite.orbit.nodeLongitude = entry.Number("Right Ascen at Week(rad)") - kEarthRotation * toa;
-    satellite.orbit.argumentOfPerigee = entry.Number("Argument of Perigee(rad)");
-    satellite.orbit.meanAnomaly = entry.Number("Mean Anom(rad)");
+    satellite.orbit.nodeLongitude = entry.Number("Right Ascen at Week(rad)", -2 * kPi, 2 * kPi) - kEarthRotation * toa;
+    satellite.orbit.argumentOfPerigee = entry.Number("Argument of Perigee(rad)", -2 * kPi, 2 * kPi);
+    satellite.orbit.meanAnomaly = entry.Number("Mean Anom(rad)", -2 * kPi, 2 * kPi);
     satellite.orbit.reference = fullWeek * kSecondsPerWeek + toa;
     return satellite;
 }
@@ -293,10 +307,17 @@ OrbitingSatellite SatelliteOf(const YumaEntry& entry, GpsSeconds near) {
 std::vector<OrbitingSatellite> ReadYumaAlmanac(std::string_view text, std::string_view source, GpsSeconds near) {
     std::vector<OrbitingSatellite> satellites;
     std::vector<YumaEntry> entries;  // the one being read, once its header has come
+    std::map<int, int> firstLine;     // of each PRN's entry
     int line = 0;
     const auto finish = [&] {
         if (!entries.empty()) {
             satellites.push_back(SatelliteOf(entries.back(), near));
+            const auto [at, added] = firstLine.try_emplace(satellites.back().number, entries.back().Line());
+            if (!added) {
+                entries.back().Fail(entries.back().Line(), "PRN " + std::to_string(at->first) +
+                                                               " is given again (first at line " +
+                                                               std::to_string(at->second) + ")");
+            }
             entries.clear();
         }
     };

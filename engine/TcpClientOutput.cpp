@@ -47,8 +47,17 @@ public:
         }
         if (pending_.size() + update.size() <= std::max(kMinBacklog, 2 * update.size())) {
             pending_.append(update);
+        } else {
+            ++leftOut_;  // the server reads more slowly than the updates come
         }
         Flush();
+    }
+
+    void Finish() override {
+        if (leftOut_ > 0) {
+            notify_("warning: " + where_ + ": " + std::to_string(leftOut_) +
+                    (leftOut_ == 1 ? " update was" : " updates were") + " left out: the server read too slowly");
+        }
     }
 
     void Watch(std::vector<pollfd>& waits) override {
@@ -167,6 +176,7 @@ private:
     Clock::time_point retryAt_;
     bool inOutage_ = false;
     std::string pending_;
+    std::uint64_t leftOut_ = 0;
 };
 
 }  // namespace

@@ -1,13 +1,16 @@
 // A TCP server: every client gets the stream. Connections are accepted as
 // they arrive (the run waits on the listener between updates); a client that
 // falls behind misses updates instead of holding up the others; at most
-// --tcp-max-clients are served, further ones are closed at once.
+// maxClients are served. When they are all there, a newcomer takes the
+// place of a client that has taken nothing for a while; otherwise it is
+// closed at once.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 
 #include "engine/Outputs.h"
@@ -20,7 +23,9 @@ constexpr std::size_t kMinBacklog = 64 * 1024;
 
 class TcpOutput final : public Output {
 public:
-    TcpOutput(int port, const std::string& address, int maxClients, const Notify& notify) : maxClients_(maxClients) {
+    TcpOutput(int port, const std::string& address, int maxClients, double idleSeconds, const Notify& notify)
+        : maxClients_(maxClients),
+          idleLimit_(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(idleSeconds))) {
         sockaddr_storage socketAddress{};
         socklen_t length = 0;
         auto* v4 = reinterpret_cast<sockaddr_in*>(&socketAddress);
@@ -85,10 +90,22 @@ public:
     }
 
 private:
+    using Clock = std::chrono::steady_clock;
     struct Client {
         FileDescriptor fd;
         std::string pending;
+        Clock::time_point lastTaken = Clock::now();  // when it last took a byte (or came)
     };
+
+    // The client that has taken nothing for the longest, when that is long enough to give its place up.
+    std::vector<Client>::iterator Idlest() {
+        const auto idlest = std::min_element(clients_.begin(), clients_.end(), [](const Client& a, const Client& b) {
+            return a.lastTaken < b.lastTaken;
+        });
+        return idlest != clients_.end() && !idlest->pending.empty() && Clock::now() - idlest->lastTaken >= idleLimit_
+                   ? idlest
+                   : clients_.end();
+    }
 
     void Accept() {
         for (;;) {
@@ -97,7 +114,11 @@ private:
                 return;  // none waiting (EAGAIN), or a client that already gave up
             }
             if (clients_.size() >= static_cast<std::size_t>(maxClients_)) {
-                continue;  // refused: closed at once, so memory stays bounded
+                const auto idlest = Idlest();
+                if (idlest == clients_.end()) {
+                    continue;  // refused: closed at once, so memory stays bounded
+                }
+                clients_.erase(idlest);  // it reads nothing: its place goes to one that may
             }
             const int yes = 1;
             (void)::setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);  // a latency hint only
@@ -107,6 +128,9 @@ private:
 
     // False when the client has gone.
     static bool Flush(Client& client) {
+        if (client.pending.empty()) {
+            client.lastTaken = Clock::now();  // nothing is waiting for it
+        }
         while (!client.pending.empty()) {
             const ssize_t sent =
                 ::send(client.fd.Get(), client.pending.data(), client.pending.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -120,11 +144,13 @@ private:
                 return false;
             }
             client.pending.erase(0, static_cast<std::size_t>(sent));
+            client.lastTaken = Clock::now();
         }
         return true;
     }
 
     int maxClients_;
+    Clock::duration idleLimit_;
     FileDescriptor listener_;
     std::vector<Client> clients_;
     std::size_t watched_ = 0;
@@ -132,8 +158,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Output> OpenTcpServer(int port, const std::string& address, int maxClients, Notify notify) {
-    return std::make_unique<TcpOutput>(port, address, maxClients, notify);
+std::unique_ptr<Output> OpenTcpServer(int port, const std::string& address, int maxClients, double idleSeconds,
+                                      Notify notify) {
+    return std::make_unique<TcpOutput>(port, address, maxClients, idleSeconds, notify);
 }
 
 }  // namespace kovra::engine

@@ -32,18 +32,28 @@ public:
         }
         const int yes = 1, hops = settings.ttl;
         bool set = true;
-        if (settings.broadcast) {
+        if (to.address.ss_family == AF_INET) {
+            // A subnet's broadcast address (192.168.1.255) is only an address: nothing tells it apart.
             set = ::setsockopt(socket_.Get(), SOL_SOCKET, SO_BROADCAST, &yes, sizeof yes) == 0;
-        } else if (IsMulticast(to) && to.address.ss_family == AF_INET) {
+        }
+        if (IsMulticast(to) && to.address.ss_family == AF_INET) {
             set = ::setsockopt(socket_.Get(), IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops) == 0;
         } else if (IsMulticast(to)) {
             set = ::setsockopt(socket_.Get(), IPPROTO_IPV6, IPV6_MULTICAST_HOPS, &hops, sizeof hops) == 0;
         }
+        if (!set) {
+            throw OutputError(SystemError("cannot send to " + where_));
+        }
+        to_ = to;
         // Connected, so that an unreachable port comes back as an error to tell.
-        if (!set || ::connect(socket_.Get(), reinterpret_cast<const sockaddr*>(&to.address), to.length) != 0) {
+        // Without a route yet (a network not up) it is tried again every update.
+        if (!Connect() && !NoRouteYet(errno)) {
             throw OutputError(SystemError("cannot send to " + where_));
         }
         notify_("sending NMEA to " + where_);
+        if (!connected_) {
+            Warn();
+        }
     }
 
     void Write(std::string_view update) override {
@@ -70,20 +80,50 @@ private:
         return newline == std::string_view::npos ? update.size() : newline + 1;
     }
 
-    void Send(std::string_view datagram) {
-        const ssize_t sent = ::send(socket_.Get(), datagram.data(), datagram.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent >= 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || warned_) {
-            return;  // sent, or left out while the socket is full
+    static bool NoRouteYet(int error) {
+        return error == ENETUNREACH || error == EHOSTUNREACH || error == ENETDOWN || error == EADDRNOTAVAIL;
+    }
+
+    bool Connect() {
+        connected_ = ::connect(socket_.Get(), reinterpret_cast<const sockaddr*>(&to_.address), to_.length) == 0;
+        return connected_;
+    }
+
+    // Told once; a network that was not there is told again when it comes back.
+    void Warn() {
+        noRoute_ = NoRouteYet(errno);
+        if (!warned_) {
+            warned_ = true;
+            notify_("warning: " + where_ + ": " + std::strerror(errno) + " (the stream goes on; told once)");
         }
-        warned_ = true;
-        notify_("warning: " + where_ + ": " + std::strerror(errno) + " (the stream goes on; told once)");
+    }
+
+    void Send(std::string_view datagram) {
+        if (!connected_ && !Connect()) {
+            return;  // still no route: left out
+        }
+        const ssize_t sent = ::send(socket_.Get(), datagram.data(), datagram.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent >= 0) {
+            if (noRoute_) {
+                noRoute_ = warned_ = false;
+                notify_(where_ + " is reachable again; the stream goes on there");
+            }
+            return;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+            return;  // left out while the socket is full
+        }
+        Warn();
     }
 
     bool batch_;
     Notify notify_;
     FileDescriptor socket_;
+    Endpoint to_;
     std::string where_;
+    bool connected_ = false;
     bool warned_ = false;
+    bool noRoute_ = false;  // what was warned of: no route to the destination
 };
 
 }  // namespace

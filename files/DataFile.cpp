@@ -56,17 +56,25 @@ bool StatTarget(std::string_view action, const std::filesystem::path& file, stru
     FailWithErrno(action, file, errno);
 }
 
-// The file a save replaces: the target of a symbolic link, so the link stays.
+// The file a save replaces: the target of a symbolic link (followed link by
+// link, so that a link to a file not there yet is kept too), so the link stays.
 std::filesystem::path ResolveTarget(const std::filesystem::path& file) {
-    std::error_code error;
-    if (!std::filesystem::is_symlink(file, error)) {
-        return file;
+    constexpr int kMaxLinks = 40;  // as the kernel allows, before ELOOP
+    std::filesystem::path target = file;
+    for (int hop = 0;; ++hop) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(target, error)) {
+            return target;
+        }
+        if (hop == kMaxLinks) {
+            FailWithErrno("save", file, ELOOP);
+        }
+        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
+        if (error) {
+            FailWithErrno("save", file, error.value());
+        }
+        target = next.is_absolute() ? next : target.parent_path() / next;
     }
-    std::filesystem::path target = std::filesystem::weakly_canonical(file, error);
-    if (error) {
-        FailWithErrno("save", file, error.value());
-    }
-    return target;
 }
 
 void WriteAll(int fd, std::string_view text, const std::filesystem::path& file) {

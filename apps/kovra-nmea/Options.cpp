@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <set>
 
@@ -49,13 +50,22 @@ void RequireWithinLimit(const Coordinate& c, const std::string& text, bool latit
     }
 }
 
-std::uint64_t ParseCount(const std::string& text) {
+// A whole number from 0 to 2^64 - 1, digits only; none otherwise.
+std::optional<std::uint64_t> WholeNumber(const std::string& text) {
     std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || text.front() == '-' || error != std::errc() || end != text.data() + text.size()) {
-        throw UsageError("malformed count " + QuotedValue(text) + " for --count (a whole number; 0 runs until interrupted)");
+        return std::nullopt;
     }
     return value;
+}
+
+std::uint64_t ParseCount(const std::string& text) {
+    const std::optional<std::uint64_t> count = WholeNumber(text);
+    if (!count) {
+        throw UsageError("malformed count " + QuotedValue(text) + " for --count (a whole number; 0 runs until interrupted)");
+    }
+    return *count;
 }
 
 void RequireFileName(const std::optional<std::string>& name, const std::string& option) {
@@ -209,6 +219,13 @@ void CheckOptions(Options& o) {
         throw UsageError("--rate must be between 0.001 and 1000 updates a second");
     }
     o.count = ParseCount(o.countText);
+    if (o.seedText) {
+        o.seed = WholeNumber(*o.seedText);
+        if (!o.seed) {
+            throw UsageError("malformed seed " + QuotedValue(*o.seedText) + " for --seed (a whole number from 0 to " +
+                             std::to_string(std::numeric_limits<std::uint64_t>::max()) + ")");
+        }
+    }
     if (!(o.speedup >= 0.1 && o.speedup <= 1000)) {
         throw UsageError("--speedup must be between 0.1 and 1000");
     }
@@ -244,6 +261,9 @@ void CheckOptions(Options& o) {
     SplitOutputLists(o);
     if (o.tcpMaxClients < 1) {
         throw UsageError("--tcp-max-clients must be at least 1");
+    }
+    if (!(o.tcpIdle >= 0.1 && o.tcpIdle <= 86400)) {
+        throw UsageError("--tcp-idle must be between 0.1 and 86400 seconds");
     }
     if (!validation::IsSkyPlotRadius(o.skyplotRadius)) {
         throw UsageError("--skyplot-radius must be between 1 and 32767");
@@ -486,7 +506,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_option("--record-gpx", o.recordGpx,
                    "Record the run as GPX (track, waypoints, active route), whole after every write (every 10 s and at the end)")
         ->group("Scenario");
-    app.add_option("--seed", o.seed, "Seed of every fault's chances: the same seed and options give the same bytes")
+    app.add_option("--seed", o.seedText, "Seed of every fault's chances: the same seed and options give the same bytes")
         ->group("Faults");
     app.add_option("--outage", o.outages, "Lose the fix from START for LENGTH seconds of simulated time (repeatable)")
         ->group("Faults");
@@ -540,7 +560,10 @@ ParseResult ParseCommandLine(int argc, char** argv) {
                    "Connect to the server at HOST:PORT and send it the stream, reconnecting (repeatable)")
         ->group("Output");
     app.add_option("--bind", o.bind, "Address for --tcp")->group("Output");
-    app.add_option("--tcp-max-clients", o.tcpMaxClients, "Clients served at once by --tcp; more are closed at once")
+    app.add_option("--tcp-max-clients", o.tcpMaxClients, "Clients served at once by --tcp; more are closed at once, unless one has taken nothing for --tcp-idle")
+        ->group("Output");
+    app.add_option("--tcp-idle", o.tcpIdle,
+                   "Seconds a --tcp client may take nothing before a newcomer takes its place when all are served")
         ->group("Output");
     app.add_flag("--threaded", o.threaded, "Hand updates for --port to the background sender thread")
         ->group("Output");
@@ -579,12 +602,12 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         {"--tcp", "PORT"}, {"--udp", "HOST:PORT"}, {"--udp-broadcast", "PORT"}, {"--udp-ttl", "HOPS"},
         {"--tcp-connect", "HOST:PORT"}, {"--http", "[ADDR:]PORT"}, {"--seed", "N"}, {"--outage", "START+LENGTH"}, {"--freeze", "START+LENGTH"},
         {"--drop", "P"}, {"--corrupt", "P"}, {"--truncate", "P"}, {"--garbage", "P"}, {"--jitter", "MS"},
-        {"--noise", "METRES"}, {"--extra", "SENTENCE"}, {"--bind", "ADDR"}, {"--tcp-max-clients", "N"}, {"--skyplot", "FILE"},
+        {"--noise", "METRES"}, {"--extra", "SENTENCE"}, {"--bind", "ADDR"}, {"--tcp-max-clients", "N"}, {"--tcp-idle", "SECONDS"}, {"--skyplot", "FILE"},
         {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},
         {"--save-route", "FILE"}, {"--profile", "nmea4|classic"}, {"--gnss", "SYSTEMS"},
         {"--elevation-mask", "DEG"}, {"--almanac", "FILE"}, {"--talker", "GP|GN"}, {"--route-interval", "SECONDS"}};
     static const std::set<std::string> kShownDefaults = {
-        "--rate", "--count", "--speedup", "--bind", "--tcp-max-clients", "--skyplot-radius", "--profile", "--gnss",
+        "--rate", "--count", "--speedup", "--bind", "--tcp-max-clients", "--tcp-idle", "--skyplot-radius", "--profile", "--gnss",
         "--elevation-mask", "--route-interval"};
     for (CLI::Option* option : app.get_options()) {
         const std::string name = option->get_name(false, true);

@@ -62,10 +62,12 @@ struct Options {
     // The kinds the run's --sentences gives, and those generated (with every output's own).
     std::vector<std::string> runKinds, generatedKinds;
     // Faults.
-    std::optional<std::uint64_t> seed;
+    std::optional<std::string> seedText;
+    std::optional<std::uint64_t> seed;  // from seedText
     std::vector<std::string> outages, freezes, extra;
     double drop = 0, corrupt = 0, truncate = 0, garbage = 0, jitter = 0, noise = 0;
     int tcpMaxClients = 64;
+    double tcpIdle = 30;  // seconds a client may take nothing before a newcomer takes its place
     bool threaded = false;
     int skyplotRadius = 150;
     bool verbose = false;

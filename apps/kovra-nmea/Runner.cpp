@@ -101,7 +101,7 @@ void OpenOutputs(const Options& o, Simulator& simulator, Stop& stop) {
         add(OpenPseudoTerminal(o.ptyLink), o.ptyKinds);
     }
     if (o.tcp) {
-        add(OpenTcpServer(*o.tcp, o.bind, o.tcpMaxClients), o.tcpKinds);
+        add(OpenTcpServer(*o.tcp, o.bind, o.tcpMaxClients, o.tcpIdle), o.tcpKinds);
     }
     for (const Options::Destination& d : o.udp) {
         add(OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl, .broadcast = false}), d.kinds);

@@ -1,8 +1,10 @@
 // Reading a recorded log back as its epochs: grouping by the time fields,
-// lines without a time, midnight, checksums, logs without any time.
+// lines without a time, midnight and dates, line ends of every kind, lines
+// without end, checksums, logs without any time.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -84,6 +86,59 @@ TEST(NmeaLog, ALogWhoseTimeGoesBackGoesOnAPeriodLater) {
         seconds.push_back(e.seconds);
     }
     EXPECT_EQ(seconds, (std::vector<double>{0, 2, 4, 6}));
+}
+
+// The dates of RMC and ZDA tell a jump back from a midnight: two recordings
+// of one day, the second starting 13 hours earlier, play on a period later.
+TEST(NmeaLog, DatesTellAJumpBackFromMidnight) {
+    const auto rmc = [](const char* time, const char* date) {
+        return S(std::string("$GPRMC,") + time + ",A,5419.2,N,01009.0,E,6.0,45.0," + date + ",,,A,V");
+    };
+    LogFile sameDay(rmc("230000.0", "081226") + rmc("230002.0", "081226") + rmc("100000.0", "081226") +
+                    rmc("100002.0", "081226"));
+    NmeaLog log(sameDay.Path(), false);
+    std::vector<double> seconds;
+    for (const Epoch& e : EpochsOf(log)) {
+        seconds.push_back(e.seconds);
+    }
+    EXPECT_EQ(seconds, (std::vector<double>{0, 2, 4, 6}));
+    // The next day, the same times of day: a day and a half on, not a jump back.
+    LogFile nextDay(rmc("230000.0", "081226") + S("$GNZDA,100000.0,09,12,2026,00,00"));
+    NmeaLog later(nextDay.Path(), false);
+    const std::vector<Epoch> epochs = EpochsOf(later);
+    ASSERT_EQ(epochs.size(), 2U);
+    EXPECT_DOUBLE_EQ(epochs[1].seconds, 11 * 3600);
+    EXPECT_EQ(SentenceDate(S("$GNZDA,100000.0,09,12,2026,00,00")), SentenceDate(rmc("1", "091226")));
+    EXPECT_FALSE(SentenceDate(rmc("1", "321226")));
+    EXPECT_FALSE(SentenceDate(S("$GPGGA,100000.0,5419.2,N,01009.0,E,1,05,1.0,2.0,M,40.1,M,,")));
+}
+
+// Lines end at LF, CR LF or CR alone; a "line" without an end in sight is
+// handed on in pieces and counted, so memory stays flat.
+TEST(NmeaLog, LineEndsOfEveryKindAndLinesWithoutEnd) {
+    std::string crOnly;
+    for (int i = 0; i < 10; ++i) {
+        std::string line = S("$GPGGA,12000" + std::to_string(i) + ".0,5419.2,N,01009.0,E,1,05,1.0,2.0,M,40.1,M,,");
+        crOnly += line.substr(0, line.size() - 1);  // CR alone
+    }
+    LogFile mac(crOnly);
+    NmeaLog log(mac.Path(), false);
+    const std::vector<Epoch> epochs = EpochsOf(log);
+    ASSERT_EQ(epochs.size(), 10U);
+    EXPECT_DOUBLE_EQ(epochs[9].seconds, 9);
+    std::string text;
+    double seconds = 0;
+    // Three MiB without a line end: 48 pieces, each counted.
+    LogFile endless(std::string(3 << 20, '$'));
+    NmeaLog endlessLog(endless.Path(), false);
+    std::uint64_t bytes = 0;
+    while (endlessLog.Next(text, seconds)) {
+        EXPECT_LE(text.size(), NmeaLog::kMaxEpoch + NmeaLog::kMaxLineLength);
+        bytes += text.size();
+        text.clear();
+    }
+    EXPECT_EQ(bytes, 3U << 20);
+    EXPECT_EQ(endlessLog.Cut(), 48U);
 }
 
 TEST(NmeaLog, WrongChecksumsAreLeftOutAndCounted) {
