@@ -315,7 +315,7 @@ bool NmeaLog::Next(std::string& out, double& seconds) {
     if (!have) {
         return false;
     }
-    seconds = 0;
+    seconds = elapsed_;  // an epoch without a time (the rest of a huge one) goes with the one before
     if (time) {
         if (!lastTime_) {
             elapsed_ = 0;

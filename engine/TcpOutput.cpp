@@ -7,6 +7,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -94,7 +96,9 @@ private:
     struct Client {
         FileDescriptor fd;
         std::string pending;
-        Clock::time_point lastTaken = Clock::now();  // when it last took a byte (or came)
+        Clock::time_point lastTaken = Clock::now();  // when its end last took a byte (or it came)
+        std::uint64_t sent = 0;                      // bytes handed to the socket
+        std::uint64_t taken = 0;                     // of them, acknowledged by the other end
     };
 
     // The client that has taken nothing for the longest, when that is long enough to give its place up.
@@ -102,9 +106,7 @@ private:
         const auto idlest = std::min_element(clients_.begin(), clients_.end(), [](const Client& a, const Client& b) {
             return a.lastTaken < b.lastTaken;
         });
-        return idlest != clients_.end() && !idlest->pending.empty() && Clock::now() - idlest->lastTaken >= idleLimit_
-                   ? idlest
-                   : clients_.end();
+        return idlest != clients_.end() && Clock::now() - idlest->lastTaken >= idleLimit_ ? idlest : clients_.end();
     }
 
     void Accept() {
@@ -126,11 +128,26 @@ private:
         }
     }
 
+    // What the other end has acknowledged: a client that reads nothing fills
+    // its window, and what it was sent stays in this socket's queue.
+    static void Count(Client& client) {
+        int queued = 0;
+        if (::ioctl(client.fd.Get(), SIOCOUTQ, &queued) != 0) {
+            return;  // unknown: the client counts as taking what it is sent
+        }
+        const std::uint64_t taken = client.sent - std::min<std::uint64_t>(client.sent, static_cast<std::uint64_t>(queued));
+        if (taken > client.taken || (queued == 0 && client.pending.empty())) {
+            client.lastTaken = Clock::now();
+        }
+        client.taken = taken;
+    }
+
     // False when the client has gone.
     static bool Flush(Client& client) {
-        if (client.pending.empty()) {
-            client.lastTaken = Clock::now();  // nothing is waiting for it
-        }
+        const auto counted = [&client] {
+            Count(client);
+            return true;
+        };
         while (!client.pending.empty()) {
             const ssize_t sent =
                 ::send(client.fd.Get(), client.pending.data(), client.pending.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -138,15 +155,15 @@ private:
                 continue;
             }
             if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                return true;
+                return counted();
             }
             if (sent <= 0) {
                 return false;
             }
             client.pending.erase(0, static_cast<std::size_t>(sent));
-            client.lastTaken = Clock::now();
+            client.sent += static_cast<std::uint64_t>(sent);
         }
-        return true;
+        return counted();
     }
 
     int maxClients_;

@@ -34,12 +34,13 @@ kovra_build() {
       *) configure+=("$1"); shift ;;
     esac
   done
-  # Every tree compiles through ccache, its cache under build/: a second run
-  # compiles only what changed, in whichever tree.
+  # Every tree compiles through ccache, its cache under build/: a second run,
+  # or a fresh clone given that cache, compiles only what changed.
   local launcher=()
   if command -v ccache >/dev/null 2>&1; then
     export CCACHE_DIR="${CCACHE_DIR:-$KOVRA_ROOT/build/ccache}"
     export CCACHE_BASEDIR="$KOVRA_ROOT"
+    export CCACHE_NOHASHDIR=1  # another clone of the tree hits the same entries
     export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   fi

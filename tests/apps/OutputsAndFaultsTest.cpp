@@ -212,6 +212,84 @@ private:
     bool listening_ = false;
 };
 
+// A server that takes the connection and never reads: the updates it cost are told.
+TEST(TcpClientOutput, AServerThatReadsTooSlowlyIsToldOfAtTheEnd) {
+    const int port = FreePort();
+    FileDescriptor listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const int small = 4096;
+    (void)::setsockopt(listener.Get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);  // taken by what it accepts
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener.Get(), 1), 0);
+    Process p({"--tcp-connect", "127.0.0.1:" + std::to_string(port), "--fast", "--count", "20000", "--time",
+               "2026-12-08T12:00:00Z"});
+    pollfd request{listener.Get(), POLLIN, 0};
+    ASSERT_GT(::poll(&request, 1, 5000), 0);
+    const FileDescriptor client(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));  // and never read
+    EXPECT_EQ(p.Wait(), 0);
+    EXPECT_NE(p.Error().find("updates were left out: the server read too slowly"), std::string::npos) << p.Error();
+}
+
+// With every place taken, a newcomer takes the place of a client that has
+// taken nothing for --tcp-idle; a client that reads keeps its place.
+TEST(TcpOutput, AClientThatTakesNothingGivesItsPlaceUp) {
+    const int port = FreePort();
+    Process p({"--tcp", std::to_string(port), "--tcp-max-clients", "3", "--tcp-idle", "0.5", "--rate", "50"});
+    std::vector<FileDescriptor> idle;
+    for (int i = 0; i < 3; ++i) {
+        FileDescriptor fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        const int small = 2048;
+        (void)::setsockopt(fd.Get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        for (int attempt = 0; attempt < 100 && ::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address),
+                                                         sizeof address) != 0; ++attempt) {
+            std::this_thread::sleep_for(20ms);
+        }
+        idle.push_back(std::move(fd));
+    }
+    std::this_thread::sleep_for(3s);  // their buffers fill, and half a second passes with nothing taken
+    const FileDescriptor reader(ConnectTcp(port));
+    std::string received;
+    for (int turn = 0; turn < 100 && received.find("$GNRMC") == std::string::npos; ++turn) {
+        pollfd data{reader.Get(), POLLIN, 0};
+        char buffer[4096];
+        if (::poll(&data, 1, 50) > 0) {
+            const ssize_t n = ::recv(reader.Get(), buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                break;
+            }
+            received.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    EXPECT_NE(received.find("$GNRMC"), std::string::npos) << "the newcomer is served";
+    p.Signal(SIGTERM);
+    EXPECT_EQ(p.Wait(), 0);
+}
+
+// A subnet's broadcast address is an address like any other to send to.
+TEST(UdpOutput, ASubnetBroadcastAddressIsSentTo) {
+    FileDescriptor any(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(any.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::getsockname(any.Get(), reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const Result r = RunProgram(With(kFixedRun, {"--count", "3", "--udp",
+                                                 "127.255.255.255:" + std::to_string(ntohs(address.sin_port))}));
+    EXPECT_EQ(r.status, 0) << r.error;
+    pollfd request{any.Get(), POLLIN, 0};
+    ASSERT_GT(::poll(&request, 1, 2000), 0);
+    char buffer[2048];
+    const ssize_t n = ::recv(any.Get(), buffer, sizeof buffer, 0);
+    EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0).rfind("$GPZDA,", 0), 0U);
+}
+
 TEST(TcpClientOutput, ReconnectsAfterTheServerRestarts) {
     const int port = FreePort();
     std::optional<TcpServer> server(std::in_place, port);
@@ -352,6 +430,24 @@ TEST(Faults, NoiseWandersAroundTheTruthAsGstSays) {
     const std::string gst = Kind(r.output, "$GNGST").front();
     const double sigmaLat = std::stod(Field(gst, 6)), sigmaLon = std::stod(Field(gst, 7));
     EXPECT_NEAR(std::hypot(sigmaLat, sigmaLon), 10 * std::numbers::sqrt2, 0.15) << gst;
+}
+
+// What the faults do on purpose is no warning, and any line of a log can be
+// damaged, whatever follows its "*" (binary data between sentences).
+TEST(Faults, DeliberateDamageIsNoWarningAndAnyLogCanBeDamaged) {
+    const Result damaged =
+        RunProgram(With(kFixedRun, {"--count", "300", "--truncate", "0.5", "--garbage", "0.5", "--seed", "3"}));
+    EXPECT_EQ(damaged.status, 0) << damaged.error;
+    EXPECT_EQ(damaged.error.find("warning"), std::string::npos) << damaged.error;
+    const std::string log = ::testing::TempDir() + "kovra-binary-" + std::to_string(::getpid()) + ".nmea";
+    std::ofstream(log, std::ios::binary) << "$GPGGA,120000.00,5419.2,N,01009.0,E,1,05,1.0,2.0,M,40.1,M,,*ZZ\r\n"
+                                         << std::string("\xB5\x62\x01\x07*\xFF\x00\x10", 8) << "\n"
+                                         << "$GPGGA,120001.00,5419.2,N,01009.0,E,1,05,1.0,2.0,M,40.1,M,,*\r\n";
+    const Result replayed = RunProgram({"--replay", log, "--corrupt", "1", "--fast", "--count", "10"});
+    EXPECT_EQ(replayed.status, 0) << replayed.error;
+    EXPECT_NE(replayed.output.find("$GPGGA,120000.00,"), std::string::npos) << replayed.output;
+    EXPECT_NE(replayed.output.find("$GPGGA,120001.00,"), std::string::npos) << replayed.output;
+    std::filesystem::remove(log);
 }
 
 TEST(Faults, SentencesOfTheUsersOwn) {

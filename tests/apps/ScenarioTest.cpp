@@ -145,6 +145,25 @@ TEST(Replay, ARecordedRunComesBackByteForByte) {
     }
 }
 
+// A looped log emptied while it plays (a rotated log) ends the run.
+TEST(Replay, ALoopedLogEmptiedWhilePlayingEndsTheRun) {
+    TempFile log("rotated.nmea");
+    std::string text;
+    for (int i = 0; i < 2000; ++i) {
+        text += "$GPGGA,120000.00,5419.2,N,01009.0,E,1,05,1.0,2.0,M,40.1,M,,*55\r\n";
+    }
+    log.Write(text);
+    Process p({"--replay", log.Path(), "--loop", "--fast"});
+    p.ReadOutputUntil(std::string(200'000, 'x'), 1s);  // well into its loops
+    std::filesystem::resize_file(log.Path(), 0);
+    std::optional<int> status;
+    for (int turn = 0; turn < 100 && !status; ++turn) {
+        p.ReadOutputUntil("never in the stream", 100ms);  // the pipe read all along, so only the loop can hold it
+        status = p.ExitWithin(0ms);
+    }
+    EXPECT_EQ(status, 0);
+}
+
 TEST(Replay, CheckedLoopedAndBoundedInTime) {
     const Result recorded = RunProgram({"--profile", "classic", "--time", "2026-12-08T12:00:00Z", "--rate", "1",
                                         "--count", "3", "--fast", "--sentences", "RMC,GGA"});
@@ -329,6 +348,18 @@ TEST(Gpx, ARecordingSurvivesWhatEndsOrHindersTheRun) {
         EXPECT_LE(text.size(), 200U * 1024);
     }
     {
+        // Through a link to a file not there yet: the file is written where the link leads.
+        const std::filesystem::path link = recorded.Path() + ".link";
+        const std::filesystem::path target = recorded.Path() + ".target";
+        std::filesystem::create_symlink(target.filename(), link);
+        const Result r = RunProgram(Classic({"--count", "2", "--record-gpx", link.string(), "--sentences", "GGA"}));
+        EXPECT_EQ(r.status, 0) << r.error;
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+        EXPECT_TRUE(std::filesystem::is_regular_file(target));
+        std::filesystem::remove(link);
+        std::filesystem::remove(target);
+    }
+    {
         // The hidden copy a killed save left is removed; another program's files stay.
         const std::filesystem::path file(recorded.Path());
         const std::filesystem::path leftover = file.parent_path() / ("." + file.filename().string() + ".123456789.tmp");
@@ -369,6 +400,40 @@ TEST(Gpx, ManyWaypointsOfOneNameLoadAtOnce) {
     EXPECT_NE(tooMany.error.find("more than 10000 waypoints with its route points, more than a receiver holds"),
               std::string::npos)
         << tooMany.error;
+}
+
+// A track whose points lie a millisecond apart is sailed at 1000 knots at
+// most, said once, and no sentence grows past 82 characters; a run that
+// would pass the end of 9999 stops there.
+TEST(Gpx, TracksThatNoVesselCouldSail) {
+    TempFile gpx("odd-track.gpx");
+    gpx.Write(R"(<gpx><trk><name>T</name><trkseg>
+<trkpt lat="54.3" lon="10.1"><time>2026-12-08T12:00:00.000Z</time></trkpt>
+<trkpt lat="54.4" lon="10.2"><time>2026-12-08T12:00:00.001Z</time></trkpt>
+<trkpt lat="54.5" lon="10.3"><time>2026-12-08T12:00:01.000Z</time></trkpt>
+</trkseg></trk></gpx>)");
+    for (const bool classic : {false, true}) {
+        std::vector<std::string> options = {"--gpx", gpx.Path(), "--gpx-track", "T", "--rate", "1000", "--fast"};
+        const Result r = RunProgram(classic ? Classic(options) : options);
+        EXPECT_EQ(r.status, 0) << r.error;
+        const std::string warning = "its speed is held at 1000 knots";
+        EXPECT_NE(r.error.find(warning), std::string::npos) << r.error;
+        EXPECT_EQ(r.error.find(warning), r.error.rfind(warning));
+        for (const std::string& line : Lines(r.output)) {
+            EXPECT_LE(line.size() + 2, 82U) << line;
+        }
+    }
+    gpx.Write(R"(<gpx><trk><name>Y</name><trkseg>
+<trkpt lat="54.3" lon="10.1"><time>9999-12-31T23:59:57Z</time></trkpt>
+<trkpt lat="54.3001" lon="10.1"><time>9999-12-31T23:59:59Z</time></trkpt>
+</trkseg></trk></gpx>)");
+    const Result end = RunProgram({"--gpx", gpx.Path(), "--gpx-track", "Y", "--loop", "--fast", "--count", "10",
+                                   "--sentences", "ZDA"});
+    EXPECT_EQ(end.status, 0) << end.error;
+    EXPECT_NE(end.error.find("the simulated clock has reached the end of the year 9999"), std::string::npos)
+        << end.error;
+    EXPECT_EQ(Kind(end.output, "$GNZDA").size(), 3U) << end.output;
+    EXPECT_EQ(end.output.find(",10000,"), std::string::npos);
 }
 
 TEST(Gpx, MalformedFilesAreOneLineNamingWhere) {

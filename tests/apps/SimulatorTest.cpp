@@ -230,6 +230,11 @@ TEST(Simulator, BadInputIsAClearErrorBeforeAnythingIsWritten) {
         {{"--sat", "5," + std::string(100'000, '1') + ",1,1"}, "malformed satellite", 2},
         {{"--time", "2002-07-04T20:15:30." + std::string(100'000, '1')}, "malformed time", 2},
         {{"--mag-var", std::string(100'000, '1') + ".5Q"}, "malformed magnetic variation", 2},
+        // A seed is a whole number that fits: nothing wraps round or saturates.
+        {{"--seed", "-1"}, "malformed seed '-1' for --seed", 2},
+        {{"--seed", "18446744073709551616"}, "malformed seed", 2},
+        {{"--seed", "1e23"}, "malformed seed '1e23'", 2},
+        {{"--tcp-idle", "0"}, "--tcp-idle must be between 0.1 and 86400 seconds", 2},
     };
     for (const BadInput& c : cases) {
         const Result r = RunProgram(Classic(c.options));

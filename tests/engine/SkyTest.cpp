@@ -84,6 +84,37 @@ TEST(Almanac, UnhealthyAndMalformedEntries) {
     EXPECT_THROW((void)ReadYumaAlmanac("", "empty.alm", 0), SettingError);
 }
 
+// What no orbit has, and a PRN given twice, are refused with the file and line.
+TEST(Almanac, ValuesNoOrbitHasAndRepeatedSatellites) {
+    const std::string entry = kEntry;
+    const auto errorOf = [](const std::string& text) {
+        try {
+            (void)ReadYumaAlmanac(text, "odd.alm", 0);
+        } catch (const SettingError& error) {
+            return std::string(error.what());
+        }
+        return std::string("read");
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {"5153.600000", "1e-200"},
+        {"5153.600000", "1e200"},
+        {"       187\n", "1e308\n"},
+        {"0.9600000000", "4"},
+        {"-0.8000000000E-008", "1"},
+        {"61440.0000", "-1"},
+        {"-0.2500000000E+001", "1e300"},
+    };
+    const char* lines[] = {"8", "8", "14", "6", "7", "5", "11"};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        std::string odd = entry;
+        odd.replace(odd.find(cases[i].first), cases[i].first.size(), cases[i].second);
+        const std::string error = errorOf(odd);
+        EXPECT_EQ(error.rfind(std::string("odd.alm:") + lines[i] + ": ", 0), 0U) << error;
+        EXPECT_NE(error.find("where no orbit has it"), std::string::npos) << error;
+    }
+    EXPECT_EQ(errorOf(entry + entry), "odd.alm:15: PRN 7 is given again (first at line 1)");
+}
+
 SkySatellite At(Gnss system, double elevation, double azimuth) { return {system, 1, elevation, azimuth, true}; }
 
 TEST(Dilution, AGeometryWhoseInverseIsKnown) {
