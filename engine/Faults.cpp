@@ -146,10 +146,8 @@ std::string FaultInjector::Damage(std::string_view update) {
                 // Any other checksum: the right one with some of its bits flipped.
                 const auto flip = std::uniform_int_distribution<unsigned>(1, 255)(random_[kCorrupt]);
                 // Worked out from the body, not read: a log's line may carry anything after its "*".
-                unsigned right = 0;
-                for (std::size_t i = 1; i < star; ++i) {
-                    right ^= static_cast<unsigned char>(sentence[i]);
-                }
+                const auto right = static_cast<unsigned>(
+                    std::stoul(kovra::nmea::GetNMEACheckSum(std::string_view(sentence).substr(0, star)), nullptr, 16));
                 char hex[3];
                 std::snprintf(hex, sizeof hex, "%02X", (right ^ flip) & 0xFF);
                 sentence.replace(star + 1, 2, hex);

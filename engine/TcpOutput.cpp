@@ -144,10 +144,6 @@ private:
 
     // False when the client has gone.
     static bool Flush(Client& client) {
-        const auto counted = [&client] {
-            Count(client);
-            return true;
-        };
         while (!client.pending.empty()) {
             const ssize_t sent =
                 ::send(client.fd.Get(), client.pending.data(), client.pending.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -155,7 +151,7 @@ private:
                 continue;
             }
             if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                return counted();
+                break;
             }
             if (sent <= 0) {
                 return false;
@@ -163,7 +159,8 @@ private:
             client.pending.erase(0, static_cast<std::size_t>(sent));
             client.sent += static_cast<std::uint64_t>(sent);
         }
-        return counted();
+        Count(client);
+        return true;
     }
 
     int maxClients_;

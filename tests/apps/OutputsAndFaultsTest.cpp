@@ -28,7 +28,7 @@ public:
         socklen_t length = sizeof address;
         const int big = 4 << 20;
         (void)::setsockopt(fd_.Get(), SOL_SOCKET, SO_RCVBUF, &big, sizeof big);
-        if (::bind(fd_.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        if (::bind(fd_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
             ::getsockname(fd_.Get(), reinterpret_cast<sockaddr*>(&address), &length) == 0) {
             port_ = ntohs(address.sin_port);
         }
@@ -134,7 +134,7 @@ TEST(UdpOutput, OverIpv6Loopback) {
     address.sin6_family = AF_INET6;
     address.sin6_addr = in6addr_loopback;
     socklen_t length = sizeof address;
-    if (!fd.Valid() || ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (!fd.Valid() || ::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         GTEST_SKIP() << "no IPv6 loopback here";
     }
@@ -175,11 +175,8 @@ public:
     explicit TcpServer(int port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
         const int yes = 1;
         (void)::setsockopt(fd_.Get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        listening_ = ::bind(fd_.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        const sockaddr_in address = Loopback(port);
+        listening_ = ::bind(fd_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
                      ::listen(fd_.Get(), 4) == 0;
     }
     bool Listening() const { return listening_; }
@@ -218,11 +215,8 @@ TEST(TcpClientOutput, AServerThatReadsTooSlowlyIsToldOfAtTheEnd) {
     FileDescriptor listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     const int small = 4096;
     (void)::setsockopt(listener.Get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);  // taken by what it accepts
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const sockaddr_in address = Loopback(port);
+    ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(listener.Get(), 1), 0);
     Process p({"--tcp-connect", "127.0.0.1:" + std::to_string(port), "--fast", "--count", "20000", "--time",
                "2026-12-08T12:00:00Z"});
@@ -243,11 +237,8 @@ TEST(TcpOutput, AClientThatTakesNothingGivesItsPlaceUp) {
         FileDescriptor fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         const int small = 2048;
         (void)::setsockopt(fd.Get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        for (int attempt = 0; attempt < 100 && ::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address),
+        const sockaddr_in address = Loopback(port);
+        for (int attempt = 0; attempt < 100 && ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address),
                                                          sizeof address) != 0; ++attempt) {
             std::this_thread::sleep_for(20ms);
         }
@@ -278,7 +269,7 @@ TEST(UdpOutput, ASubnetBroadcastAddressIsSentTo) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(any.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::bind(any.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::getsockname(any.Get(), reinterpret_cast<sockaddr*>(&address), &length), 0);
     const Result r = RunProgram(With(kFixedRun, {"--count", "3", "--udp",
                                                  "127.255.255.255:" + std::to_string(ntohs(address.sin_port))}));

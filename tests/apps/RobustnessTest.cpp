@@ -328,9 +328,7 @@ TEST(Saving, NothingIsRemovedReplacedOrCreatedThatShouldNotBe) {
                  std::filesystem::is_symlink(link));
     // A live view that cannot listen ends the run before anything is saved.
     const int taken = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = Loopback();
     socklen_t length = sizeof address;
     ASSERT_EQ(::bind(taken, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(taken, 1), 0);

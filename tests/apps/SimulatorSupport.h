@@ -50,12 +50,18 @@ inline std::string Field(const std::string& sentence, int index) {
     return sentence.substr(start, sentence.find_first_of(",*", start) - start);
 }
 
-inline int ConnectTcp(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+// 127.0.0.1:port (0: any port).
+inline sockaddr_in Loopback(int port = 0) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+inline int ConnectTcp(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = Loopback(port);
     for (int attempt = 0; attempt < 100; ++attempt) {
         if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
             return fd;

@@ -12,19 +12,9 @@ import time
 import urllib.error
 import urllib.request
 
+from checks import check, free_port, report
+
 PROGRAM = sys.argv[1]
-problems = []
-
-
-def check(condition, what):
-    if not condition:
-        problems.append(what)
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 def request(base, path, body=None, headers=None):
@@ -165,10 +155,7 @@ def main():
         process.terminate()
         process.wait(timeout=10)
 
-    for problem in problems:
-        print("FAILED:", problem, file=sys.stderr)
-    print(f"live view over HTTP: {len(problems)} problems")
-    return 1 if problems else 0
+    return report("live view over HTTP")
 
 
 sys.exit(main())

@@ -13,19 +13,9 @@ import sys
 import threading
 import time
 
+from checks import check, free_port, report
+
 PROGRAM = sys.argv[1]
-problems = []
-
-
-def check(condition, what):
-    if not condition:
-        problems.append(what)
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 def rss_mib(pid):
@@ -225,10 +215,7 @@ def main():
                              capture_output=True, text=True, timeout=10)
     check("warning" not in watched.stderr, f"--http-read-only does not warn: {watched.stderr!r}")
 
-    for problem in problems:
-        print("FAILED:", problem, file=sys.stderr)
-    print(f"live view hardening: {len(problems)} problems")
-    return 1 if problems else 0
+    return report("live view hardening")
 
 
 sys.exit(main())
