@@ -1,8 +1,8 @@
 // One update of the realistic receiver: build/bin/kovra-bench --benchmark_filter=NMEA4
 #include <benchmark/benchmark.h>
 
-#include "engine/Realistic.h"
-#include "engine/Scenario.h"
+#include "engine/receiver/Realistic.h"
+#include "engine/scenario/BuiltIn.h"
 
 namespace kovra::engine {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/Gpx.h"
+#include "engine/scenario/Gpx.h"
 
 namespace kovra::engine {
 namespace {

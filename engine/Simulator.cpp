@@ -11,8 +11,8 @@
 #include <span>
 #include <vector>
 
-#include "engine/Motion.h"
-#include "engine/Replay.h"
+#include "engine/scenario/Motion.h"
+#include "engine/receiver/Replay.h"
 #include "nmea/Format.h"
 
 namespace kovra::engine {

@@ -10,16 +10,16 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/Errors.h"
-#include "engine/Faults.h"
-#include "engine/Gpx.h"
-#include "engine/Outputs.h"
-#include "engine/Realistic.h"
-#include "engine/Replay.h"
-#include "engine/Motion.h"
-#include "engine/Scenario.h"
-#include "engine/Stop.h"
-#include "engine/WebServer.h"
+#include "engine/run/Errors.h"
+#include "engine/faults/Faults.h"
+#include "engine/scenario/Gpx.h"
+#include "engine/outputs/Outputs.h"
+#include "engine/receiver/Realistic.h"
+#include "engine/receiver/Replay.h"
+#include "engine/scenario/Motion.h"
+#include "engine/scenario/BuiltIn.h"
+#include "engine/run/Stop.h"
+#include "engine/web/WebServer.h"
 #include "generator/KovraNMEAGenerator.h"
 
 namespace kovra::engine {

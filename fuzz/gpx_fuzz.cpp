@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/Errors.h"
-#include "engine/Gpx.h"
+#include "engine/run/Errors.h"
+#include "engine/scenario/Gpx.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kovra::engine;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "FuzzFile.h"
-#include "engine/Replay.h"
+#include "engine/receiver/Replay.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kovra::engine;

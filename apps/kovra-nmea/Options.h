@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/Errors.h"
-#include "engine/Faults.h"
+#include "engine/run/Errors.h"
+#include "engine/faults/Faults.h"
 #include "generator/KovraNMEAGenerator.h"
 
 namespace kovra::app {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Options.h"
-#include "engine/Stop.h"
+#include "engine/run/Stop.h"
 
 namespace kovra::app {
 

@@ -10,7 +10,7 @@
 #include <charconv>
 
 #include "files/DataFile.h"
-#include "engine/Motion.h"
+#include "engine/scenario/Motion.h"
 #include "foundation/Names.h"
 #include "foundation/Text.h"
 #include "foundation/Validation.h"

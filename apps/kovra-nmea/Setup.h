@@ -4,9 +4,9 @@
 #pragma once
 
 #include "Options.h"
-#include "engine/Gpx.h"
-#include "engine/Realistic.h"
-#include "engine/Scenario.h"
+#include "engine/scenario/Gpx.h"
+#include "engine/receiver/Realistic.h"
+#include "engine/scenario/BuiltIn.h"
 
 namespace kovra::app {
 

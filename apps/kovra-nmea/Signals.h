@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "engine/Stop.h"
+#include "engine/run/Stop.h"
 #include "foundation/FileDescriptor.h"
 
 namespace kovra::app {

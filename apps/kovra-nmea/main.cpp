@@ -11,7 +11,7 @@
 #include "Options.h"
 #include "Runner.h"
 #include "Signals.h"
-#include "engine/Stop.h"
+#include "engine/run/Stop.h"
 
 namespace {
 

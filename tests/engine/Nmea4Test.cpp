@@ -2,8 +2,8 @@
 // checksums, as a receiver with and without a fix sends them.
 #include <gtest/gtest.h>
 
-#include "engine/Nmea4.h"
-#include "engine/Realistic.h"
+#include "engine/receiver/Nmea4.h"
+#include "engine/receiver/Realistic.h"
 #include "nmea/Format.h"
 
 namespace kovra::engine::nmea4 {

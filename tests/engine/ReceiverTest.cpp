@@ -5,8 +5,8 @@
 #include <map>
 #include <sstream>
 
-#include "engine/Realistic.h"
-#include "engine/Scenario.h"
+#include "engine/receiver/Realistic.h"
+#include "engine/scenario/BuiltIn.h"
 
 namespace kovra::engine {
 namespace {

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/Errors.h"
-#include "engine/Replay.h"
+#include "engine/run/Errors.h"
+#include "engine/receiver/Replay.h"
 #include "nmea/Format.h"
 
 namespace kovra::engine {

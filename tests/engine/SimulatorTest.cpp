@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "engine/Motion.h"
+#include "engine/scenario/Motion.h"
 #include "engine/Simulator.h"
 
 namespace kovra::engine {

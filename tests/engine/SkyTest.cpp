@@ -5,8 +5,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "engine/Errors.h"
-#include "engine/Sky.h"
+#include "engine/run/Errors.h"
+#include "engine/receiver/Sky.h"
 #include "foundation/DateTime.h"
 
 namespace kovra::engine {

@@ -12,8 +12,8 @@
 
 #include <cstdlib>
 
-#include "engine/WebServer.h"
-#include "engine/WebView.h"
+#include "engine/web/WebServer.h"
+#include "engine/web/WebView.h"
 
 namespace kovra::engine {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "engine/Outputs.h"
+#include "engine/outputs/Outputs.h"
 #include "serial/SerialDevice.h"
 
 namespace kovra::engine {

@@ -1,4 +1,4 @@
-#include "engine/Stop.h"
+#include "engine/run/Stop.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

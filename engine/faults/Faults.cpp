@@ -1,9 +1,9 @@
-#include "engine/Faults.h"
+#include "engine/faults/Faults.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "engine/Errors.h"
+#include "engine/run/Errors.h"
 #include "nmea/Format.h"
 
 namespace kovra::engine {

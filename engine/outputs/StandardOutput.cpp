@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/Outputs.h"
+#include "engine/outputs/Outputs.h"
 
 namespace kovra::engine {
 

@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/Errors.h"
-#include "engine/Stop.h"
+#include "engine/run/Errors.h"
+#include "engine/run/Stop.h"
 #include "generator/KovraNMEAGenerator.h"
 
 namespace kovra::engine {

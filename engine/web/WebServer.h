@@ -23,8 +23,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/Errors.h"
-#include "engine/WebView.h"
+#include "engine/run/Errors.h"
+#include "engine/web/WebView.h"
 
 struct MHD_Daemon;
 struct MHD_Connection;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/Scenario.h"
+#include "engine/scenario/BuiltIn.h"
 
 namespace kovra::engine {
 

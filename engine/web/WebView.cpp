@@ -1,4 +1,4 @@
-#include "engine/WebView.h"
+#include "engine/web/WebView.h"
 
 #include <nlohmann/json.hpp>
 

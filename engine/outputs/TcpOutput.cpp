@@ -15,7 +15,7 @@
 #include <chrono>
 #include <cerrno>
 
-#include "engine/Outputs.h"
+#include "engine/outputs/Outputs.h"
 
 namespace kovra::engine {
 

@@ -1,4 +1,4 @@
-#include "engine/Nmea4.h"
+#include "engine/receiver/Nmea4.h"
 
 #include <algorithm>
 #include <array>

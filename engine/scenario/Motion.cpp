@@ -1,4 +1,4 @@
-#include "engine/Motion.h"
+#include "engine/scenario/Motion.h"
 
 #include <GeographicLib/Geodesic.hpp>
 

@@ -1,4 +1,4 @@
-#include "engine/Gpx.h"
+#include "engine/scenario/Gpx.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,7 +16,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "engine/Errors.h"
+#include "engine/run/Errors.h"
 #include "files/DataFile.h"
 #include "foundation/Names.h"
 #include "foundation/Text.h"

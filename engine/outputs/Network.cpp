@@ -1,4 +1,4 @@
-#include "engine/Network.h"
+#include "engine/outputs/Network.h"
 
 #include <netdb.h>
 #include <netinet/in.h>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "engine/Errors.h"
+#include "engine/run/Errors.h"
 
 namespace kovra::engine {
 

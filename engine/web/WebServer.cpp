@@ -1,4 +1,4 @@
-#include "engine/WebServer.h"
+#include "engine/web/WebServer.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -13,7 +13,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "engine/WebAssets.h"
+#include "engine/web/WebAssets.h"
 
 namespace kovra::engine {
 

@@ -1,4 +1,4 @@
-#include "engine/Scenario.h"
+#include "engine/scenario/BuiltIn.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "engine/Sky.h"
+#include "engine/receiver/Sky.h"
 
 #include <GeographicLib/Geocentric.hpp>
 
@@ -10,7 +10,7 @@
 #include <map>
 #include <numbers>
 
-#include "engine/Errors.h"
+#include "engine/run/Errors.h"
 #include "foundation/DateTime.h"
 
 namespace kovra::engine {

@@ -1,4 +1,4 @@
-#include "engine/Realistic.h"
+#include "engine/receiver/Realistic.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <map>
 #include <numbers>
 
-#include "engine/Motion.h"
+#include "engine/scenario/Motion.h"
 #include "satellites/SkyPlot.h"
 
 namespace kovra::engine {

@@ -19,7 +19,7 @@
 #include <cerrno>
 #include <climits>
 
-#include "engine/Outputs.h"
+#include "engine/outputs/Outputs.h"
 
 namespace kovra::engine {
 

@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/Errors.h"
-#include "engine/Motion.h"
+#include "engine/run/Errors.h"
+#include "engine/scenario/Motion.h"
 #include "foundation/FileDescriptor.h"
 #include "generator/KovraNMEAGenerator.h"
 

@@ -1,4 +1,4 @@
-#include "engine/Errors.h"
+#include "engine/run/Errors.h"
 
 #include <unistd.h>
 

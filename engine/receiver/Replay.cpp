@@ -1,4 +1,4 @@
-#include "engine/Replay.h"
+#include "engine/receiver/Replay.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/Errors.h"
+#include "engine/run/Errors.h"
 
 namespace kovra::engine {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/Nmea4.h"
-#include "engine/Sky.h"
+#include "engine/receiver/Nmea4.h"
+#include "engine/receiver/Sky.h"
 #include "generator/KovraNMEAGenerator.h"
 
 namespace kovra::engine {

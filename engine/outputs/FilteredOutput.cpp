@@ -1,7 +1,7 @@
 // Per-output sentence lists: an output given only some kinds of sentence.
 #include <algorithm>
 
-#include "engine/Outputs.h"
+#include "engine/outputs/Outputs.h"
 
 namespace kovra::engine {
 

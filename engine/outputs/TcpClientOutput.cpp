@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/Network.h"
-#include "engine/Outputs.h"
+#include "engine/outputs/Network.h"
+#include "engine/outputs/Outputs.h"
 
 namespace kovra::engine {
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/Sky.h"
+#include "engine/receiver/Sky.h"
 #include "foundation/DateTime.h"
 
 namespace kovra::engine::nmea4 {
