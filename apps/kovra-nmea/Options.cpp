@@ -12,6 +12,7 @@
 #include <set>
 
 #include "ValueScanner.h"
+#include "engine/receiver/SentenceKinds.h"
 #include "foundation/Validation.h"
 #include "foundation/BuildProfile.h"
 #include "foundation/Text.h"
@@ -31,13 +32,6 @@ double ParseNumber(const std::string& text, const std::string& what) {
         throw UsageError("malformed " + what + " " + QuotedValue(text));
     }
     return value;
-}
-
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return text;
 }
 
 // Each field may be in range while the whole is not: 90:59:59N, 180.5. A
@@ -79,38 +73,15 @@ void RequireFileName(const std::optional<std::string>& name, const std::string& 
     }
 }
 
-// The profile's sentence kinds.
-std::vector<std::string> ProfileKinds(const Options& o) {
-    if (o.Realistic()) {
-        return {"RMC", "GGA", "GLL", "VTG", "GNS", "GSA", "GSV", "GST", "HDT", "ZDA", "WPL", "RTE", "AAM"};
-    }
-    return {"ZDA", "GGA", "GLL", "VTG", "RMC", "GSA", "GSV", "WPL", "RTE", "AAM"};
-}
+engine::Profile ProfileOf(const Options& o) { return o.Realistic() ? engine::Profile::Nmea4 : engine::Profile::Classic; }
 
 // A comma list of kinds ("rmc,GPGGA", "ALL") as the profile names them.
 std::vector<std::string> KindList(const Options& o, const std::string& text, const std::string& option) {
-    const std::vector<std::string> known = ProfileKinds(o);
-    std::vector<std::string> kinds;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t comma = std::min(text.find(',', start), text.size());
-        std::string kind = Upper(text.substr(start, comma - start));
-        if (kind.size() == 5 && (kind.rfind("GP", 0) == 0 || kind.rfind("GN", 0) == 0)) {
-            kind = kind.substr(2);
-        }
-        if (kind == "ALL") {
-            return known;
-        }
-        if (std::find(known.begin(), known.end(), kind) == known.end()) {
-            throw UsageError("unknown sentence kind " + QuotedValue(text.substr(start, comma - start)) + " in " + option +
-                             " (the " + o.profile + " profile sends " + Joined(known) + " or ALL)");
-        }
-        if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) {
-            kinds.push_back(kind);
-        }
-        start = comma + 1;
+    try {
+        return engine::ParseKindList(text, ProfileOf(o));
+    } catch (const UsageError& e) {
+        throw UsageError(option + ": " + e.what());
     }
-    return kinds;
 }
 
 // "TARGET@KINDS": the target, and the output's own list when given.
@@ -160,8 +131,7 @@ void SplitOutputLists(Options& o) {
     for (const Options::Destination& d : o.udpBroadcast) {
         (void)PortNumber(d.target, "--udp-broadcast");
     }
-    const std::string defaults = o.Realistic() ? "RMC,VTG,GGA,GSA,GSV,GLL,WPL,RTE,AAM" : "ALL";
-    o.runKinds = KindList(o, o.sentences.value_or(defaults), "--sentences");
+    o.runKinds = o.sentences ? KindList(o, *o.sentences, "--sentences") : engine::DefaultKindsOf(ProfileOf(o));
     o.generatedKinds = o.runKinds;
     const auto add = [&o](const std::optional<std::vector<std::string>>& kinds) {
         for (const std::string& kind : kinds.value_or(std::vector<std::string>{})) {
@@ -178,6 +148,18 @@ void SplitOutputLists(Options& o) {
             add(d.kinds);
         }
     }
+}
+
+// The kinds of each profile, from the table the receivers send by.
+std::string SentencesHelp() {
+    const std::vector<std::string> classic = engine::KindsOf(engine::Profile::Classic);
+    std::vector<std::string> more;
+    for (const std::string& kind : engine::KindsOf(engine::Profile::Nmea4)) {
+        if (std::find(classic.begin(), classic.end(), kind) == classic.end()) {
+            more.push_back(kind);
+        }
+    }
+    return "Comma list of the profile's kinds or ALL: classic " + Joined(classic) + "; nmea4 also " + Joined(more);
 }
 
 }  // namespace
@@ -438,28 +420,6 @@ TDateTime ParseTime(const std::string& text) {
     return value;
 }
 
-TNMEACommands ParseSentences(const std::string& text) {
-    static const std::map<std::string, TNMEACommand> kinds = {
-        {"ZDA", TNMEACommand::GPZDA}, {"GGA", TNMEACommand::GPGGA}, {"GLL", TNMEACommand::GPGLL},
-        {"VTG", TNMEACommand::GPVTG}, {"RMC", TNMEACommand::GPRMC}, {"GSA", TNMEACommand::GPGSA},
-        {"GSV", TNMEACommand::GPGSV}, {"WPL", TNMEACommand::GPWPL}, {"RTE", TNMEACommand::GPRTE},
-        {"AAM", TNMEACommand::GPAAM}, {"ALL", TNMEACommand::AllNMEA}};
-    TNMEACommands commands;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t comma = std::min(text.find(',', start), text.size());
-        const std::string kind = Upper(text.substr(start, comma - start));
-        const auto found = kinds.find(kind.size() == 5 && kind.rfind("GP", 0) == 0 ? kind.substr(2) : kind);
-        if (found == kinds.end()) {
-            throw UsageError("unknown sentence kind " + QuotedValue(text.substr(start, comma - start)) +
-                             " in --sentences (use ZDA, GGA, GLL, VTG, RMC, GSA, GSV, WPL, RTE, AAM or ALL)");
-        }
-        commands.Include(found->second);
-        start = comma + 1;
-    }
-    return commands;
-}
-
 ParseResult ParseCommandLine(int argc, char** argv) {
     ParseResult result;
     Options& o = result.options;
@@ -493,9 +453,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_option("--route", o.route, "Active route NAME:WP1,WP2,...")->group("State");
     app.add_option("--route-file", o.routeFile, "Load a route from FILE and make it active")->group("State");
 
-    app.add_option("--sentences", o.sentences,
-                   "Comma list of the profile's kinds or ALL: classic ZDA,GGA,GLL,VTG,RMC,GSA,GSV,WPL,RTE,AAM; "
-                   "nmea4 also GNS,GST,HDT")
+    app.add_option("--sentences", o.sentences, SentencesHelp())
         ->group("Pacing");
     app.add_option("--rate", o.rate, "Updates per second, 0.001 to 1000")->group("Pacing");
     app.add_option("--count", o.countText, "Number of updates; 0 runs until interrupted")->group("Pacing");

@@ -116,8 +116,6 @@ struct Coordinate {
 Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::string& option);
 // "2002-07-04T20:15:30.123Z", years 1900 to 9999.
 TDateTime ParseTime(const std::string& text);
-// "ZDA,GGA" or "ALL", any letter case.
-TNMEACommands ParseSentences(const std::string& text);
 // "A,B,C" of a list.
 std::string Joined(const std::vector<std::string>& items);
 

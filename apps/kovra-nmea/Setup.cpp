@@ -213,7 +213,7 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps, const engine
     plan.followRoute = o.followRoute;
     plan.loop = o.loop;
     if (!o.Realistic()) {
-        gps.Commands(ParseSentences(Joined(o.generatedKinds)));
+        gps.Commands(engine::CommandsOf(o.generatedKinds));
     }
     if (o.Realistic()) {
         // A complete receiver first; each option then overrides what it names.
@@ -409,7 +409,7 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     // On a serial line the receiver sends what the line carries; a terminal,
     // a socket or standard output take every update whole.
     settings.lineBytesPerUpdate = o.port ? static_cast<std::size_t>(o.baud / 10.0 / o.rate) : 0;
-    settings.sentences = engine::ParseKinds4(Joined(o.generatedKinds)).value();
+    settings.sentences = engine::Kinds4Of(o.generatedKinds);
     if (o.noise > 0) {
         settings.positionNoise = o.noise;
     }

@@ -21,9 +21,6 @@ constexpr double kArrivalCircleNm = 0.1;
 // Satellites move about 0.01° a second: a sky up to a second old is written
 // as it stands (at 1 Hz it is computed every other update).
 constexpr double kSkyLifetime = 1.0;
-constexpr std::array<const char*, static_cast<std::size_t>(Kind4::Count)> kKindNames = {
-    "RMC", "GGA", "GLL", "VTG", "GNS", "GSA", "GSV", "GST", "HDT", "ZDA", "WPL", "RTE", "AAM"};
-
 bool Has(const Kinds4& kinds, Kind4 kind) { return kinds.test(static_cast<std::size_t>(kind)); }
 
 // A signal that grows with elevation, as a patch antenna sees it: 25 dB-Hz
@@ -34,41 +31,6 @@ int SignalFor(double elevation) {
 }
 
 }  // namespace
-
-std::optional<Kinds4> ParseKinds4(const std::string& text) {
-    Kinds4 kinds;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t comma = std::min(text.find(',', start), text.size());
-        std::string kind = text.substr(start, comma - start);
-        for (char& c : kind) {
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        }
-        if (kind.size() == 5 && (kind.rfind("GP", 0) == 0 || kind.rfind("GN", 0) == 0)) {
-            kind = kind.substr(2);
-        }
-        if (kind == "ALL") {
-            kinds.set();
-        } else {
-            const auto found = std::find(kKindNames.begin(), kKindNames.end(), kind);
-            if (found == kKindNames.end()) {
-                return std::nullopt;
-            }
-            kinds.set(static_cast<std::size_t>(found - kKindNames.begin()));
-        }
-        start = comma + 1;
-    }
-    return kinds;
-}
-
-Kinds4 DefaultKinds4() {
-    Kinds4 kinds;
-    for (const Kind4 kind :
-         {Kind4::RMC, Kind4::VTG, Kind4::GGA, Kind4::GSA, Kind4::GSV, Kind4::GLL, Kind4::WPL, Kind4::RTE, Kind4::AAM}) {
-        kinds.set(static_cast<std::size_t>(kind));
-    }
-    return kinds;
-}
 
 std::string SkyPlotOf(const nmea4::Epoch& epoch, std::int32_t radius) {
     RequireSkyPlotRadius(radius);

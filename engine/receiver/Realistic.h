@@ -12,18 +12,11 @@
 #include <vector>
 
 #include "engine/receiver/Nmea4.h"
+#include "engine/receiver/SentenceKinds.h"
 #include "engine/receiver/Sky.h"
 #include "generator/KovraNMEAGenerator.h"
 
 namespace kovra::engine {
-
-enum class Kind4 : std::uint8_t { RMC, GGA, GLL, VTG, GNS, GSA, GSV, GST, HDT, ZDA, WPL, RTE, AAM, Count };
-using Kinds4 = std::bitset<static_cast<std::size_t>(Kind4::Count)>;
-
-// "RMC,GGA" or "ALL", any letter case; none for an unknown kind.
-std::optional<Kinds4> ParseKinds4(const std::string& text);
-// What a receiver sends by default.
-Kinds4 DefaultKinds4();
 
 // A satellite given by hand; a list of them replaces the computed sky.
 struct GivenSatellite {

@@ -1,4 +1,5 @@
 #include "engine/receiver/Replay.h"
+#include "engine/receiver/SentenceKinds.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -106,14 +107,11 @@ std::optional<double> SentenceTime(std::string_view line) {
     if (line.size() < 7 || line[0] != '$' || line[6] != ',') {
         return std::nullopt;
     }
-    const std::string_view kind = line.substr(3, 3);
-    if (kind == "GLL") {
-        return TimeOfDay(FieldOf(line, 5));
+    const SentenceKindInfo* kind = FindSentenceKind(line.substr(3, 3));
+    if (kind == nullptr || kind->timeField == 0) {
+        return std::nullopt;
     }
-    if (kind == "RMC" || kind == "GGA" || kind == "GNS" || kind == "ZDA") {
-        return TimeOfDay(FieldOf(line, 1));
-    }
-    return std::nullopt;
+    return TimeOfDay(FieldOf(line, kind->timeField));
 }
 
 std::optional<int> SentenceDate(std::string_view line) {

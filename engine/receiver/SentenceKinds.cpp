@@ -1,0 +1,137 @@
+#include "engine/receiver/SentenceKinds.h"
+
+#include <algorithm>
+
+#include "engine/run/Errors.h"
+
+namespace kovra::engine {
+
+namespace {
+
+using C = TNMEACommand;
+
+std::string Upper(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return upper;
+}
+
+bool In(Profile profile, const SentenceKindInfo& k) { return profile == Profile::Nmea4 || k.classicRank > 0; }
+
+std::string ProfileName(Profile profile) { return profile == Profile::Nmea4 ? "nmea4" : "classic"; }
+
+std::string Joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : ",") + name;
+    }
+    return text;
+}
+
+}  // namespace
+
+const std::array<SentenceKindInfo, static_cast<std::size_t>(Kind4::Count)> kSentenceKinds = {{
+    {Kind4::RMC, "RMC", 5, true, 1, C::GPRMC},
+    {Kind4::GGA, "GGA", 2, true, 1, C::GPGGA},
+    {Kind4::GLL, "GLL", 3, true, 5, C::GPGLL},
+    {Kind4::VTG, "VTG", 4, true, 0, C::GPVTG},
+    {Kind4::GNS, "GNS", 0, false, 1, std::nullopt},
+    {Kind4::GSA, "GSA", 6, true, 0, C::GPGSA},
+    {Kind4::GSV, "GSV", 7, true, 0, C::GPGSV},
+    {Kind4::GST, "GST", 0, false, 0, std::nullopt},
+    {Kind4::HDT, "HDT", 0, false, 0, std::nullopt},
+    {Kind4::ZDA, "ZDA", 1, false, 1, C::GPZDA},
+    {Kind4::WPL, "WPL", 8, true, 0, C::GPWPL},
+    {Kind4::RTE, "RTE", 9, true, 0, C::GPRTE},
+    {Kind4::AAM, "AAM", 10, true, 0, C::GPAAM},
+}};
+
+const SentenceKindInfo* FindSentenceKind(std::string_view name) {
+    const auto found = std::find_if(kSentenceKinds.begin(), kSentenceKinds.end(),
+                                    [name](const SentenceKindInfo& k) { return k.name == name; });
+    return found == kSentenceKinds.end() ? nullptr : &*found;
+}
+
+std::vector<std::string> KindsOf(Profile profile) {
+    std::vector<const SentenceKindInfo*> rows;
+    for (const SentenceKindInfo& k : kSentenceKinds) {
+        if (In(profile, k)) {
+            rows.push_back(&k);
+        }
+    }
+    if (profile == Profile::Classic) {
+        std::sort(rows.begin(), rows.end(),
+                  [](const SentenceKindInfo* a, const SentenceKindInfo* b) { return a->classicRank < b->classicRank; });
+    }
+    std::vector<std::string> names;
+    for (const SentenceKindInfo* k : rows) {
+        names.emplace_back(k->name);
+    }
+    return names;
+}
+
+std::vector<std::string> DefaultKindsOf(Profile profile) {
+    if (profile == Profile::Classic) {
+        return KindsOf(profile);
+    }
+    std::vector<std::string> names;
+    for (const SentenceKindInfo& k : kSentenceKinds) {
+        if (k.byDefault) {
+            names.emplace_back(k.name);
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> ParseKindList(std::string_view text, Profile profile) {
+    std::vector<std::string> kinds;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string_view given = text.substr(start, comma - start);
+        std::string kind = Upper(given);
+        if (kind.size() == 5 && (kind.rfind("GP", 0) == 0 || kind.rfind("GN", 0) == 0)) {
+            kind = kind.substr(2);
+        }
+        if (kind == "ALL") {
+            return KindsOf(profile);
+        }
+        const SentenceKindInfo* known = FindSentenceKind(kind);
+        if (known == nullptr || !In(profile, *known)) {
+            const std::string shown(given.substr(0, 64));
+            throw SettingError("unknown sentence kind '" + shown + (given.size() > 64 ? "…'" : "'") + " (the " +
+                               ProfileName(profile) + " profile sends " + Joined(KindsOf(profile)) + " or ALL)");
+        }
+        if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) {
+            kinds.push_back(kind);
+        }
+        start = comma + 1;
+    }
+    return kinds;
+}
+
+Kinds4 Kinds4Of(const std::vector<std::string>& names) {
+    Kinds4 kinds;
+    for (const std::string& name : names) {
+        if (const SentenceKindInfo* k = FindSentenceKind(name)) {
+            kinds.set(static_cast<std::size_t>(k->kind));
+        }
+    }
+    return kinds;
+}
+
+Kinds4 DefaultKinds4() { return Kinds4Of(DefaultKindsOf(Profile::Nmea4)); }
+
+TNMEACommands CommandsOf(const std::vector<std::string>& names) {
+    TNMEACommands commands;
+    for (const std::string& name : names) {
+        if (const SentenceKindInfo* k = FindSentenceKind(name); k != nullptr && k->command) {
+            commands.Include(*k->command);
+        }
+    }
+    return commands;
+}
+
+}  // namespace kovra::engine
