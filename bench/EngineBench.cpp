@@ -1,6 +1,7 @@
 // One update of the realistic receiver: build/bin/kovra-bench --benchmark_filter=NMEA4
 #include <benchmark/benchmark.h>
 
+#include "engine/receiver/Classic.h"
 #include "engine/receiver/Realistic.h"
 #include "engine/scenario/BuiltIn.h"
 
@@ -20,11 +21,11 @@ void BM_Update_NMEA4_AllSystems(benchmark::State& state) {
     RealisticSettings settings;
     settings.lineBytesPerUpdate = 960;  // 9600 baud at 1 Hz
     RealisticReceiver receiver(settings);
+    const World world = WorldFrom(gps);
     std::size_t bytes = 0;
     double second = 0;
     for (auto _ : state) {
-        gps.UTCDateTime(start + second / 86'400);
-        const std::string update = receiver.Update(gps, second);
+        const std::string update = receiver.Update({world, world.vessels.front(), start + second / 86'400, second});
         bytes = update.size();
         second += 1;
         benchmark::DoNotOptimize(update.data());

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/scenario/Gpx.h"
+#include "engine/scenario/Track.h"
 
 namespace kovra::engine {
 namespace {

@@ -1,37 +1,37 @@
-// The simulated receiver as a whole: the library's generator with its
-// state, the motion between updates, and the outputs the updates go to,
-// paced at a rate until a count is reached or a stop is requested.
+// The simulator as a whole: a world of vessels moved between updates, the
+// receiver that reports on it (the library's generator, or the nmea4
+// receiver beside it), the faults, the outputs the updates go to and the
+// observers of each update, paced by a timeline until a count is reached or
+// a stop is requested. Replay runs through the same loop, a recorded log
+// taking the place of the world and its receiver.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <string_view>
 #include <vector>
 
-#include "engine/run/Errors.h"
+#include "engine/Observers.h"
+#include "engine/Pacing.h"
+#include "engine/Sources.h"
 #include "engine/faults/Faults.h"
-#include "engine/scenario/Gpx.h"
 #include "engine/outputs/Outputs.h"
+#include "engine/record/GpxRecorder.h"
 #include "engine/receiver/Realistic.h"
 #include "engine/receiver/Replay.h"
-#include "engine/scenario/Motion.h"
-#include "engine/scenario/BuiltIn.h"
+#include "engine/run/Clock.h"
+#include "engine/run/Errors.h"
 #include "engine/run/Stop.h"
+#include "engine/scenario/BuiltIn.h"
+#include "engine/scenario/Gpx.h"
+#include "engine/scenario/Timeline.h"
+#include "engine/scenario/Track.h"
+#include "engine/scenario/World.h"
 #include "engine/web/WebServer.h"
 #include "generator/KovraNMEAGenerator.h"
 
 namespace kovra::engine {
-
-// How far a finite run has got.
-struct RunProgress {
-    double done = 0;
-    double total = 0;
-    std::string_view unit;   // what done and total count: "updates", "bytes"
-    double wallSeconds = 0;  // since the run started
-    bool finished = false;
-};
 
 struct RunSettings {
     double rate = 1;                 // updates a second of simulated time, 0.001 to 1000
@@ -53,31 +53,42 @@ public:
     // A receiver in the library's default state; notices (warnings, status
     // lines) go to `notify`.
     explicit Simulator(Notify notify = StandardErrorNotify());
+    ~Simulator();
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
 
-    // The receiver's state, to set before the run (and read during it from
-    // the same thread's callbacks).
+    // The library's generator: the state of the first vessel and of its
+    // receiver, to set before the run (and read during it from the same
+    // thread's callbacks).
     TKovraNMEAGenerator& Receiver() { return gps_; }
-    // How the receiver moves and keeps time between updates.
+    // How the first vessel moves and the run keeps time.
     Plan& Motion() { return plan_; }
     // The built-in scenario: a vessel leaving Kiel harbour along a route.
     void UseBuiltInScenario();
+    // Another vessel in the world, moving by its own orders (it carries no
+    // receiver of its own yet).
+    void AddVessel(Vessel vessel);
+    // An event at its time: a change of course, speed, route, an outage, a pause.
+    void Schedule(Event event);
+    // The world as the last run left it.
+    const World& CurrentWorld() const { return world_; }
+    // The clock the run is paced by: the system's unless a host brings its own.
+    void UseClock(Clock& clock) { clock_ = &clock; }
 
     // Updates as a multi-system receiver sends them (NMEA 0183 4.11),
     // instead of the library's own sentences.
     void UseRealisticOutput(RealisticSettings settings);
     // The realistic receiver, when in use.
-    const RealisticReceiver* Realistic() const { return realistic_ ? &*realistic_ : nullptr; }
+    const RealisticReceiver* Realistic() const { return realistic_.get(); }
 
     // Sails a track at its recorded times instead of moving by course and
     // speed; the clock starts at its first point unless Motion() fixes a
     // start time, which shifts the whole track. The run ends at its last
     // point unless `loop`.
     void UseTrack(GpxTrack track, bool loop);
-    // Records the run as GPX, replacing `file` every 10 s of wall time and
-    // at the end.
-    void RecordGpx(const std::filesystem::path& file);
+    // Records the run as GPX, whole after every flush (every 10 s of wall
+    // time) and at the end; OutputError when the file cannot be started.
+    void RecordGpx(const std::filesystem::path& file, std::optional<Notify> notify = std::nullopt);
 
     // Injects the faults of `settings` into every update from now on.
     void UseFaults(FaultSettings settings);
@@ -91,7 +102,8 @@ public:
 
     // Writes updates until settings.count is reached, a stop is requested or
     // the reader of standard output goes away; lets the last one out; returns
-    // how many were written. Throws OutputError when an output fails.
+    // how many were written. Throws OutputError when an output fails; the
+    // recording and the outputs are finished whatever ended the run.
     std::uint64_t Run(const RunSettings& settings, const Stop& stop);
 
     // Sends a recorded NMEA log instead of the simulated state, through
@@ -101,22 +113,24 @@ public:
     std::uint64_t Replay(NmeaLog& log, bool loop, const RunSettings& settings, const Stop& stop);
 
 private:
-    std::string NextUpdate(double elapsed, std::string& lastUpdate);
-    ViewState View(const Navigator& navigator, double speedup) const;
-    // Applies the live view's requests; true when the speedup changed.
-    bool ApplyRequests(Navigator& navigator, double& speedup);
+    class RunEnd;
+
+    std::uint64_t Loop(Source& source, const RunSettings& settings, const Stop& stop,
+                       const std::vector<Observer*>& observers);
 
     TKovraNMEAGenerator gps_;  // first: the outputs may hold it
     Plan plan_;
-    std::optional<RealisticReceiver> realistic_;
+    World world_;
+    std::vector<Vessel> moreVessels_;
+    std::vector<Event> events_;
+    std::unique_ptr<RealisticReceiver> realistic_;
     std::optional<TrackSailor> track_;
-    std::optional<GpxRecorder> recorder_;
+    std::unique_ptr<GpxRecorder> recorder_;
     std::optional<FaultInjector> faults_;
     std::unique_ptr<WebServer> web_;
-    bool paused_ = false;
-    bool forcedOutage_ = false;
-    bool overspeedTold_ = false;
-    std::vector<std::unique_ptr<Output>> outputs_;
+    Outputs outputs_;
+    SystemClock systemClock_;
+    Clock* clock_ = &systemClock_;
     Notify notify_;
 };
 

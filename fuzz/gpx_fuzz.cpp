@@ -5,6 +5,7 @@
 
 #include "engine/run/Errors.h"
 #include "engine/scenario/Gpx.h"
+#include "engine/scenario/Track.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kovra::engine;
@@ -17,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             try {
                 TrackSailor sailor(track, false);
                 const double step = sailor.Duration() / 16 + 1e-3;
-                for (double t = 0; sailor.Place(gps, t) && t < 1e9; t += step) {
+                VesselState state;
+                for (double t = 0; sailor.Place(state, t) && t < 1e9; t += step) {
                 }
             } catch (const SettingError&) {
             }

@@ -150,6 +150,22 @@ void SplitOutputLists(Options& o) {
     }
 }
 
+// A number from `low` to `high`, checked on the option: CLI11 names the
+// option before the message ("--rate-of-turn: 200 is outside 0 to 180").
+CLI::Validator Within(double low, double high) {
+    const auto text = [](double value) { return nmea::FloatToStr(value); };
+    return CLI::Validator(
+        [=](std::string& input) -> std::string {
+            double value = 0;
+            const auto [end, error] = std::from_chars(input.data(), input.data() + input.size(), value);
+            if (error != std::errc() || end != input.data() + input.size() || !(value >= low && value <= high)) {
+                return QuotedValue(input) + " is outside " + text(low) + " to " + text(high);
+            }
+            return {};
+        },
+        text(low) + " to " + text(high));
+}
+
 // The kinds of each profile, from the table the receivers send by.
 std::string SentencesHelp() {
     const std::vector<std::string> classic = engine::KindsOf(engine::Profile::Classic);
@@ -546,6 +562,17 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         ->group("Receiver");
     app.add_option("--true-heading", o.trueHeading, "Heading of HDT (default: the course)")->group("Receiver");
     app.add_option("--course", o.heading, "Course over ground, degrees true (as --heading)")->group("State");
+    app.add_option("--rate-of-turn", o.rateOfTurn,
+                   "Most degrees a second the vessel turns, a course change or a waypoint turn sailed as a curve; "
+                   "0 turns at once (default 3; classic 0)")
+        ->check(Within(0, 180))
+        ->type_name("DEG/S")
+        ->group("Pacing");
+    app.add_option("--acceleration", o.acceleration,
+                   "Most metres a second squared the vessel's speed changes by; 0 at once (default 0.5; classic 0)")
+        ->check(Within(0, 100))
+        ->type_name("M/S2")
+        ->group("Pacing");
     app.add_option("--route-interval", o.routeInterval, "Time between the WPL and RTE of the active route")
         ->group("Receiver");
 

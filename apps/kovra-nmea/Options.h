@@ -77,6 +77,7 @@ struct Options {
     double elevationMask = 5;
     std::optional<std::string> almanacFile, talker;
     std::optional<double> trueHeading;
+    std::optional<double> rateOfTurn, acceleration;  // the vessel's limits; the profile's default when not given
     double routeInterval = 10;
 
     bool Realistic() const { return profile == "nmea4"; }

@@ -4,6 +4,7 @@
 #include "Progress.h"
 #include "Setup.h"
 #include "engine/Simulator.h"
+#include "engine/receiver/Classic.h"
 #include "files/DataFile.h"
 #include "foundation/Text.h"
 
@@ -41,7 +42,8 @@ void SaveRequestedFiles(const Options& o, TKovraNMEAGenerator& gps) {
     std::optional<nmea4::Epoch> first;
     if (o.Realistic() && (o.saveSatellites || o.skyplot)) {
         RealisticReceiver receiver(RealisticFrom(o, gps));
-        (void)receiver.Update(gps, 0);
+        const World world = WorldFrom(gps);
+        (void)receiver.Update({world, world.vessels.front(), gps.GetUTCDateTime(), 0, false});
         first = receiver.LastEpoch();
     }
     SaveOrFail(o.saveSatellites, [&](const TFileName& name) {
@@ -129,6 +131,19 @@ std::unique_ptr<WebServer> ServeLiveView(const Options& o) {
     return server;
 }
 
+// The engine's notices about what an option gave, with the option's name:
+// "warning: --record-gpx: cannot write …".
+Notify OptionNotify(const std::string& option) {
+    return [option, notify = StandardErrorNotify()](const std::string& line) {
+        constexpr std::string_view kWarning = "warning: ";
+        if (line.starts_with(kWarning)) {
+            notify(std::string(kWarning) + option + ": " + line.substr(kWarning.size()));
+        } else {
+            notify(option + ": " + line);
+        }
+    };
+}
+
 RunSettings RunSettingsFrom(const Options& o) {
     RunSettings settings{.rate = o.rate,
                          .count = o.count,
@@ -177,7 +192,11 @@ int Run(const Options& o, Stop& stop) {
     }
     SaveRequestedFiles(o, gps);
     if (o.recordGpx) {
-        simulator.RecordGpx(ToPath(FileNameFromUtf8(*o.recordGpx)));
+        try {
+            simulator.RecordGpx(ToPath(FileNameFromUtf8(*o.recordGpx)), OptionNotify("--record-gpx"));
+        } catch (const OutputError& e) {
+            throw OutputError(std::string("--record-gpx: ") + e.what());
+        }
     }
     if (HasFaults(o)) {
         simulator.UseFaults(FaultsFrom(o));

@@ -212,6 +212,9 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps, const engine
     plan.move = !o.noMove;
     plan.followRoute = o.followRoute;
     plan.loop = o.loop;
+    // The classic profile's vessel turns and changes speed at once, as it always has.
+    plan.limits = engine::Dynamics{o.Realistic() ? o.rateOfTurn.value_or(engine::kVesselDynamics.rateOfTurn) : 0,
+                                   o.Realistic() ? o.acceleration.value_or(engine::kVesselDynamics.acceleration) : 0};
     if (!o.Realistic()) {
         gps.Commands(engine::CommandsOf(o.generatedKinds));
     }
@@ -410,6 +413,9 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     // a socket or standard output take every update whole.
     settings.lineBytesPerUpdate = o.port ? static_cast<std::size_t>(o.baud / 10.0 / o.rate) : 0;
     settings.sentences = engine::Kinds4Of(o.generatedKinds);
+    settings.geoidSeparation = static_cast<double>(gps.Geo_Height());
+    const double variation = static_cast<double>(gps.Magnetic_Variation());
+    settings.magneticVariation = gps.Magnetic_Variation_Direction() == TCardinalPoint::cpWest ? -variation : variation;
     if (o.noise > 0) {
         settings.positionNoise = o.noise;
     }

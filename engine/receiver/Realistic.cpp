@@ -145,12 +145,13 @@ void RealisticReceiver::DeriveFix() {
     epoch_.talker = settings_.talker.value_or(systems == 1 ? std::string(nmea4::TalkerOf(only)) : "GN");
 }
 
-std::string RealisticReceiver::Update(const TKovraNMEAGenerator& gps, double elapsed) {
-    const TDateTime now = gps.GetUTCDateTime();
-    const GpsSeconds t = GpsTimeFromUtc(now);
-    const double latitude = static_cast<double>(gps.GetLatitudeAsDecimalDegrees());
-    const double longitude = static_cast<double>(gps.GetLongitudeAsDecimalDegrees());
-    const double height = static_cast<double>(gps.Altitude() + gps.Geo_Height());
+std::string RealisticReceiver::Update(const ReceiverInput& in) {
+    SetOutage(in.outage);
+    const VesselState& vessel = in.vessel.state;
+    const GpsSeconds t = GpsTimeFromUtc(in.utc);
+    const double latitude = vessel.position.lat;
+    const double longitude = vessel.position.lon;
+    const double height = vessel.altitude + settings_.geoidSeparation;
     // The fix and the dilution follow the sky: derived when it changes.
     if (!settings_.given.empty()) {
         if (!skyTime_) {
@@ -167,15 +168,14 @@ std::string RealisticReceiver::Update(const TKovraNMEAGenerator& gps, double ela
         DeriveFix();
         WriteSkySentences();
     }
-    epoch_.utc = DecodeDateTime(now);
+    epoch_.utc = DecodeDateTime(in.utc);
     epoch_.latitude = latitude;
     epoch_.longitude = longitude;
-    epoch_.altitude = static_cast<double>(gps.Altitude());
-    epoch_.geoidSeparation = static_cast<double>(gps.Geo_Height());
-    epoch_.speedKnots = static_cast<double>(gps.Speed());
-    epoch_.course = static_cast<double>(gps.Heading());
-    const double variation = static_cast<double>(gps.Magnetic_Variation());
-    epoch_.magneticVariation = gps.Magnetic_Variation_Direction() == TCardinalPoint::cpWest ? -variation : variation;
+    epoch_.altitude = vessel.altitude;
+    epoch_.geoidSeparation = settings_.geoidSeparation;
+    epoch_.speedKnots = vessel.speed / kMetresPerSecondPerKnot;
+    epoch_.course = vessel.course;
+    epoch_.magneticVariation = settings_.magneticVariation;
     epoch_.trueHeading = settings_.trueHeading.value_or(epoch_.course);
     epoch_.rangeError = settings_.positionNoise
                             ? *settings_.positionNoise * std::numbers::sqrt2 / std::max(epoch_.dop.hdop, 0.01)
@@ -199,9 +199,10 @@ std::string RealisticReceiver::Update(const TKovraNMEAGenerator& gps, double ela
     std::string tail;
     appendAll(tail, {{Kind4::GLL, nmea4::AppendGLL}, {Kind4::GST, nmea4::AppendGST},
                      {Kind4::HDT, nmea4::AppendHDT}, {Kind4::ZDA, nmea4::AppendZDA}});
-    AppendAAM(tail, gps);
+    const Route* route = in.world.FindRoute(in.vessel.progress.route);
+    AppendAAM(tail, in.world, route, vessel.position);
 
-    QueueRoute(gps, elapsed);
+    QueueRoute(in.world, route, in.elapsed);
     for (std::size_t i = 0; i < gsv_.size(); ++i) {
         const auto group = static_cast<Waiting>(i);
         if (!gsv_[i].empty() && std::find(waiting_.begin(), waiting_.end(), group) == waiting_.end()) {
@@ -254,15 +255,14 @@ void RealisticReceiver::AppendWaiting(std::string& out, std::size_t room) {
 
 // WPL and RTE when the route becomes active or changes, then every
 // routeInterval seconds.
-void RealisticReceiver::QueueRoute(const TKovraNMEAGenerator& gps, double elapsed) {
-    const TRoute* route = gps.Routes().ActiveRoute();
+void RealisticReceiver::QueueRoute(const World& world, const Route* route, double elapsed) {
     if (route == nullptr) {
         routeSent_.clear();
         std::erase(waiting_, Waiting::Route);
         return;
     }
-    std::string key = route->Name();
-    for (const std::string& name : route->WayPoints()) {
+    std::string key = route->name;
+    for (const std::string& name : route->points) {
         key += '\n';
         key += name;
     }
@@ -272,15 +272,14 @@ void RealisticReceiver::QueueRoute(const TKovraNMEAGenerator& gps, double elapse
     routeSent_ = std::move(key);
     routeSentAt_ = elapsed;
     routeText_.clear();
-    for (const std::string& name : route->WayPoints()) {
-        const TWayPoint* w = gps.WayPoints().GetByName(name);
+    for (const std::string& name : route->points) {
+        const WayPoint* w = world.FindWayPoint(name);
         if (w != nullptr && Has(settings_.sentences, Kind4::WPL)) {
-            const GeoPoint p = PositionOf(*w);
-            nmea4::AppendWPL(routeText_, epoch_.talker, w->Name(), p.lat, p.lon);
+            nmea4::AppendWPL(routeText_, epoch_.talker, w->name, w->position.lat, w->position.lon);
         }
     }
     if (Has(settings_.sentences, Kind4::RTE)) {
-        nmea4::AppendRTE(routeText_, epoch_.talker, route->Name(), route->WayPoints());
+        nmea4::AppendRTE(routeText_, epoch_.talker, route->name, route->points);
     }
     if (!routeText_.empty() && std::find(waiting_.begin(), waiting_.end(), Waiting::Route) == waiting_.end()) {
         waiting_.push_back(Waiting::Route);
@@ -288,21 +287,19 @@ void RealisticReceiver::QueueRoute(const TKovraNMEAGenerator& gps, double elapse
 }
 
 // AAM every update, for the nearest waypoint of the active route.
-void RealisticReceiver::AppendAAM(std::string& out, const TKovraNMEAGenerator& gps) const {
-    const TRoute* route = gps.Routes().ActiveRoute();
+void RealisticReceiver::AppendAAM(std::string& out, const World& world, const Route* route, GeoPoint here) const {
     if (route == nullptr || !Has(settings_.sentences, Kind4::AAM)) {
         return;
     }
     // The nearest by a flat measure, good enough to choose; then its
     // distance along the geodesic.
-    const GeoPoint here = PositionOf(gps);
     const double shrink = std::cos(here.lat * std::numbers::pi / 180);
     const std::string* nearest = nullptr;
     GeoPoint target;
     double closest = std::numeric_limits<double>::infinity();
-    for (const std::string& name : route->WayPoints()) {
-        if (const TWayPoint* w = gps.WayPoints().GetByName(name)) {
-            const GeoPoint p = PositionOf(*w);
+    for (const std::string& name : route->points) {
+        if (const WayPoint* w = world.FindWayPoint(name)) {
+            const GeoPoint p = w->position;
             const double north = p.lat - here.lat, east = std::remainder(p.lon - here.lon, 360.0) * shrink;
             if (const double d = north * north + east * east; d < closest) {
                 closest = d;
@@ -315,6 +312,16 @@ void RealisticReceiver::AppendAAM(std::string& out, const TKovraNMEAGenerator& g
     if (nearest != nullptr) {
         nmea4::AppendAAM(out, epoch_.talker, distance <= kArrivalCircleNm, false, kArrivalCircleNm, *nearest);
     }
+}
+
+ReportedFix RealisticReceiver::Fix() const {
+    static constexpr const char* kNames[] = {"", "GPS", "GLONASS", "Galileo", "BeiDou"};
+    ReportedFix fix{epoch_.quality, epoch_.dop.hdop, epoch_.dop.pdop, epoch_.dop.vdop, {}};
+    for (const nmea4::Satellite& s : epoch_.satellites) {
+        fix.satellites.push_back({kNames[static_cast<int>(s.system)], nmea4::NmeaNumber(s.system, s.number),
+                                  s.elevation, s.azimuth, s.snr, s.used});
+    }
+    return fix;
 }
 
 }  // namespace kovra::engine

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "engine/receiver/Nmea4.h"
+#include "engine/receiver/Receiver.h"
 #include "engine/receiver/SentenceKinds.h"
 #include "engine/receiver/Sky.h"
-#include "generator/KovraNMEAGenerator.h"
 
 namespace kovra::engine {
 
@@ -42,6 +42,8 @@ struct RealisticSettings {
     // Metres per axis of noise on the reported position: GST then reports
     // it (the range error becomes σ·√2 / HDOP).
     std::optional<double> positionNoise;
+    double geoidSeparation = 0;                  // metres, for GGA and the height the sky is seen from
+    double magneticVariation = 0;                // degrees, east positive
     Kinds4 sentences = DefaultKinds4();
     // What the receiver's line carries in one update (baud / 10 / rate);
     // 0 for no limit. A system's GSV group and the route's WPL and RTE wait
@@ -53,20 +55,20 @@ struct RealisticSettings {
 // system: GPS blue, GLONASS red, Galileo green, BeiDou orange.
 std::string SkyPlotOf(const nmea4::Epoch& epoch, std::int32_t radius);
 
-class RealisticReceiver {
+class RealisticReceiver final : public Receiver {
 public:
     explicit RealisticReceiver(RealisticSettings settings);
 
-    // The sentences of one update for the receiver's state, `elapsed`
-    // seconds of simulated time into the run.
-    std::string Update(const TKovraNMEAGenerator& gps, double elapsed);
+    // The sentences of one update. In an outage the receiver has no fix:
+    // satellites in view without signal, no position, mode N.
+    std::string Update(const ReceiverInput& input) override;
+    ReportedFix Fix() const override;
+    std::string SkyPlot(std::int32_t radius) const override { return SkyPlotOf(epoch_, radius); }
     // The epoch the last update reported.
     const nmea4::Epoch& LastEpoch() const { return epoch_; }
-    // While in an outage the receiver has no fix: satellites in view
-    // without signal, no position, mode N.
-    void SetOutage(bool outage);
 
 private:
+    void SetOutage(bool outage);
     // Sentences that wait for room on the line: one system's GSV group, or
     // the route's WPL and RTE.
     enum class Waiting : std::uint8_t { GsvGps, GsvGlonass, GsvGalileo, GsvBeiDou, Route };
@@ -74,8 +76,8 @@ private:
     void ComputeSky(GpsSeconds t, double latitude, double longitude, double height);
     void DeriveFix();
     void WriteSkySentences();
-    void QueueRoute(const TKovraNMEAGenerator& gps, double elapsed);
-    void AppendAAM(std::string& out, const TKovraNMEAGenerator& gps) const;
+    void QueueRoute(const World& world, const Route* route, double elapsed);
+    void AppendAAM(std::string& out, const World& world, const Route* route, GeoPoint here) const;
     void AppendWaiting(std::string& out, std::size_t room);
     const std::string& TextOf(Waiting waiting) const;
 

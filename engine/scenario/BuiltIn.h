@@ -3,7 +3,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
+#include "engine/scenario/World.h"
 #include "generator/KovraNMEAGenerator.h"
 
 namespace kovra::engine {
@@ -17,6 +19,9 @@ struct Plan {
     bool loop = false;
     // The magnetic heading follows the true heading and the variation.
     bool deriveMagneticHeading = true;
+    // How fast the vessel turns and changes speed; none: at once for the
+    // library's own sentences, as a vessel does (kVesselDynamics) for the nmea4 receiver.
+    std::optional<Dynamics> limits{};
 };
 
 // A vessel leaving Kiel harbour through the fjord at 6 knots, 8 satellites

@@ -1,9 +1,5 @@
 #include "engine/scenario/Gpx.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <pugixml.hpp>
 
 #include <algorithm>
@@ -26,12 +22,7 @@ namespace kovra::engine {
 namespace {
 
 constexpr double kSecondsPerDay = 86'400;
-constexpr double kMetresPerSecondPerKnot = 1852.0 / 3600;
-constexpr double kRecordInterval = 0.1;  // seconds of simulated time between recorded points
-// Times in a file are kept to the millisecond; a date-time as a double to about a microsecond.
-constexpr double kTimeTolerance = 1e-3;
 constexpr long kMaxElevation = 100'000;  // metres
-constexpr double kMaxTrackSpeed = 1000;  // knots, as the live view's control allows
 // What a receiver holds, and far more than any holds: a file beyond it is refused.
 constexpr int kMaxGpxWayPoints = 10'000;
 constexpr std::size_t kMaxGpxRoutes = 1'000;
@@ -191,6 +182,8 @@ int DaysIn(int year, int month) {
     return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
+}  // namespace
+
 std::string Fixed(double value, int decimals) {
     char text[64];
     const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
@@ -233,6 +226,8 @@ std::string XmlText(std::string_view text) {
 }
 
 std::string PointAttributes(GeoPoint p) { return "lat=\"" + Fixed(p.lat, 8) + "\" lon=\"" + Fixed(p.lon, 8) + "\""; }
+
+namespace {
 
 bool SamePlace(GeoPoint a, const GpxPoint& b) { return std::fabs(a.lat - b.lat) < 1e-7 && std::fabs(a.lon - b.lon) < 1e-7; }
 
@@ -448,220 +443,6 @@ std::vector<std::string> AddGpx(TKovraNMEAGenerator& gps, const Gpx& gpx) {
         names.push_back(name);
     }
     return names;
-}
-
-TrackSailor::TrackSailor(GpxTrack track, bool loop) : track_(std::move(track)), loop_(loop) {
-    const std::string name = "track '" + Printable(track_.name) + "'";
-    if (track_.points.size() < 2) {
-        throw SettingError(name + " has fewer than two points to sail between");
-    }
-    for (std::size_t i = 0; i < track_.points.size(); ++i) {
-        const std::optional<TDateTime>& time = track_.points[i].time;
-        if (!time) {
-            throw SettingError(name + ": point " + std::to_string(i + 1) + " has no <time>");
-        }
-        if (!times_.empty() && *time < times_.back()) {
-            throw SettingError(name + ": the time of point " + std::to_string(i + 1) + " goes back");
-        }
-        times_.push_back(*time);
-        offsets_.push_back((*time - times_.front()) * kSecondsPerDay);
-    }
-}
-
-double TrackSailor::Duration() const { return offsets_.back(); }
-
-bool TrackSailor::Place(TKovraNMEAGenerator& gps, double elapsed) {
-    const double duration = Duration();
-    if (elapsed > duration + kTimeTolerance) {
-        if (!loop_ || duration <= 0) {
-            return false;
-        }
-        elapsed = std::fmod(elapsed, duration);
-    }
-    // Updates move forward through the track; a loop starts it again.
-    if (segment_ + 1 >= offsets_.size() || offsets_[segment_] > elapsed) {
-        segment_ = 0;
-    }
-    while (segment_ + 2 < offsets_.size() && offsets_[segment_ + 1] <= elapsed) {
-        ++segment_;
-    }
-    const GpxPoint& a = track_.points[segment_];
-    const GpxPoint& b = track_.points[segment_ + 1];
-    const double span = offsets_[segment_ + 1] - offsets_[segment_];
-    const double f = span > 0 ? std::clamp((elapsed - offsets_[segment_]) / span, 0.0, 1.0) : 1;
-    const GeoPoint from{a.lat, a.lon}, to{b.lat, b.lon};
-    const double distance = DistanceNm(from, to);
-    double course = static_cast<double>(gps.Heading());
-    GeoPoint here = from;
-    if (distance > 0) {
-        here = Destination(from, InitialBearing(from, to), f * distance, course);
-    }
-    SetPosition(gps, here);
-    const double speed = span > 0 ? distance / (span / 3600) : 0;
-    overspeed_ = speed > kMaxTrackSpeed;
-    gps.Speed(std::min(speed, kMaxTrackSpeed));
-    gps.Heading(std::fmod(course + 360, 360));
-    gps.Magnetic_Heading(MagneticHeading(gps.Heading(), gps.Magnetic_Variation(), gps.Magnetic_Variation_Direction()));
-    if (a.elevation && b.elevation) {
-        gps.Altitude(*a.elevation + f * (*b.elevation - *a.elevation));
-    } else if (a.elevation || b.elevation) {
-        gps.Altitude(a.elevation ? *a.elevation : *b.elevation);
-    }
-    return true;
-}
-
-namespace {
-
-constexpr auto kFlushInterval = std::chrono::seconds(10);  // of wall time
-constexpr std::size_t kFlushSize = 64 * 1024;              // bytes of points gathered
-constexpr std::string_view kClosingTags = "    </trkseg>\n  </trk>\n</gpx>\n";
-
-// Hidden files ".NAME.<digits>.tmp" that the saves of a run killed midway left beside `file`.
-void RemoveLeftovers(const std::filesystem::path& file) {
-    const std::string prefix = "." + file.filename().string() + ".";
-    constexpr std::string_view kSuffix = ".tmp";
-    std::error_code error;
-    const std::filesystem::path directory = file.has_parent_path() ? file.parent_path() : ".";
-    for (auto it = std::filesystem::directory_iterator(directory, error);
-         !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() <= prefix.size() + kSuffix.size() || !name.starts_with(prefix) || !name.ends_with(kSuffix)) {
-            continue;
-        }
-        const std::string_view middle =
-            std::string_view(name).substr(prefix.size(), name.size() - prefix.size() - kSuffix.size());
-        std::error_code kind;
-        if (std::all_of(middle.begin(), middle.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
-            it->is_regular_file(kind) && !it->is_symlink(kind)) {
-            std::filesystem::remove(it->path(), kind);
-        }
-    }
-}
-
-std::string RecordingHead(const TKovraNMEAGenerator& gps) {
-    std::string text =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<gpx version=\"1.1\" creator=\"kovra-nmea\" xmlns=\"http://www.topografix.com/GPX/1/1\"\n"
-        "     xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v2\">\n";
-    const TWayPoints& waypoints = gps.WayPoints();
-    for (int i = 0; i < waypoints.Count(); ++i) {
-        if (const TWayPoint* w = waypoints.GetItem(i)) {
-            text += "  <wpt " + PointAttributes(PositionOf(*w)) + "><name>" + XmlText(w->Name()) + "</name></wpt>\n";
-        }
-    }
-    if (const TRoute* route = gps.Routes().ActiveRoute()) {
-        text += "  <rte><name>" + XmlText(route->Name()) + "</name>\n";
-        for (const std::string& name : route->WayPoints()) {
-            if (const TWayPoint* w = waypoints.GetByName(name)) {
-                text += "    <rtept " + PointAttributes(PositionOf(*w)) + "><name>" + XmlText(w->Name()) +
-                        "</name></rtept>\n";
-            }
-        }
-        text += "  </rte>\n";
-    }
-    return text + "  <trk><name>kovra-nmea</name>\n    <trkseg>\n";
-}
-
-}  // namespace
-
-GpxRecorder::GpxRecorder(std::filesystem::path file, const TKovraNMEAGenerator& gps, Notify notify)
-    : file_(std::move(file)), notify_(std::move(notify)), lastFlush_(std::chrono::steady_clock::now()) {
-    const std::string head = RecordingHead(gps);
-    try {
-        ReplaceDataFile(file_, head + std::string(kClosingTags));
-    } catch (const std::exception& e) {
-        throw OutputError(std::string("--record-gpx: ") + e.what());
-    }
-    std::error_code error;
-    const std::filesystem::path resolved = std::filesystem::canonical(file_, error);  // where a link leads
-    if (!error) {
-        RemoveLeftovers(resolved);
-    }
-    // The file just written, through a link as the save followed it.
-    fd_ = FileDescriptor(::open(file_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
-    struct stat info {};
-    if (!fd_.Valid() || ::fstat(fd_.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        throw OutputError(SystemError("--record-gpx: cannot write '" + Printable(file_.string()) + "'"));
-    }
-    end_ = static_cast<off_t>(head.size());
-}
-
-GpxRecorder::~GpxRecorder() {
-    if (fd_.Valid()) {
-        Flush();
-    }
-}
-
-void GpxRecorder::Add(const TKovraNMEAGenerator& gps, double elapsed) {
-    if (lastElapsed_ && elapsed - *lastElapsed_ < kRecordInterval - 1e-9) {
-        return;
-    }
-    lastElapsed_ = elapsed;
-    const double course = static_cast<double>(gps.Heading());
-    pending_ += "      <trkpt " + PointAttributes(PositionOf(gps)) + "><ele>" +
-                Fixed(static_cast<double>(gps.Altitude()), 2) + "</ele><time>" + IsoTime(gps.GetUTCDateTime()) +
-                "</time><extensions><gpxtpx:TrackPointExtension><gpxtpx:speed>" +
-                Fixed(static_cast<double>(gps.Speed()) * kMetresPerSecondPerKnot, 3) +
-                "</gpxtpx:speed><gpxtpx:course>" + Fixed(course, 2) +
-                "</gpxtpx:course></gpxtpx:TrackPointExtension></extensions></trkpt>\n";
-    ++pendingPoints_;
-    if (pending_.size() >= kFlushSize || std::chrono::steady_clock::now() - lastFlush_ >= kFlushInterval) {
-        Flush();
-    }
-}
-
-bool GpxRecorder::Write(std::string_view text, off_t at) {
-    while (!text.empty()) {
-        const ssize_t written = ::pwrite(fd_.Get(), text.data(), text.size(), at);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            if (written == 0) {
-                errno = EIO;
-            }
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
-        at += written;
-    }
-    return true;
-}
-
-void GpxRecorder::Flush() {
-    lastFlush_ = std::chrono::steady_clock::now();
-    if (pending_.empty()) {
-        return;
-    }
-    pending_ += kClosingTags;
-    if (Write(pending_, end_)) {
-        end_ += static_cast<off_t>(pending_.size() - kClosingTags.size());
-        failing_ = false;
-    } else {
-        const std::string reason = std::strerror(errno);
-        // Back to the file as it was: its points, then the closing tags.
-        const bool restored = Write(kClosingTags, end_) &&
-                              ::ftruncate(fd_.Get(), end_ + static_cast<off_t>(kClosingTags.size())) == 0;
-        lost_ += pendingPoints_;
-        if (!failing_) {
-            notify_("warning: --record-gpx: cannot write '" + Printable(file_.string()) + "': " + reason + "; " +
-                    std::to_string(pendingPoints_) + " track points lost, the run goes on" +
-                    (restored ? "" : " (the file may end unclosed)"));
-        }
-        failing_ = true;
-    }
-    pending_.clear();
-    pendingPoints_ = 0;
-}
-
-void GpxRecorder::Finish() {
-    Flush();
-    if (::fsync(fd_.Get()) != 0) {
-        notify_(SystemError("warning: --record-gpx: cannot flush '" + Printable(file_.string()) + "' to disk"));
-    }
-    if (lost_ > 0) {
-        notify_("--record-gpx: " + std::to_string(lost_) + " track points could not be written");
-    }
 }
 
 }  // namespace kovra::engine

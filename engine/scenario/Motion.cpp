@@ -9,9 +9,9 @@ namespace kovra::engine {
 
 namespace {
 
-constexpr double kMetresPerNauticalMile = 1852;
-
 const GeographicLib::Geodesic& Wgs84() { return GeographicLib::Geodesic::WGS84(); }
+
+}  // namespace
 
 double Normalized360(double degrees) {
     double value = std::fmod(degrees, 360.0);
@@ -20,8 +20,6 @@ double Normalized360(double degrees) {
     }
     return value >= 360 ? 0 : value;
 }
-
-}  // namespace
 
 GeoPoint PositionOf(const TKovraNMEAGenerator& gps) {
     return {static_cast<double>(gps.GetLatitudeAsDecimalDegrees()),
@@ -36,9 +34,6 @@ GeoPoint PositionOf(const TWayPoint& w) {
                                                        w.Longitude_Second(), w.Longitude_Direction()))};
 }
 
-namespace {
-
-// Degrees, minutes and seconds of a point; the longitude taken modulo 360.
 GeoPosition DmsOf(GeoPoint point) {
     double lon = std::fmod(point.lon, 360.0);
     if (lon > 180) {
@@ -58,6 +53,8 @@ GeoPosition DmsOf(GeoPoint point) {
     }
     return p;
 }
+
+namespace {
 
 template <typename Positioned>
 void ApplyDms(Positioned& target, const GeoPosition& p) {
@@ -95,77 +92,6 @@ GeoPoint Destination(GeoPoint from, double bearing, double distanceNm, double& f
     (void)Wgs84().Direct(from.lat, from.lon, bearing, distanceNm * kMetresPerNauticalMile, to.lat, to.lon, azimuth2);
     finalBearing = Normalized360(azimuth2);
     return to;
-}
-
-const TWayPoint* Navigator::Target(const TKovraNMEAGenerator& gps) const {
-    const TRoute* route = gps.Routes().ActiveRoute();
-    if (!plan_.followRoute || route == nullptr || arrived_ || next_ >= route->WayPoints().size()) {
-        return nullptr;
-    }
-    return gps.WayPoints().GetByName(route->WayPoints()[next_]);
-}
-
-std::string Navigator::NextWayPoint(const TKovraNMEAGenerator& gps, double& distanceNm) const {
-    const TWayPoint* target = Target(gps);
-    if (target == nullptr) {
-        return {};
-    }
-    distanceNm = DistanceNm(PositionOf(gps), PositionOf(*target));
-    return target->Name();
-}
-
-void Navigator::SetHeading(TKovraNMEAGenerator& gps, double heading) const {
-    gps.Heading(Normalized360(heading));
-    if (plan_.deriveMagneticHeading) {
-        gps.Magnetic_Heading(
-            MagneticHeading(gps.Heading(), gps.Magnetic_Variation(), gps.Magnetic_Variation_Direction()));
-    }
-}
-
-void Navigator::Step(TKovraNMEAGenerator& gps, double seconds) {
-    if (!plan_.move) {
-        return;
-    }
-    double step = static_cast<double>(gps.Speed()) * seconds / 3600;  // nautical miles
-    const TRoute* route = gps.Routes().ActiveRoute();
-    if (plan_.followRoute && route != nullptr) {
-        // Reach as many waypoints as this step covers, then head for the next.
-        for (std::size_t guard = 0; guard <= 2 * route->WayPoints().size() + 1 && !arrived_; ++guard) {
-            if (next_ >= route->WayPoints().size()) {
-                if (!plan_.loop || route->WayPoints().empty()) {
-                    arrived_ = true;
-                    gps.Speed(0);
-                    return;
-                }
-                next_ = 0;
-            }
-            const TWayPoint* target = Target(gps);
-            if (target == nullptr) {
-                ++next_;  // a name without a waypoint is passed over
-                continue;
-            }
-            const GeoPoint here = PositionOf(gps);
-            const GeoPoint there = PositionOf(*target);
-            const double distance = DistanceNm(here, there);
-            if (distance > step) {
-                SetHeading(gps, InitialBearing(here, there));
-                break;
-            }
-            SetPosition(gps, there);
-            step -= distance;
-            ++next_;
-        }
-        if (arrived_) {
-            return;
-        }
-    }
-    if (step == 0) {
-        return;  // standing still keeps the course
-    }
-    double finalBearing = 0;
-    const GeoPoint to = Destination(PositionOf(gps), static_cast<double>(gps.Heading()), step, finalBearing);
-    SetPosition(gps, to);
-    SetHeading(gps, finalBearing);
 }
 
 }  // namespace kovra::engine

@@ -9,16 +9,11 @@
 #include <variant>
 #include <vector>
 
+#include "engine/run/SatelliteReport.h"
+
 namespace kovra::engine {
 
-struct ViewSatellite {
-    std::string system;  // "GPS", "GLONASS", "Galileo", "BeiDou"
-    int prn = 0;         // as the sentences number it
-    int elevation = 0;
-    int azimuth = 0;
-    std::optional<int> snr;
-    bool used = false;
-};
+using ViewSatellite = ReportedSatellite;
 
 struct ViewWayPoint {
     std::string name;

@@ -5,6 +5,7 @@
 #include <map>
 #include <sstream>
 
+#include "engine/receiver/Classic.h"
 #include "engine/receiver/Realistic.h"
 #include "engine/scenario/BuiltIn.h"
 
@@ -29,10 +30,11 @@ std::vector<std::string> Updates(std::size_t lineBytes, int count) {
     RealisticSettings settings;
     settings.lineBytesPerUpdate = lineBytes;
     RealisticReceiver receiver(settings);
+    const World world = WorldFrom(gps);
     std::vector<std::string> updates;
     for (int second = 0; second < count; ++second) {
-        gps.UTCDateTime(EncodeDateTime(2026, 12, 8, 12) + second / 86'400.0);
-        updates.push_back(receiver.Update(gps, second));
+        updates.push_back(receiver.Update(
+            {world, world.vessels.front(), EncodeDateTime(2026, 12, 8, 12) + second / 86'400.0, double(second)}));
     }
     return updates;
 }

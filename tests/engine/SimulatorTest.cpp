@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "engine/scenario/Motion.h"
+#include "engine/scenario/Movers.h"
 #include "engine/Simulator.h"
 
 namespace kovra::engine {
@@ -90,13 +90,12 @@ TEST(EngineSimulator, AFixedClockAdvancesByOnePeriodAnUpdate) {
 // Motion on WGS84: a nautical mile north of the equator is 1852 m of
 // meridian, 0.016749° (on the library's sphere it would be 0.016638°).
 TEST(EngineMotion, StepsFollowTheGeodesicOnTheEllipsoid) {
-    TKovraNMEAGenerator gps;
-    gps.Speed(3600);  // a nautical mile a second
-    Plan plan;
-    Navigator navigator(plan);
-    navigator.Step(gps, 1.0);
-    EXPECT_NEAR(static_cast<double>(gps.GetLatitudeAsDecimalDegrees()), 0.0167490, 2e-6);
-    EXPECT_NEAR(static_cast<double>(gps.GetLongitudeAsDecimalDegrees()), 0.0, 1e-12);
+    Vessel vessel;
+    vessel.state.speed = vessel.orderedSpeed = 1852;  // a nautical mile a second
+    Mover mover;
+    ASSERT_TRUE(mover.Advance(vessel, World{}, 1.0, 1.0));
+    EXPECT_NEAR(vessel.state.position.lat, 0.0167490, 2e-6);
+    EXPECT_NEAR(vessel.state.position.lon, 0.0, 1e-12);
     // Distances and bearings to waypoints come from the same geodesics.
     EXPECT_NEAR(DistanceNm({0, 0}, {0, 1}), 60.1077, 1e-3);  // a degree of the equator: 111,319.49 m
     EXPECT_NEAR(InitialBearing({0, 0}, {1, 0}), 0.0, 1e-9);

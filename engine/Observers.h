@@ -1,0 +1,75 @@
+// What watches each update go by without changing it: the live view, the
+// GPX recording, the status line.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/receiver/Receiver.h"
+#include "engine/record/GpxRecorder.h"
+#include "engine/run/Errors.h"
+#include "engine/scenario/World.h"
+#include "engine/web/WebServer.h"
+
+namespace kovra::engine {
+
+// One update as it went out.
+struct SentUpdate {
+    std::uint64_t number = 0;  // from 1
+    const World& world;
+    const Receiver& receiver;
+    TDateTime utc;
+    std::string_view bytes;
+    bool paused = false;
+    bool outage = false;  // forced from the live view
+    double speedup = 1;
+};
+
+class Observer {
+public:
+    virtual ~Observer() = default;
+    // The world after the vessels moved, before any receiver reports on it.
+    virtual void Moved(const World& /*world*/, TDateTime /*utc*/, double /*elapsed*/) {}
+    virtual void Sent(const SentUpdate& /*update*/) {}
+    // The run is over, however it ended.
+    virtual void Finish() {}
+};
+
+// Records the first vessel's track.
+class RecordingObserver final : public Observer {
+public:
+    explicit RecordingObserver(GpxRecorder& recorder) : recorder_(recorder) {}
+    void Moved(const World& world, TDateTime utc, double elapsed) override;
+    void Finish() override { recorder_.Finish(); }
+
+private:
+    GpxRecorder& recorder_;
+};
+
+// Publishes every update to the live view; its state and sky picture are
+// built only when the server asks for them.
+class LiveViewObserver final : public Observer {
+public:
+    explicit LiveViewObserver(WebServer& server) : server_(server) {}
+    void Sent(const SentUpdate& update) override;
+
+private:
+    WebServer& server_;
+};
+
+// A status line an update: time, position, speed, course, the next waypoint.
+class StatusLineObserver final : public Observer {
+public:
+    explicit StatusLineObserver(const Notify& notify) : notify_(notify) {}
+    void Sent(const SentUpdate& update) override;
+
+private:
+    const Notify& notify_;
+};
+
+// What the live view shows of an update.
+ViewState ViewOf(const SentUpdate& update);
+
+}  // namespace kovra::engine

@@ -1,0 +1,146 @@
+// The simulated source: events, motion, the receiver's reading with the
+// faults that act on it, and the observers of each update.
+#include <cmath>
+#include <numbers>
+
+#include "engine/Sources.h"
+
+namespace kovra::engine {
+
+namespace {
+
+// Sentences carry four-digit years: the clock stops at the end of 9999.
+const TDateTime kEndOfYear9999 = EncodeDateTime(9999, 12, 31, 0, 0) + 1;
+
+}  // namespace
+
+bool SimulatedSource::Next(std::uint64_t n, Update& update) {
+    const double elapsed = p_.timeline.Elapsed(n);
+    if (p_.web != nullptr) {
+        if (const std::optional<ControlRequest> r = p_.web->TakeRequests()) {
+            // A request from the page is an event for this update.
+            p_.timeline.Add(
+                {elapsed, -1, {r->course, r->speed, r->goTo, r->route, r->pause, r->outage, r->speedup, true}});
+        }
+    }
+    for (const Event& event : p_.timeline.TakeDue(elapsed)) {
+        Apply(event);
+    }
+    for (std::size_t i = 0; i < p_.world.vessels.size() && !p_.timeline.paused; ++i) {
+        Vessel& vessel = p_.world.vessels[i];
+        Mover& mover = p_.movers[i];
+        // A track places the vessel at every update, the first included;
+        // the others move from one update to the next.
+        const bool more = mover.Track() != nullptr ? mover.Place(vessel, elapsed)
+                          : n > 0                 ? mover.Advance(vessel, p_.world, elapsed, p_.timeline.Period())
+                                                  : true;
+        if (!more) {
+            return false;
+        }
+    }
+    utc_ = p_.timeline.fixedTime ? p_.timeline.At(elapsed) : p_.clock.Utc();
+    for (Observer* observer : p_.observers) {
+        observer->Moved(p_.world, utc_, elapsed);
+    }
+    if (utc_ >= kEndOfYear9999) {
+        p_.notify("the simulated clock has reached the end of the year 9999; the run ends there");
+        return false;
+    }
+    const TrackSailor* track = p_.movers.front().Track();
+    if (track != nullptr && track->Overspeed() && !overspeedTold_) {
+        overspeedTold_ = true;
+        p_.notify("warning: the track's points lie too close in time for a vessel: its speed is held at 1000 knots");
+    }
+    update.bytes = Receive(elapsed, utc_);
+    update.at = elapsed;
+    update.built = true;
+    return true;
+}
+
+void SimulatedSource::Apply(const Event& event) {
+    const Action& a = event.action;
+    if (a.pause) {
+        p_.timeline.paused = *a.pause;
+    }
+    if (a.outage) {
+        forcedOutage_ = *a.outage;
+    }
+    if (a.speedup) {
+        p_.timeline.speedup = *a.speedup;
+        speedup_ = *a.speedup;
+    }
+    if (a.goTo) {
+        p_.world.PutRoute({"GOTO", {*a.goTo}});
+    }
+    for (Vessel& vessel : p_.world.vessels) {
+        if (event.vessel < 0 || vessel.id == event.vessel) {
+            ApplyTo(vessel, a);
+        }
+    }
+}
+
+// Orders change; the vessel and its progress along a route stay, unless a
+// new way of steering starts a route afresh.
+void SimulatedSource::ApplyTo(Vessel& v, const Action& a) {
+    const bool tracked = v.steering == Steering::Track;
+    if (a.course) {
+        v.orderedCourse = Normalized360(*a.course);
+        if (a.atOnce || v.limits.rateOfTurn <= 0 || !v.moves) {
+            v.state.course = v.state.heading = v.orderedCourse;
+            v.state.rateOfTurn = 0;
+        }
+        v.steering = tracked ? v.steering : Steering::Course;  // steered by hand from now on
+    }
+    if (a.speed) {
+        v.orderedSpeed = *a.speed * kMetresPerSecondPerKnot;
+        if (a.atOnce || v.limits.acceleration <= 0 || !v.moves) {
+            v.state.speed = v.orderedSpeed;
+        }
+    }
+    if (a.goTo || a.route) {
+        v.progress = {a.goTo ? std::string("GOTO") : *a.route, 0, false, v.progress.arrivals};
+        v.steering = tracked ? v.steering : Steering::Route;
+    }
+}
+
+// The update as the receiver builds it, with the outage, freeze and noise in
+// force on a copy of what it sees (what a line does to it comes after).
+const std::string& SimulatedSource::Receive(double elapsed, TDateTime utc) {
+    FaultInjector* faults = p_.faults;
+    const bool outage = forcedOutage_ || (faults != nullptr && faults->InOutage(elapsed));
+    const bool frozen = faults != nullptr && faults->Frozen(elapsed) && !last_.empty();
+    if (faults != nullptr) {
+        faults->CountUpdate(outage, frozen);
+    }
+    if (frozen) {
+        return last_;
+    }
+    const Vessel& truth = p_.world.vessels.front();
+    const auto [east, north] = faults != nullptr ? faults->Noise(elapsed) : std::pair<double, double>{0, 0};
+    if (east == 0 && north == 0) {
+        last_ = p_.receiver.Update({p_.world, truth, utc, elapsed, outage});
+        return last_;
+    }
+    Vessel seen = truth;
+    double course = 0;
+    seen.state.position = Destination(truth.state.position, std::atan2(east, north) * 180 / std::numbers::pi,
+                                      std::hypot(east, north) / kMetresPerNauticalMile, course);
+    last_ = p_.receiver.Update({p_.world, seen, utc, elapsed, outage});
+    return last_;
+}
+
+void SimulatedSource::Sent(std::uint64_t n, std::string_view bytes) {
+    const SentUpdate sent{n + 1,  p_.world,      p_.receiver, utc_, bytes, p_.timeline.paused, forcedOutage_,
+                          p_.timeline.speedup};
+    for (Observer* observer : p_.observers) {
+        observer->Sent(sent);
+    }
+}
+
+void SimulatedSource::EndNotices(bool verbose) {
+    if (p_.faults != nullptr && verbose) {
+        p_.notify(p_.faults->Summary());
+    }
+}
+
+}  // namespace kovra::engine

@@ -1,0 +1,138 @@
+#include "engine/scenario/Movers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace kovra::engine {
+
+namespace {
+
+const WayPoint* Target(const Vessel& v, const World& world, const Route* route) {
+    if (route == nullptr || v.progress.arrived || v.progress.next >= route->points.size()) {
+        return nullptr;
+    }
+    return world.FindWayPoint(route->points[v.progress.next]);
+}
+
+const Route* Followed(const Vessel& v, const World& world) {
+    return v.steering == Steering::Route ? world.FindRoute(v.progress.route) : nullptr;
+}
+
+void SetCourse(Vessel& v, double course) {
+    v.orderedCourse = Normalized360(course);
+    if (v.limits.rateOfTurn <= 0) {
+        v.state.course = v.state.heading = v.orderedCourse;
+    }
+}
+
+// Within this a waypoint counts as reached: the turning circle's diameter,
+// which a vessel that turns at its limit cannot cut inside.
+double ReachNm(const Vessel& v) {
+    if (v.limits.rateOfTurn <= 0) {
+        return 0;
+    }
+    const double radians = v.limits.rateOfTurn * std::numbers::pi / 180;
+    return 2 * v.state.speed / radians / kMetresPerNauticalMile;
+}
+
+// Along the route for `step` nautical miles: every waypoint the step reaches
+// is passed (at once, exactly on it, for a vessel without limits), then the
+// course is set for the next. Returns what is left of the step; the vessel
+// stops past the last waypoint of a route that does not loop.
+double FollowRoute(Vessel& v, const World& world, const Route& route, double step) {
+    const bool instant = v.limits.rateOfTurn <= 0;
+    for (std::size_t guard = 0; guard <= 2 * route.points.size() + 1 && !v.progress.arrived; ++guard) {
+        if (v.progress.next >= route.points.size()) {
+            if (!v.loop || route.points.empty()) {
+                v.progress.arrived = true;
+                v.state.speed = v.orderedSpeed = 0;
+                return 0;
+            }
+            v.progress.next = 0;
+        }
+        const WayPoint* target = Target(v, world, &route);
+        if (target == nullptr) {
+            ++v.progress.next;  // a name without a waypoint is passed over
+            continue;
+        }
+        const double distance = DistanceNm(v.state.position, target->position);
+        if (distance > std::max(step, ReachNm(v))) {
+            SetCourse(v, InitialBearing(v.state.position, target->position));
+            break;
+        }
+        if (instant) {
+            v.state.position = target->position;
+            step -= distance;
+        }
+        ++v.progress.next;
+        ++v.progress.arrivals;
+    }
+    return v.progress.arrived ? 0 : step;
+}
+
+}  // namespace
+
+std::optional<NextWayPoint> NextWayPointOf(const Vessel& vessel, const World& world) {
+    const WayPoint* target = Target(vessel, world, Followed(vessel, world));
+    if (target == nullptr) {
+        return std::nullopt;
+    }
+    return NextWayPoint{target->name, DistanceNm(vessel.state.position, target->position)};
+}
+
+void Helm(Vessel& v, double seconds) {
+    VesselState& s = v.state;
+    if (v.limits.acceleration <= 0) {
+        s.speed = v.orderedSpeed;
+    } else {
+        const double most = v.limits.acceleration * seconds;
+        s.speed = std::max(0.0, s.speed + std::clamp(v.orderedSpeed - s.speed, -most, most));
+    }
+    if (v.limits.rateOfTurn <= 0) {
+        s.course = s.heading = v.orderedCourse;
+        s.rateOfTurn = 0;
+        return;
+    }
+    const double most = v.limits.rateOfTurn * seconds;
+    const double turn = std::clamp(std::remainder(v.orderedCourse - s.course, 360.0), -most, most);
+    s.course = s.heading = Normalized360(s.course + turn);
+    s.rateOfTurn = seconds > 0 ? turn / seconds : 0;
+}
+
+bool Mover::Place(Vessel& vessel, double elapsed) { return !track_ || track_->Place(vessel.state, elapsed); }
+
+bool Mover::Advance(Vessel& v, const World& world, double elapsed, double seconds) {
+    if (track_) {
+        return track_->Place(v.state, elapsed);
+    }
+    if (!v.moves) {
+        return true;
+    }
+    double step = v.state.speed * seconds / kMetresPerNauticalMile;
+    if (const Route* route = Followed(v, world)) {
+        step = FollowRoute(v, world, *route, step);
+        if (v.progress.arrived) {
+            return true;
+        }
+    }
+    if (v.limits.rateOfTurn > 0 || v.limits.acceleration > 0) {
+        Helm(v, seconds);
+        step = v.state.speed * seconds / kMetresPerNauticalMile;
+    }
+    if (step == 0) {
+        return true;  // standing still keeps the course
+    }
+    double finalBearing = 0;
+    v.state.position = Destination(v.state.position, v.state.course, step, finalBearing);
+    // Out of a turn the vessel sails the geodesic, whose course changes along it.
+    if (v.state.rateOfTurn == 0) {
+        v.state.course = v.state.heading = finalBearing;
+        if (v.steering == Steering::Course) {
+            v.orderedCourse = finalBearing;
+        }
+    }
+    return true;
+}
+
+}  // namespace kovra::engine

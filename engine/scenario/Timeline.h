@@ -1,0 +1,59 @@
+// When things happen in a run: the instant it starts, how fast simulated
+// time goes, whether it is paused, and the events due at given times,
+// applied at the boundary of the update they fall in.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foundation/DateTime.h"
+
+namespace kovra::engine {
+
+// What an event changes; every field is optional.
+struct Action {
+    std::optional<double> course{};   // degrees true: steer by hand from now on
+    std::optional<double> speed{};    // knots
+    std::optional<std::string> goTo{};   // a waypoint to steer for
+    std::optional<std::string> route{};  // a route to follow from its start
+    std::optional<bool> pause{}, outage{};
+    std::optional<double> speedup{};
+    // The course and speed are set at once, as a hand on the simulation
+    // sets them (the live view's control); otherwise the vessel turns and
+    // changes speed within its limits.
+    bool atOnce = false;
+};
+
+struct Event {
+    double at = 0;     // seconds of simulated time from the start
+    int vessel = -1;   // the vessel's id; -1 for every vessel
+    Action action;
+};
+
+class Timeline {
+public:
+    double rate = 1;          // updates a second of simulated time
+    double speedup = 1;       // simulated seconds a wall-clock second
+    bool fast = false;        // no waiting between updates
+    bool paused = false;      // the vessels stand still; the clock goes on
+    bool fixedTime = false;   // the clock starts at `start`; otherwise it is the system's
+    TDateTime start = 0;
+
+    double Period() const { return 1.0 / rate; }
+    double Elapsed(std::uint64_t update) const { return Period() * static_cast<double>(update); }
+    // The sentences' clock at `elapsed` on a fixed clock, to the millisecond.
+    TDateTime At(double elapsed) const;
+
+    // Keeps the events in time order; events of one time in the order added.
+    void Add(Event event);
+    // The events due by `elapsed`, taken from the queue.
+    std::vector<Event> TakeDue(double elapsed);
+    bool Pending() const { return !events_.empty(); }
+
+private:
+    std::vector<Event> events_;
+};
+
+}  // namespace kovra::engine

@@ -1,0 +1,86 @@
+// The simulated world as plain data: the vessels with their true state, the
+// waypoints and routes they steer by. SI units and decimal degrees; the
+// library's own types appear only where a receiver hands a state to it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/scenario/Motion.h"
+
+namespace kovra::engine {
+
+constexpr double kMetresPerSecondPerKnot = 1852.0 / 3600;
+
+// Where a vessel is and how it moves, as it truly is (what a receiver
+// reports may differ).
+struct VesselState {
+    GeoPoint position;
+    double altitude = 0;       // metres above the geoid
+    double speed = 0;          // over ground, metres a second
+    double course = 0;         // over ground, degrees true in [0, 360)
+    double heading = 0;        // where the bow points, degrees true
+    double rateOfTurn = 0;     // degrees a second, to starboard positive
+    double verticalSpeed = 0;  // metres a second, up positive
+};
+
+// How fast a vessel can change its motion; 0 changes it at once.
+struct Dynamics {
+    double rateOfTurn = 0;    // degrees a second
+    double acceleration = 0;  // metres a second squared
+};
+
+// A vessel's default limits when a profile does not keep instant changes.
+constexpr Dynamics kVesselDynamics{3, 0.5};
+
+enum class Steering : std::uint8_t {
+    Course,  // holds the ordered course and speed
+    Route,   // steers for the waypoints of its route in turn
+    Track,   // sails a recorded track at its times
+};
+
+// How far a vessel has come along its route.
+struct RouteProgress {
+    std::string route;            // the active route (reported even when not followed); empty for none
+    std::size_t next = 0;         // index of the waypoint steered for
+    bool arrived = false;         // past the last waypoint of a route that does not loop
+    std::uint64_t arrivals = 0;   // waypoints reached so far
+};
+
+struct Vessel {
+    int id = 0;
+    std::string name;
+    VesselState state;
+    Dynamics limits;
+    Steering steering = Steering::Course;
+    bool moves = true;         // false: held where it is, whatever its speed
+    double orderedCourse = 0;  // what the helm is told to hold, degrees true
+    double orderedSpeed = 0;   // metres a second
+    bool loop = false;         // the route starts again at its end
+    RouteProgress progress;
+};
+
+struct WayPoint {
+    std::string name;
+    GeoPoint position;
+};
+
+struct Route {
+    std::string name;
+    std::vector<std::string> points;  // waypoint names, in order
+};
+
+struct World {
+    std::vector<Vessel> vessels;
+    std::vector<WayPoint> waypoints;
+    std::vector<Route> routes;
+
+    const WayPoint* FindWayPoint(std::string_view name) const;
+    const Route* FindRoute(std::string_view name) const;
+    // Adds the route, replacing one of the same name.
+    void PutRoute(Route route);
+};
+
+}  // namespace kovra::engine
