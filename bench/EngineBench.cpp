@@ -19,6 +19,8 @@ void BM_Update_NMEA4_AllSystems(benchmark::State& state) {
     gps.UseSystemDateTime(false);
     const TDateTime start = EncodeDateTime(2026, 12, 8, 12);
     RealisticSettings settings;
+    settings.geoidSeparation = static_cast<double>(gps.Geo_Height());  // as the built-in scenario gives them
+    settings.magneticVariation = static_cast<double>(gps.Magnetic_Variation());
     settings.lineBytesPerUpdate = 960;  // 9600 baud at 1 Hz
     RealisticReceiver receiver(settings);
     const World world = WorldFrom(gps);

@@ -28,6 +28,8 @@ std::vector<std::string> Updates(std::size_t lineBytes, int count) {
     LoadBuiltInScenario(gps, plan);
     gps.UseSystemDateTime(false);
     RealisticSettings settings;
+    settings.geoidSeparation = static_cast<double>(gps.Geo_Height());  // as the built-in scenario gives them
+    settings.magneticVariation = static_cast<double>(gps.Magnetic_Variation());
     settings.lineBytesPerUpdate = lineBytes;
     RealisticReceiver receiver(settings);
     const World world = WorldFrom(gps);
