@@ -35,7 +35,6 @@ public:
     bool WaitUntil(double at, std::chrono::nanoseconds late = std::chrono::nanoseconds(0));
     // Running fast: serves the outputs every so many updates; false when a stop came.
     bool Breathe(std::uint64_t n);
-    bool Fast() const { return fast_; }
     std::string Summary(std::uint64_t updates) const;
 
 private:

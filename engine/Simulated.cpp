@@ -26,15 +26,9 @@ bool SimulatedSource::Next(std::uint64_t n, Update& update) {
     for (const Event& event : p_.timeline.TakeDue(elapsed)) {
         Apply(event);
     }
+    const double step = n > 0 ? p_.timeline.Period() : 0;
     for (std::size_t i = 0; i < p_.world.vessels.size() && !p_.timeline.paused; ++i) {
-        Vessel& vessel = p_.world.vessels[i];
-        Mover& mover = p_.movers[i];
-        // A track places the vessel at every update, the first included;
-        // the others move from one update to the next.
-        const bool more = mover.Track() != nullptr ? mover.Place(vessel, elapsed)
-                          : n > 0                 ? mover.Advance(vessel, p_.world, elapsed, p_.timeline.Period())
-                                                  : true;
-        if (!more) {
+        if (!p_.movers[i].Advance(p_.world.vessels[i], p_.world, elapsed, step)) {
             return false;
         }
     }

@@ -247,7 +247,6 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     Timeline timeline;
     timeline.rate = settings.rate;
     timeline.speedup = settings.speedup;
-    timeline.fast = settings.fast;
     timeline.fixedTime = plan_.fixedTime;
     timeline.start = plan_.startTime;
     for (const Event& event : events_) {

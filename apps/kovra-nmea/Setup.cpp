@@ -212,9 +212,10 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps, const engine
     plan.move = !o.noMove;
     plan.followRoute = o.followRoute;
     plan.loop = o.loop;
-    // The classic profile's vessel turns and changes speed at once, as it always has.
-    plan.limits = engine::Dynamics{o.Realistic() ? o.rateOfTurn.value_or(engine::kVesselDynamics.rateOfTurn) : 0,
-                                   o.Realistic() ? o.acceleration.value_or(engine::kVesselDynamics.acceleration) : 0};
+    if (o.Realistic()) {  // the classic profile's vessel keeps the engine's instant changes
+        plan.limits = engine::Dynamics{o.rateOfTurn.value_or(engine::kVesselDynamics.rateOfTurn),
+                                       o.acceleration.value_or(engine::kVesselDynamics.acceleration)};
+    }
     if (!o.Realistic()) {
         gps.Commands(engine::CommandsOf(o.generatedKinds));
     }

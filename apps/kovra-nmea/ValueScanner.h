@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/run/Errors.h"
+
 namespace kovra::app {
 
 class ValueScanner {
@@ -78,10 +80,6 @@ private:
     std::string_view rest_;
 };
 
-// A value quoted for a message: long ones cut, so a line stays a line.
-inline std::string QuotedValue(std::string_view text) {
-    constexpr std::size_t kShown = 64;
-    return "'" + std::string(text.substr(0, kShown)) + (text.size() > kShown ? "…'" : "'");
-}
+using engine::QuotedValue;
 
 }  // namespace kovra::app

@@ -20,11 +20,10 @@ bool SamePlace(GeoPoint a, GeoPoint b) { return a.lat == b.lat && a.lon == b.lon
 
 }  // namespace
 
-World WorldFrom(const TKovraNMEAGenerator& gps, int id) {
+World WorldFrom(const TKovraNMEAGenerator& gps) {
     World world;
     Vessel vessel;
-    vessel.id = id;
-    vessel.name = "vessel " + std::to_string(id + 1);
+    vessel.name = "vessel 1";
     vessel.state = StateOf(gps);
     vessel.orderedCourse = vessel.state.course;
     vessel.orderedSpeed = vessel.state.speed;

@@ -8,9 +8,9 @@
 
 namespace kovra::engine {
 
-// Vessel `id` as the generator holds it, its waypoints and routes: the
+// The vessel as the generator holds it, its waypoints and routes: the
 // world a run starts from.
-World WorldFrom(const TKovraNMEAGenerator& gps, int id = 0);
+World WorldFrom(const TKovraNMEAGenerator& gps);
 
 class ClassicReceiver final : public Receiver {
 public:

@@ -3,20 +3,13 @@
 #include <algorithm>
 
 #include "engine/run/Errors.h"
+#include "foundation/Names.h"
 
 namespace kovra::engine {
 
 namespace {
 
 using C = TNMEACommand;
-
-std::string Upper(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return upper;
-}
 
 bool In(Profile profile, const SentenceKindInfo& k) { return profile == Profile::Nmea4 || k.classicRank > 0; }
 
@@ -91,7 +84,7 @@ std::vector<std::string> ParseKindList(std::string_view text, Profile profile) {
     while (start <= text.size()) {
         const std::size_t comma = std::min(text.find(',', start), text.size());
         const std::string_view given = text.substr(start, comma - start);
-        std::string kind = Upper(given);
+        std::string kind = NameKey(given);
         if (kind.size() == 5 && (kind.rfind("GP", 0) == 0 || kind.rfind("GN", 0) == 0)) {
             kind = kind.substr(2);
         }
@@ -100,8 +93,7 @@ std::vector<std::string> ParseKindList(std::string_view text, Profile profile) {
         }
         const SentenceKindInfo* known = FindSentenceKind(kind);
         if (known == nullptr || !In(profile, *known)) {
-            const std::string shown(given.substr(0, 64));
-            throw SettingError("unknown sentence kind '" + shown + (given.size() > 64 ? "…'" : "'") + " (the " +
+            throw SettingError("unknown sentence kind " + QuotedValue(given) + " (the " +
                                ProfileName(profile) + " profile sends " + Joined(KindsOf(profile)) + " or ALL)");
         }
         if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) {

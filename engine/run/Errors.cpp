@@ -41,4 +41,9 @@ Notify StandardErrorNotify() {
 
 std::string SystemError(const std::string& what) { return what + ": " + std::strerror(errno); }
 
+std::string QuotedValue(std::string_view text) {
+    constexpr std::size_t kShown = 64;
+    return "'" + std::string(text.substr(0, kShown)) + (text.size() > kShown ? "…'" : "'");
+}
+
 }  // namespace kovra::engine

@@ -32,6 +32,8 @@ Notify StandardErrorNotify();
 // cursor or hide a line.
 std::string Printable(std::string_view text);
 
+// A value quoted for a message: long ones cut, so a line stays a line.
+std::string QuotedValue(std::string_view text);
 // "what: the reason" for the last failed system call.
 std::string SystemError(const std::string& what);
 

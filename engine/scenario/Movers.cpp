@@ -71,16 +71,8 @@ double FollowRoute(Vessel& v, const World& world, const Route& route, double ste
     return v.progress.arrived ? 0 : step;
 }
 
-}  // namespace
-
-std::optional<NextWayPoint> NextWayPointOf(const Vessel& vessel, const World& world) {
-    const WayPoint* target = Target(vessel, world, Followed(vessel, world));
-    if (target == nullptr) {
-        return std::nullopt;
-    }
-    return NextWayPoint{target->name, DistanceNm(vessel.state.position, target->position)};
-}
-
+// Turns and accelerates the vessel toward its orders for `seconds`, each
+// change within its limits (at once where a limit is 0).
 void Helm(Vessel& v, double seconds) {
     VesselState& s = v.state;
     if (v.limits.acceleration <= 0) {
@@ -100,13 +92,21 @@ void Helm(Vessel& v, double seconds) {
     s.rateOfTurn = seconds > 0 ? turn / seconds : 0;
 }
 
-bool Mover::Place(Vessel& vessel, double elapsed) { return !track_ || track_->Place(vessel.state, elapsed); }
+}  // namespace
+
+std::optional<NextWayPoint> NextWayPointOf(const Vessel& vessel, const World& world) {
+    const WayPoint* target = Target(vessel, world, Followed(vessel, world));
+    if (target == nullptr) {
+        return std::nullopt;
+    }
+    return NextWayPoint{target->name, DistanceNm(vessel.state.position, target->position)};
+}
 
 bool Mover::Advance(Vessel& v, const World& world, double elapsed, double seconds) {
     if (track_) {
         return track_->Place(v.state, elapsed);
     }
-    if (!v.moves) {
+    if (!v.moves || seconds <= 0) {
         return true;
     }
     double step = v.state.speed * seconds / kMetresPerNauticalMile;

@@ -18,10 +18,6 @@ struct NextWayPoint {
 };
 std::optional<NextWayPoint> NextWayPointOf(const Vessel& vessel, const World& world);
 
-// Turns and accelerates the vessel toward its orders for `seconds`, each
-// change within its limits (at once where a limit is 0).
-void Helm(Vessel& vessel, double seconds);
-
 class Mover {
 public:
     Mover() = default;
@@ -29,11 +25,9 @@ public:
     explicit Mover(TrackSailor track) : track_(std::move(track)) {}
 
     // Moves the vessel from `elapsed - seconds` to `elapsed` seconds into
-    // the run; false once its track has ended.
+    // the run (a track places it at `elapsed`, the first update included;
+    // nothing else moves in no time); false once its track has ended.
     bool Advance(Vessel& vessel, const World& world, double elapsed, double seconds);
-    // Puts the vessel where it is at `elapsed` (a track's point of that
-    // time; others stay); false once its track has ended.
-    bool Place(Vessel& vessel, double elapsed);
     const TrackSailor* Track() const { return track_ ? &*track_ : nullptr; }
 
 private:

@@ -36,7 +36,6 @@ class Timeline {
 public:
     double rate = 1;          // updates a second of simulated time
     double speedup = 1;       // simulated seconds a wall-clock second
-    bool fast = false;        // no waiting between updates
     bool paused = false;      // the vessels stand still; the clock goes on
     bool fixedTime = false;   // the clock starts at `start`; otherwise it is the system's
     TDateTime start = 0;
@@ -50,7 +49,6 @@ public:
     void Add(Event event);
     // The events due by `elapsed`, taken from the queue.
     std::vector<Event> TakeDue(double elapsed);
-    bool Pending() const { return !events_.empty(); }
 
 private:
     std::vector<Event> events_;
