@@ -154,13 +154,13 @@ void Simulator::ServeWebView(std::unique_ptr<WebServer> server) { web_ = std::mo
 void Simulator::AddOutput(std::unique_ptr<Output> output) { outputs_.push_back(std::move(output)); }
 
 void CheckRunSettings(const RunSettings& settings) {
-    if (!(settings.rate >= 0.001 && settings.rate <= 1000)) {
+    if (!(settings.rate >= kRates.low && settings.rate <= kRates.high)) {
         throw SettingError("rate " + nmea::FloatToStr(settings.rate) + " is outside 0.001 to 1000 updates a second");
     }
-    if (!(settings.speedup >= 0.1 && settings.speedup <= 1000)) {
+    if (!(settings.speedup >= kSpeedups.low && settings.speedup <= kSpeedups.high)) {
         throw SettingError("speedup " + nmea::FloatToStr(settings.speedup) + " is outside 0.1 to 1000");
     }
-    if (settings.duration && !(*settings.duration > 0 && *settings.duration <= 1e9)) {
+    if (settings.duration && !(*settings.duration > kDurations.low && *settings.duration <= kDurations.high)) {
         throw SettingError("duration " + nmea::FloatToStr(*settings.duration) +
                            " s is not above 0 and at most 1e9 seconds");
     }

@@ -45,6 +45,14 @@ struct RunSettings {
     std::function<void(const RunProgress&)> progress{};
 };
 
+// The ranges the settings must lie in (a duration above its low end).
+struct SettingRange {
+    double low, high;
+};
+constexpr SettingRange kRates{0.001, 1000};
+constexpr SettingRange kSpeedups{0.1, 1000};
+constexpr SettingRange kDurations{0, 1e9};
+
 // Checks the settings: SettingError for a value out of range.
 void CheckRunSettings(const RunSettings& settings);
 

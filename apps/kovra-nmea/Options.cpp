@@ -12,6 +12,7 @@
 #include <set>
 
 #include "ValueScanner.h"
+#include "engine/Simulator.h"
 #include "engine/receiver/SentenceKinds.h"
 #include "foundation/Validation.h"
 #include "foundation/BuildProfile.h"
@@ -98,7 +99,7 @@ int PortNumber(const std::string& text, const std::string& option) {
     char* end = nullptr;
     const long port = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || port < 1 || port > 65535) {
-        throw UsageError(option + " port must be between 1 and 65535");
+        throw UsageError(option + ": port " + QuotedValue(text) + " is not from 1 to 65535");
     }
     return static_cast<int>(port);
 }
@@ -150,20 +151,85 @@ void SplitOutputLists(Options& o) {
     }
 }
 
-// A number from `low` to `high`, checked on the option: CLI11 names the
-// option before the message ("--rate-of-turn: 200 is outside 0 to 180").
-CLI::Validator Within(double low, double high) {
-    const auto text = [](double value) { return nmea::FloatToStr(value); };
+constexpr double kNoLimit = std::numeric_limits<double>::infinity();
+
+// What an option's number may be; a bound may be left out (kNoLimit) or
+// excluded.
+struct Bounds {
+    double low = 0;
+    double high = kNoLimit;
+    std::string unit{};
+    bool aboveLow = false;   // the low bound itself is refused
+    bool belowHigh = false;  // … the high one
+};
+
+std::string Shown(double value) {
+    char text[32];
+    std::string shown(text, std::to_chars(text, text + sizeof text, value).ptr);
+    if (const std::size_t e = shown.find("e+"); e != std::string::npos) {
+        shown.erase(e + 1, shown[e + 2] == '0' ? 2 : 1);  // 1e9, as people write it
+    }
+    return shown;
+}
+
+// "from 0.001 to 1000 updates a second", "above 0 and at most 1e+09 seconds", "at least 1".
+std::string Described(const Bounds& b) {
+    std::string text = b.high == kNoLimit ? (b.aboveLow ? "above " : "at least ") + Shown(b.low)
+                       : b.aboveLow       ? "above " + Shown(b.low) + " and " + (b.belowHigh ? "below " : "at most ")
+                                          : "from " + Shown(b.low) + " to " + (b.belowHigh ? "below " : "");
+    if (b.high != kNoLimit) {
+        text += Shown(b.high);
+    }
+    return b.unit.empty() ? text : text + " " + b.unit;
+}
+
+// The rule of an option's number, on the option: the check, its message
+// ("--rate: '0' is not from 0.001 to 1000 updates a second", CLI11 adding
+// the option's name) and the help's "0.001 to 1000" come from one place.
+CLI::Validator Within(Bounds b) {
     return CLI::Validator(
-        [=](std::string& input) -> std::string {
+        [b](std::string& input) -> std::string {
             double value = 0;
             const auto [end, error] = std::from_chars(input.data(), input.data() + input.size(), value);
-            if (error != std::errc() || end != input.data() + input.size() || !(value >= low && value <= high)) {
-                return QuotedValue(input) + " is outside " + text(low) + " to " + text(high);
+            const bool inside = (b.aboveLow ? value > b.low : value >= b.low) &&
+                                (b.high == kNoLimit || (b.belowHigh ? value < b.high : value <= b.high));
+            if (error != std::errc() || end != input.data() + input.size() || !inside) {
+                return QuotedValue(input) + " is not " + Described(b);
             }
             return {};
         },
-        text(low) + " to " + text(high));
+        Described(b));
+}
+
+// A value the engine reads, checked by the engine's own reading.
+template <typename Read>
+CLI::Validator ReadBy(Read read) {
+    return CLI::Validator(
+        [read](std::string& input) -> std::string {
+            try {
+                (void)read(input);
+            } catch (const UsageError& e) {
+                return e.what();
+            }
+            return {};
+        },
+        "");
+}
+
+const CLI::Validator kProbability = Within({0, 1, "(a probability)"});
+
+// One of a few words, as written.
+CLI::Validator OneOf(std::vector<std::string> words) {
+    std::string list;
+    for (const std::string& word : words) {
+        list += (list.empty() ? "" : " or ") + word;
+    }
+    return CLI::Validator(
+        [words, list](std::string& input) -> std::string {
+            return std::find(words.begin(), words.end(), input) != words.end() ? ""
+                                                                               : QuotedValue(input) + " is not " + list;
+        },
+        "");  // the value's name in the help lists them
 }
 
 // The kinds of each profile, from the table the receivers send by.
@@ -184,10 +250,10 @@ engine::FaultSettings FaultsFrom(const Options& o) {
     engine::FaultSettings faults;
     faults.seed = o.seed.value_or(1);
     for (const std::string& window : o.outages) {
-        faults.outages.push_back(engine::ParseTimeWindow(window, "--outage"));
+        faults.outages.push_back(engine::ParseTimeWindow(window));
     }
     for (const std::string& window : o.freezes) {
-        faults.freezes.push_back(engine::ParseTimeWindow(window, "--freeze"));
+        faults.freezes.push_back(engine::ParseTimeWindow(window));
     }
     faults.drop = o.drop;
     faults.corrupt = o.corrupt;
@@ -213,9 +279,6 @@ std::string Joined(const std::vector<std::string>& items) {
 }
 
 void CheckOptions(Options& o) {
-    if (!(o.rate >= 0.001 && o.rate <= 1000)) {
-        throw UsageError("--rate must be between 0.001 and 1000 updates a second");
-    }
     o.count = ParseCount(o.countText);
     if (o.seedText) {
         o.seed = WholeNumber(*o.seedText);
@@ -224,66 +287,21 @@ void CheckOptions(Options& o) {
                              std::to_string(std::numeric_limits<std::uint64_t>::max()) + ")");
         }
     }
-    if (!(o.speedup >= 0.1 && o.speedup <= 1000)) {
-        throw UsageError("--speedup must be between 0.1 and 1000");
-    }
-    if (o.duration && !(*o.duration > 0 && *o.duration <= 1e9)) {
-        throw UsageError("--duration must be above 0 and at most 1e9 seconds");
-    }
-    if (o.speed && *o.speed < 0) {
-        throw UsageError("--speed must not be negative");
-    }
-    if (o.fix && (*o.fix < 0 || *o.fix > 8)) {
-        throw UsageError("--fix must be between 0 and 8, the fix qualities of $GPGGA");
-    }
-    if (o.profile != "classic" && o.profile != "nmea4") {
-        throw UsageError("unknown --profile '" + o.profile + "' (use classic or nmea4)");
-    }
     // A realistic update of four systems needs the faster line.
     o.baud = o.baudOption.value_or(o.Realistic() ? 9600 : 4800);
-    if (o.baud <= 0) {
-        throw UsageError("--baud must be above 0");
-    }
-    if (!(o.elevationMask >= 0 && o.elevationMask <= 90)) {
-        throw UsageError("--elevation-mask must be between 0 and 90 degrees");
-    }
-    if (!(o.routeInterval > 0 && o.routeInterval <= 86400)) {
-        throw UsageError("--route-interval must be above 0 and at most 86400 seconds");
-    }
-    if (o.talker && *o.talker != "GP" && *o.talker != "GN") {
-        throw UsageError("--talker must be GP or GN");
-    }
-    if (o.trueHeading && !(*o.trueHeading >= 0 && *o.trueHeading < 360)) {
-        throw UsageError("--true-heading must be at least 0 and below 360 degrees");
-    }
     SplitOutputLists(o);
-    if (o.tcpMaxClients < 1) {
-        throw UsageError("--tcp-max-clients must be at least 1");
-    }
-    if (!(o.tcpIdle >= 0.1 && o.tcpIdle <= 86400)) {
-        throw UsageError("--tcp-idle must be between 0.1 and 86400 seconds");
-    }
     if (!validation::IsSkyPlotRadius(o.skyplotRadius)) {
         throw UsageError("--skyplot-radius must be between 1 and 32767");
     }
     if (o.replay && (o.HasStateOption() || o.followRoute || o.noMove)) {
         throw UsageError("--replay sends the log as recorded; state and motion options do not apply to it");
     }
-    if ((o.gpxRoute || o.gpxTrack) && !o.gpx) {
-        throw UsageError(std::string(o.gpxRoute ? "--gpx-route" : "--gpx-track") + " needs --gpx");
-    }
     if (o.gpxTrack && (o.followRoute || o.noMove || o.lat || o.lon || o.speed || o.heading)) {
         throw UsageError("--gpx-track sails the track as recorded; position and motion options do not apply to it");
-    }
-    if (o.recordGpx && o.replay) {
-        throw UsageError("--record-gpx records the simulated run; a replay sends the log as it is");
     }
     if (o.replay && (!o.outages.empty() || !o.freezes.empty() || o.noise > 0)) {
         throw UsageError("--outage, --freeze and --noise change the receiver's state; a replay sends the log as "
                          "recorded (--drop, --corrupt, --truncate, --garbage, --jitter and --extra apply to it)");
-    }
-    if (o.replayCheck && !o.replay) {
-        throw UsageError("--replay-check needs --replay");
     }
     if (o.ptyLink && o.ptyLink->empty()) {
         o.ptyLink.reset();  // --pty alone: the terminal's own path is printed
@@ -296,20 +314,6 @@ void CheckOptions(Options& o) {
         }
         o.httpAddress = address;
         o.httpPort = PortNumber(colon == std::string::npos ? *o.http : o.http->substr(colon + 1), "--http");
-        if (o.replay) {
-            throw UsageError("--http shows and steers the simulated receiver; a replay sends the log as it is");
-        }
-    }
-    if (o.httpReadOnly && !o.http) {
-        throw UsageError("--http-read-only needs --http");
-    }
-    if (o.udpTtl < 1 || o.udpTtl > 255) {
-        throw UsageError("--udp-ttl must be between 1 and 255");
-    }
-    engine::FaultSettings faults = FaultsFrom(o);
-    engine::CheckFaultSettings(faults);
-    for (const std::string& extra : o.extra) {
-        (void)engine::FrameUserSentence(extra);
     }
     const std::pair<const std::optional<std::string>*, const char*> files[] = {
         {&o.satellitesFile, "--satellites"},     {&o.waypointsFile, "--waypoints"},
@@ -453,14 +457,16 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_option("--lon", o.lon, "Longitude: 011:31:00E or decimal degrees (west negative)")->group("State");
     app.add_option("--alt", o.alt, "Altitude, metres")->group("State");
     app.add_option("--geoid", o.geoid, "Height of the geoid above the ellipsoid, metres")->group("State");
-    app.add_option("--speed", o.speed, "Speed over ground, knots (0 or more)")->group("State");
+    app.add_option("--speed", o.speed, "Speed over ground, knots (0 or more)")->check(Within({0, kNoLimit, "knots"}))
+        ->group("State");
     app.add_option("--heading", o.heading, "Course over ground, degrees true")->group("State");
     app.add_option("--mag-heading", o.magHeading, "Course over ground, degrees magnetic")->group("State");
     app.add_option("--mag-var", o.magVar, "Magnetic variation with its side, e.g. 3.1W")->group("State");
     app.add_option("--pdop", o.pdop, "Position dilution of precision")->group("State");
     app.add_option("--hdop", o.hdop, "Horizontal dilution of precision")->group("State");
     app.add_option("--vdop", o.vdop, "Vertical dilution of precision")->group("State");
-    app.add_option("--fix", o.fix, "GGA fix quality, 0 to 8 (default 1)")->group("State");
+    app.add_option("--fix", o.fix, "GGA fix quality, 0 to 8 (default 1)")->check(Within({0, 8, "(the fix qualities of GGA)"}))
+        ->group("State");
     app.add_option("--time", o.time, "Fixed start time in UTC, e.g. 2002-07-04T20:15:30.123Z")->group("State");
     app.add_option("--sat", o.sats, "A satellite in view (repeatable); nmea4 takes PRN,EL,AZ[,SNR][,unused]")->group("State");
     app.add_option("--satellites", o.satellitesFile, "Load satellites from FILE")->group("State");
@@ -471,7 +477,8 @@ ParseResult ParseCommandLine(int argc, char** argv) {
 
     app.add_option("--sentences", o.sentences, SentencesHelp())
         ->group("Pacing");
-    app.add_option("--rate", o.rate, "Updates per second, 0.001 to 1000")->group("Pacing");
+    app.add_option("--rate", o.rate, "Updates per second, 0.001 to 1000")->check(Within({engine::kRates.low, engine::kRates.high, "updates a second"}))
+        ->group("Pacing");
     app.add_option("--count", o.countText, "Number of updates; 0 runs until interrupted")->group("Pacing");
     app.add_option("--gpx", o.gpx, "Waypoints, routes and tracks from a GPX 1.0 or 1.1 file")->group("Scenario");
     app.add_option("--gpx-route", o.gpxRoute, "Make this route of --gpx active (default: its only route)")
@@ -483,27 +490,38 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_option("--seed", o.seedText, "Seed of every fault's chances: the same seed and options give the same bytes")
         ->group("Faults");
     app.add_option("--outage", o.outages, "Lose the fix from START for LENGTH seconds of simulated time (repeatable)")
+        ->check(ReadBy([](const std::string& text) { return engine::ParseTimeWindow(text); }))
         ->group("Faults");
     app.add_option("--freeze", o.freezes, "Repeat the last update unchanged from START for LENGTH seconds")
+        ->check(ReadBy([](const std::string& text) { return engine::ParseTimeWindow(text); }))
         ->group("Faults");
-    app.add_option("--drop", o.drop, "Leave each sentence out with probability P")->group("Faults");
+    app.add_option("--drop", o.drop, "Leave each sentence out with probability P")->check(kProbability)
+        ->group("Faults");
     app.add_option("--corrupt", o.corrupt, "Send each sentence with a wrong checksum with probability P")
+        ->check(kProbability)
         ->group("Faults");
     app.add_option("--truncate", o.truncate, "Cut each sentence short, without its end, with probability P")
+        ->check(kProbability)
         ->group("Faults");
-    app.add_option("--garbage", o.garbage, "Random bytes after each sentence with probability P")->group("Faults");
-    app.add_option("--jitter", o.jitter, "Send each update up to MS milliseconds late")->group("Faults");
+    app.add_option("--garbage", o.garbage, "Random bytes after each sentence with probability P")->check(kProbability)
+        ->group("Faults");
+    app.add_option("--jitter", o.jitter, "Send each update up to MS milliseconds late")->check(Within({0, engine::kMaxJitterMs, "milliseconds"}))
+        ->group("Faults");
     app.add_option("--noise", o.noise,
                    "Wander the reported position around the true one, METRES per axis, 60 s correlation")
+        ->check(Within({0, engine::kMaxNoiseMetres, "metres"}))
         ->group("Faults");
     app.add_option("--extra", o.extra, "Send SENTENCE (e.g. PKOV,TEST,1) after each update, checksum added")
+        ->check(ReadBy([](const std::string& text) { return engine::FrameUserSentence(text); }))
         ->group("Faults");
     app.add_option("--replay", o.replay, "Send a recorded NMEA log with its own timing instead of the simulation")
         ->group("Scenario");
     app.add_flag("--replay-check", o.replayCheck, "Leave out the log's lines with a wrong checksum, and count them")
         ->group("Scenario");
-    app.add_option("--duration", o.duration, "End after this much simulated time")->group("Pacing");
+    app.add_option("--duration", o.duration, "End after this much simulated time")->check(Within({engine::kDurations.low, engine::kDurations.high, "seconds", true}))
+        ->group("Pacing");
     app.add_option("--speedup", o.speedup, "Simulated time runs FACTOR times the wall clock, 0.1 to 1000")
+        ->check(Within({engine::kSpeedups.low, engine::kSpeedups.high}))
         ->group("Pacing");
     app.add_flag("--fast", o.fast, "Do not wait: each update as soon as the outputs took the last")->group("Pacing");
     app.add_flag("--no-move", o.noMove, "Keep the position still")->group("Pacing");
@@ -515,7 +533,8 @@ ParseResult ParseCommandLine(int argc, char** argv) {
                    "Write to serial port NAME (COM1, ttyUSB0 or a device path); any output takes @KINDS after it, "
                    "e.g. --udp 127.0.0.1:10110@RMC,GGA")
         ->group("Output");
-    app.add_option("--baud", o.baudOption, "Baud rate of --port (4800; 9600 in the nmea4 profile, whose receiver then sends what the line carries)")->group("Output");
+    app.add_option("--baud", o.baudOption, "Baud rate of --port (4800; 9600 in the nmea4 profile, whose receiver then sends what the line carries)")->check(Within({0, kNoLimit, "baud", true}))
+        ->group("Output");
     app.add_option("--pty", o.ptyLink, "Create a pseudo-terminal and print its path; LINK becomes a symbolic link to it")
         ->expected(0, 1)
         ->group("Output");
@@ -526,7 +545,8 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         ->group("Output");
     app.add_flag("--udp-batch", o.udpBatch, "One datagram an update (split within 1472 bytes), not one a sentence")
         ->group("Output");
-    app.add_option("--udp-ttl", o.udpTtl, "Hops of multicast datagrams")->group("Output");
+    app.add_option("--udp-ttl", o.udpTtl, "Hops of multicast datagrams")->check(Within({1, 255, "hops"}))
+        ->group("Output");
     app.add_option("--http", o.http, "Serve the live view and control on [ADDR:]PORT (address 127.0.0.1 unless given)")
         ->group("Output");
     app.add_flag("--http-read-only", o.httpReadOnly, "The live view without control")->group("Output");
@@ -535,9 +555,11 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         ->group("Output");
     app.add_option("--bind", o.bind, "Address for --tcp")->group("Output");
     app.add_option("--tcp-max-clients", o.tcpMaxClients, "Clients served at once by --tcp; more are closed at once, unless one has taken nothing for --tcp-idle")
+        ->check(Within({1, kNoLimit}))
         ->group("Output");
     app.add_option("--tcp-idle", o.tcpIdle,
                    "Seconds a --tcp client may take nothing before a newcomer takes its place when all are served")
+        ->check(Within({0.1, 86400, "seconds"}))
         ->group("Output");
     app.add_flag("--threaded", o.threaded, "Hand updates for --port to the background sender thread")
         ->group("Output");
@@ -551,30 +573,45 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.add_option("--profile", o.profile,
                    "nmea4: a multi-system receiver (NMEA 0183 4.11) with a computed sky; classic: the "
                    "library's own sentences for the state given (the built-in scenario only without state options)")
+        ->check(OneOf({"nmea4", "classic"}))
         ->group("Receiver");
     app.add_option("--gnss", o.gnss, "Systems of the nmea4 sky, a comma list")
         ->group("Receiver");
     app.add_option("--elevation-mask", o.elevationMask, "Lower satellites are in view but not used")
+        ->check(Within({0, 90, "degrees"}))
         ->group("Receiver");
     app.add_option("--almanac", o.almanacFile, "A GPS almanac (YUMA) that places the GPS satellites")
         ->group("Receiver");
     app.add_option("--talker", o.talker, "Talker of the position sentences (default: by the systems used)")
+        ->check(OneOf({"GP", "GN"}))
         ->group("Receiver");
-    app.add_option("--true-heading", o.trueHeading, "Heading of HDT (default: the course)")->group("Receiver");
+    app.add_option("--true-heading", o.trueHeading, "Heading of HDT (default: the course)")->check(Within({0, 360, "degrees", false, true}))
+        ->group("Receiver");
     app.add_option("--course", o.heading, "Course over ground, degrees true (as --heading)")->group("State");
     app.add_option("--rate-of-turn", o.rateOfTurn,
                    "Most degrees a second the vessel turns, a course change or a waypoint turn sailed as a curve; "
                    "0 turns at once (default 3; classic 0)")
-        ->check(Within(0, 180))
+        ->check(Within({0, 180, "degrees a second"}))
         ->type_name("DEG/S")
         ->group("Pacing");
     app.add_option("--acceleration", o.acceleration,
                    "Most metres a second squared the vessel's speed changes by; 0 at once (default 0.5; classic 0)")
-        ->check(Within(0, 100))
+        ->check(Within({0, 100, "metres a second squared"}))
         ->type_name("M/S2")
         ->group("Pacing");
     app.add_option("--route-interval", o.routeInterval, "Time between the WPL and RTE of the active route")
+        ->check(Within({0, 86400, "seconds", true}))
         ->group("Receiver");
+
+    // Which options go together, stated once; CLI11 refuses the rest
+    // ("--gpx-route requires --gpx", "--record-gpx excludes --replay").
+    for (const auto& [option, needed] : {std::pair{"--gpx-route", "--gpx"}, std::pair{"--gpx-track", "--gpx"},
+                                         std::pair{"--replay-check", "--replay"}, std::pair{"--http-read-only", "--http"}}) {
+        app.get_option(option)->needs(needed);
+    }
+    for (const char* option : {"--record-gpx", "--http"}) {
+        app.get_option(option)->excludes("--replay");
+    }
 
     // Values named by what they are, not by their type.
     static const std::map<std::string, std::string> kValueNames = {

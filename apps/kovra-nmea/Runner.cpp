@@ -85,6 +85,17 @@ void RequireSomethingToSave(const Options& o, const TKovraNMEAGenerator& gps) {
     }
 }
 
+// What the engine makes of an option's value; a value it refuses is told
+// with the option's name.
+template <typename Make>
+auto Made(const std::string& option, Make make) {
+    try {
+        return make();
+    } catch (const UsageError& e) {
+        throw UsageError(option + ": " + e.what());
+    }
+}
+
 // Every output carries its own sentence list, or the run's --sentences
 // when more kinds are generated for the others.
 void OpenOutputs(const Options& o, Simulator& simulator, Stop& stop) {
@@ -103,16 +114,18 @@ void OpenOutputs(const Options& o, Simulator& simulator, Stop& stop) {
         add(OpenPseudoTerminal(o.ptyLink), o.ptyKinds);
     }
     if (o.tcp) {
-        add(OpenTcpServer(*o.tcp, o.bind, o.tcpMaxClients, o.tcpIdle), o.tcpKinds);
+        add(Made("--bind", [&] { return OpenTcpServer(*o.tcp, o.bind, o.tcpMaxClients, o.tcpIdle); }), o.tcpKinds);
     }
     for (const Options::Destination& d : o.udp) {
-        add(OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl, .broadcast = false}), d.kinds);
+        add(Made("--udp", [&] { return OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl}); }), d.kinds);
     }
     for (const Options::Destination& d : o.udpBroadcast) {
-        add(OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl, .broadcast = true}), d.kinds);
+        add(Made("--udp-broadcast",
+                 [&] { return OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl, .broadcast = true}); }),
+            d.kinds);
     }
     for (const Options::Destination& d : o.tcpConnect) {
-        add(OpenTcpClient(d.target, o.verbose), d.kinds);
+        add(Made("--tcp-connect", [&] { return OpenTcpClient(d.target, o.verbose); }), d.kinds);
     }
     if (!o.port && !o.pty && !o.tcp && o.udp.empty() && o.udpBroadcast.empty() && o.tcpConnect.empty()) {
         add(OpenStandardOutput(stop), std::nullopt);
@@ -163,12 +176,14 @@ RunSettings RunSettingsFrom(const Options& o) {
 int Run(const Options& o, Stop& stop) {
     Simulator simulator;
     if (o.replay) {
-        NmeaLog log(*o.replay, o.replayCheck);  // a log that cannot be read is refused before any output opens
+        // A log that cannot be read is refused before any output opens.
+        const std::unique_ptr<NmeaLog> log =
+            Made("--replay", [&] { return std::make_unique<NmeaLog>(*o.replay, o.replayCheck); });
         if (HasFaults(o)) {
             simulator.UseFaults(FaultsFrom(o));
         }
         OpenOutputs(o, simulator, stop);
-        simulator.Replay(log, o.loop, RunSettingsFrom(o), stop);
+        simulator.Replay(*log, o.loop, RunSettingsFrom(o), stop);
         return 0;
     }
     TKovraNMEAGenerator& gps = simulator.Receiver();

@@ -22,13 +22,12 @@ bool ParseNumber(const std::string& text, double& value) {
 
 }  // namespace
 
-TimeWindow ParseTimeWindow(const std::string& text, const std::string& option) {
+TimeWindow ParseTimeWindow(const std::string& text) {
     const std::size_t plus = text.find('+', 1);
     TimeWindow window;
     if (plus == std::string::npos || !ParseNumber(text.substr(0, plus), window.start) ||
         !ParseNumber(text.substr(plus + 1), window.length) || window.start < 0 || window.length <= 0) {
-        throw SettingError("malformed window '" + text + "' for " + option +
-                           " (expected START+LENGTH in seconds, e.g. 30+10)");
+        throw SettingError("malformed window " + QuotedValue(text) + " (expected START+LENGTH in seconds, e.g. 30+10)");
     }
     return window;
 }
@@ -41,16 +40,16 @@ std::string FrameUserSentence(std::string_view text) {
     for (std::size_t i = 1; i < body.size(); ++i) {
         const auto c = static_cast<unsigned char>(body[i]);
         if (c < 0x20 || c > 0x7E || c == '$' || c == '*' || c == '!' || c == '\\' || c == '^' || c == '~') {
-            throw SettingError("--extra '" + Printable(text) + "': a sentence cannot carry '" +
+            throw SettingError("sentence '" + Printable(text) + "' cannot carry '" +
                                Printable(std::string_view(&body[i], 1)) + "' (escape it as ^XX)");
         }
     }
     if (body.size() < 2) {
-        throw SettingError("--extra needs a sentence, e.g. PKOV,TEST,1");
+        throw SettingError("an empty sentence: give one, e.g. PKOV,TEST,1");
     }
     std::string framed = kovra::nmea::FrameSentence(body);
     if (framed.size() > kMaxSentenceLength) {
-        throw SettingError("--extra '" + Printable(text) + "' is " + std::to_string(framed.size()) +
+        throw SettingError("sentence '" + Printable(text) + "' is " + std::to_string(framed.size()) +
                            " characters framed; a sentence has at most 82");
     }
     return framed;
@@ -58,17 +57,18 @@ std::string FrameUserSentence(std::string_view text) {
 
 void CheckFaultSettings(const FaultSettings& s) {
     const std::pair<double, const char*> chances[] = {
-        {s.drop, "--drop"}, {s.corrupt, "--corrupt"}, {s.truncate, "--truncate"}, {s.garbage, "--garbage"}};
-    for (const auto& [chance, option] : chances) {
+        {s.drop, "drop"}, {s.corrupt, "corruption"}, {s.truncate, "truncation"}, {s.garbage, "line noise"}};
+    for (const auto& [chance, fault] : chances) {
         if (!(chance >= 0 && chance <= 1)) {
-            throw SettingError(std::string(option) + " must be a probability from 0 to 1");
+            throw SettingError("a " + std::string(fault) + " chance of " + std::to_string(chance) +
+                               " is not a probability from 0 to 1");
         }
     }
-    if (!(s.jitterMs >= 0 && s.jitterMs <= 60'000)) {
-        throw SettingError("--jitter must be from 0 to 60000 milliseconds");
+    if (!(s.jitterMs >= 0 && s.jitterMs <= kMaxJitterMs)) {
+        throw SettingError("a jitter of " + std::to_string(s.jitterMs) + " ms is not from 0 to 60000 milliseconds");
     }
-    if (!(s.noiseMetres >= 0 && s.noiseMetres <= 100'000)) {
-        throw SettingError("--noise must be from 0 to 100000 metres");
+    if (!(s.noiseMetres >= 0 && s.noiseMetres <= kMaxNoiseMetres)) {
+        throw SettingError("a noise of " + std::to_string(s.noiseMetres) + " m is not from 0 to 100000 metres");
     }
 }
 

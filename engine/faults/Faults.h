@@ -36,12 +36,15 @@ struct FaultSettings {
     std::vector<std::string> extra;   // sentences of the user's, framed, after each update
 };
 
-// "START+LENGTH" in seconds; SettingError naming `option` otherwise.
-TimeWindow ParseTimeWindow(const std::string& text, const std::string& option);
+// "START+LENGTH" in seconds; SettingError otherwise.
+TimeWindow ParseTimeWindow(const std::string& text);
 // A user's sentence framed: "$" added when missing, its checksum and CR LF
 // after it; SettingError when it holds what a sentence cannot carry.
 std::string FrameUserSentence(std::string_view text);
-// SettingError for a probability outside 0 to 1, a negative jitter or noise.
+// The most jitter and noise the faults take.
+constexpr double kMaxJitterMs = 60'000;
+constexpr double kMaxNoiseMetres = 100'000;
+// SettingError for a probability outside 0 to 1, a jitter or noise outside 0 to their most.
 void CheckFaultSettings(const FaultSettings& settings);
 
 class FaultInjector {

@@ -10,19 +10,19 @@
 
 namespace kovra::engine {
 
-std::vector<Endpoint> ResolveEndpoint(const std::string& text, int socketType, const std::string& option) {
+std::vector<Endpoint> ResolveEndpoint(const std::string& text, int socketType) {
     std::string host, port;
     if (!text.empty() && text.front() == '[') {
         const std::size_t close = text.find(']');
         if (close == std::string::npos || close + 1 >= text.size() || text[close + 1] != ':') {
-            throw SettingError("malformed address '" + text + "' for " + option + " (expected [ADDRESS]:PORT)");
+            throw SettingError("malformed address " + QuotedValue(text) + " (expected [ADDRESS]:PORT)");
         }
         host = text.substr(1, close - 1);
         port = text.substr(close + 2);
     } else {
         const std::size_t colon = text.rfind(':');
         if (colon == std::string::npos || colon == 0 || text.find(':') != colon) {
-            throw SettingError("malformed address '" + text + "' for " + option +
+            throw SettingError("malformed address " + QuotedValue(text) +
                                " (expected HOST:PORT, or [ADDRESS]:PORT for IPv6)");
         }
         host = text.substr(0, colon);
@@ -31,7 +31,7 @@ std::vector<Endpoint> ResolveEndpoint(const std::string& text, int socketType, c
     char* end = nullptr;
     const long number = std::strtol(port.c_str(), &end, 10);
     if (port.empty() || *end != '\0' || number < 1 || number > 65535) {
-        throw SettingError("port '" + port + "' of " + option + " must be between 1 and 65535");
+        throw SettingError("port " + QuotedValue(port) + " is not from 1 to 65535");
     }
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -39,7 +39,7 @@ std::vector<Endpoint> ResolveEndpoint(const std::string& text, int socketType, c
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo* found = nullptr;
     if (const int error = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found); error != 0) {
-        throw SettingError("cannot resolve '" + host + "' for " + option + ": " + ::gai_strerror(error));
+        throw SettingError("cannot resolve " + QuotedValue(host) + ": " + ::gai_strerror(error));
     }
     const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owned(found, &::freeaddrinfo);
     std::vector<Endpoint> endpoints;

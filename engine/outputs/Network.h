@@ -15,8 +15,8 @@ struct Endpoint {
 };
 
 // Resolves "HOST:PORT" (numeric addresses, or names the system resolves);
-// SettingError naming `option` when it is malformed or unknown.
-std::vector<Endpoint> ResolveEndpoint(const std::string& text, int socketType, const std::string& option);
+// SettingError when it is malformed or unknown.
+std::vector<Endpoint> ResolveEndpoint(const std::string& text, int socketType);
 
 // True for IPv4 224.0.0.0/4 and IPv6 ff00::/8.
 bool IsMulticast(const Endpoint& endpoint);

@@ -26,7 +26,7 @@ constexpr std::size_t kMinBacklog = 64 * 1024;
 class TcpClientOutput final : public Output {
 public:
     TcpClientOutput(const std::string& destination, bool verbose, Notify notify)
-        : to_(ResolveEndpoint(destination, SOCK_STREAM, "--tcp-connect").front()),
+        : to_(ResolveEndpoint(destination, SOCK_STREAM).front()),
           where_("tcp://" + destination),
           verbose_(verbose),
           notify_(std::move(notify)) {

@@ -41,7 +41,7 @@ public:
             v6->sin6_port = htons(static_cast<std::uint16_t>(port));
             length = sizeof *v6;
         } else {
-            throw SettingError("malformed address '" + address + "' for --bind");
+            throw SettingError("malformed address " + QuotedValue(address) + " to listen on");
         }
         listener_ = FileDescriptor(::socket(socketAddress.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
         const int yes = 1;

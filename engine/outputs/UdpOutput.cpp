@@ -21,10 +21,8 @@ class UdpOutput final : public Output {
 public:
     UdpOutput(const std::string& destination, const UdpSettings& settings, Notify notify)
         : batch_(settings.batch), notify_(std::move(notify)) {
-        const std::string option = settings.broadcast ? "--udp-broadcast" : "--udp";
         const Endpoint to =
-            ResolveEndpoint(settings.broadcast ? "255.255.255.255:" + destination : destination, SOCK_DGRAM, option)
-                .front();
+            ResolveEndpoint(settings.broadcast ? "255.255.255.255:" + destination : destination, SOCK_DGRAM).front();
         where_ = "udp://" + to.text;
         socket_ = FileDescriptor(::socket(to.address.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
         if (!socket_.Valid()) {

@@ -161,14 +161,14 @@ bool ChecksumHolds(std::string_view line) {
 NmeaLog::NmeaLog(const std::string& path, bool dropBadChecksums)
     : path_(path), file_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)), check_(dropBadChecksums) {
     if (!file_.Valid()) {
-        throw SettingError(SystemError("cannot read --replay file '" + Printable(path) + "'"));
+        throw SettingError(SystemError("cannot read the log '" + Printable(path) + "'"));
     }
     struct stat status {};
     if (::fstat(file_.Get(), &status) != 0) {
-        throw SettingError(SystemError("cannot read --replay file '" + Printable(path) + "'"));
+        throw SettingError(SystemError("cannot read the log '" + Printable(path) + "'"));
     }
     if (!S_ISREG(status.st_mode)) {
-        throw SettingError("--replay file '" + Printable(path) + "' is not a regular file");
+        throw SettingError("the log '" + Printable(path) + "' is not a regular file");
     }
     size_ = static_cast<std::uint64_t>(status.st_size);
     // A log is timed when any line carries a time; usually the first few do.
@@ -191,7 +191,7 @@ bool NmeaLog::Fill() {
         n = ::read(file_.Get(), buffer_.data() + had, kBlock);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
-        throw OutputError(SystemError("cannot read --replay file '" + Printable(path_) + "'"));
+        throw OutputError(SystemError("cannot read the log '" + Printable(path_) + "'"));
     }
     buffer_.resize(had + static_cast<std::size_t>(n));
     end_ = n == 0;
@@ -343,7 +343,7 @@ bool NmeaLog::Next(std::string& out, double& seconds) {
 
 void NmeaLog::Rewind() {
     if (::lseek(file_.Get(), 0, SEEK_SET) != 0) {
-        throw OutputError(SystemError("cannot read --replay file '" + Printable(path_) + "' again"));
+        throw OutputError(SystemError("cannot read the log '" + Printable(path_) + "' again"));
     }
     buffer_.clear();
     start_ = 0;

@@ -333,7 +333,7 @@ int WebServer::Route(MHD_Connection* connection, std::string_view url, std::stri
             return Refuse(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "/control takes POST");
         }
         if (readOnly_) {
-            return Refuse(connection, MHD_HTTP_FORBIDDEN, "control is off (--http-read-only)");
+            return Refuse(connection, MHD_HTTP_FORBIDDEN, "control is off: this live view is read-only");
         }
         // Another site must not steer the simulator from a user's browser.
         if (const std::string_view origin = Header(connection, "Origin"); !origin.empty()) {

@@ -91,10 +91,10 @@ TEST(TimeControl, AFiniteRunOnATerminalShowsItsProgress) {
 
 TEST(TimeControl, RefusedValues) {
     for (const auto& [options, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-             {{"--speedup", "0.05"}, "--speedup must be between 0.1 and 1000"},
-             {{"--speedup", "2000"}, "--speedup must be between 0.1 and 1000"},
-             {{"--duration", "0"}, "--duration must be above 0"},
-             {{"--duration", "nan"}, "--duration must be above 0"},
+             {{"--speedup", "0.05"}, "--speedup: '0.05' is not from 0.1 to 1000"},
+             {{"--speedup", "2000"}, "--speedup: '2000' is not from 0.1 to 1000"},
+             {{"--duration", "0"}, "--duration: '0' is not above 0 and at most 1e9 seconds"},
+             {{"--duration", "nan"}, "--duration: 'nan' is not above 0"},
          }) {
         const Result r = RunProgram(options);
         EXPECT_EQ(r.status, 2) << options[0];
@@ -186,7 +186,7 @@ TEST(Replay, CheckedLoopedAndBoundedInTime) {
     EXPECT_EQ(RunProgram({"--replay", log.Path(), "--lat", "10"}).status, 2);
     const Result missing = RunProgram({"--replay", log.Path() + ".missing"});
     EXPECT_EQ(missing.status, 2);
-    EXPECT_NE(missing.error.find("cannot read --replay file"), std::string::npos) << missing.error;
+    EXPECT_NE(missing.error.find("--replay: cannot read the log"), std::string::npos) << missing.error;
 }
 
 // Minutes of a GLL or GGA coordinate field pair: "ddmm.mmmmmm" and "dddmm.mmmmmm".
