@@ -20,6 +20,8 @@ enum class Gnss : std::uint8_t { Gps = 1, Glonass = 2, Galileo = 3, BeiDou = 4 }
 // Seconds of GPS time since 6 January 1980 00:00:00.
 using GpsSeconds = double;
 inline constexpr double kSecondsPerWeek = 604'800;
+// The Earth's rotation rate as IS-GPS-200 gives it, radians a second.
+inline constexpr double kEarthRotation = 7.2921151467e-5;
 
 // GPS time of a UTC date-time (leap seconds from 1981 to 2017 applied).
 GpsSeconds GpsTimeFromUtc(TDateTime utc);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cstring>
 
@@ -14,6 +15,49 @@
 namespace kovra::engine {
 
 namespace {
+
+std::string Fixed(double value, int decimals) {
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    return std::string(text, result.ptr);
+}
+
+// A text as XML character data: markup escaped; control characters and
+// bytes that are not UTF-8 (which XML cannot carry) as U+FFFD.
+std::string XmlText(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t length = 1;
+        if (c >= 0x80) {
+            length = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+            bool valid = length > 0 && i + length <= text.size() && c >= 0xC2 && c <= 0xF4;
+            for (std::size_t k = 1; valid && k < length; ++k) {
+                valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+            }
+            if (valid) {
+                out.append(text.substr(i, length));
+                i += length;
+            } else {
+                out += "\xEF\xBF\xBD";
+                ++i;
+            }
+            continue;
+        }
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&apos;"; break;
+            default: out += c < 0x20 && c != '\t' ? std::string("\xEF\xBF\xBD") : std::string(1, static_cast<char>(c));
+        }
+        i += length;
+    }
+    return out;
+}
+
+std::string PointAttributes(GeoPoint p) { return "lat=\"" + Fixed(p.lat, 8) + "\" lon=\"" + Fixed(p.lon, 8) + "\""; }
 
 constexpr double kRecordInterval = 0.1;  // seconds of simulated time between recorded points
 constexpr auto kFlushInterval = std::chrono::seconds(10);  // of wall time

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/run/Errors.h"
+#include "engine/scenario/IsoTime.h"
 #include "engine/scenario/Motion.h"
 #include "generator/KovraNMEAGenerator.h"
 
@@ -47,21 +48,11 @@ Gpx ParseGpx(std::string_view text, std::string_view source);
 // The same from a regular file.
 Gpx LoadGpx(const std::string& path);
 
-// "2026-12-08T12:00:00Z", fractions and offsets allowed; none when malformed.
-std::optional<TDateTime> ParseIsoTime(std::string_view text);
-// "2026-12-08T12:00:00.000Z"
-std::string IsoTime(TDateTime time);
 
 // Adds the file's waypoints and routes to the receiver. A route point
 // without a waypoint of its name at its place becomes one; a name already
 // taken by another place gets " (2)", " (3)" … Returns the names the routes
 // were given, in file order.
 std::vector<std::string> AddGpx(TKovraNMEAGenerator& gps, const Gpx& gpx);
-
-// Text of the file: a number with `decimals`, a text as XML character data
-// (markup escaped; what XML cannot carry as U+FFFD), a point's attributes.
-std::string Fixed(double value, int decimals);
-std::string XmlText(std::string_view text);
-std::string PointAttributes(GeoPoint p);
 
 }  // namespace kovra::engine

@@ -15,6 +15,8 @@
 
 #include "engine/web/WebAssets.h"
 
+#include "foundation/Names.h"
+
 namespace kovra::engine {
 
 namespace {
@@ -58,18 +60,6 @@ std::string_view Header(MHD_Connection* connection, const char* name) {
     return value == nullptr ? std::string_view() : std::string_view(value);
 }
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-}
-
-bool IsIpLiteral(const std::string& text, int family) {
-    unsigned char address[sizeof(in6_addr)];
-    return ::inet_pton(family, text.c_str(), address) == 1;
-}
-
 // "data:" lines of an event, one for each line of the text.
 std::string EventData(std::string_view text) {
     std::string data;
@@ -110,69 +100,6 @@ std::optional<sockaddr_storage> ListenAddress(const std::string& address, int po
 }
 
 }  // namespace
-
-bool IsLoopback(std::string_view address) {
-    std::string name = Lower(address);
-    if (name.size() > 2 && name.front() == '[' && name.back() == ']') {
-        name = name.substr(1, name.size() - 2);
-    }
-    in_addr v4{};
-    return name == "localhost" || name == "::1" || name == "::ffff:127.0.0.1" ||
-           (::inet_pton(AF_INET, name.c_str(), &v4) == 1 && (ntohl(v4.s_addr) >> 24) == 127);
-}
-
-bool AcceptableHost(std::string_view host, std::string_view bound) {
-    std::string name;
-    std::string_view port;
-    if (!host.empty() && host.front() == '[') {
-        const std::size_t close = host.find(']');
-        if (close == std::string_view::npos) {
-            return false;
-        }
-        name = std::string(host.substr(1, close - 1));
-        if (!IsIpLiteral(name, AF_INET6)) {
-            return false;
-        }
-        port = host.substr(close + 1);
-    } else {
-        const std::size_t colon = host.find(':');
-        name = Lower(host.substr(0, colon));
-        port = colon == std::string_view::npos ? std::string_view() : host.substr(colon);
-    }
-    if (!port.empty()) {
-        port.remove_prefix(1);  // the ':' before it
-        if (port.empty() || port.size() > 5 ||
-            !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-            return false;
-        }
-    }
-    std::string own = Lower(bound);
-    if (own.size() > 2 && own.front() == '[' && own.back() == ']') {
-        own = own.substr(1, own.size() - 2);
-    }
-    return !name.empty() && (name == own || name == "localhost" || IsIpLiteral(name, AF_INET) ||
-                             IsIpLiteral(name, AF_INET6));
-}
-
-void Merge(ControlRequest& pending, const ControlRequest& later) {
-    if (later.course || later.goTo || later.route) {
-        pending.course.reset();
-        pending.goTo.reset();
-        pending.route.reset();
-    }
-    const auto take = [](auto& into, const auto& from) {
-        if (from) {
-            into = from;
-        }
-    };
-    take(pending.course, later.course);
-    take(pending.goTo, later.goTo);
-    take(pending.route, later.route);
-    take(pending.speed, later.speed);
-    take(pending.speedup, later.speedup);
-    take(pending.pause, later.pause);
-    take(pending.outage, later.outage);
-}
 
 // One request's body, gathered until it is whole.
 struct WebServer::Upload {
@@ -343,7 +270,7 @@ int WebServer::Route(MHD_Connection* connection, std::string_view url, std::stri
             }
         }
         if (const std::string_view encoding = Header(connection, MHD_HTTP_HEADER_CONTENT_ENCODING);
-            !encoding.empty() && Lower(encoding) != "identity") {
+            !encoding.empty() && NameKey(encoding) != "IDENTITY") {
             return Refuse(connection, MHD_HTTP_UNSUPPORTED_MEDIA_TYPE, "a control body is plain JSON, not encoded");
         }
         const std::string_view length = Header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);

@@ -24,23 +24,13 @@
 #include <vector>
 
 #include "engine/run/Errors.h"
+#include "engine/web/Hosts.h"
 #include "engine/web/WebView.h"
 
 struct MHD_Daemon;
 struct MHD_Connection;
 
 namespace kovra::engine {
-
-// True for an address only this machine reaches: 127.0.0.0/8, ::1, "localhost".
-bool IsLoopback(std::string_view address);
-
-// Whether a request's Host header names a server bound to `bound`: that
-// address, "localhost", or an IP literal, each with or without a port.
-bool AcceptableHost(std::string_view host, std::string_view bound);
-
-// A control request folded into the ones still waiting: later values win,
-// and a new way of steering (a course, a waypoint, a route) replaces the others.
-void Merge(ControlRequest& pending, const ControlRequest& later);
 
 class WebServer {
 public:

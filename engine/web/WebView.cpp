@@ -108,4 +108,24 @@ std::variant<ControlRequest, std::string> ParseControl(std::string_view body, co
     return request;
 }
 
+void Merge(ControlRequest& pending, const ControlRequest& later) {
+    if (later.course || later.goTo || later.route) {
+        pending.course.reset();
+        pending.goTo.reset();
+        pending.route.reset();
+    }
+    const auto take = [](auto& into, const auto& from) {
+        if (from) {
+            into = from;
+        }
+    };
+    take(pending.course, later.course);
+    take(pending.goTo, later.goTo);
+    take(pending.route, later.route);
+    take(pending.speed, later.speed);
+    take(pending.speedup, later.speedup);
+    take(pending.pause, later.pause);
+    take(pending.outage, later.outage);
+}
+
 }  // namespace kovra::engine

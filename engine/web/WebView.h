@@ -50,6 +50,10 @@ struct ControlRequest {
     std::optional<std::string> goTo{}, route{};
 };
 
+// A control request folded into the ones still waiting: later values win,
+// and a new way of steering (a course, a waypoint, a route) replaces the others.
+void Merge(ControlRequest& pending, const ControlRequest& later);
+
 // The request of a control body, or the one-line error naming the field:
 // not JSON, not an object, an unknown key, a value of the wrong type or out
 // of range, a waypoint or route the receiver does not have.
