@@ -67,11 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     try {
         kovra::TKovraNMEAGenerator gps;
-        (void)BuildState(parsed.options, gps);
-        if (parsed.options.Realistic()) {
-            (void)RealisticFrom(parsed.options, gps);
-        }
-        (void)FaultsFrom(parsed.options);
+        (void)BuildScenario(parsed.options, gps);
     } catch (const UsageError&) {
         // refused with its message, as it should be
     }

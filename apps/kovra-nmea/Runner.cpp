@@ -37,11 +37,12 @@ void TakeGpsSatellites(const nmea4::Epoch& epoch, TKovraNMEAGenerator& gps) {
     }
 }
 
-void SaveRequestedFiles(const Options& o, TKovraNMEAGenerator& gps) {
+void SaveRequestedFiles(const Options& o, TKovraNMEAGenerator& gps,
+                        const std::optional<RealisticSettings>& realistic) {
     // The nmea4 profile saves and draws the sky it computes for the first update.
     std::optional<nmea4::Epoch> first;
-    if (o.Realistic() && (o.saveSatellites || o.skyplot)) {
-        RealisticReceiver receiver(RealisticFrom(o, gps));
+    if (realistic && (o.saveSatellites || o.skyplot)) {
+        RealisticReceiver receiver(*realistic);
         const World world = WorldFrom(gps);
         (void)receiver.Update({world, world.vessels.front(), gps.GetUTCDateTime(), 0, false});
         first = receiver.LastEpoch();
@@ -157,18 +158,26 @@ Notify OptionNotify(const std::string& option) {
     };
 }
 
-RunSettings RunSettingsFrom(const Options& o) {
-    RunSettings settings{.rate = o.rate,
-                         .count = o.count,
-                         .duration = o.duration,
-                         .speedup = o.speedup,
-                         .fast = o.fast,
-                         .lineBaud = o.port ? o.baud : 0,
-                         .verbose = o.verbose};
-    if (!o.verbose) {  // the status lines would cut through the bar
+// The pacing, with a progress bar unless status lines would cut through it.
+RunSettings Paced(RunSettings settings) {
+    if (!settings.verbose) {
         settings.progress = TerminalProgressBar();
     }
     return settings;
+}
+
+// The scenario handed to the simulator.
+void Load(Simulator& simulator, Scenario scenario) {
+    simulator.Motion() = scenario.plan;
+    if (scenario.track) {
+        simulator.UseTrack(std::move(*scenario.track), scenario.plan.loop);
+    }
+    if (scenario.receiver) {
+        simulator.UseRealisticOutput(std::move(*scenario.receiver));
+    }
+    if (scenario.faults) {
+        simulator.UseFaults(std::move(*scenario.faults));
+    }
 }
 
 }  // namespace
@@ -183,18 +192,14 @@ int Run(const Options& o, Stop& stop) {
             simulator.UseFaults(FaultsFrom(o));
         }
         OpenOutputs(o, simulator, stop);
-        simulator.Replay(*log, o.loop, RunSettingsFrom(o), stop);
+        simulator.Replay(*log, o.loop, Paced(RunSettingsFrom(o)), stop);
         return 0;
     }
     TKovraNMEAGenerator& gps = simulator.Receiver();
-    const std::optional<engine::Gpx> gpx = o.gpx ? std::optional(engine::LoadGpx(*o.gpx)) : std::nullopt;
-    simulator.Motion() = BuildState(o, gps, gpx ? &*gpx : nullptr);
-    if (o.gpxTrack) {
-        simulator.UseTrack(ChosenTrack(o, *gpx), o.loop);
-    }
-    if (o.Realistic()) {
-        simulator.UseRealisticOutput(RealisticFrom(o, gps));
-    }
+    Scenario scenario = BuildScenario(o, gps);
+    const RunSettings run = Paced(scenario.run);
+    const std::optional<engine::RealisticSettings> receiver = scenario.receiver;
+    Load(simulator, std::move(scenario));
     RequireSomethingToSave(o, gps);
     if (stop.Requested()) {
         return 0;  // a signal during the loads: nothing opened, nothing written
@@ -205,7 +210,7 @@ int Run(const Options& o, Stop& stop) {
     if (o.http) {
         simulator.ServeWebView(ServeLiveView(o));
     }
-    SaveRequestedFiles(o, gps);
+    SaveRequestedFiles(o, gps, receiver);
     if (o.recordGpx) {
         try {
             simulator.RecordGpx(ToPath(FileNameFromUtf8(*o.recordGpx)), OptionNotify("--record-gpx"));
@@ -213,10 +218,7 @@ int Run(const Options& o, Stop& stop) {
             throw OutputError(std::string("--record-gpx: ") + e.what());
         }
     }
-    if (HasFaults(o)) {
-        simulator.UseFaults(FaultsFrom(o));
-    }
-    simulator.Run(RunSettingsFrom(o), stop);
+    simulator.Run(run, stop);
     return 0;
 }
 

@@ -195,6 +195,9 @@ void ApplyGpx(const Options& o, const engine::Gpx& gpx, TKovraNMEAGenerator& gps
 
 }  // namespace
 
+namespace {
+
+// The track --gpx-track names; UsageError listing the file's tracks when none has the name.
 engine::GpxTrack ChosenTrack(const Options& o, const engine::Gpx& gpx) {
     std::vector<std::string> names;
     for (const engine::GpxTrack& track : gpx.tracks) {
@@ -207,6 +210,7 @@ engine::GpxTrack ChosenTrack(const Options& o, const engine::Gpx& gpx) {
                      "' has no such track (it has " + NamesOf(names) + ")");
 }
 
+// Sets the generator's state and returns the plan for the updates after the first.
 engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps, const engine::Gpx* gpx) {
     engine::Plan plan;
     plan.move = !o.noMove;
@@ -309,8 +313,6 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps, const engine
     return plan;
 }
 
-namespace {
-
 std::vector<engine::Gnss> ParseSystems(const std::string& text) {
     std::vector<engine::Gnss> systems;
     for (std::string name : Split(text, ',')) {
@@ -379,8 +381,8 @@ engine::GivenSatellite ParseGiven(const std::string& text) {
     return given;
 }
 
-}  // namespace
-
+// The realistic receiver the nmea4 profile runs: the systems, the mask, the
+// almanac, a sky given by --sat, and what the options force.
 engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenerator& gps) {
     engine::RealisticSettings settings;
     settings.systems = ParseSystems(o.gnss);
@@ -421,6 +423,33 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
         settings.positionNoise = o.noise;
     }
     return settings;
+}
+
+}  // namespace
+
+engine::RunSettings RunSettingsFrom(const Options& o) {
+    return {.rate = o.rate,
+            .count = o.count,
+            .duration = o.duration,
+            .speedup = o.speedup,
+            .fast = o.fast,
+            .lineBaud = o.port ? o.baud : 0,
+            .verbose = o.verbose};
+}
+
+Scenario BuildScenario(const Options& o, TKovraNMEAGenerator& gps) {
+    const std::optional<engine::Gpx> gpx = o.gpx ? std::optional(engine::LoadGpx(*o.gpx)) : std::nullopt;
+    Scenario scenario{.plan = BuildState(o, gps, gpx ? &*gpx : nullptr), .run = RunSettingsFrom(o)};
+    if (o.gpxTrack) {
+        scenario.track = ChosenTrack(o, *gpx);
+    }
+    if (o.Realistic()) {
+        scenario.receiver = RealisticFrom(o, gps);
+    }
+    if (HasFaults(o)) {
+        scenario.faults = FaultsFrom(o);
+    }
+    return scenario;
 }
 
 }  // namespace kovra::app

@@ -1,23 +1,33 @@
-// The options mapped onto the engine: the simulated state at the first
-// update (the built-in scenario, or a plain state with whatever the options
-// give) and the plan for the updates after it.
+// The options mapped onto the engine: one scenario, built before anything
+// is opened or written, that the run then hands to the simulator whole.
 #pragma once
 
+#include <optional>
+
 #include "Options.h"
-#include "engine/scenario/Gpx.h"
+#include "engine/Simulator.h"
+#include "engine/faults/Faults.h"
 #include "engine/receiver/Realistic.h"
 #include "engine/scenario/BuiltIn.h"
+#include "engine/scenario/Gpx.h"
+#include "engine/scenario/Track.h"
 
 namespace kovra::app {
 
-// Sets the generator's state; throws UsageError with the library's message
-// for a value it refuses.
-engine::Plan BuildState(const Options& options, TKovraNMEAGenerator& gps, const engine::Gpx* gpx = nullptr);
-// The track --gpx-track names; UsageError listing the file's tracks when none has the name.
-engine::GpxTrack ChosenTrack(const Options& options, const engine::Gpx& gpx);
+// What the options ask the simulator to run.
+struct Scenario {
+    engine::Plan plan;                                  // how the vessel moves and the clock runs
+    std::optional<engine::GpxTrack> track{};              // sailed at its times instead
+    std::optional<engine::RealisticSettings> receiver{};  // none: the library's own sentences
+    std::optional<engine::FaultSettings> faults{};
+    engine::RunSettings run;                            // pacing, count, duration (the progress bar aside)
+};
 
-// The realistic receiver the nmea4 profile runs: the systems, the mask, the
-// almanac, a sky given by --sat, and what the options force.
-engine::RealisticSettings RealisticFrom(const Options& options, const TKovraNMEAGenerator& gps);
+// Sets the generator's state (the built-in scenario, or a plain state with
+// whatever the options give) and reads the files the options name; throws
+// UsageError with the library's message for a value it refuses.
+Scenario BuildScenario(const Options& options, TKovraNMEAGenerator& gps);
+// The run's pacing, for a replay as for a simulated run.
+engine::RunSettings RunSettingsFrom(const Options& options);
 
 }  // namespace kovra::app
