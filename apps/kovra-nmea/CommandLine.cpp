@@ -1,0 +1,318 @@
+#include "CommandLine.h"
+
+#include <charconv>
+#include <limits>
+#include <map>
+#include <set>
+
+#include "engine/Simulator.h"
+#include "engine/receiver/SentenceKinds.h"
+#include "foundation/BuildProfile.h"
+#include "nmea/Format.h"
+
+namespace kovra::app {
+
+namespace {
+
+using engine::QuotedValue;
+
+constexpr const char* kProgramVersion = "1.0.0";
+
+constexpr double kNoLimit = std::numeric_limits<double>::infinity();
+
+// What an option's number may be; a bound may be left out (kNoLimit) or
+// excluded.
+struct Bounds {
+    double low = 0;
+    double high = kNoLimit;
+    std::string unit{};
+    bool aboveLow = false;   // the low bound itself is refused
+    bool belowHigh = false;  // … the high one
+};
+
+std::string Shown(double value) {
+    char text[32];
+    std::string shown(text, std::to_chars(text, text + sizeof text, value).ptr);
+    if (const std::size_t e = shown.find("e+"); e != std::string::npos) {
+        shown.erase(e + 1, shown[e + 2] == '0' ? 2 : 1);  // 1e9, as people write it
+    }
+    return shown;
+}
+
+// "from 0.001 to 1000 updates a second", "above 0 and at most 1e+09 seconds", "at least 1".
+std::string Described(const Bounds& b) {
+    std::string text = b.high == kNoLimit ? (b.aboveLow ? "above " : "at least ") + Shown(b.low)
+                       : b.aboveLow       ? "above " + Shown(b.low) + " and " + (b.belowHigh ? "below " : "at most ")
+                                          : "from " + Shown(b.low) + " to " + (b.belowHigh ? "below " : "");
+    if (b.high != kNoLimit) {
+        text += Shown(b.high);
+    }
+    return b.unit.empty() ? text : text + " " + b.unit;
+}
+
+// The rule of an option's number, on the option: the check, its message
+// ("--rate: '0' is not from 0.001 to 1000 updates a second", CLI11 adding
+// the option's name) and the help's "0.001 to 1000" come from one place.
+CLI::Validator Within(Bounds b) {
+    return CLI::Validator(
+        [b](std::string& input) -> std::string {
+            double value = 0;
+            const auto [end, error] = std::from_chars(input.data(), input.data() + input.size(), value);
+            const bool inside = (b.aboveLow ? value > b.low : value >= b.low) &&
+                                (b.high == kNoLimit || (b.belowHigh ? value < b.high : value <= b.high));
+            if (error != std::errc() || end != input.data() + input.size() || !inside) {
+                return QuotedValue(input) + " is not " + Described(b);
+            }
+            return {};
+        },
+        Described(b));
+}
+
+// A value the engine reads, checked by the engine's own reading.
+template <typename Read>
+CLI::Validator ReadBy(Read read) {
+    return CLI::Validator(
+        [read](std::string& input) -> std::string {
+            try {
+                (void)read(input);
+            } catch (const UsageError& e) {
+                return e.what();
+            }
+            return {};
+        },
+        "");
+}
+
+const CLI::Validator kProbability = Within({0, 1, "(a probability)"});
+
+// One of a few words, as written.
+CLI::Validator OneOf(std::vector<std::string> words) {
+    std::string list;
+    for (const std::string& word : words) {
+        list += (list.empty() ? "" : " or ") + word;
+    }
+    return CLI::Validator(
+        [words, list](std::string& input) -> std::string {
+            return std::find(words.begin(), words.end(), input) != words.end() ? ""
+                                                                               : QuotedValue(input) + " is not " + list;
+        },
+        "");  // the value's name in the help lists them
+}
+
+// The kinds of each profile, from the table the receivers send by.
+std::string SentencesHelp() {
+    const std::vector<std::string> classic = engine::KindsOf(engine::Profile::Classic);
+    std::vector<std::string> more;
+    for (const std::string& kind : engine::KindsOf(engine::Profile::Nmea4)) {
+        if (std::find(classic.begin(), classic.end(), kind) == classic.end()) {
+            more.push_back(kind);
+        }
+    }
+    return "Comma list of the profile's kinds or ALL: classic " + Joined(classic) + "; nmea4 also " + Joined(more);
+}
+
+}  // namespace
+
+std::unique_ptr<CLI::App> MakeApp(Options& o) {
+    auto made = std::make_unique<CLI::App>("kovra-nmea: a simulated GPS receiver writing NMEA 0183 sentences.\n"
+                 "It starts from its built-in scenario, a vessel leaving a harbour, under a sky computed\n"
+                 "for the time; each state option overrides what it names. --profile classic sends the\n"
+                 "library's own sentences for exactly the state the options give.",
+                 "kovra-nmea");
+    CLI::App& app = *made;
+    app.get_formatter()->column_width(40);
+    app.set_version_flag("--version",
+                         std::string("kovra-nmea ") + kProgramVersion + " (library " +
+                             std::string(kProfile.libraryName) + " " + nmea::FloatToStr(kProfile.version) + ")");
+
+    app.add_option("--lat", o.lat, "Latitude: 48:07:02.28N or decimal degrees (south negative)")->group("State");
+    app.add_option("--lon", o.lon, "Longitude: 011:31:00E or decimal degrees (west negative)")->group("State");
+    app.add_option("--alt", o.alt, "Altitude, metres")->group("State");
+    app.add_option("--geoid", o.geoid, "Height of the geoid above the ellipsoid, metres")->group("State");
+    app.add_option("--speed", o.speed, "Speed over ground, knots (0 or more)")->check(Within({0, kNoLimit, "knots"}))
+        ->group("State");
+    app.add_option("--heading", o.heading, "Course over ground, degrees true")->group("State");
+    app.add_option("--mag-heading", o.magHeading, "Course over ground, degrees magnetic")->group("State");
+    app.add_option("--mag-var", o.magVar, "Magnetic variation with its side, e.g. 3.1W")->group("State");
+    app.add_option("--pdop", o.pdop, "Position dilution of precision")->group("State");
+    app.add_option("--hdop", o.hdop, "Horizontal dilution of precision")->group("State");
+    app.add_option("--vdop", o.vdop, "Vertical dilution of precision")->group("State");
+    app.add_option("--fix", o.fix, "GGA fix quality, 0 to 8 (default 1)")->check(Within({0, 8, "(the fix qualities of GGA)"}))
+        ->group("State");
+    app.add_option("--time", o.time, "Fixed start time in UTC, e.g. 2002-07-04T20:15:30.123Z")->group("State");
+    app.add_option("--sat", o.sats, "A satellite in view (repeatable); nmea4 takes PRN,EL,AZ[,SNR][,unused]")->group("State");
+    app.add_option("--satellites", o.satellitesFile, "Load satellites from FILE")->group("State");
+    app.add_option("--waypoint", o.waypoints, "Waypoint NAME,LAT,LON (repeatable)")->group("State");
+    app.add_option("--waypoints", o.waypointsFile, "Load waypoints from FILE")->group("State");
+    app.add_option("--route", o.route, "Active route NAME:WP1,WP2,...")->group("State");
+    app.add_option("--route-file", o.routeFile, "Load a route from FILE and make it active")->group("State");
+
+    app.add_option("--sentences", o.sentences, SentencesHelp())
+        ->group("Pacing");
+    app.add_option("--rate", o.rate, "Updates per second, 0.001 to 1000")->check(Within({engine::kRates.low, engine::kRates.high, "updates a second"}))
+        ->group("Pacing");
+    app.add_option("--count", o.countText, "Number of updates; 0 runs until interrupted")->group("Pacing");
+    app.add_option("--gpx", o.gpx, "Waypoints, routes and tracks from a GPX 1.0 or 1.1 file")->group("Scenario");
+    app.add_option("--gpx-route", o.gpxRoute, "Make this route of --gpx active (default: its only route)")
+        ->group("Scenario");
+    app.add_option("--gpx-track", o.gpxTrack, "Sail this track of --gpx at its recorded times")->group("Scenario");
+    app.add_option("--record-gpx", o.recordGpx,
+                   "Record the run as GPX (track, waypoints, active route), whole after every write (every 10 s and at the end)")
+        ->group("Scenario");
+    app.add_option("--seed", o.seedText, "Seed of every fault's chances: the same seed and options give the same bytes")
+        ->group("Faults");
+    app.add_option("--outage", o.outages, "Lose the fix from START for LENGTH seconds of simulated time (repeatable)")
+        ->check(ReadBy([](const std::string& text) { return engine::ParseTimeWindow(text); }))
+        ->group("Faults");
+    app.add_option("--freeze", o.freezes, "Repeat the last update unchanged from START for LENGTH seconds")
+        ->check(ReadBy([](const std::string& text) { return engine::ParseTimeWindow(text); }))
+        ->group("Faults");
+    app.add_option("--drop", o.drop, "Leave each sentence out with probability P")->check(kProbability)
+        ->group("Faults");
+    app.add_option("--corrupt", o.corrupt, "Send each sentence with a wrong checksum with probability P")
+        ->check(kProbability)
+        ->group("Faults");
+    app.add_option("--truncate", o.truncate, "Cut each sentence short, without its end, with probability P")
+        ->check(kProbability)
+        ->group("Faults");
+    app.add_option("--garbage", o.garbage, "Random bytes after each sentence with probability P")->check(kProbability)
+        ->group("Faults");
+    app.add_option("--jitter", o.jitter, "Send each update up to MS milliseconds late")->check(Within({0, engine::kMaxJitterMs, "milliseconds"}))
+        ->group("Faults");
+    app.add_option("--noise", o.noise,
+                   "Wander the reported position around the true one, METRES per axis, 60 s correlation")
+        ->check(Within({0, engine::kMaxNoiseMetres, "metres"}))
+        ->group("Faults");
+    app.add_option("--extra", o.extra, "Send SENTENCE (e.g. PKOV,TEST,1) after each update, checksum added")
+        ->check(ReadBy([](const std::string& text) { return engine::FrameUserSentence(text); }))
+        ->group("Faults");
+    app.add_option("--replay", o.replay, "Send a recorded NMEA log with its own timing instead of the simulation")
+        ->group("Scenario");
+    app.add_flag("--replay-check", o.replayCheck, "Leave out the log's lines with a wrong checksum, and count them")
+        ->group("Scenario");
+    app.add_option("--duration", o.duration, "End after this much simulated time")->check(Within({engine::kDurations.low, engine::kDurations.high, "seconds", true}))
+        ->group("Pacing");
+    app.add_option("--speedup", o.speedup, "Simulated time runs FACTOR times the wall clock, 0.1 to 1000")
+        ->check(Within({engine::kSpeedups.low, engine::kSpeedups.high}))
+        ->group("Pacing");
+    app.add_flag("--fast", o.fast, "Do not wait: each update as soon as the outputs took the last")->group("Pacing");
+    app.add_flag("--no-move", o.noMove, "Keep the position still")->group("Pacing");
+    app.add_flag("--follow-route", o.followRoute, "Steer toward each waypoint of the active route")->group("Pacing");
+    app.add_flag("--loop", o.loop, "Start the route, the track or the replayed log again at its end")
+        ->group("Pacing");
+
+    app.add_option("--port", o.port,
+                   "Write to serial port NAME (COM1, ttyUSB0 or a device path); any output takes @KINDS after it, "
+                   "e.g. --udp 127.0.0.1:10110@RMC,GGA")
+        ->group("Output");
+    app.add_option("--baud", o.baudOption, "Baud rate of --port (4800; 9600 in the nmea4 profile, whose receiver then sends what the line carries)")->check(Within({0, kNoLimit, "baud", true}))
+        ->group("Output");
+    app.add_option("--pty", o.ptyLink, "Create a pseudo-terminal and print its path; LINK becomes a symbolic link to it")
+        ->expected(0, 1)
+        ->group("Output");
+    app.add_option("--tcp", o.tcpText, "Serve the stream to TCP clients on PORT")->group("Output");
+    app.add_option("--udp", o.udpTexts, "Send to HOST:PORT over UDP, unicast or multicast ([v6]:PORT; repeatable)")
+        ->group("Output");
+    app.add_option("--udp-broadcast", o.udpBroadcastTexts, "Send to the broadcast address on PORT over UDP")
+        ->group("Output");
+    app.add_flag("--udp-batch", o.udpBatch, "One datagram an update (split within 1472 bytes), not one a sentence")
+        ->group("Output");
+    app.add_option("--udp-ttl", o.udpTtl, "Hops of multicast datagrams")->check(Within({1, 255, "hops"}))
+        ->group("Output");
+    app.add_option("--http", o.http, "Serve the live view and control on [ADDR:]PORT (address 127.0.0.1 unless given)")
+        ->group("Output");
+    app.add_flag("--http-read-only", o.httpReadOnly, "The live view without control")->group("Output");
+    app.add_option("--tcp-connect", o.tcpConnectTexts,
+                   "Connect to the server at HOST:PORT and send it the stream, reconnecting (repeatable)")
+        ->group("Output");
+    app.add_option("--bind", o.bind, "Address for --tcp")->group("Output");
+    app.add_option("--tcp-max-clients", o.tcpMaxClients, "Clients served at once by --tcp; more are closed at once, unless one has taken nothing for --tcp-idle")
+        ->check(Within({1, kNoLimit}))
+        ->group("Output");
+    app.add_option("--tcp-idle", o.tcpIdle,
+                   "Seconds a --tcp client may take nothing before a newcomer takes its place when all are served")
+        ->check(Within({0.1, 86400, "seconds"}))
+        ->group("Output");
+    app.add_flag("--threaded", o.threaded, "Hand updates for --port to the background sender thread")
+        ->group("Output");
+    app.add_option("--skyplot", o.skyplot, "Write the sky plot to FILE.svg")->group("Output");
+    app.add_option("--skyplot-radius", o.skyplotRadius, "Radius of the sky plot in pixels")->group("Output");
+    app.add_option("--save-satellites", o.saveSatellites, "Save the satellites to FILE")->group("Output");
+    app.add_option("--save-waypoints", o.saveWaypoints, "Save the waypoints to FILE")->group("Output");
+    app.add_option("--save-route", o.saveRoute, "Save the active route to FILE")->group("Output");
+    app.add_flag("-v,--verbose", o.verbose, "One status line per update on standard error");
+
+    app.add_option("--profile", o.profile,
+                   "nmea4: a multi-system receiver (NMEA 0183 4.11) with a computed sky; classic: the "
+                   "library's own sentences for the state given (the built-in scenario only without state options)")
+        ->check(OneOf({"nmea4", "classic"}))
+        ->group("Receiver");
+    app.add_option("--gnss", o.gnss, "Systems of the nmea4 sky, a comma list")
+        ->group("Receiver");
+    app.add_option("--elevation-mask", o.elevationMask, "Lower satellites are in view but not used")
+        ->check(Within({0, 90, "degrees"}))
+        ->group("Receiver");
+    app.add_option("--almanac", o.almanacFile, "A GPS almanac (YUMA) that places the GPS satellites")
+        ->group("Receiver");
+    app.add_option("--talker", o.talker, "Talker of the position sentences (default: by the systems used)")
+        ->check(OneOf({"GP", "GN"}))
+        ->group("Receiver");
+    app.add_option("--true-heading", o.trueHeading, "Heading of HDT (default: the course)")->check(Within({0, 360, "degrees", false, true}))
+        ->group("Receiver");
+    app.add_option("--course", o.heading, "Course over ground, degrees true (as --heading)")->group("State");
+    app.add_option("--rate-of-turn", o.rateOfTurn,
+                   "Most degrees a second the vessel turns, a course change or a waypoint turn sailed as a curve; "
+                   "0 turns at once (default 3; classic 0)")
+        ->check(Within({0, 180, "degrees a second"}))
+        ->type_name("DEG/S")
+        ->group("Pacing");
+    app.add_option("--acceleration", o.acceleration,
+                   "Most metres a second squared the vessel's speed changes by; 0 at once (default 0.5; classic 0)")
+        ->check(Within({0, 100, "metres a second squared"}))
+        ->type_name("M/S2")
+        ->group("Pacing");
+    app.add_option("--route-interval", o.routeInterval, "Time between the WPL and RTE of the active route")
+        ->check(Within({0, 86400, "seconds", true}))
+        ->group("Receiver");
+
+    // Which options go together, stated once; CLI11 refuses the rest
+    // ("--gpx-route requires --gpx", "--record-gpx excludes --replay").
+    for (const auto& [option, needed] : {std::pair{"--gpx-route", "--gpx"}, std::pair{"--gpx-track", "--gpx"},
+                                         std::pair{"--replay-check", "--replay"}, std::pair{"--http-read-only", "--http"}}) {
+        app.get_option(option)->needs(needed);
+    }
+    for (const char* option : {"--record-gpx", "--http"}) {
+        app.get_option(option)->excludes("--replay");
+    }
+
+    // Values named by what they are, not by their type.
+    static const std::map<std::string, std::string> kValueNames = {
+        {"--lat", "LAT"}, {"--lon", "LON"}, {"--alt", "METRES"}, {"--geoid", "METRES"}, {"--speed", "KNOTS"},
+        {"--heading", "DEG"}, {"--course", "DEG"}, {"--mag-heading", "DEG"}, {"--true-heading", "DEG"},
+        {"--mag-var", "DEG{E|W}"}, {"--pdop", "DOP"}, {"--hdop", "DOP"}, {"--vdop", "DOP"}, {"--fix", "QUALITY"},
+        {"--time", "UTC"}, {"--sat", "PRN,EL,AZ[,SNR]"}, {"--satellites", "FILE"}, {"--waypoint", "NAME,LAT,LON"},
+        {"--waypoints", "FILE"}, {"--route", "NAME:WP,..."}, {"--route-file", "FILE"}, {"--sentences", "KINDS"},
+        {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--replay", "FILE"}, {"--gpx", "FILE"}, {"--gpx-route", "NAME"}, {"--gpx-track", "NAME"}, {"--record-gpx", "FILE"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
+        {"--tcp", "PORT"}, {"--udp", "HOST:PORT"}, {"--udp-broadcast", "PORT"}, {"--udp-ttl", "HOPS"},
+        {"--tcp-connect", "HOST:PORT"}, {"--http", "[ADDR:]PORT"}, {"--seed", "N"}, {"--outage", "START+LENGTH"}, {"--freeze", "START+LENGTH"},
+        {"--drop", "P"}, {"--corrupt", "P"}, {"--truncate", "P"}, {"--garbage", "P"}, {"--jitter", "MS"},
+        {"--noise", "METRES"}, {"--extra", "SENTENCE"}, {"--bind", "ADDR"}, {"--tcp-max-clients", "N"}, {"--tcp-idle", "SECONDS"}, {"--skyplot", "FILE"},
+        {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},
+        {"--save-route", "FILE"}, {"--profile", "nmea4|classic"}, {"--gnss", "SYSTEMS"},
+        {"--elevation-mask", "DEG"}, {"--almanac", "FILE"}, {"--talker", "GP|GN"}, {"--route-interval", "SECONDS"}};
+    static const std::set<std::string> kShownDefaults = {
+        "--rate", "--count", "--speedup", "--bind", "--tcp-max-clients", "--tcp-idle", "--skyplot-radius", "--profile", "--gnss",
+        "--elevation-mask", "--route-interval"};
+    for (CLI::Option* option : app.get_options()) {
+        const std::string name = option->get_name(false, true);
+        if (const auto found = kValueNames.find(name); found != kValueNames.end()) {
+            option->type_name(found->second);
+        }
+        if (kShownDefaults.contains(name)) {
+            option->capture_default_str();
+        }
+    }
+    return made;
+}
+
+}  // namespace kovra::app
