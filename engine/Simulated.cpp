@@ -1,5 +1,6 @@
 // The simulated source: events, motion, the receiver's reading with the
 // faults that act on it, and the observers of each update.
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -19,11 +20,15 @@ bool SimulatedSource::Next(std::uint64_t n, Update& update) {
     if (p_.web != nullptr) {
         if (const std::optional<ControlRequest> r = p_.web->TakeRequests()) {
             // A request from the page is an event for this update.
-            p_.timeline.Add(
-                {elapsed, -1, {r->course, r->speed, r->goTo, r->route, r->pause, r->outage, r->speedup, true}});
+            p_.timeline.Add({elapsed, -1,
+                             {.course = r->course, .speed = r->speed, .goTo = r->goTo, .route = r->route,
+                              .pause = r->pause, .outage = r->outage, .speedup = r->speedup, .atOnce = true}});
         }
     }
     for (const Event& event : p_.timeline.TakeDue(elapsed)) {
+        if (event.action.stop) {
+            return false;
+        }
         Apply(event);
     }
     const double step = n > 0 ? p_.timeline.Period() : 0;
@@ -58,6 +63,12 @@ void SimulatedSource::Apply(const Event& event) {
     }
     if (a.outage) {
         forcedOutage_ = *a.outage;
+    }
+    if (a.freeze) {
+        forcedFreeze_ = *a.freeze;
+    }
+    if (a.chances.Any() && p_.faults != nullptr) {
+        p_.faults->Change(a.chances);
     }
     if (a.speedup) {
         p_.timeline.speedup = *a.speedup;
@@ -95,6 +106,23 @@ void SimulatedSource::ApplyTo(Vessel& v, const Action& a) {
         v.progress = {a.goTo ? std::string("GOTO") : *a.route, 0, false, v.progress.arrivals};
         v.steering = tracked ? v.steering : Steering::Route;
     }
+    if (a.rateOfTurn) {
+        v.limits.rateOfTurn = *a.rateOfTurn;
+    }
+    if (a.altitude) {
+        v.orderedAltitude = *a.altitude;
+        if (a.atOnce || v.limits.climbRate <= 0 || !v.moves) {
+            v.state.altitude = *a.altitude;
+        }
+    }
+    for (const Gnss system : a.systemsOff) {
+        if (std::find(v.systemsOff.begin(), v.systemsOff.end(), system) == v.systemsOff.end()) {
+            v.systemsOff.push_back(system);
+        }
+    }
+    for (const Gnss system : a.systemsOn) {
+        std::erase(v.systemsOff, system);
+    }
 }
 
 // The update as the receiver builds it, with the outage, freeze and noise in
@@ -102,7 +130,7 @@ void SimulatedSource::ApplyTo(Vessel& v, const Action& a) {
 const std::string& SimulatedSource::Receive(double elapsed, TDateTime utc) {
     FaultInjector* faults = p_.faults;
     const bool outage = forcedOutage_ || (faults != nullptr && faults->InOutage(elapsed));
-    const bool frozen = faults != nullptr && faults->Frozen(elapsed) && !last_.empty();
+    const bool frozen = (forcedFreeze_ || (faults != nullptr && faults->Frozen(elapsed))) && !last_.empty();
     if (faults != nullptr) {
         faults->CountUpdate(outage, frozen);
     }

@@ -251,6 +251,9 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     timeline.start = plan_.startTime;
     for (const Event& event : events_) {
         timeline.Add(event);
+        if (event.action.chances.Any() && !faults_) {
+            faults_.emplace(FaultSettings{});  // chances that start at an event start from none
+        }
     }
     world_ = WorldFrom(gps_);
     PlanFirstVessel(world_.vessels.front(), plan_, track_.has_value(), realistic_ != nullptr);

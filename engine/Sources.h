@@ -98,6 +98,7 @@ private:
     Parts p_;
     std::optional<double> speedup_;
     bool forcedOutage_ = false;
+    bool forcedFreeze_ = false;
     bool overspeedTold_ = false;
     TDateTime utc_ = 0;
     std::string last_;  // the last update built, for a freeze

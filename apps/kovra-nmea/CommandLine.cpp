@@ -152,6 +152,14 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
     app.add_option("--rate", o.rate, "Updates per second, 0.001 to 1000")->check(Within({engine::kRates.low, engine::kRates.high, "updates a second"}))
         ->group("Pacing");
     app.add_option("--count", o.countText, "Number of updates; 0 runs until interrupted")->group("Pacing");
+    app.add_option("--scenario", o.scenario,
+                   "Run the scenario FILE (YAML or JSON); the options given beside it override its values")
+        ->group("Scenario");
+    app.add_option("--dump-scenario", o.dumpScenario,
+                   "Write the scenario these options (and --scenario) give to FILE ('-': standard output), and run nothing")
+        ->group("Scenario");
+    app.add_option("--name", o.name, "Name of the vessel, as a scenario's events and the truth name it")
+        ->group("State");
     app.add_option("--gpx", o.gpx, "Waypoints, routes and tracks from a GPX 1.0 or 1.1 file")->group("Scenario");
     app.add_option("--gpx-route", o.gpxRoute, "Make this route of --gpx active (default: its only route)")
         ->group("Scenario");
@@ -292,7 +300,7 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         {"--mag-var", "DEG{E|W}"}, {"--pdop", "DOP"}, {"--hdop", "DOP"}, {"--vdop", "DOP"}, {"--fix", "QUALITY"},
         {"--time", "UTC"}, {"--sat", "PRN,EL,AZ[,SNR]"}, {"--satellites", "FILE"}, {"--waypoint", "NAME,LAT,LON"},
         {"--waypoints", "FILE"}, {"--route", "NAME:WP,..."}, {"--route-file", "FILE"}, {"--sentences", "KINDS"},
-        {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--replay", "FILE"}, {"--gpx", "FILE"}, {"--gpx-route", "NAME"}, {"--gpx-track", "NAME"}, {"--record-gpx", "FILE"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
+        {"--scenario", "FILE"}, {"--dump-scenario", "FILE"}, {"--name", "NAME"}, {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--replay", "FILE"}, {"--gpx", "FILE"}, {"--gpx-route", "NAME"}, {"--gpx-track", "NAME"}, {"--record-gpx", "FILE"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
         {"--tcp", "PORT"}, {"--udp", "HOST:PORT"}, {"--udp-broadcast", "PORT"}, {"--udp-ttl", "HOPS"},
         {"--tcp-connect", "HOST:PORT"}, {"--http", "[ADDR:]PORT"}, {"--seed", "N"}, {"--outage", "START+LENGTH"}, {"--freeze", "START+LENGTH"},
         {"--drop", "P"}, {"--corrupt", "P"}, {"--truncate", "P"}, {"--garbage", "P"}, {"--jitter", "MS"},

@@ -2,9 +2,12 @@
 
 #include "CommandLine.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 #include <iostream>
 #include <limits>
@@ -13,7 +16,10 @@
 
 #include "ValueScanner.h"
 #include "engine/Simulator.h"
+#include "engine/outputs/Network.h"
 #include "engine/receiver/SentenceKinds.h"
+#include "files/DataFile.h"
+#include "foundation/Names.h"
 #include "foundation/Validation.h"
 #include "foundation/BuildProfile.h"
 #include "foundation/Text.h"
@@ -225,7 +231,8 @@ void CheckOptions(Options& o) {
         {&o.routeFile, "--route-file"},          {&o.saveSatellites, "--save-satellites"},
         {&o.saveWaypoints, "--save-waypoints"},  {&o.saveRoute, "--save-route"},
         {&o.recordGpx, "--record-gpx"},          {&o.gpx, "--gpx"},
-        {&o.skyplot, "--skyplot"},
+        {&o.skyplot, "--skyplot"},              {&o.scenario, "--scenario"},
+        {&o.dumpScenario, "--dump-scenario"},
     };
     for (const auto& [file, option] : files) {
         RequireFileName(*file, option);
@@ -346,22 +353,234 @@ TDateTime ParseTime(const std::string& text) {
 }
 
 
+namespace {
+
+// Options whose values name files: in a scenario file relative to its folder.
+constexpr std::string_view kFileOptions[] = {"--almanac",     "--gpx",          "--satellites",      "--waypoints",
+                                             "--route-file",  "--replay",       "--record-gpx",      "--save-satellites",
+                                             "--save-waypoints", "--save-route", "--skyplot",        "--pty"};
+
+bool NamesFile(const std::string& option) {
+    return std::find(std::begin(kFileOptions), std::end(kFileOptions), option) != std::end(kFileOptions);
+}
+
+// A file's name as the scenario in `folder` gives it, as seen from here.
+std::string FromFolder(const std::string& name, const std::filesystem::path& folder) {
+    const std::filesystem::path path(name);
+    return name.empty() || path.is_absolute() || folder.empty() ? name : (folder / path).lexically_normal().string();
+}
+
+// A name as seen from here, as a scenario in `folder` gives it.
+std::string ToFolder(const std::string& name, const std::filesystem::path& folder) {
+    const std::filesystem::path path(name);
+    if (name.empty() || path.is_absolute() || folder.empty()) {
+        return name;
+    }
+    return std::filesystem::absolute(path).lexically_proximate(std::filesystem::absolute(folder)).string();
+}
+
+// Options that set what another sets, counted as that one.
+constexpr std::pair<const char*, const char*> kOtherNames[] = {{"--course", "--heading"}};
+
+bool GivenOn(const CLI::App& app, const std::string& option) {
+    return app.count(option) > 0 || std::any_of(std::begin(kOtherNames), std::end(kOtherNames), [&](const auto& other) {
+               return option == other.second && app.count(other.first) > 0;
+           });
+}
+
+// Values the run reads only as it starts, read now so that a file's are
+// told with their place: positions and the start, the network's addresses.
+void ReadAhead(const FileArgument& argument) {
+    if (!argument.value) {
+        return;
+    }
+    const std::string& value = *argument.value;
+    const bool latitude = argument.option == "--lat";
+    if (latitude || argument.option == "--lon") {
+        const Coordinate c = ParseCoordinate(value, latitude, argument.option);
+        TKovraNMEAGenerator gps;
+        try {
+            latitude ? gps.Latitude_Degree(c.degree) : gps.Longitude_Degree(c.degree);
+        } catch (const EKovraNMEAException& e) {
+            throw UsageError(e.what());  // the library's own message
+        }
+    } else if (argument.option == "--time") {
+        (void)ParseTime(value);
+    } else if (argument.option == "--udp" || argument.option == "--tcp-connect") {
+        (void)engine::ResolveEndpoint(value.substr(0, value.rfind('@')),
+                                      argument.option == "--udp" ? SOCK_DGRAM : SOCK_STREAM);
+    }
+}
+
+// A file's value checked alone by its option's rules (and the profile's
+// words for sentence kinds); what goes together is checked for the whole run.
+void CheckAlone(const FileArgument& argument, const std::optional<std::string>& profile) {
+    Options scratch;
+    const std::unique_ptr<CLI::App> app = MakeApp(scratch);
+    const std::string text = argument.Text();
+    std::vector<const char*> argv{"kovra-nmea", text.c_str()};
+    if (profile && argument.option != "--profile") {
+        argv.push_back(profile->c_str());
+    }
+    const auto fail = [&](std::string message) {
+        const std::string named = argument.option + ": ";
+        if (message.starts_with(named)) {
+            message.erase(0, named.size());
+        }
+        throw UsageError(argument.where + ": " + argument.key + ": " + message);
+    };
+    try {
+        app->parse(static_cast<int>(argv.size()), argv.data());
+        scratch.pty = app->count("--pty") > 0;
+        CheckOptions(scratch);
+        ReadAhead(argument);
+    } catch (const CLI::RequiresError&) {
+    } catch (const CLI::ExcludesError&) {
+    } catch (const CLI::ParseError& e) {
+        fail(e.what());
+    } catch (const UsageError& e) {
+        fail(e.what());
+    }
+}
+
+// The file's values the command line does not override, each checked,
+// then the command line itself.
+std::vector<std::string> WithScenario(const CLI::App& given, ScenarioFile file, const std::filesystem::path& folder,
+                                      int argc, char** argv) {
+    for (FileArgument& argument : file.arguments) {
+        if (argument.value && NamesFile(argument.option)) {
+            argument.value = FromFolder(*argument.value, folder);
+        }
+    }
+    std::optional<std::string> profile;
+    for (const FileArgument& argument : file.arguments) {
+        if (argument.option == "--profile" && !GivenOn(given, "--profile")) {
+            profile = argument.Text();
+        }
+    }
+    if (GivenOn(given, "--profile")) {
+        profile = "--profile=" + given.get_option("--profile")->results().front();
+    }
+    std::vector<std::string> arguments{argv[0]};
+    for (const FileArgument& argument : file.arguments) {
+        if (!GivenOn(given, argument.option)) {
+            CheckAlone(argument, profile);
+            arguments.push_back(argument.Text());
+        }
+    }
+    for (const FileEvent& event : file.events) {
+        for (const FileArgument& check : event.checks) {
+            CheckAlone(check, profile);
+        }
+    }
+    arguments.insert(arguments.end(), argv + 1, argv + argc);
+    return arguments;
+}
+
+// Each event's vessel exists and its time lies in the run: a UTC time
+// becomes seconds from the start.
+void ResolveEvents(Options& o) {
+    if (o.replay && !o.events.empty()) {
+        throw UsageError(o.events.front().where + ": a replay sends the log as recorded; events do not apply to it");
+    }
+    for (FileEvent& event : o.events) {
+        if (!SameName(event.vessel, "all") && !SameName(event.vessel, o.name)) {
+            throw UsageError(event.where + ": no vessel named " + QuotedValue(event.vessel) +
+                             " (the scenario has " + QuotedValue(o.name) + ")");
+        }
+        if (!event.time) {
+            continue;
+        }
+        if (!o.time) {
+            throw UsageError(event.where + ": an event at a UTC time needs the scenario's start");
+        }
+        TDateTime at = 0;
+        try {
+            at = ParseTime(*event.time);
+        } catch (const UsageError& e) {
+            throw UsageError(event.where + ": " + e.what());
+        }
+        const double seconds = std::round((at - ParseTime(*o.time)) * 86'400'000.0) / 1000.0;
+        if (seconds < 0) {
+            throw UsageError(event.where + ": " + QuotedValue(*event.time) + " is before the start, " +
+                             QuotedValue(*o.time));
+        }
+        event.seconds = seconds;
+    }
+}
+
+// The options given, as a scenario file names them.
+std::vector<GivenOption> GivenOptions(const CLI::App& app, const std::filesystem::path& folder) {
+    std::vector<GivenOption> given;
+    for (const std::string& option : ScenarioOptions()) {
+        const auto other = std::find_if(std::begin(kOtherNames), std::end(kOtherNames),
+                                        [&](const auto& names) { return option == names.second; });
+        for (const std::string& name : {option, std::string(other != std::end(kOtherNames) ? other->first : "")}) {
+            if (!name.empty() && app.count(name) > 0) {
+                given.push_back({option, app.get_option(name)->results()});
+                if (NamesFile(option)) {
+                    for (std::string& value : given.back().values) {
+                        value = ToFolder(value, folder);
+                    }
+                }
+            }
+        }
+    }
+    return given;
+}
+
+void DumpScenario(const CLI::App& app, const Options& o) {
+    const bool toOutput = *o.dumpScenario == "-";
+    const std::string text =
+        ScenarioText(GivenOptions(app, toOutput ? "" : std::filesystem::path(*o.dumpScenario).parent_path()), o.events);
+    if (toOutput) {
+        if (!(std::cout << text << std::flush)) {
+            throw OutputError("--dump-scenario: cannot write to standard output");
+        }
+        return;
+    }
+    try {
+        ReplaceDataFile(ToPath(FileNameFromUtf8(*o.dumpScenario)), text);
+    } catch (const std::exception& e) {
+        throw OutputError("--dump-scenario: " + std::string(e.what()));
+    }
+}
+
+}  // namespace
+
 ParseResult ParseCommandLine(int argc, char** argv) {
     ParseResult result;
-    Options& o = result.options;
-    std::unique_ptr<CLI::App> made = MakeApp(o);
-    CLI::App& app = *made;
+    std::unique_ptr<CLI::App> app = MakeApp(result.options);
     try {
-        app.parse(argc, argv);
-        o.pty = app.count("--pty") > 0;
+        app->parse(argc, argv);
+        if (result.options.scenario) {
+            const ScenarioFile file = ReadScenarioFile(*result.options.scenario);
+            const std::vector<std::string> merged = WithScenario(
+                *app, file, std::filesystem::path(*result.options.scenario).parent_path(), argc, argv);
+            std::vector<const char*> pointers;
+            for (const std::string& argument : merged) {
+                pointers.push_back(argument.c_str());
+            }
+            result.options = Options{};
+            app = MakeApp(result.options);
+            app->parse(static_cast<int>(pointers.size()), pointers.data());
+            result.options.events = file.events;
+        }
+        Options& o = result.options;
+        o.pty = app->count("--pty") > 0;
         CheckOptions(o);
+        ResolveEvents(o);
+        if (o.dumpScenario) {
+            DumpScenario(*app, o);
+            result.exitNow = 0;
+        }
     } catch (const UsageError& e) {
         std::cerr << "kovra-nmea: " + Printable(e.what()) + "\n";
         result.exitNow = 2;
     } catch (const CLI::CallForHelp& e) {
-        result.exitNow = app.exit(e);
+        result.exitNow = app->exit(e);
     } catch (const CLI::CallForVersion& e) {
-        result.exitNow = app.exit(e);
+        result.exitNow = app->exit(e);
     } catch (const CLI::ParseError& e) {
         std::cerr << "kovra-nmea: " + Printable(e.what()) + "\n";
         result.exitNow = 2;

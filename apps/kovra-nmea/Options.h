@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/run/Errors.h"
+#include "ScenarioFile.h"
 #include "engine/faults/Faults.h"
 #include "generator/KovraNMEAGenerator.h"
 
@@ -33,6 +34,9 @@ struct Options {
     bool noMove = false, followRoute = false, loop = false;
     double speedup = 1;
     // Scenarios from files.
+    std::optional<std::string> scenario, dumpScenario;
+    std::string name = "vessel";          // the first vessel's, for the events and the truth
+    std::vector<FileEvent> events;        // the scenario file's
     std::optional<std::string> replay, gpx, gpxRoute, gpxTrack, recordGpx;
     bool replayCheck = false;
     std::optional<double> duration;

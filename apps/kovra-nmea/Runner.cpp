@@ -178,6 +178,9 @@ void Load(Simulator& simulator, Scenario scenario) {
     if (scenario.faults) {
         simulator.UseFaults(std::move(*scenario.faults));
     }
+    for (engine::Event& event : scenario.events) {
+        simulator.Schedule(std::move(event));
+    }
 }
 
 }  // namespace

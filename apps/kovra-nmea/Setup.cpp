@@ -437,6 +437,32 @@ engine::RunSettings RunSettingsFrom(const Options& o) {
             .verbose = o.verbose};
 }
 
+namespace {
+
+// An outage or a freeze of a given length is one event that starts it and
+// one that ends it.
+std::vector<engine::Event> EventsOf(const Options& o) {
+    std::vector<engine::Event> events;
+    for (const FileEvent& e : o.events) {
+        const double at = e.seconds.value_or(0);
+        const int vessel = SameName(e.vessel, "all") ? -1 : 0;
+        events.push_back({at, vessel, e.action});
+        if (e.outageFor) {
+            events.push_back({at + *e.outageFor, vessel, {.outage = false}});
+        }
+        if (e.freezeFor) {
+            events.push_back({at + *e.freezeFor, vessel, {.freeze = false}});
+        }
+    }
+    return events;
+}
+
+bool ChangesChances(const Options& o) {
+    return std::any_of(o.events.begin(), o.events.end(), [](const FileEvent& e) { return e.action.chances.Any(); });
+}
+
+}  // namespace
+
 Scenario BuildScenario(const Options& o, TKovraNMEAGenerator& gps) {
     const std::optional<engine::Gpx> gpx = o.gpx ? std::optional(engine::LoadGpx(*o.gpx)) : std::nullopt;
     Scenario scenario{.plan = BuildState(o, gps, gpx ? &*gpx : nullptr), .run = RunSettingsFrom(o)};
@@ -446,9 +472,10 @@ Scenario BuildScenario(const Options& o, TKovraNMEAGenerator& gps) {
     if (o.Realistic()) {
         scenario.receiver = RealisticFrom(o, gps);
     }
-    if (HasFaults(o)) {
+    if (HasFaults(o) || ChangesChances(o)) {
         scenario.faults = FaultsFrom(o);
     }
+    scenario.events = EventsOf(o);
     return scenario;
 }
 

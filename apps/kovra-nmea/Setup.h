@@ -20,6 +20,7 @@ struct Scenario {
     std::optional<engine::GpxTrack> track{};              // sailed at its times instead
     std::optional<engine::RealisticSettings> receiver{};  // none: the library's own sentences
     std::optional<engine::FaultSettings> faults{};
+    std::vector<engine::Event> events{};                // the scenario file's, in the file's order
     engine::RunSettings run;                            // pacing, count, duration (the progress bar aside)
 };
 

@@ -180,6 +180,13 @@ std::string FaultInjector::Damage(std::string_view update) {
     return out;
 }
 
+void FaultInjector::Change(const SentenceChances& chances) {
+    settings_.drop = chances.drop.value_or(settings_.drop);
+    settings_.corrupt = chances.corrupt.value_or(settings_.corrupt);
+    settings_.truncate = chances.truncate.value_or(settings_.truncate);
+    settings_.garbage = chances.garbage.value_or(settings_.garbage);
+}
+
 std::chrono::nanoseconds FaultInjector::Delay() {
     if (settings_.jitterMs <= 0) {
         return std::chrono::nanoseconds(0);

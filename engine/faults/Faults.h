@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/scenario/Timeline.h"
+
 namespace kovra::engine {
 
 // [start, start + length) in seconds of simulated time.
@@ -60,6 +62,8 @@ public:
     // short by its chance, line noise after it by its chance, and the
     // user's sentences at the end.
     std::string Damage(std::string_view update);
+    // New chances for the faults on each sentence, from the next update on.
+    void Change(const SentenceChances& chances);
     // How late this update goes out.
     std::chrono::nanoseconds Delay();
     // Counts the updates in an outage or frozen, for the summary.

@@ -79,6 +79,9 @@ void RealisticReceiver::SetOutage(bool outage) {
 void RealisticReceiver::ComputeSky(GpsSeconds t, double latitude, double longitude, double height) {
     epoch_.satellites.clear();
     for (const SkySatellite& s : constellation_.SkyAt(t, latitude, longitude, height)) {
+        if (SwitchedOff(s.system)) {
+            continue;
+        }
         epoch_.satellites.push_back({s.system, s.number, static_cast<int>(std::lround(s.elevation)),
                                      static_cast<int>(std::lround(s.azimuth)) % 360, SignalFor(s.elevation),
                                      s.healthy && s.elevation >= settings_.elevationMask});
@@ -145,8 +148,17 @@ void RealisticReceiver::DeriveFix() {
     epoch_.talker = settings_.talker.value_or(systems == 1 ? std::string(nmea4::TalkerOf(only)) : "GN");
 }
 
+bool RealisticReceiver::SwitchedOff(Gnss system) const {
+    return std::find(systemsOff_.begin(), systemsOff_.end(), system) != systemsOff_.end();
+}
+
 std::string RealisticReceiver::Update(const ReceiverInput& in) {
     SetOutage(in.outage);
+    if (in.vessel.systemsOff != systemsOff_) {
+        systemsOff_ = in.vessel.systemsOff;
+        skyTime_.reset();  // a system's signals came or went: the sky again
+        epoch_.satellites.clear();
+    }
     const VesselState& vessel = in.vessel.state;
     const GpsSeconds t = GpsTimeFromUtc(in.utc);
     const double latitude = vessel.position.lat;
@@ -156,6 +168,9 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     if (!settings_.given.empty()) {
         if (!skyTime_) {
             for (const GivenSatellite& g : settings_.given) {
+                if (SwitchedOff(g.system)) {
+                    continue;
+                }
                 epoch_.satellites.push_back(
                     {g.system, g.number, g.elevation, g.azimuth, g.snr.value_or(SignalFor(g.elevation)), g.used});
             }

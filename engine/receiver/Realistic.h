@@ -69,6 +69,7 @@ public:
 
 private:
     void SetOutage(bool outage);
+    bool SwitchedOff(Gnss system) const;
     // Sentences that wait for room on the line: one system's GSV group, or
     // the route's WPL and RTE.
     enum class Waiting : std::uint8_t { GsvGps, GsvGlonass, GsvGalileo, GsvBeiDou, Route };
@@ -93,6 +94,7 @@ private:
     double routeSentAt_ = 0;
     std::deque<Waiting> waiting_;
     bool outage_ = false;
+    std::vector<Gnss> systemsOff_;
 };
 
 }  // namespace kovra::engine

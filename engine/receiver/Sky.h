@@ -10,12 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/scenario/World.h"
 #include "foundation/Types.h"
 
 namespace kovra::engine {
 
-// The satellite systems, numbered as NMEA 0183 4.11 numbers them in GSA.
-enum class Gnss : std::uint8_t { Gps = 1, Glonass = 2, Galileo = 3, BeiDou = 4 };
 
 // Seconds of GPS time since 6 January 1980 00:00:00.
 using GpsSeconds = double;

@@ -92,6 +92,19 @@ void Helm(Vessel& v, double seconds) {
     s.rateOfTurn = seconds > 0 ? turn / seconds : 0;
 }
 
+// Toward the ordered altitude within the climb rate (at once without one).
+void Climb(Vessel& v, double seconds) {
+    VesselState& s = v.state;
+    if (!v.orderedAltitude) {
+        s.verticalSpeed = 0;
+        return;
+    }
+    const double most = v.limits.climbRate > 0 ? v.limits.climbRate * seconds : std::fabs(*v.orderedAltitude - s.altitude);
+    const double change = std::clamp(*v.orderedAltitude - s.altitude, -most, most);
+    s.altitude += change;
+    s.verticalSpeed = change / seconds;
+}
+
 }  // namespace
 
 std::optional<NextWayPoint> NextWayPointOf(const Vessel& vessel, const World& world) {
@@ -109,6 +122,7 @@ bool Mover::Advance(Vessel& v, const World& world, double elapsed, double second
     if (!v.moves || seconds <= 0) {
         return true;
     }
+    Climb(v, seconds);
     double step = v.state.speed * seconds / kMetresPerNauticalMile;
     if (const Route* route = Followed(v, world)) {
         step = FollowRoute(v, world, *route, step);

@@ -8,18 +8,30 @@
 #include <string>
 #include <vector>
 
+#include "engine/scenario/World.h"
 #include "foundation/DateTime.h"
 
 namespace kovra::engine {
+
+// The chances of the faults that act on each sentence; none leaves one as it is.
+struct SentenceChances {
+    std::optional<double> drop{}, corrupt{}, truncate{}, garbage{};
+    bool Any() const { return drop || corrupt || truncate || garbage; }
+};
 
 // What an event changes; every field is optional.
 struct Action {
     std::optional<double> course{};   // degrees true: steer by hand from now on
     std::optional<double> speed{};    // knots
+    std::optional<double> altitude{};     // metres, climbed to within the climb rate
+    std::optional<double> rateOfTurn{};   // the vessel's limit from now on, degrees a second
     std::optional<std::string> goTo{};   // a waypoint to steer for
     std::optional<std::string> route{};  // a route to follow from its start
-    std::optional<bool> pause{}, outage{};
+    std::optional<bool> pause{}, outage{}, freeze{};
     std::optional<double> speedup{};
+    SentenceChances chances{};
+    std::vector<Gnss> systemsOff{}, systemsOn{};
+    bool stop = false;  // the run ends before this update
     // The course and speed are set at once, as a hand on the simulation
     // sets them (the live view's control); otherwise the vessel turns and
     // changes speed within its limits.

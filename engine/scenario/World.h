@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,9 @@
 namespace kovra::engine {
 
 constexpr double kMetresPerSecondPerKnot = 1852.0 / 3600;
+
+// The satellite systems, numbered as NMEA 0183 4.11 numbers them in GSA.
+enum class Gnss : std::uint8_t { Gps = 1, Glonass = 2, Galileo = 3, BeiDou = 4 };
 
 // Where a vessel is and how it moves, as it truly is (what a receiver
 // reports may differ).
@@ -30,6 +34,7 @@ struct VesselState {
 struct Dynamics {
     double rateOfTurn = 0;    // degrees a second
     double acceleration = 0;  // metres a second squared
+    double climbRate = 0;     // metres a second
 };
 
 // A vessel's default limits when a profile does not keep instant changes.
@@ -58,6 +63,8 @@ struct Vessel {
     bool moves = true;         // false: held where it is, whatever its speed
     double orderedCourse = 0;  // what the helm is told to hold, degrees true
     double orderedSpeed = 0;   // metres a second
+    std::optional<double> orderedAltitude{};  // none: holds its altitude
+    std::vector<Gnss> systemsOff{};  // systems whose signals do not reach its receiver
     bool loop = false;         // the route starts again at its end
     RouteProgress progress;
 };

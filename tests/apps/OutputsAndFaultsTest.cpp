@@ -57,20 +57,6 @@ private:
     int port_ = 0;
 };
 
-bool ChecksumRight(const std::string& line) {
-    const std::size_t star = line.rfind('*');
-    if (line.size() < 4 || line[0] != '$' || star == std::string::npos || star + 3 > line.size()) {
-        return false;
-    }
-    unsigned sum = 0;
-    for (std::size_t i = 1; i < star; ++i) {
-        sum ^= static_cast<unsigned char>(line[i]);
-    }
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%02X", sum);
-    return line.compare(star + 1, 2, hex) == 0;
-}
-
 std::vector<std::string> LinesOfRun(std::vector<std::string> options) {
     const Result r = RunProgram(options);
     EXPECT_EQ(r.status, 0) << r.error;

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include <cstdio>
+
 #include "foundation/FileDescriptor.h"
 
 namespace kovra::test {
@@ -48,6 +50,21 @@ inline std::string Field(const std::string& sentence, int index) {
         start = sentence.find(',', start) + 1;
     }
     return sentence.substr(start, sentence.find_first_of(",*", start) - start);
+}
+
+// A line that starts with "$" and ends with its own checksum.
+inline bool ChecksumRight(const std::string& line) {
+    const std::size_t star = line.rfind('*');
+    if (line.size() < 4 || line[0] != '$' || star == std::string::npos || star + 3 > line.size()) {
+        return false;
+    }
+    unsigned sum = 0;
+    for (std::size_t i = 1; i < star; ++i) {
+        sum ^= static_cast<unsigned char>(line[i]);
+    }
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02X", sum);
+    return line.compare(star + 1, 2, hex) == 0;
 }
 
 // 127.0.0.1:port (0: any port).

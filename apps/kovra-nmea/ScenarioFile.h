@@ -1,0 +1,60 @@
+// Scenario files: a run written down in YAML (JSON, being YAML, is read
+// too). The run's keys and the first vessel's stand for the options they
+// name and are checked by the options' own rules; the events go on the
+// timeline. A run's options written back as a file give the same run.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/scenario/Timeline.h"
+
+namespace kovra::app {
+
+// A value the file gives an option, and where it stands.
+struct FileArgument {
+    std::string option;                // "--speed"
+    std::optional<std::string> value;  // none for a flag
+    std::string key;                   // "vessels[0].speed", for messages
+    std::string where;                 // "ferry.yaml:7:12"
+    // As the command line writes it: "--speed=6", "--fast".
+    std::string Text() const { return value ? option + "=" + *value : option; }
+};
+
+// An event as the file gives it. Its time and vessel are resolved once the
+// start and the vessels are known.
+struct FileEvent {
+    std::string where;
+    std::string text;                   // the event in YAML's flow style, for a dump
+    std::optional<double> seconds;      // from the start
+    std::optional<std::string> time;    // or at this UTC time
+    std::string vessel = "all";
+    engine::Action action;
+    std::optional<double> outageFor, freezeFor;  // an outage or freeze that ends this long after it starts
+    // The event's values, checked as the options that take them check them.
+    std::vector<FileArgument> checks;
+};
+
+struct ScenarioFile {
+    std::vector<FileArgument> arguments;
+    std::vector<FileEvent> events;
+};
+
+// UsageError "FILE:LINE:COLUMN: what was expected" for a file that cannot
+// be used: a key it does not know, a value of the wrong kind, a name given twice.
+ScenarioFile ReadScenarioFile(const std::string& file);
+ScenarioFile ReadScenarioText(const std::string& text, const std::string& file);
+
+// An option as the run was given it, with its values (none for a flag).
+struct GivenOption {
+    std::string option;
+    std::vector<std::string> values;
+};
+// The scenario file that gives these options and events.
+std::string ScenarioText(const std::vector<GivenOption>& given, const std::vector<FileEvent>& events);
+
+// The options a scenario file can give, each once.
+std::vector<std::string> ScenarioOptions();
+
+}  // namespace kovra::app

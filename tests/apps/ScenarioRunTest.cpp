@@ -1,0 +1,126 @@
+// Scenario files end to end: a command line written as a file gives the
+// same bytes, and the file's events act exactly at their updates.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "FileSupport.h"
+#include "Process.h"
+#include "SimulatorSupport.h"
+
+namespace kovra::test {
+namespace {
+
+using ScenarioRuns = TempDir;
+
+std::vector<std::string> With(std::vector<std::string> arguments, const std::vector<std::string>& more) {
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return arguments;
+}
+
+TEST_F(ScenarioRuns, ADumpedScenarioGivesTheOptionsBytes) {
+    const std::vector<std::vector<std::string>> commandLines = {
+        // The library's own sentences for a state given in full.
+        {"--profile", "classic", "--lat", "48:07:02.28N", "--lon", "011:31:00E", "--alt", "520", "--speed", "12.5",
+         "--heading", "33", "--mag-var", "3.1W", "--fix", "2", "--hdop", "0.9", "--time", "2026-12-08T12:00:00Z",
+         "--sat", "3,40,120,45", "--sat", "7,15,300,30", "--waypoint", "A,48.2,11.6", "--waypoint", "B,48.3,11.7",
+         "--route", "R:A,B", "--follow-route", "--sentences", "ALL", "--rate", "2", "--count", "12"},
+        // The nmea4 receiver with its sky, faults and limits.
+        {"--time", "2026-12-08T12:00:00Z", "--lat", "-33.865", "--lon", "151.21", "--speed", "20", "--course", "270",
+         "--gnss", "gps,galileo", "--elevation-mask", "10", "--talker", "GN", "--rate-of-turn", "1", "--seed", "9",
+         "--noise", "3", "--corrupt", "0.1", "--outage", "3+2", "--extra", "PKOV,X,1", "--route-interval", "5",
+         "--count", "10"},
+        // The built-in scenario with a clock of its own.
+        {"--time", "2026-12-08T12:00:00Z", "--rate", "5", "--count", "15", "--sentences", "RMC,GGA,GSV,RTE,WPL"},
+    };
+    for (const std::vector<std::string>& options : commandLines) {
+        const Result direct = RunProgram(With(options, {"--fast"}));
+        ASSERT_EQ(direct.status, 0) << direct.error;
+        const Result dumped = RunProgram(With(options, {"--dump-scenario", Path("s.yaml").string()}));
+        ASSERT_EQ(dumped.status, 0) << dumped.error;
+        EXPECT_TRUE(dumped.output.empty());  // nothing runs
+        const Result replayed = RunProgram({"--scenario", Path("s.yaml").string(), "--fast"});
+        ASSERT_EQ(replayed.status, 0) << replayed.error << Read(Path("s.yaml"));
+        EXPECT_EQ(replayed.output, direct.output) << Read(Path("s.yaml"));
+        // And a dump of the file is the file.
+        ASSERT_EQ(RunProgram({"--scenario", Path("s.yaml").string(), "--dump-scenario", Path("again.yaml").string()})
+                      .status, 0);
+        EXPECT_EQ(Read(Path("again.yaml")), Read(Path("s.yaml")));
+    }
+}
+
+// Runs `yaml` at 1 Hz from 12:00:00 and gives the updates, one text each.
+std::vector<std::string> Updates(const std::filesystem::path& file, const std::string& yaml, const std::string& head) {
+    std::ofstream(file) << "start: 2026-12-08T12:00:00Z\nrate: 1\n" + yaml;
+    const Result r = RunProgram({"--scenario", file.string(), "--fast"});
+    EXPECT_EQ(r.status, 0) << r.error;
+    std::vector<std::string> updates;
+    for (const std::string& line : Lines(r.output)) {
+        if (line.rfind(head, 0) == 0 || updates.empty()) {
+            updates.emplace_back();
+        }
+        updates.back() += line + "\n";
+    }
+    return updates;
+}
+
+TEST_F(ScenarioRuns, EventsActAtTheirUpdates) {
+    // Classic: the library's sentences change at the update an event falls in.
+    const std::vector<std::string> classic = Updates(Path("events.yaml"), R"(count: 6
+vessels:
+  - {position: {lat: 10, lon: 20}, speed: 6, course: 45, receiver: {profile: classic, sentences: [RMC]}}
+events:
+  - {at: 2, course: 90}
+  - {at: 3, speed: 12}
+  - {at: 2026-12-08T12:00:04Z, vessel: all, pause: true}
+)", "$GPRMC");
+    ASSERT_EQ(classic.size(), 6U);
+    EXPECT_EQ(Field(classic[1], 8), "45");
+    EXPECT_EQ(Field(classic[2], 8), "90");
+    EXPECT_EQ(Field(classic[2], 7), "6");
+    EXPECT_EQ(Field(classic[3], 7), "12");
+    EXPECT_NE(Field(classic[2], 5), Field(classic[3], 5));
+    EXPECT_EQ(Field(classic[3], 5), Field(classic[4], 5));  // paused from update 4 on: no step into it
+    EXPECT_EQ(Field(classic[4], 5), Field(classic[5], 5));
+
+    // nmea4: an outage of two seconds, GLONASS switched off and on, a fault
+    // whose chance changes, a freeze, and the end of the run.
+    const std::vector<std::string> nmea4 = Updates(Path("events.yaml"), R"(vessels:
+  - {position: {lat: 54.32, lon: 10.15}, speed: 6, receiver: {sentences: [RMC, GSV]}}
+events:
+  - {at: 1, outage: 2}
+  - {at: 4, systems_off: [glonass]}
+  - {at: 5, systems_on: glonass}
+  - {at: 6, fault: {corrupt: 1}}
+  - {at: 7, fault: {corrupt: 0}}
+  - {at: 8, freeze: 2}
+  - {at: 11, stop: true}
+)", "$GNRMC");
+    ASSERT_EQ(nmea4.size(), 11U);
+    const auto fix = [](const std::string& update) { return Field(update, 2); };
+    EXPECT_EQ(fix(nmea4[0]) + fix(nmea4[1]) + fix(nmea4[2]) + fix(nmea4[3]), "AVVA");
+    EXPECT_NE(nmea4[3].find("$GLGSV"), std::string::npos);
+    EXPECT_EQ(nmea4[4].find("$GLGSV"), std::string::npos);
+    EXPECT_NE(nmea4[4].find("$GPGSV"), std::string::npos);
+    EXPECT_NE(nmea4[5].find("$GLGSV"), std::string::npos);
+    const auto checksumsRight = [](const std::string& update) {
+        std::istringstream lines(update);
+        std::string line;
+        bool right = true;
+        while (std::getline(lines, line)) {
+            right = right && ChecksumRight(line);
+        }
+        return right;
+    };
+    EXPECT_TRUE(checksumsRight(nmea4[5]));
+    EXPECT_FALSE(checksumsRight(nmea4[6]));
+    EXPECT_TRUE(checksumsRight(nmea4[7]));
+    EXPECT_EQ(nmea4[8], nmea4[7]);  // frozen: the last update again
+    EXPECT_EQ(nmea4[9], nmea4[7]);
+    EXPECT_NE(nmea4[10], nmea4[7]);
+}
+
+}  // namespace
+}  // namespace kovra::test
