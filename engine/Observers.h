@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/Station.h"
 #include "engine/receiver/Receiver.h"
 #include "engine/record/GpxRecorder.h"
 #include "engine/run/Errors.h"
@@ -25,6 +26,7 @@ struct SentUpdate {
     bool paused = false;
     bool outage = false;  // forced from the live view
     double speedup = 1;
+    const std::vector<Station>* stations = nullptr;  // every receiver's part of the update, the first's first
 };
 
 class Observer {

@@ -20,6 +20,14 @@ Clock::duration Seconds(double seconds) {
 }  // namespace
 
 bool WriteAll(const Outputs& outputs, std::string_view update) {
+    std::vector<Output*> all;
+    for (const auto& output : outputs) {
+        all.push_back(output.get());
+    }
+    return WriteAll(all, update);
+}
+
+bool WriteAll(const std::vector<Output*>& outputs, std::string_view update) {
     try {
         for (const auto& output : outputs) {
             output->Write(update);

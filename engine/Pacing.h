@@ -21,6 +21,7 @@ using Outputs = std::vector<std::unique_ptr<Output>>;
 // Every update goes to every output; false once the reader of standard
 // output has gone.
 bool WriteAll(const Outputs& outputs, std::string_view update);
+bool WriteAll(const std::vector<Output*>& outputs, std::string_view update);
 
 // Due times from the start: simulated seconds divided by the speedup, or at
 // once when running fast (the outputs are still served now and then, and a

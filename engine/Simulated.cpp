@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "engine/Pacing.h"
 #include "engine/Sources.h"
 
 namespace kovra::engine {
@@ -50,7 +51,10 @@ bool SimulatedSource::Next(std::uint64_t n, Update& update) {
         overspeedTold_ = true;
         p_.notify("warning: the track's points lie too close in time for a vessel: its speed is held at 1000 knots");
     }
-    update.bytes = Receive(elapsed, utc_);
+    for (Station& station : p_.stations) {
+        Receive(station, elapsed, utc_);
+    }
+    update.bytes = p_.stations.front().built;
     update.at = elapsed;
     update.built = true;
     return true;
@@ -61,14 +65,15 @@ void SimulatedSource::Apply(const Event& event) {
     if (a.pause) {
         p_.timeline.paused = *a.pause;
     }
-    if (a.outage) {
-        forcedOutage_ = *a.outage;
-    }
-    if (a.freeze) {
-        forcedFreeze_ = *a.freeze;
-    }
-    if (a.chances.Any() && p_.faults != nullptr) {
-        p_.faults->Change(a.chances);
+    for (Station& station : p_.stations) {
+        if (event.vessel >= 0 && p_.world.vessels[station.vessel].id != event.vessel) {
+            continue;
+        }
+        station.outage = a.outage.value_or(station.outage);
+        station.frozen = a.freeze.value_or(station.frozen);
+        if (a.chances.Any() && station.faults != nullptr) {
+            station.faults->Change(a.chances);
+        }
     }
     if (a.speedup) {
         p_.timeline.speedup = *a.speedup;
@@ -125,43 +130,58 @@ void SimulatedSource::ApplyTo(Vessel& v, const Action& a) {
     }
 }
 
-// The update as the receiver builds it, with the outage, freeze and noise in
-// force on a copy of what it sees (what a line does to it comes after).
-const std::string& SimulatedSource::Receive(double elapsed, TDateTime utc) {
-    FaultInjector* faults = p_.faults;
-    const bool outage = forcedOutage_ || (faults != nullptr && faults->InOutage(elapsed));
-    const bool frozen = (forcedFreeze_ || (faults != nullptr && faults->Frozen(elapsed))) && !last_.empty();
+// The update as the station's receiver builds it, with the outage, freeze
+// and noise in force on a copy of what it sees (what a line does to it
+// comes after).
+void SimulatedSource::Receive(Station& s, double elapsed, TDateTime utc) {
+    FaultInjector* faults = s.faults;
+    s.wasOutage = s.outage || (faults != nullptr && faults->InOutage(elapsed));
+    s.wasFrozen = (s.frozen || (faults != nullptr && faults->Frozen(elapsed))) && !s.built.empty();
     if (faults != nullptr) {
-        faults->CountUpdate(outage, frozen);
+        faults->CountUpdate(s.wasOutage, s.wasFrozen);
     }
-    if (frozen) {
-        return last_;
+    if (s.wasFrozen) {
+        return;
     }
-    const Vessel& truth = p_.world.vessels.front();
+    const Vessel& truth = p_.world.vessels[s.vessel];
     const auto [east, north] = faults != nullptr ? faults->Noise(elapsed) : std::pair<double, double>{0, 0};
     if (east == 0 && north == 0) {
-        last_ = p_.receiver.Update({p_.world, truth, utc, elapsed, outage});
-        return last_;
+        s.seen = truth.state;
+        s.built = s.receiver->Update({p_.world, truth, utc, elapsed, s.wasOutage});
+        return;
     }
     Vessel seen = truth;
     double course = 0;
     seen.state.position = Destination(truth.state.position, std::atan2(east, north) * 180 / std::numbers::pi,
                                       std::hypot(east, north) / kMetresPerNauticalMile, course);
-    last_ = p_.receiver.Update({p_.world, seen, utc, elapsed, outage});
-    return last_;
+    s.seen = seen.state;
+    s.built = s.receiver->Update({p_.world, seen, utc, elapsed, s.wasOutage});
+}
+
+bool SimulatedSource::Deliver() {
+    bool open = true;
+    for (std::size_t i = 1; i < p_.stations.size(); ++i) {
+        Station& s = p_.stations[i];
+        s.sent = s.faults != nullptr ? s.faults->Damage(s.built) : s.built;
+        open = WriteAll(s.outputs, s.sent) && open;
+    }
+    return open;
 }
 
 void SimulatedSource::Sent(std::uint64_t n, std::string_view bytes) {
-    const SentUpdate sent{n + 1,  p_.world,      p_.receiver, utc_, bytes, p_.timeline.paused, forcedOutage_,
-                          p_.timeline.speedup};
+    Station& first = p_.stations.front();
+    first.sent = bytes;
+    const SentUpdate sent{n + 1,        p_.world,           *first.receiver, utc_,
+                          bytes,        p_.timeline.paused, first.outage,    p_.timeline.speedup,
+                          &p_.stations};
     for (Observer* observer : p_.observers) {
         observer->Sent(sent);
     }
 }
 
 void SimulatedSource::EndNotices(bool verbose) {
-    if (p_.faults != nullptr && verbose) {
-        p_.notify(p_.faults->Summary());
+    if (p_.stations.front().faults != nullptr && verbose) {
+        p_.notify(p_.stations.front().faults->Summary());
     }
 }
 

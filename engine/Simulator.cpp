@@ -59,6 +59,56 @@ void PlanFirstVessel(Vessel& v, const Plan& plan, bool tracked, bool realistic) 
                                                                  : Steering::Course;
 }
 
+// What a device brings to a run: its vessel in the world, its mover, its
+// receiver and its faults.
+class DeviceParts {
+public:
+    explicit DeviceParts(std::size_t count) : receivers_(count), faults_(count) {}
+
+    Station Join(Simulator::Added& added, std::size_t i, const Timeline& timeline, World& world,
+                 std::vector<Mover>& movers) {
+        Device& d = added.device;
+        if (timeline.fixedTime) {
+            d.state->UseSystemDateTime(false);
+            d.state->UTCDateTime(timeline.start);
+        }
+        const World own = WorldFrom(*d.state);
+        Vessel vessel = own.vessels.front();
+        PlanFirstVessel(vessel, d.plan, d.track.has_value(), d.realistic.has_value());
+        vessel.name = d.name;
+        vessel.id = static_cast<int>(world.vessels.size());
+        for (const WayPoint& w : own.waypoints) {
+            if (world.FindWayPoint(w.name) == nullptr) {
+                world.waypoints.push_back(w);
+            }
+        }
+        for (const Route& r : own.routes) {
+            if (world.FindRoute(r.name) == nullptr) {
+                world.routes.push_back(r);
+            }
+        }
+        world.vessels.push_back(std::move(vessel));
+        movers.push_back(d.track ? Mover(TrackSailor(*d.track, d.plan.loop)) : Mover());
+        if (d.realistic) {
+            receivers_[i] = std::make_unique<RealisticReceiver>(*d.realistic);
+        } else {
+            receivers_[i] = std::make_unique<ClassicReceiver>(*d.state, d.plan.deriveMagneticHeading || d.track,
+                                                              timeline.fixedTime);
+        }
+        if (d.faults) {
+            faults_[i].emplace(*d.faults);
+        }
+        return {.vessel = world.vessels.size() - 1,
+                .receiver = receivers_[i].get(),
+                .faults = faults_[i] ? &*faults_[i] : nullptr,
+                .outputs = added.outputs};
+    }
+
+private:
+    std::vector<std::unique_ptr<Receiver>> receivers_;
+    std::vector<std::optional<FaultInjector>> faults_;
+};
+
 }  // namespace
 
 // The end of a run, whatever ended it: the count, a stop, a failed output,
@@ -151,7 +201,20 @@ void Simulator::UseFaults(FaultSettings settings) { faults_.emplace(std::move(se
 
 void Simulator::ServeWebView(std::unique_ptr<WebServer> server) { web_ = std::move(server); }
 
-void Simulator::AddOutput(std::unique_ptr<Output> output) { outputs_.push_back(std::move(output)); }
+void Simulator::AddOutput(std::unique_ptr<Output> output) {
+    firstOutputs_.push_back(output.get());
+    outputs_.push_back(std::move(output));
+}
+
+void Simulator::AddDevice(Device device) {
+    Added added{std::move(device), {}};
+    for (std::unique_ptr<Output>& output : added.device.outputs) {
+        added.outputs.push_back(output.get());
+        outputs_.push_back(std::move(output));
+    }
+    added.device.outputs.clear();
+    devices_.push_back(std::move(added));
+}
 
 void CheckRunSettings(const RunSettings& settings) {
     if (!(settings.rate >= kRates.low && settings.rate <= kRates.high)) {
@@ -195,16 +258,17 @@ std::uint64_t Simulator::Loop(Source& source, const RunSettings& settings, const
         }
         const std::string& out = faults_ ? (damaged = faults_->Damage(update.bytes)) : update.bytes;
         if (timing == Timing::Scheduled) {
-            open = WriteAll(outputs_, out);
+            open = WriteAll(firstOutputs_, out);
+            open = source.Deliver() && open;
         } else if (timing == Timing::AsItStands) {
-            open = WriteAll(outputs_, out) && pacer.Breathe(n + 1);
+            open = WriteAll(firstOutputs_, out) && pacer.Breathe(n + 1);
         } else if (!settings.fast) {
             const auto late = faults_ ? faults_->Delay() : std::chrono::nanoseconds(0);
-            open = pacer.WaitUntil(update.at, late) && WriteAll(outputs_, out);
+            open = pacer.WaitUntil(update.at, late) && WriteAll(firstOutputs_, out);
         } else {
             batch += out;
             if (batch.size() >= kBatch) {
-                open = WriteAll(outputs_, batch) && pacer.Breathe(n);
+                open = WriteAll(firstOutputs_, batch) && pacer.Breathe(n);
                 batch.clear();
             }
         }
@@ -216,7 +280,7 @@ std::uint64_t Simulator::Loop(Source& source, const RunSettings& settings, const
         progress.Report(source.Done(sent));
     }
     if (open && !batch.empty()) {
-        (void)WriteAll(outputs_, batch);
+        (void)WriteAll(firstOutputs_, batch);
     }
     end.Complete();
     return sent;
@@ -257,6 +321,9 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     }
     world_ = WorldFrom(gps_);
     PlanFirstVessel(world_.vessels.front(), plan_, track_.has_value(), realistic_ != nullptr);
+    if (!plan_.name.empty()) {
+        world_.vessels.front().name = plan_.name;
+    }
     std::vector<Mover> movers(1, track_ ? Mover(*track_) : Mover());
     for (const Vessel& vessel : moreVessels_) {
         world_.vessels.push_back(vessel);
@@ -265,6 +332,12 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     }
     ClassicReceiver classic(gps_, plan_.deriveMagneticHeading || track_.has_value(), plan_.fixedTime);
     engine::Receiver& receiver = realistic_ ? static_cast<engine::Receiver&>(*realistic_) : classic;
+    std::vector<Station> stations{{.vessel = 0, .receiver = &receiver, .faults = faults_ ? &*faults_ : nullptr,
+                                   .outputs = firstOutputs_}};
+    DeviceParts parts(devices_.size());
+    for (std::size_t i = 0; i < devices_.size(); ++i) {
+        stations.push_back(parts.Join(devices_[i], i, timeline, world_, movers));
+    }
     // The observers, in the order they see each update.
     std::vector<Observer*> observers;
     std::optional<RecordingObserver> recording;
@@ -279,8 +352,7 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     if (settings.verbose) {
         observers.push_back(&statusLine.emplace(notify_));
     }
-    SimulatedSource source({world_, timeline, movers, receiver, *clock_, faults_ ? &*faults_ : nullptr, web_.get(),
-                            observers, notify_, limit});
+    SimulatedSource source({world_, timeline, movers, stations, *clock_, web_.get(), observers, notify_, limit});
     return Loop(source, settings, stop, observers);
 }
 

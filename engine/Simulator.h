@@ -56,6 +56,19 @@ constexpr SettingRange kDurations{0, 1e9};
 // Checks the settings: SettingError for a value out of range.
 void CheckRunSettings(const RunSettings& settings);
 
+// Another vessel with a receiver of its own, built as the first one is: its
+// receiver's state at the first update and its plan; what it reports goes
+// through its own faults to its own outputs.
+struct Device {
+    std::string name;
+    std::unique_ptr<TKovraNMEAGenerator> state;  // the classic receiver's, which it keeps; the start of an nmea4 one
+    Plan plan;
+    std::optional<RealisticSettings> realistic{};  // none: the library's own sentences
+    std::optional<FaultSettings> faults{};
+    std::optional<GpxTrack> track{};
+    Outputs outputs{};
+};
+
 class Simulator {
 public:
     // A receiver in the library's default state; notices (warnings, status
@@ -73,9 +86,12 @@ public:
     Plan& Motion() { return plan_; }
     // The built-in scenario: a vessel leaving Kiel harbour along a route.
     void UseBuiltInScenario();
-    // Another vessel in the world, moving by its own orders (it carries no
-    // receiver of its own yet).
+    // Another vessel in the world, moving by its own orders, without a receiver.
     void AddVessel(Vessel vessel);
+    // Another vessel with its receiver and outputs, after the first and
+    // those added before; its waypoints and routes join the world's (a name
+    // the world has keeps the world's).
+    void AddDevice(Device device);
     // An event at its time: a change of course, speed, route, an outage, a pause.
     void Schedule(Event event);
     // The world as the last run left it.
@@ -105,7 +121,7 @@ public:
     // from the next update on.
     void ServeWebView(std::unique_ptr<WebServer> server);
 
-    // Every update goes to every output, in the order added.
+    // The first vessel's updates go to every output added here, in the order added.
     void AddOutput(std::unique_ptr<Output> output);
 
     // Writes updates until settings.count is reached, a stop is requested or
@@ -120,6 +136,12 @@ public:
     // bound a run, `loop` starts it again at its end. Returns the updates sent.
     std::uint64_t Replay(NmeaLog& log, bool loop, const RunSettings& settings, const Stop& stop);
 
+    // A device as added, its outputs among the simulator's.
+    struct Added {
+        Device device;
+        std::vector<Output*> outputs;
+    };
+
 private:
     class RunEnd;
 
@@ -130,13 +152,15 @@ private:
     Plan plan_;
     World world_;
     std::vector<Vessel> moreVessels_;
+    std::vector<Added> devices_;
     std::vector<Event> events_;
     std::unique_ptr<RealisticReceiver> realistic_;
     std::optional<TrackSailor> track_;
     std::unique_ptr<GpxRecorder> recorder_;
     std::optional<FaultInjector> faults_;
     std::unique_ptr<WebServer> web_;
-    Outputs outputs_;
+    Outputs outputs_;            // every output, the devices' too: served and finished together
+    std::vector<Output*> firstOutputs_;  // the first vessel's
     SystemClock systemClock_;
     Clock* clock_ = &systemClock_;
     Notify notify_;

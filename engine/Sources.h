@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/Observers.h"
+#include "engine/Station.h"
 #include "engine/faults/Faults.h"
 #include "engine/receiver/Receiver.h"
 #include "engine/receiver/Replay.h"
@@ -45,6 +46,9 @@ public:
     virtual bool Next(std::uint64_t n, Update& update) = 0;
     // A speedup the last update brought (from the live view, an event).
     virtual std::optional<double> TakeSpeedup() { return std::nullopt; }
+    // The update's other bytes, each to its own outputs (the other vessels'
+    // receivers); false once the reader of standard output has gone.
+    virtual bool Deliver() { return true; }
     // After update n went out.
     virtual void Sent(std::uint64_t /*n*/, std::string_view /*bytes*/) {}
     // Progress: what is counted, how much in all (0: unbounded) and done.
@@ -58,18 +62,18 @@ public:
     virtual bool Summarised() const { return true; }
 };
 
-// The world moved by its movers, reported by the first vessel's receiver,
-// with the faults that act on the reading, steered by the timeline's
-// events and the live view's requests.
+// The world moved by its movers, reported by the receivers of its
+// stations with the faults that act on their reading, steered by the
+// timeline's events and the live view's requests. The first station's
+// update is the run's; the others' go out through Deliver().
 class SimulatedSource final : public Source {
 public:
     struct Parts {
         World& world;
         Timeline& timeline;
         std::vector<Mover>& movers;
-        Receiver& receiver;
+        std::vector<Station>& stations;  // the first one's receiver reports the run's update
         const Clock& clock;
-        FaultInjector* faults = nullptr;
         WebServer* web = nullptr;
         std::vector<Observer*> observers;
         const Notify& notify;
@@ -84,6 +88,7 @@ public:
     }
     bool Next(std::uint64_t n, Update& update) override;
     std::optional<double> TakeSpeedup() override { return std::exchange(speedup_, std::nullopt); }
+    bool Deliver() override;
     void Sent(std::uint64_t n, std::string_view bytes) override;
     std::string_view Unit() const override { return "updates"; }
     double Total() const override { return static_cast<double>(p_.limit); }
@@ -93,15 +98,12 @@ public:
 private:
     void Apply(const Event& event);
     void ApplyTo(Vessel& vessel, const Action& action);
-    const std::string& Receive(double elapsed, TDateTime utc);
+    void Receive(Station& station, double elapsed, TDateTime utc);
 
     Parts p_;
     std::optional<double> speedup_;
-    bool forcedOutage_ = false;
-    bool forcedFreeze_ = false;
     bool overspeedTold_ = false;
     TDateTime utc_ = 0;
-    std::string last_;  // the last update built, for a freeze
 };
 
 // A recorded log: its epochs at their own times, or as it stands when

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const FileArgument& argument : file.arguments) {
             given.push_back({argument.option, argument.value ? std::vector{*argument.value} : std::vector<std::string>{}});
         }
-        (void)ReadScenarioText(ScenarioText(given, file.events), "again.yaml");
+        (void)ReadScenarioText(ScenarioText(given, {}, file.events), "again.yaml");
     } catch (const kovra::engine::SettingError&) {
     }
     return 0;

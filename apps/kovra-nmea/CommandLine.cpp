@@ -158,6 +158,10 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
     app.add_option("--dump-scenario", o.dumpScenario,
                    "Write the scenario these options (and --scenario) give to FILE ('-': standard output), and run nothing")
         ->group("Scenario");
+    app.add_option("--shard", o.shard,
+                   "Run only the vessels whose index (from 0) is I modulo N, each sending as in the whole run")
+        ->check(ReadBy([](const std::string& text) { return ParseShard(text); }))
+        ->group("Scenario");
     app.add_option("--name", o.name, "Name of the vessel, as a scenario's events and the truth name it")
         ->group("State");
     app.add_option("--gpx", o.gpx, "Waypoints, routes and tracks from a GPX 1.0 or 1.1 file")->group("Scenario");
@@ -300,7 +304,7 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         {"--mag-var", "DEG{E|W}"}, {"--pdop", "DOP"}, {"--hdop", "DOP"}, {"--vdop", "DOP"}, {"--fix", "QUALITY"},
         {"--time", "UTC"}, {"--sat", "PRN,EL,AZ[,SNR]"}, {"--satellites", "FILE"}, {"--waypoint", "NAME,LAT,LON"},
         {"--waypoints", "FILE"}, {"--route", "NAME:WP,..."}, {"--route-file", "FILE"}, {"--sentences", "KINDS"},
-        {"--scenario", "FILE"}, {"--dump-scenario", "FILE"}, {"--name", "NAME"}, {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--replay", "FILE"}, {"--gpx", "FILE"}, {"--gpx-route", "NAME"}, {"--gpx-track", "NAME"}, {"--record-gpx", "FILE"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
+        {"--scenario", "FILE"}, {"--dump-scenario", "FILE"}, {"--name", "NAME"}, {"--shard", "I/N"}, {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--replay", "FILE"}, {"--gpx", "FILE"}, {"--gpx-route", "NAME"}, {"--gpx-track", "NAME"}, {"--record-gpx", "FILE"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
         {"--tcp", "PORT"}, {"--udp", "HOST:PORT"}, {"--udp-broadcast", "PORT"}, {"--udp-ttl", "HOPS"},
         {"--tcp-connect", "HOST:PORT"}, {"--http", "[ADDR:]PORT"}, {"--seed", "N"}, {"--outage", "START+LENGTH"}, {"--freeze", "START+LENGTH"},
         {"--drop", "P"}, {"--corrupt", "P"}, {"--truncate", "P"}, {"--garbage", "P"}, {"--jitter", "MS"},

@@ -1,6 +1,7 @@
 #include "Options.h"
 
 #include "CommandLine.h"
+#include "Fleet.h"
 
 #include <sys/socket.h>
 
@@ -445,13 +446,17 @@ void CheckAlone(const FileArgument& argument, const std::optional<std::string>& 
 
 // The file's values the command line does not override, each checked,
 // then the command line itself.
-std::vector<std::string> WithScenario(const CLI::App& given, ScenarioFile file, const std::filesystem::path& folder,
-                                      int argc, char** argv) {
-    for (FileArgument& argument : file.arguments) {
+void Rebase(std::vector<FileArgument>& arguments, const std::filesystem::path& folder) {
+    for (FileArgument& argument : arguments) {
         if (argument.value && NamesFile(argument.option)) {
             argument.value = FromFolder(*argument.value, folder);
         }
     }
+}
+
+std::vector<std::string> WithScenario(const CLI::App& given, ScenarioFile file, const std::filesystem::path& folder,
+                                      int argc, char** argv) {
+    Rebase(file.arguments, folder);
     std::optional<std::string> profile;
     for (const FileArgument& argument : file.arguments) {
         if (argument.option == "--profile" && !GivenOn(given, "--profile")) {
@@ -483,11 +488,21 @@ void ResolveEvents(Options& o) {
     if (o.replay && !o.events.empty()) {
         throw UsageError(o.events.front().where + ": a replay sends the log as recorded; events do not apply to it");
     }
+    std::vector<std::string> names{o.name};
+    for (const Options& vessel : o.moreVessels) {
+        names.push_back(vessel.name);
+    }
     for (FileEvent& event : o.events) {
-        if (!SameName(event.vessel, "all") && !SameName(event.vessel, o.name)) {
-            throw UsageError(event.where + ": no vessel named " + QuotedValue(event.vessel) +
-                             " (the scenario has " + QuotedValue(o.name) + ")");
+        const auto named = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, event.vessel); });
+        if (!SameName(event.vessel, "all") && named == names.end()) {
+            std::string list;
+            for (const std::string& name : names) {
+                list += (list.empty() ? "" : ", ") + QuotedValue(name);
+            }
+            throw UsageError(event.where + ": no vessel named " + QuotedValue(event.vessel) + " (the scenario has " +
+                             list + ")");
         }
+        event.vesselIndex = SameName(event.vessel, "all") ? -1 : static_cast<int>(named - names.begin());
         if (!event.time) {
             continue;
         }
@@ -529,10 +544,149 @@ std::vector<GivenOption> GivenOptions(const CLI::App& app, const std::filesystem
     return given;
 }
 
-void DumpScenario(const CLI::App& app, const Options& o) {
+// The fleet's vessels after the file's own; without vessels of its own the
+// first of the fleet is the first vessel. Returns where the fleet starts
+// among the further vessels.
+std::size_t AddFleet(const CLI::App& given, ScenarioFile& file, std::vector<FileArgument>& first) {
+    const std::size_t from = file.vessels.size();
+    if (!file.fleet) {
+        return from;
+    }
+    std::uint64_t seed = 1;
+    const std::optional<std::string> seedText = GivenOn(given, "--seed") ? std::optional(given.get_option("--seed")->results().front())
+                                                : std::nullopt;
+    for (const FileArgument& argument : file.arguments) {
+        if (argument.option == "--seed" && !seedText) {
+            CheckAlone(argument, std::nullopt);
+            seed = WholeNumber(*argument.value).value_or(1);
+        }
+    }
+    if (seedText) {
+        seed = WholeNumber(*seedText).value_or(1);
+    }
+    std::vector<std::vector<FileArgument>> members = FleetVessels(file, seed);
+    if (!file.hasVessels) {
+        const std::vector<std::string> keyed = ScenarioOptions();
+        for (const CLI::Option* option : given.get_options()) {
+            const std::string name = option->get_name(false, true).substr(option->get_name(false, true).rfind(',') + 1);
+            if (option->count() > 0 && std::find(keyed.begin(), keyed.end(), name) != keyed.end() && !RunOption(name)) {
+                throw UsageError(name + ": the scenario has no vessels of its own to give it to (its fleet's template "
+                                        "gives the fleet's)");
+            }
+        }
+        first = members.front();
+        file.arguments.insert(file.arguments.end(), members.front().begin(), members.front().end());
+        members.erase(members.begin());
+    }
+    file.vessels.insert(file.vessels.end(), std::make_move_iterator(members.begin()), std::make_move_iterator(members.end()));
+    return from;
+}
+
+// The options as the command line writes them: "--rate=2", "--fast".
+std::vector<std::string> ArgumentsOf(const CLI::App& app, const std::vector<GivenOption>& given) {
+    std::vector<std::string> arguments;
+    for (const GivenOption& option : given) {
+        if (app.get_option(option.option)->get_expected_max() == 0 || option.values.empty()) {
+            arguments.push_back(option.option);
+        }
+        for (const std::string& value : app.get_option(option.option)->get_expected_max() == 0 ? std::vector<std::string>{} : option.values) {
+            arguments.push_back(option.option + "=" + value);
+        }
+    }
+    return arguments;
+}
+
+// A further vessel: the run's options as the first vessel's parse gave
+// them, then its own, each checked as the first vessel's are.
+struct Further {
+    Options options;
+    std::vector<GivenOption> own;  // for a dump
+};
+
+Further FurtherVessel(const CLI::App& first, std::vector<FileArgument> own, std::size_t index,
+                      const std::filesystem::path& folder, bool check) {
+    Rebase(own, folder);
+    std::vector<GivenOption> run;
+    for (const GivenOption& option : GivenOptions(first, "")) {
+        if (RunOption(option.option)) {
+            run.push_back(option);
+        }
+    }
+    std::vector<std::string> arguments = ArgumentsOf(first, run);
+    arguments.insert(arguments.begin(), "kovra-nmea");
+    arguments.push_back("--name=vessel " + std::to_string(index + 1));
+    std::optional<std::string> profile;
+    for (const FileArgument& argument : own) {
+        if (argument.option == "--profile") {
+            profile = argument.Text();
+        }
+    }
+    for (const FileArgument& argument : own) {
+        if (check) {
+            CheckAlone(argument, profile);
+        }
+        if (argument.option == "--name") {
+            arguments.pop_back();
+        }
+    }
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) {
+        pointers.push_back(argument.c_str());
+    }
+    std::vector<std::string> texts;
+    for (const FileArgument& argument : own) {
+        texts.push_back(argument.Text());
+    }
+    for (const std::string& text : texts) {
+        pointers.push_back(text.c_str());
+    }
+    Further further;
+    const std::unique_ptr<CLI::App> app = MakeApp(further.options);
+    app->parse(static_cast<int>(pointers.size()), pointers.data());
+    further.options.pty = app->count("--pty") > 0;
+    CheckOptions(further.options);
+    further.options.seed = VesselSeed(further.options.seed.value_or(1), further.options.name);
+    for (const GivenOption& option : GivenOptions(*app, folder)) {
+        if (!RunOption(option.option)) {
+            further.own.push_back(option);
+        }
+    }
+    return further;
+}
+
+void RequireDistinctNames(const Options& o) {
+    std::vector<std::string> names{o.name};
+    for (const Options& vessel : o.moreVessels) {
+        for (const std::string& name : names) {
+            if (SameName(name, vessel.name)) {
+                throw UsageError(*o.scenario + ": two vessels are named " + QuotedValue(vessel.name) +
+                                 " (names match without regard to letter case)");
+            }
+        }
+        names.push_back(vessel.name);
+    }
+}
+
+void DumpScenario(const CLI::App& app, const Options& o, const std::vector<std::vector<GivenOption>>& vessels,
+                  const std::optional<FleetSpec>& fleet, const std::vector<FileArgument>& fleetFirst) {
     const bool toOutput = *o.dumpScenario == "-";
-    const std::string text =
-        ScenarioText(GivenOptions(app, toOutput ? "" : std::filesystem::path(*o.dumpScenario).parent_path()), o.events);
+    std::vector<GivenOption> given = GivenOptions(app, toOutput ? "" : std::filesystem::path(*o.dumpScenario).parent_path());
+    if (!fleetFirst.empty()) {
+        // The first vessel is the fleet's first: the fleet block gives it again.
+        std::erase_if(given, [](const GivenOption& g) { return !RunOption(g.option); });
+        std::set<std::string> emptied;
+        for (const FileArgument& made : fleetFirst) {
+            for (GivenOption& g : given) {
+                const auto value = std::find(g.values.begin(), g.values.end(), made.value.value_or(""));
+                if (g.option == made.option && value != g.values.end()) {
+                    g.values.erase(value);
+                    emptied.insert(g.option);
+                }
+            }
+        }
+        std::erase_if(given, [&](const GivenOption& g) { return g.values.empty() && emptied.contains(g.option); });
+    }
+    const std::string text = ScenarioText(given, vessels, o.events, fleet);
     if (toOutput) {
         if (!(std::cout << text << std::flush)) {
             throw OutputError("--dump-scenario: cannot write to standard output");
@@ -548,13 +702,63 @@ void DumpScenario(const CLI::App& app, const Options& o) {
 
 }  // namespace
 
+std::pair<std::size_t, std::size_t> ParseShard(const std::string& text) {
+    const std::size_t slash = text.find('/');
+    const std::optional<std::uint64_t> index = slash == std::string::npos ? std::nullopt : WholeNumber(text.substr(0, slash));
+    const std::optional<std::uint64_t> count = slash == std::string::npos ? std::nullopt : WholeNumber(text.substr(slash + 1));
+    if (!index || !count || *count == 0 || *index >= *count) {
+        throw UsageError(QuotedValue(text) + " is not I/N with I from 0 to N - 1");
+    }
+    return {*index, *count};
+}
+
+namespace {
+
+// The shard's vessels only; the first of them takes the first's place.
+void KeepShard(Options& o) {
+    const auto [index, count] = ParseShard(*o.shard);
+    const std::string shard = *o.shard;
+    std::vector<FileEvent> events = std::move(o.events);
+    std::vector<Options> all;
+    all.push_back(std::move(o));
+    for (Options& vessel : all.front().moreVessels) {
+        all.push_back(std::move(vessel));
+    }
+    std::vector<Options> kept;
+    std::vector<int> placeOf(all.size(), -1);
+    for (std::size_t i = index; i < all.size(); i += count) {
+        placeOf[i] = static_cast<int>(kept.size());
+        kept.push_back(std::move(all[i]));
+    }
+    if (kept.empty()) {
+        throw UsageError("--shard " + shard + ": the scenario has " + std::to_string(all.size()) +
+                         " vessels, none of them in this shard");
+    }
+    o = std::move(kept.front());
+    o.events.clear();
+    for (FileEvent& event : events) {
+        if (event.vesselIndex < 0 || placeOf[static_cast<std::size_t>(event.vesselIndex)] >= 0) {
+            event.vesselIndex = event.vesselIndex < 0 ? -1 : placeOf[static_cast<std::size_t>(event.vesselIndex)];
+            o.events.push_back(std::move(event));
+        }
+    }
+    o.moreVessels.assign(std::make_move_iterator(kept.begin() + 1), std::make_move_iterator(kept.end()));
+}
+
+}  // namespace
+
 ParseResult ParseCommandLine(int argc, char** argv) {
     ParseResult result;
     std::unique_ptr<CLI::App> app = MakeApp(result.options);
+    std::vector<std::vector<GivenOption>> vessels;  // the further vessels' own, for a dump
+    std::optional<FleetSpec> fleet;
+    std::vector<FileArgument> fleetFirst;  // the keys of the fleet's first, when it is the first vessel
     try {
         app->parse(argc, argv);
         if (result.options.scenario) {
-            const ScenarioFile file = ReadScenarioFile(*result.options.scenario);
+            ScenarioFile file = ReadScenarioFile(*result.options.scenario);
+            const std::size_t ownVessels = file.vessels.size();
+            const std::size_t fleetFrom = AddFleet(*app, file, fleetFirst);
             const std::vector<std::string> merged = WithScenario(
                 *app, file, std::filesystem::path(*result.options.scenario).parent_path(), argc, argv);
             std::vector<const char*> pointers;
@@ -565,14 +769,30 @@ ParseResult ParseCommandLine(int argc, char** argv) {
             app = MakeApp(result.options);
             app->parse(static_cast<int>(pointers.size()), pointers.data());
             result.options.events = file.events;
+            for (std::size_t i = 0; i < file.vessels.size(); ++i) {
+                // A fleet's members share their template: its values are checked with the first member's.
+                Further further = FurtherVessel(*app, file.vessels[i], i + 1,
+                                                std::filesystem::path(*result.options.scenario).parent_path(),
+                                                i <= fleetFrom);
+                result.options.moreVessels.push_back(std::move(further.options));
+                if (i < ownVessels) {
+                    vessels.push_back(std::move(further.own));
+                }
+            }
+            fleet = file.fleet;
         }
         Options& o = result.options;
         o.pty = app->count("--pty") > 0;
         CheckOptions(o);
+        if (!o.moreVessels.empty()) {
+            RequireDistinctNames(o);
+        }
         ResolveEvents(o);
         if (o.dumpScenario) {
-            DumpScenario(*app, o);
+            DumpScenario(*app, o, vessels, fleet, fleetFirst);
             result.exitNow = 0;
+        } else if (o.shard) {
+            KeepShard(o);
         }
     } catch (const UsageError& e) {
         std::cerr << "kovra-nmea: " + Printable(e.what()) + "\n";

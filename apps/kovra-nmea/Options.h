@@ -35,8 +35,10 @@ struct Options {
     double speedup = 1;
     // Scenarios from files.
     std::optional<std::string> scenario, dumpScenario;
-    std::string name = "vessel";          // the first vessel's, for the events and the truth
+    std::string name = "vessel 1";          // the first vessel's, for the events and the truth
     std::vector<FileEvent> events;        // the scenario file's
+    std::vector<Options> moreVessels;     // the scenario's further vessels, each with the run's options
+    std::optional<std::string> shard;     // "I/N": the vessels whose index is I modulo N
     std::optional<std::string> replay, gpx, gpxRoute, gpxTrack, recordGpx;
     bool replayCheck = false;
     std::optional<double> duration;
@@ -121,6 +123,8 @@ struct Coordinate {
 Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::string& option);
 // "2002-07-04T20:15:30.123Z", years 1900 to 9999.
 TDateTime ParseTime(const std::string& text);
+// "I/N" of --shard: I from 0 to N - 1.
+std::pair<std::size_t, std::size_t> ParseShard(const std::string& text);
 // "A,B,C" of a list.
 std::string Joined(const std::vector<std::string>& items);
 

@@ -99,17 +99,18 @@ auto Made(const std::string& option, Make make) {
 
 // Every output carries its own sentence list, or the run's --sentences
 // when more kinds are generated for the others.
-void OpenOutputs(const Options& o, Simulator& simulator, Stop& stop) {
+Outputs OpenOutputs(const Options& o, TKovraNMEAGenerator& gps, Stop& stop) {
+    Outputs outputs;
     const auto add = [&](std::unique_ptr<Output> output, const std::optional<std::vector<std::string>>& kinds) {
         const std::vector<std::string>& list = kinds ? *kinds : o.runKinds;
         if (list.size() == o.generatedKinds.size()) {
-            simulator.AddOutput(std::move(output));
+            outputs.push_back(std::move(output));
         } else {
-            simulator.AddOutput(Filtered(std::move(output), list, o.generatedKinds));
+            outputs.push_back(Filtered(std::move(output), list, o.generatedKinds));
         }
     };
     if (o.port) {
-        add(OpenSerialPort(simulator.Receiver(), *o.port, o.baud, o.threaded, stop), o.portKinds);
+        add(OpenSerialPort(gps, *o.port, o.baud, o.threaded, stop), o.portKinds);
     }
     if (o.pty) {
         add(OpenPseudoTerminal(o.ptyLink), o.ptyKinds);
@@ -130,6 +131,31 @@ void OpenOutputs(const Options& o, Simulator& simulator, Stop& stop) {
     }
     if (!o.port && !o.pty && !o.tcp && o.udp.empty() && o.udpBroadcast.empty() && o.tcpConnect.empty()) {
         add(OpenStandardOutput(stop), std::nullopt);
+    }
+    return outputs;
+}
+
+void OpenOutputs(const Options& o, Simulator& simulator, Stop& stop) {
+    for (std::unique_ptr<Output>& output : OpenOutputs(o, simulator.Receiver(), stop)) {
+        simulator.AddOutput(std::move(output));
+    }
+}
+
+
+// The scenario's further vessels, each with its receiver and outputs.
+void AddFurtherVessels(const Options& o, Simulator& simulator, Stop& stop) {
+    for (std::size_t i = 0; i < o.moreVessels.size(); ++i) {
+        const Options& vessel = o.moreVessels[i];
+        auto state = std::make_unique<TKovraNMEAGenerator>();
+        Scenario scenario = BuildScenario(vessel, *state);
+        Outputs outputs = OpenOutputs(vessel, *state, stop);
+        simulator.AddDevice({.name = vessel.name,
+                             .state = std::move(state),
+                             .plan = std::move(scenario.plan),
+                             .realistic = std::move(scenario.receiver),
+                             .faults = std::move(scenario.faults),
+                             .track = std::move(scenario.track),
+                             .outputs = std::move(outputs)});
     }
 }
 
@@ -210,6 +236,7 @@ int Run(const Options& o, Stop& stop) {
     // Every port, output and input first; only then is anything saved, so
     // that a run refused at its start leaves every file as it was.
     OpenOutputs(o, simulator, stop);
+    AddFurtherVessels(o, simulator, stop);
     if (o.http) {
         simulator.ServeWebView(ServeLiveView(o));
     }

@@ -42,7 +42,7 @@ struct Key {
 };
 
 constexpr Key kSkyKeys[] = {
-    {"systems", "--gnss", Shape::Joined}, {"almanac", "--almanac"}, {"elevation_mask", "--elevation-mask"}};
+    {"systems", "", Shape::Special}, {"almanac", "--almanac"}, {"elevation_mask", "--elevation-mask"}};
 constexpr Key kLiveViewKeys[] = {{"listen", "--http"}, {"read_only", "--http-read-only", Shape::Flag}};
 constexpr Key kSaveKeys[] = {{"satellites", "--save-satellites"}, {"waypoints", "--save-waypoints"},
                              {"route", "--save-route"},           {"skyplot", "--skyplot"},
@@ -54,6 +54,7 @@ constexpr Key kRunKeys[] = {
     {"count", "--count"},
     {"duration", "--duration"},
     {"speedup", "--speedup"},
+    {"shard", "--shard"},
     {"fast", "--fast", Shape::Flag},
     {"verbose", "--verbose", Shape::Flag},
     {"sky", "", Shape::Map, kSkyKeys},
@@ -67,6 +68,7 @@ constexpr Key kRunKeys[] = {
     {"live_view", "", Shape::Map, kLiveViewKeys},
     {"save", "", Shape::Map, kSaveKeys},
     {"vessels", "", Shape::Special},
+    {"fleet", "", Shape::Special},
     {"events", "", Shape::Special},
 };
 
@@ -124,6 +126,11 @@ constexpr Key kVesselKeys[] = {
     {"network", "", Shape::Map, kNetworkKeys},
     {"faults", "", Shape::Map, kFaultKeys},
 };
+
+constexpr Key kCentreKeys[] = {{"lat", ""}, {"lon", ""}};
+constexpr Key kAreaKeys[] = {{"center", "", Shape::Map, kCentreKeys}, {"radius_km", ""}};
+constexpr Key kFleetKeys[] = {{"count", ""}, {"name", ""},   {"template", ""}, {"area", "", Shape::Map, kAreaKeys},
+                              {"along", ""}, {"routes", ""}, {"outputs", ""}};
 
 constexpr Key kChanceKeys[] = {{"drop", "--drop"}, {"corrupt", "--corrupt"}, {"truncate", "--truncate"},
                                {"garbage", "--garbage"}};
@@ -192,6 +199,14 @@ public:
             ReadRoutes(routes);  // first: a vessel names its route from among them
         }
         ReadKeys(root, "", kRunKeys);
+        out_.routes = routes_;
+        // The sky's systems for every vessel that does not name its own.
+        for (std::vector<FileArgument>* vessel = &out_.arguments; skySystems_ && vessel != nullptr;
+             vessel = NextVessel(vessel)) {
+            if (std::none_of(vessel->begin(), vessel->end(), [](const FileArgument& a) { return a.option == "--gnss"; })) {
+                vessel->push_back(*skySystems_);
+            }
+        }
         return std::move(out_);
     }
 
@@ -247,12 +262,13 @@ private:
     void Add(std::string_view option, std::optional<std::string> value, const std::string& key, const YAML::Node& at,
              bool repeats = false) {
         FileArgument argument{std::string(option), std::move(value), key, Where(at)};
-        const auto same = std::find_if(out_.arguments.begin(), out_.arguments.end(),
+        std::vector<FileArgument>& arguments = *arguments_;
+        const auto same = std::find_if(arguments.begin(), arguments.end(),
                                        [&](const FileArgument& a) { return a.option == option; });
-        if (same != out_.arguments.end() && !repeats) {
+        if (same != arguments.end() && !repeats) {
             *same = std::move(argument);  // a vessel's own systems over the sky's
         } else {
-            out_.arguments.push_back(std::move(argument));
+            arguments.push_back(std::move(argument));
         }
     }
 
@@ -288,11 +304,24 @@ private:
         });
     }
 
+    std::vector<FileArgument>* NextVessel(std::vector<FileArgument>* vessel) {
+        if (vessel == &out_.arguments) {
+            return out_.vessels.empty() ? nullptr : &out_.vessels.front();
+        }
+        const auto next = static_cast<std::size_t>(vessel - out_.vessels.data()) + 1;
+        return next < out_.vessels.size() ? &out_.vessels[next] : nullptr;
+    }
+
     void ReadSpecial(const Key& key, const YAML::Node& value, const std::string& at) {
-        if (key.name == "waypoints") {
+        if (key.name == "systems") {
+            skySystems_ = FileArgument{"--gnss", Joined(value, at), at, Where(value)};
+        } else if (key.name == "waypoints") {
             ReadWayPoints(value, at);
         } else if (key.name == "vessels") {
+            out_.hasVessels = true;
             ReadVessels(value, at);
+        } else if (key.name == "fleet") {
+            ReadFleet(value, at);
         } else if (key.name == "events") {
             RequireList(value, at, "events");
             for (std::size_t i = 0; i < value.size(); ++i) {
@@ -367,12 +396,82 @@ private:
 
     void ReadVessels(const YAML::Node& list, const std::string& at) {
         RequireList(list, at, "vessels");
-        if (list.size() > 1) {
-            Fail(list[1], at + "[1]: one vessel a scenario for now; the others cannot run yet");
-        }
         for (std::size_t i = 0; i < list.size(); ++i) {
+            if (i > 0) {
+                arguments_ = &out_.vessels.emplace_back();
+            }
             ReadKeys(list[i], at + "[" + std::to_string(i) + "]", kVesselKeys);
+            arguments_ = &out_.arguments;
         }
+    }
+
+    void ReadFleet(const YAML::Node& node, const std::string& at) {
+        FleetSpec fleet;
+        fleet.where = Where(node);
+        ForEachKey(node, at, kFleetKeys, [&](const Key& key, const YAML::Node& value, const std::string& where) {
+            const std::string_view name = key.name;
+            if (name == "template") {
+                std::vector<FileArgument>* outer = arguments_;
+                arguments_ = &fleet.vesselKeys;
+                ReadKeys(value, where, kVesselKeys);
+                arguments_ = outer;
+            } else if (name == "area") {
+                ForEachKey(value, where, kAreaKeys, [&](const Key& part, const YAML::Node& v, const std::string& w) {
+                    if (part.name == "radius_km") {
+                        fleet.radiusKm = Within(v, w, 0, 20'000, "kilometres");
+                        return;
+                    }
+                    double lat = 0, lon = 0;
+                    ForEachKey(v, w, kCentreKeys, [&](const Key& c, const YAML::Node& d, const std::string& dw) {
+                        (c.name == "lat" ? lat : lon) = Within(d, dw, c.name == "lat" ? -90 : -180,
+                                                               c.name == "lat" ? 90 : 180, "degrees");
+                    });
+                    fleet.center = {lat, lon};
+                });
+            } else if (name == "outputs") {
+                RequireList(value, where, "outputs (udp: HOST:PORT+i, tcp-connect: HOST:PORT, …)");
+                for (std::size_t i = 0; i < value.size(); ++i) {
+                    const std::string item = where + "[" + std::to_string(i) + "]";
+                    ForEachKey(value[i], item, kOutputKeys, [&](const Key& output, const YAML::Node& v, const std::string& w) {
+                        fleet.outputs.push_back({std::string(output.option), Scalar(v, w), Where(v)});
+                    });
+                }
+            } else if (name == "count") {
+                fleet.count = static_cast<std::size_t>(Within(value, where, 1, 100'000, "vessels"));
+            } else {
+                const std::string text = Scalar(value, where);
+                (name == "name" ? fleet.name : name == "along" ? fleet.along.emplace() : fleet.routes) = text;
+            }
+        });
+        if (fleet.count == 0) {
+            Fail(node, at + ": a fleet needs its count");
+        }
+        if (fleet.center.has_value() == fleet.along.has_value()) {
+            Fail(node, at + ": a fleet starts in an area (center and radius_km) or along a route, one of them");
+        }
+        YAML::Emitter text;
+        text << YAML::Flow << node;
+        fleet.text = text.c_str();
+        out_.fleet = std::move(fleet);
+    }
+
+    // A number of the file's own keys, within its range.
+    double Within(const YAML::Node& value, const std::string& where, double low, double high,
+                  const std::string& unit) const {
+        const std::string text = Scalar(value, where);
+        const std::optional<double> number = Number(text);
+        if (!number || *number < low || *number > high) {
+            Fail(value, where + ": " + engine::QuotedValue(text) + " is not from " + FloatText(low) + " to " +
+                            FloatText(high) + " " + unit);
+        }
+        return *number;
+    }
+    static std::string FloatText(double value) {
+        if (value == std::floor(value) && std::fabs(value) < 1e15) {
+            return std::to_string(static_cast<long long>(value));
+        }
+        char text[32];
+        return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
     }
 
     void ReadEvent(const YAML::Node& node, const std::string& at) {
@@ -484,6 +583,8 @@ private:
 
     std::string file_;
     ScenarioFile out_;
+    std::vector<FileArgument>* arguments_ = &out_.arguments;  // the vessel's being read
+    std::optional<FileArgument> skySystems_;
     std::vector<std::pair<std::string, std::string>> routes_;  // name, "NAME:WP,…" as --route takes it
 };
 
@@ -595,6 +696,20 @@ void EmitKeys(YAML::Emitter& out, std::span<const Key> keys, const Given& given,
     }
 }
 
+// A vessel's own keys: what the run gives every vessel is written with the run.
+void EmitVessel(YAML::Emitter& out, const Given& given, std::set<std::string>& written) {
+    out << YAML::BeginMap;
+    EmitKeys(out, kVesselKeys, given, written, [&](const Key& inner) {
+        const auto route = given.find(inner.option);
+        if (inner.name == "outputs") {
+            EmitOutputs(out, given);
+        } else if (inner.name == "route" && route != given.end()) {
+            out << YAML::Key << "route" << YAML::Value << route->second.front().substr(0, route->second.front().find(':'));
+        }
+    });
+    out << YAML::EndMap;
+}
+
 }  // namespace
 
 ScenarioFile ReadScenarioText(const std::string& text, const std::string& file) {
@@ -616,12 +731,17 @@ ScenarioFile ReadScenarioFile(const std::string& file) {
     return ReadScenarioText(*text, file);
 }
 
-std::string ScenarioText(const std::vector<GivenOption>& options, const std::vector<FileEvent>& events) {
-    Given given;
-    for (const GivenOption& option : options) {
-        auto& values = given[option.option];
-        values.insert(values.end(), option.values.begin(), option.values.end());
-    }
+std::string ScenarioText(const std::vector<GivenOption>& options, const std::vector<std::vector<GivenOption>>& vessels,
+                         const std::vector<FileEvent>& events, const std::optional<FleetSpec>& fleet) {
+    const auto givenOf = [](const std::vector<GivenOption>& list) {
+        Given given;
+        for (const GivenOption& option : list) {
+            auto& values = given[option.option];
+            values.insert(values.end(), option.values.begin(), option.values.end());
+        }
+        return given;
+    };
+    const Given given = givenOf(options);
     std::set<std::string> written;
     YAML::Emitter out;
     out << YAML::Comment("a kovra-nmea scenario: kovra-nmea --scenario FILE runs it") << YAML::Newline;
@@ -634,20 +754,16 @@ std::string ScenarioText(const std::vector<GivenOption>& options, const std::vec
             EmitRoutes(out, found->second);
         } else if (key.name == "outputs") {
             EmitOutputs(out, given);
-        } else if (key.name == "vessels") {
-            out << YAML::Key << "vessels" << YAML::Value << YAML::BeginSeq << YAML::BeginMap;
-            EmitKeys(out, kVesselKeys, given, written, [&](const Key& inner) {
-                if (inner.name == "route" || inner.name == "outputs") {
-                    const auto route = given.find(inner.option);
-                    if (inner.name == "outputs") {
-                        EmitOutputs(out, given);
-                    } else if (route != given.end()) {
-                        out << YAML::Key << "route" << YAML::Value
-                            << route->second.front().substr(0, route->second.front().find(':'));
-                    }
-                }
-            });
-            out << YAML::EndMap << YAML::EndSeq;
+        } else if (key.name == "vessels" && (AnyGiven(kVesselKeys, given) || AnyGiven(kOutputKeys, given) || !vessels.empty())) {
+            out << YAML::Key << "vessels" << YAML::Value << YAML::BeginSeq;
+            EmitVessel(out, given, written);
+            for (const std::vector<GivenOption>& vessel : vessels) {
+                std::set<std::string> own;
+                EmitVessel(out, givenOf(vessel), own);
+            }
+            out << YAML::EndSeq;
+        } else if (key.name == "fleet" && fleet) {
+            out << YAML::Key << "fleet" << YAML::Value << YAML::Load(fleet->text);
         } else if (key.name == "events" && !events.empty()) {
             out << YAML::Key << "events" << YAML::Value << YAML::BeginSeq;
             for (const FileEvent& event : events) {
@@ -659,6 +775,15 @@ std::string ScenarioText(const std::vector<GivenOption>& options, const std::vec
     EmitKeys(out, kRunKeys, given, written, special);
     out << YAML::EndMap;
     return std::string(out.c_str()) + "\n";
+}
+
+bool RunOption(const std::string& option) {
+    const std::function<bool(std::span<const Key>)> in = [&](std::span<const Key> keys) {
+        return std::any_of(keys.begin(), keys.end(), [&](const Key& key) {
+            return key.option == option || in(key.keys);
+        });
+    };
+    return in(kRunKeys) && !in(kVesselKeys);
 }
 
 std::vector<std::string> ScenarioOptions() {

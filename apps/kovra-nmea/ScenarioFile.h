@@ -30,15 +30,38 @@ struct FileEvent {
     std::optional<double> seconds;      // from the start
     std::optional<std::string> time;    // or at this UTC time
     std::string vessel = "all";
+    int vesselIndex = -1;               // resolved: the vessel's place in the scenario; -1 for all
     engine::Action action;
     std::optional<double> outageFor, freezeFor;  // an outage or freeze that ends this long after it starts
     // The event's values, checked as the options that take them check them.
     std::vector<FileArgument> checks;
 };
 
+// N vessels from one template: where they start, how they steer, where
+// each one's updates go; made deterministically from the seed.
+struct FleetSpec {
+    std::string where;                       // the block's place, for messages
+    std::string text;                        // the block in YAML's flow style, for a dump
+    std::size_t count = 0;
+    std::string name = "fleet";              // the vessels are "NAME 1", "NAME 2", …
+    std::vector<FileArgument> vesselKeys;    // the template's, as a vessel's own
+    std::optional<std::pair<double, double>> center;  // latitude, longitude of the area
+    double radiusKm = 0;
+    std::optional<std::string> along;        // or starting along this route
+    std::string routes;                      // "random": a route each through the area; or a route's name
+    struct Output {
+        std::string option, pattern, where;  // "--udp", "127.0.0.1:20000+i"
+    };
+    std::vector<Output> outputs;
+};
+
 struct ScenarioFile {
-    std::vector<FileArgument> arguments;
+    std::vector<FileArgument> arguments;             // the run's and the first vessel's
+    std::vector<std::vector<FileArgument>> vessels;  // each further vessel's own
     std::vector<FileEvent> events;
+    std::optional<FleetSpec> fleet;
+    std::vector<std::pair<std::string, std::string>> routes;  // name, and the route as --route takes it
+    bool hasVessels = false;  // a vessels list of its own, beside any fleet
 };
 
 // UsageError "FILE:LINE:COLUMN: what was expected" for a file that cannot
@@ -51,8 +74,13 @@ struct GivenOption {
     std::string option;
     std::vector<std::string> values;
 };
-// The scenario file that gives these options and events.
-std::string ScenarioText(const std::vector<GivenOption>& given, const std::vector<FileEvent>& events);
+// The scenario file that gives these options (the run's and the first
+// vessel's), the further vessels' own and the events.
+std::string ScenarioText(const std::vector<GivenOption>& given, const std::vector<std::vector<GivenOption>>& vessels,
+                         const std::vector<FileEvent>& events, const std::optional<FleetSpec>& fleet = std::nullopt);
+
+// Whether an option is the run's, given to every vessel, rather than a vessel's own.
+bool RunOption(const std::string& option);
 
 // The options a scenario file can give, each once.
 std::vector<std::string> ScenarioOptions();

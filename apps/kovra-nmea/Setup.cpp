@@ -445,7 +445,7 @@ std::vector<engine::Event> EventsOf(const Options& o) {
     std::vector<engine::Event> events;
     for (const FileEvent& e : o.events) {
         const double at = e.seconds.value_or(0);
-        const int vessel = SameName(e.vessel, "all") ? -1 : 0;
+        const int vessel = e.vesselIndex;
         events.push_back({at, vessel, e.action});
         if (e.outageFor) {
             events.push_back({at + *e.outageFor, vessel, {.outage = false}});
@@ -466,6 +466,7 @@ bool ChangesChances(const Options& o) {
 Scenario BuildScenario(const Options& o, TKovraNMEAGenerator& gps) {
     const std::optional<engine::Gpx> gpx = o.gpx ? std::optional(engine::LoadGpx(*o.gpx)) : std::nullopt;
     Scenario scenario{.plan = BuildState(o, gps, gpx ? &*gpx : nullptr), .run = RunSettingsFrom(o)};
+    scenario.plan.name = o.name;
     if (o.gpxTrack) {
         scenario.track = ChosenTrack(o, *gpx);
     }

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "engine/scenario/World.h"
 #include "generator/KovraNMEAGenerator.h"
@@ -12,6 +13,7 @@ namespace kovra::engine {
 
 // How the receiver moves and keeps time between updates.
 struct Plan {
+    std::string name{};      // the vessel's, as events and the truth name it; none keeps the world's
     bool fixedTime = false;  // the clock starts at startTime and advances by one period an update
     TDateTime startTime = 0;
     bool move = true;

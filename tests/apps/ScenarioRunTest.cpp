@@ -124,3 +124,70 @@ events:
 
 }  // namespace
 }  // namespace kovra::test
+
+namespace kovra::test {
+namespace {
+
+// Each vessel's part of each update, when every vessel sends `lines` lines an update.
+std::vector<std::vector<std::string>> PartsOf(const std::string& output, std::size_t vessels, std::size_t lines) {
+    const std::vector<std::string> all = Lines(output);
+    std::vector<std::vector<std::string>> parts(vessels);
+    for (std::size_t at = 0; at + lines <= all.size(); at += lines) {
+        std::string part;
+        for (std::size_t k = 0; k < lines; ++k) {
+            part += all[at + k] + "\n";
+        }
+        parts[(at / lines) % vessels].push_back(part);
+    }
+    return parts;
+}
+
+TEST_F(ScenarioRuns, AFleetIsTheSameFromItsSeedWhateverItsSizeAndSplitIntoShards) {
+    const auto write = [&](int fleet, int seed) {
+        std::ofstream(Path("fleet.yaml")) << "start: 2026-12-08T12:00:00Z\ncount: 4\nseed: " << seed << R"(
+vessels:
+  - {name: Ferry, position: {lat: 54.3, lon: 10.1}, speed: 6, receiver: {profile: classic, sentences: [RMC, GGA]}}
+fleet:
+  count: )" << fleet << R"(
+  name: car
+  template: {speed: 30, receiver: {profile: classic, sentences: [RMC, GGA]}, faults: {noise: 3}}
+  area: {center: {lat: 52.5, lon: 13.4}, radius_km: 20}
+  routes: random
+)";
+    };
+    const auto run = [&](std::vector<std::string> more = {}) {
+        const Result r = RunProgram(With({"--scenario", Path("fleet.yaml").string(), "--fast"}, more));
+        EXPECT_EQ(r.status, 0) << r.error;
+        return r.output;
+    };
+    write(5, 3);
+    const std::string whole = run();
+    EXPECT_EQ(run(), whole);
+    const auto parts = PartsOf(whole, 6, 2);
+    EXPECT_EQ(parts[5].size(), 4U);
+    EXPECT_NE(parts[1], parts[2]);  // each car starts somewhere of its own
+    // A seventh vessel leaves the six as they were.
+    write(6, 3);
+    const auto more = PartsOf(run(), 7, 2);
+    for (std::size_t v = 0; v < 6; ++v) {
+        EXPECT_EQ(more[v], parts[v]) << "vessel " << v;
+    }
+    // Another seed, another fleet (the ferry's own state has no chance in it).
+    write(5, 4);
+    const auto reseeded = PartsOf(run(), 6, 2);
+    EXPECT_EQ(reseeded[0], parts[0]);
+    EXPECT_NE(reseeded[1], parts[1]);
+    // Three shards: every vessel sends in its shard what it sends in the whole run.
+    write(5, 3);
+    for (std::size_t shard = 0; shard < 3; ++shard) {
+        const auto own = PartsOf(run({"--shard", std::to_string(shard) + "/3"}), 2, 2);
+        EXPECT_EQ(own[0], parts[shard]) << "shard " << shard;
+        EXPECT_EQ(own[1], parts[shard + 3]) << "shard " << shard;
+    }
+    // And a dump of the whole gives the whole again.
+    ASSERT_EQ(RunProgram({"--scenario", Path("fleet.yaml").string(), "--dump-scenario", Path("d.yaml").string()}).status, 0);
+    EXPECT_EQ(RunProgram({"--scenario", Path("d.yaml").string(), "--fast"}).output, whole);
+}
+
+}  // namespace
+}  // namespace kovra::test

@@ -1,0 +1,31 @@
+// A receiver on one of the world's vessels: the faults on what it reads and
+// sends, the outputs its updates go to, and what its last update did.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/faults/Faults.h"
+#include "engine/outputs/Outputs.h"
+#include "engine/receiver/Receiver.h"
+#include "engine/scenario/World.h"
+
+namespace kovra::engine {
+
+struct Station {
+    std::size_t vessel = 0;  // its index in the world
+    Receiver* receiver = nullptr;
+    FaultInjector* faults = nullptr;
+    std::vector<Output*> outputs{};
+    // Forced by events until they end.
+    bool outage = false, frozen = false;
+    // The last update: whether it was in an outage or frozen, what the
+    // receiver was given (the noise on its position), the bytes it built (a
+    // freeze repeats them) and those that went out.
+    bool wasOutage = false, wasFrozen = false;
+    VesselState seen{};
+    std::string built{}, sent{};
+};
+
+}  // namespace kovra::engine
