@@ -1,5 +1,6 @@
 #include "engine/Observers.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/scenario/Gpx.h"
@@ -56,6 +57,63 @@ void LiveViewObserver::Sent(const SentUpdate& update) {
     server_.Publish(update.bytes, [&] {
         return WebServer::Snapshot{ViewOf(update), update.receiver.SkyPlot(kWebSkyPlotRadius)};
     });
+}
+
+namespace {
+
+std::vector<std::string> KindsIn(std::string_view bytes) {
+    std::vector<std::string> kinds;
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t newline = bytes.find('\n', start);
+        const std::size_t end = newline == std::string_view::npos ? bytes.size() : newline + 1;
+        const std::string kind(SentenceKind(bytes.substr(start, end - start)));
+        if (!kind.empty() && std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) {
+            kinds.push_back(kind);
+        }
+        start = end;
+    }
+    return kinds;
+}
+
+FaultCounts Less(const FaultCounts& now, const FaultCounts& before) {
+    return {now.dropped - before.dropped, now.corrupted - before.corrupted, now.truncated - before.truncated,
+            now.garbage - before.garbage, now.extras - before.extras};
+}
+
+}  // namespace
+
+void TruthObserver::Sent(const SentUpdate& u) {
+    const std::vector<Station>& stations = *u.stations;
+    before_.resize(stations.size());
+    lastReported_.resize(stations.size());
+    for (std::size_t i = 0; i < stations.size(); ++i) {
+        const Station& s = stations[i];
+        const Vessel& vessel = u.world.vessels[s.vessel];
+        TruthRecord r;
+        r.update = u.number;
+        r.elapsed = u.elapsed;
+        r.utc = u.utc;
+        r.vessel = vessel.name;
+        r.truth = vessel.state;
+        r.fix = s.receiver->Fix();
+        r.outage = s.wasOutage;
+        r.frozen = s.wasFrozen;
+        if (!s.wasFrozen) {
+            lastReported_[i] = r.fix.quality > 0 && !s.wasOutage ? std::optional(s.seen.position) : std::nullopt;
+        }
+        r.reported = lastReported_[i];
+        if (s.faults != nullptr) {
+            const FaultCounts now = s.faults->Counts();
+            r.faults = Less(now, before_[i]);
+            before_[i] = now;
+        }
+        r.events = s.applied;
+        for (const Output* output : s.outputs) {
+            const std::string passed = output->Passed(s.sent);
+            r.outputs.push_back({output->label, KindsIn(passed), passed.size()});
+        }
+        log_.Add(r);
+    }
 }
 
 void StatusLineObserver::Sent(const SentUpdate& u) {

@@ -10,6 +10,7 @@
 #include "engine/Station.h"
 #include "engine/receiver/Receiver.h"
 #include "engine/record/GpxRecorder.h"
+#include "engine/record/TruthLog.h"
 #include "engine/run/Errors.h"
 #include "engine/scenario/World.h"
 #include "engine/web/WebServer.h"
@@ -27,6 +28,7 @@ struct SentUpdate {
     bool outage = false;  // forced from the live view
     double speedup = 1;
     const std::vector<Station>* stations = nullptr;  // every receiver's part of the update, the first's first
+    double elapsed = 0;                              // seconds of simulated time from the start
 };
 
 class Observer {
@@ -69,6 +71,19 @@ public:
 
 private:
     const Notify& notify_;
+};
+
+// One line of truth a vessel with a receiver, each update.
+class TruthObserver final : public Observer {
+public:
+    explicit TruthObserver(TruthLog& log) : log_(log) {}
+    void Sent(const SentUpdate& update) override;
+    void Finish() override { log_.Finish(); }
+
+private:
+    TruthLog& log_;
+    std::vector<FaultCounts> before_;          // each station's counts after the last update
+    std::vector<std::optional<GeoPoint>> lastReported_;  // what a freeze goes on reporting
 };
 
 // What the live view shows of an update.

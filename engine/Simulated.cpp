@@ -26,6 +26,9 @@ bool SimulatedSource::Next(std::uint64_t n, Update& update) {
                               .pause = r->pause, .outage = r->outage, .speedup = r->speedup, .atOnce = true}});
         }
     }
+    for (Station& station : p_.stations) {
+        station.applied.clear();
+    }
     for (const Event& event : p_.timeline.TakeDue(elapsed)) {
         if (event.action.stop) {
             return false;
@@ -69,6 +72,7 @@ void SimulatedSource::Apply(const Event& event) {
         if (event.vessel >= 0 && p_.world.vessels[station.vessel].id != event.vessel) {
             continue;
         }
+        station.applied.push_back(Described(a));
         station.outage = a.outage.value_or(station.outage);
         station.frozen = a.freeze.value_or(station.frozen);
         if (a.chances.Any() && station.faults != nullptr) {
@@ -173,7 +177,7 @@ void SimulatedSource::Sent(std::uint64_t n, std::string_view bytes) {
     first.sent = bytes;
     const SentUpdate sent{n + 1,        p_.world,           *first.receiver, utc_,
                           bytes,        p_.timeline.paused, first.outage,    p_.timeline.speedup,
-                          &p_.stations};
+                          &p_.stations, p_.timeline.Elapsed(n)};
     for (Observer* observer : p_.observers) {
         observer->Sent(sent);
     }

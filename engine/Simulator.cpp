@@ -197,6 +197,10 @@ void Simulator::RecordGpx(const std::filesystem::path& file, std::optional<Notif
                                               notify.value_or(notify_));
 }
 
+void Simulator::RecordTruth(const std::filesystem::path& file, std::optional<Notify> notify) {
+    truth_ = std::make_unique<TruthLog>(file, notify.value_or(notify_));
+}
+
 void Simulator::UseFaults(FaultSettings settings) { faults_.emplace(std::move(settings)); }
 
 void Simulator::ServeWebView(std::unique_ptr<WebServer> server) { web_ = std::move(server); }
@@ -343,6 +347,10 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     std::optional<RecordingObserver> recording;
     std::optional<LiveViewObserver> liveView;
     std::optional<StatusLineObserver> statusLine;
+    std::optional<TruthObserver> truth;
+    if (truth_) {
+        observers.push_back(&truth.emplace(*truth_));
+    }
     if (recorder_) {
         observers.push_back(&recording.emplace(*recorder_));
     }

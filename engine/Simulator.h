@@ -18,6 +18,7 @@
 #include "engine/faults/Faults.h"
 #include "engine/outputs/Outputs.h"
 #include "engine/record/GpxRecorder.h"
+#include "engine/record/TruthLog.h"
 #include "engine/receiver/Realistic.h"
 #include "engine/receiver/Replay.h"
 #include "engine/run/Clock.h"
@@ -114,6 +115,10 @@ public:
     // time) and at the end; OutputError when the file cannot be started.
     void RecordGpx(const std::filesystem::path& file, std::optional<Notify> notify = std::nullopt);
 
+    // Writes the truth of every vessel with a receiver, each update, as JSON
+    // Lines; OutputError when the file cannot be started.
+    void RecordTruth(const std::filesystem::path& file, std::optional<Notify> notify = std::nullopt);
+
     // Injects the faults of `settings` into every update from now on.
     void UseFaults(FaultSettings settings);
 
@@ -157,6 +162,7 @@ private:
     std::unique_ptr<RealisticReceiver> realistic_;
     std::optional<TrackSailor> track_;
     std::unique_ptr<GpxRecorder> recorder_;
+    std::unique_ptr<TruthLog> truth_;
     std::optional<FaultInjector> faults_;
     std::unique_ptr<WebServer> web_;
     Outputs outputs_;            // every output, the devices' too: served and finished together

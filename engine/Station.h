@@ -26,6 +26,7 @@ struct Station {
     bool wasOutage = false, wasFrozen = false;
     VesselState seen{};
     std::string built{}, sent{};
+    std::vector<std::string> applied{};  // the events applied to its vessel in this update
 };
 
 }  // namespace kovra::engine

@@ -158,6 +158,10 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
     app.add_option("--dump-scenario", o.dumpScenario,
                    "Write the scenario these options (and --scenario) give to FILE ('-': standard output), and run nothing")
         ->group("Scenario");
+    app.add_option("--truth", o.truth,
+                   "Write the truth as JSON Lines to FILE: a line a vessel an update, the true and reported "
+                   "state, the faults and events, what each output was sent")
+        ->group("Scenario");
     app.add_option("--shard", o.shard,
                    "Run only the vessels whose index (from 0) is I modulo N, each sending as in the whole run")
         ->check(ReadBy([](const std::string& text) { return ParseShard(text); }))
@@ -293,7 +297,7 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
                                          std::pair{"--replay-check", "--replay"}, std::pair{"--http-read-only", "--http"}}) {
         app.get_option(option)->needs(needed);
     }
-    for (const char* option : {"--record-gpx", "--http"}) {
+    for (const char* option : {"--record-gpx", "--http", "--truth"}) {
         app.get_option(option)->excludes("--replay");
     }
 
@@ -304,7 +308,7 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         {"--mag-var", "DEG{E|W}"}, {"--pdop", "DOP"}, {"--hdop", "DOP"}, {"--vdop", "DOP"}, {"--fix", "QUALITY"},
         {"--time", "UTC"}, {"--sat", "PRN,EL,AZ[,SNR]"}, {"--satellites", "FILE"}, {"--waypoint", "NAME,LAT,LON"},
         {"--waypoints", "FILE"}, {"--route", "NAME:WP,..."}, {"--route-file", "FILE"}, {"--sentences", "KINDS"},
-        {"--scenario", "FILE"}, {"--dump-scenario", "FILE"}, {"--name", "NAME"}, {"--shard", "I/N"}, {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--replay", "FILE"}, {"--gpx", "FILE"}, {"--gpx-route", "NAME"}, {"--gpx-track", "NAME"}, {"--record-gpx", "FILE"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
+        {"--scenario", "FILE"}, {"--dump-scenario", "FILE"}, {"--name", "NAME"}, {"--shard", "I/N"}, {"--truth", "FILE"}, {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--replay", "FILE"}, {"--gpx", "FILE"}, {"--gpx-route", "NAME"}, {"--gpx-track", "NAME"}, {"--record-gpx", "FILE"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
         {"--tcp", "PORT"}, {"--udp", "HOST:PORT"}, {"--udp-broadcast", "PORT"}, {"--udp-ttl", "HOPS"},
         {"--tcp-connect", "HOST:PORT"}, {"--http", "[ADDR:]PORT"}, {"--seed", "N"}, {"--outage", "START+LENGTH"}, {"--freeze", "START+LENGTH"},
         {"--drop", "P"}, {"--corrupt", "P"}, {"--truncate", "P"}, {"--garbage", "P"}, {"--jitter", "MS"},

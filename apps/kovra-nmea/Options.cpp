@@ -233,7 +233,7 @@ void CheckOptions(Options& o) {
         {&o.saveWaypoints, "--save-waypoints"},  {&o.saveRoute, "--save-route"},
         {&o.recordGpx, "--record-gpx"},          {&o.gpx, "--gpx"},
         {&o.skyplot, "--skyplot"},              {&o.scenario, "--scenario"},
-        {&o.dumpScenario, "--dump-scenario"},
+        {&o.dumpScenario, "--dump-scenario"},   {&o.truth, "--truth"},
     };
     for (const auto& [file, option] : files) {
         RequireFileName(*file, option);
@@ -359,7 +359,7 @@ namespace {
 // Options whose values name files: in a scenario file relative to its folder.
 constexpr std::string_view kFileOptions[] = {"--almanac",     "--gpx",          "--satellites",      "--waypoints",
                                              "--route-file",  "--replay",       "--record-gpx",      "--save-satellites",
-                                             "--save-waypoints", "--save-route", "--skyplot",        "--pty"};
+                                             "--save-waypoints", "--save-route", "--skyplot",        "--pty", "--truth"};
 
 bool NamesFile(const std::string& option) {
     return std::find(std::begin(kFileOptions), std::end(kFileOptions), option) != std::end(kFileOptions);

@@ -39,7 +39,7 @@ struct Options {
     std::vector<FileEvent> events;        // the scenario file's
     std::vector<Options> moreVessels;     // the scenario's further vessels, each with the run's options
     std::optional<std::string> shard;     // "I/N": the vessels whose index is I modulo N
-    std::optional<std::string> replay, gpx, gpxRoute, gpxTrack, recordGpx;
+    std::optional<std::string> replay, gpx, gpxRoute, gpxTrack, recordGpx, truth;
     bool replayCheck = false;
     std::optional<double> duration;
     bool fast = false;

@@ -101,36 +101,39 @@ auto Made(const std::string& option, Make make) {
 // when more kinds are generated for the others.
 Outputs OpenOutputs(const Options& o, TKovraNMEAGenerator& gps, Stop& stop) {
     Outputs outputs;
-    const auto add = [&](std::unique_ptr<Output> output, const std::optional<std::vector<std::string>>& kinds) {
+    const auto add = [&](std::unique_ptr<Output> output, const std::optional<std::vector<std::string>>& kinds,
+                         std::string label) {
         const std::vector<std::string>& list = kinds ? *kinds : o.runKinds;
-        if (list.size() == o.generatedKinds.size()) {
-            outputs.push_back(std::move(output));
-        } else {
-            outputs.push_back(Filtered(std::move(output), list, o.generatedKinds));
+        if (list.size() != o.generatedKinds.size()) {
+            output = Filtered(std::move(output), list, o.generatedKinds);
         }
+        output->label = std::move(label);
+        outputs.push_back(std::move(output));
     };
     if (o.port) {
-        add(OpenSerialPort(gps, *o.port, o.baud, o.threaded, stop), o.portKinds);
+        add(OpenSerialPort(gps, *o.port, o.baud, o.threaded, stop), o.portKinds, "port " + *o.port);
     }
     if (o.pty) {
-        add(OpenPseudoTerminal(o.ptyLink), o.ptyKinds);
+        add(OpenPseudoTerminal(o.ptyLink), o.ptyKinds, "pty " + o.ptyLink.value_or(""));
     }
     if (o.tcp) {
-        add(Made("--bind", [&] { return OpenTcpServer(*o.tcp, o.bind, o.tcpMaxClients, o.tcpIdle); }), o.tcpKinds);
+        add(Made("--bind", [&] { return OpenTcpServer(*o.tcp, o.bind, o.tcpMaxClients, o.tcpIdle); }), o.tcpKinds,
+            "tcp " + std::to_string(*o.tcp));
     }
     for (const Options::Destination& d : o.udp) {
-        add(Made("--udp", [&] { return OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl}); }), d.kinds);
+        add(Made("--udp", [&] { return OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl}); }), d.kinds,
+            "udp " + d.target);
     }
     for (const Options::Destination& d : o.udpBroadcast) {
         add(Made("--udp-broadcast",
                  [&] { return OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl, .broadcast = true}); }),
-            d.kinds);
+            d.kinds, "udp-broadcast " + d.target);
     }
     for (const Options::Destination& d : o.tcpConnect) {
-        add(Made("--tcp-connect", [&] { return OpenTcpClient(d.target, o.verbose); }), d.kinds);
+        add(Made("--tcp-connect", [&] { return OpenTcpClient(d.target, o.verbose); }), d.kinds, "tcp-connect " + d.target);
     }
     if (!o.port && !o.pty && !o.tcp && o.udp.empty() && o.udpBroadcast.empty() && o.tcpConnect.empty()) {
-        add(OpenStandardOutput(stop), std::nullopt);
+        add(OpenStandardOutput(stop), std::nullopt, "stdout");
     }
     return outputs;
 }
@@ -246,6 +249,13 @@ int Run(const Options& o, Stop& stop) {
             simulator.RecordGpx(ToPath(FileNameFromUtf8(*o.recordGpx)), OptionNotify("--record-gpx"));
         } catch (const OutputError& e) {
             throw OutputError(std::string("--record-gpx: ") + e.what());
+        }
+    }
+    if (o.truth) {
+        try {
+            simulator.RecordTruth(ToPath(FileNameFromUtf8(*o.truth)), OptionNotify("--truth"));
+        } catch (const OutputError& e) {
+            throw OutputError(std::string("--truth: ") + e.what());
         }
     }
     simulator.Run(run, stop);

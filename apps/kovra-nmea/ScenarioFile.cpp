@@ -65,6 +65,7 @@ constexpr Key kRunKeys[] = {
     {"replay", "--replay"},
     {"replay_check", "--replay-check", Shape::Flag},
     {"record_gpx", "--record-gpx"},
+    {"truth", "--truth"},
     {"live_view", "", Shape::Map, kLiveViewKeys},
     {"save", "", Shape::Map, kSaveKeys},
     {"vessels", "", Shape::Special},

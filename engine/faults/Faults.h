@@ -38,6 +38,11 @@ struct FaultSettings {
     std::vector<std::string> extra;   // sentences of the user's, framed, after each update
 };
 
+// What the faults did to sentences.
+struct FaultCounts {
+    std::uint64_t dropped = 0, corrupted = 0, truncated = 0, garbage = 0, extras = 0;
+};
+
 // "START+LENGTH" in seconds; SettingError otherwise.
 TimeWindow ParseTimeWindow(const std::string& text);
 // A user's sentence framed: "$" added when missing, its checksum and CR LF
@@ -70,6 +75,8 @@ public:
     void CountUpdate(bool outage, bool frozen);
     // How many sentences (and updates) each fault touched.
     std::string Summary() const;
+    // How many sentences each fault has touched so far.
+    FaultCounts Counts() const { return {dropped_, corrupted_, truncated_, garbage_, extras_}; }
 
 private:
     // Each fault draws from its own stream, so that turning one on or off

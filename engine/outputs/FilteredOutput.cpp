@@ -14,19 +14,15 @@ public:
 
     void Write(std::string_view update) override {
         kept_.clear();
-        std::size_t start = 0;
-        while (start < update.size()) {
-            const std::size_t newline = update.find('\n', start);
-            const std::size_t end = newline == std::string_view::npos ? update.size() : newline + 1;
-            const std::string_view line = update.substr(start, end - start);
-            if (Keeps(SentenceKind(line))) {
-                kept_.append(line);
-            }
-            start = end;
-        }
+        Keep(update, kept_);
         if (!kept_.empty()) {
             output_->Write(kept_);
         }
+    }
+    std::string Passed(std::string_view update) const override {
+        std::string kept;
+        Keep(update, kept);
+        return kept;
     }
     void Watch(std::vector<pollfd>& waits) override { output_->Watch(waits); }
     void Serve(std::span<const pollfd> ready) override { output_->Serve(ready); }
@@ -35,6 +31,18 @@ public:
     void Wake() override { output_->Wake(); }
 
 private:
+    void Keep(std::string_view update, std::string& kept) const {
+        std::size_t start = 0;
+        while (start < update.size()) {
+            const std::size_t newline = update.find('\n', start);
+            const std::size_t end = newline == std::string_view::npos ? update.size() : newline + 1;
+            const std::string_view line = update.substr(start, end - start);
+            if (Keeps(SentenceKind(line))) {
+                kept.append(line);
+            }
+            start = end;
+        }
+    }
     bool Keeps(std::string_view kind) const {
         const auto in = [kind](const std::vector<std::string>& list) {
             return std::find(list.begin(), list.end(), kind) != list.end();

@@ -37,6 +37,10 @@ public:
     // due), and that turn.
     virtual std::chrono::steady_clock::time_point WakeAt() const { return std::chrono::steady_clock::time_point::max(); }
     virtual void Wake() {}
+    // What it is given of an update (an output with a sentence list of its own takes part).
+    virtual std::string Passed(std::string_view update) const { return std::string(update); }
+
+    std::string label;  // how the truth names it: "udp 127.0.0.1:10110"
 };
 
 std::unique_ptr<Output> OpenStandardOutput(const Stop& stop);

@@ -38,6 +38,9 @@ struct Action {
     bool atOnce = false;
 };
 
+// "course 90", "outage on", "systems off glonass": what an action does, for the truth.
+std::string Described(const Action& action);
+
 struct Event {
     double at = 0;     // seconds of simulated time from the start
     int vessel = -1;   // the vessel's id; -1 for every vessel

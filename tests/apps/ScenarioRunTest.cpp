@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "FileSupport.h"
 #include "Process.h"
 #include "SimulatorSupport.h"
@@ -187,6 +189,79 @@ fleet:
     // And a dump of the whole gives the whole again.
     ASSERT_EQ(RunProgram({"--scenario", Path("fleet.yaml").string(), "--dump-scenario", Path("d.yaml").string()}).status, 0);
     EXPECT_EQ(RunProgram({"--scenario", Path("d.yaml").string(), "--fast"}).output, whole);
+}
+
+}  // namespace
+}  // namespace kovra::test
+
+namespace kovra::test {
+namespace {
+
+double Degrees(const std::string& field, const std::string& side, int degreeDigits) {
+    const double value = std::stod(field.substr(0, degreeDigits)) + std::stod(field.substr(degreeDigits)) / 60;
+    return side == "S" || side == "W" ? -value : value;
+}
+
+TEST_F(ScenarioRuns, TheTruthLogTellsWhatTheBytesShow) {
+    std::ofstream(Path("truth.yaml")) << R"(start: 2026-12-08T12:00:00Z
+count: 12
+seed: 11
+vessels:
+  - name: Ferry
+    position: {lat: 54.32, lon: 10.15}
+    speed: 6
+    receiver: {sentences: [RMC, GGA, GSA]}
+    faults: {noise: 4, corrupt: 0.3}
+events:
+  - {at: 3, outage: 2}
+  - {at: 6, vessel: Ferry, course: 90}
+)";
+    const Result r = RunProgram({"--scenario", Path("truth.yaml").string(), "--fast", "--truth", Path("t.jsonl").string()});
+    ASSERT_EQ(r.status, 0) << r.error;
+    std::vector<std::vector<std::string>> updates;
+    for (const std::string& line : Lines(r.output)) {
+        if (line.find("RMC,") != std::string::npos) {
+            updates.emplace_back();
+        }
+        updates.back().push_back(line);
+    }
+    std::ifstream truth(Path("t.jsonl"));
+    std::string text;
+    std::size_t n = 0;
+    for (; std::getline(truth, text); ++n) {
+        ASSERT_LT(n, updates.size());
+        const nlohmann::json t = nlohmann::json::parse(text);
+        const std::vector<std::string>& sent = updates[n];
+        EXPECT_EQ(t["update"], n + 1);
+        EXPECT_EQ(t["vessel"], "Ferry");
+        const std::string& rmc = sent.front();
+        EXPECT_EQ(t["outage"], n == 3 || n == 4) << n;
+        EXPECT_EQ(Field(rmc, 2), t["outage"] ? "V" : "A");
+        if (!t["outage"]) {
+            // The reported position, noise on, as RMC writes it to its five decimals of a minute.
+            EXPECT_NEAR(Degrees(Field(rmc, 3), Field(rmc, 4), 2), t["reported"]["lat"].get<double>(), 1e-5 / 60 * 0.51);
+            EXPECT_NEAR(Degrees(Field(rmc, 5), Field(rmc, 6), 3), t["reported"]["lon"].get<double>(), 1e-5 / 60 * 0.51);
+            EXPECT_GT(std::fabs(t["reported"]["lat"].get<double>() - t["true"]["lat"].get<double>()), 0);
+        } else {
+            EXPECT_TRUE(t["reported"].is_null());
+        }
+        const auto wrong = static_cast<int>(
+            std::count_if(sent.begin(), sent.end(), [](const std::string& line) { return !ChecksumRight(line); }));
+        EXPECT_EQ(t["faults"].value("corrupted", 0), wrong) << n;
+        std::size_t bytes = 0;
+        for (const std::string& line : sent) {
+            bytes += line.size() + 2;
+        }
+        ASSERT_EQ(t["outputs"].size(), 1U);
+        EXPECT_EQ(t["outputs"][0]["bytes"], bytes);
+        EXPECT_EQ(t["outputs"][0]["kinds"], nlohmann::json({"RMC", "GGA", "GSA"}));
+        const nlohmann::json events = n == 3 ? nlohmann::json{"outage on"}
+                                      : n == 5 ? nlohmann::json{"outage off"}
+                                      : n == 6 ? nlohmann::json{"course 90"}
+                                               : nlohmann::json::array();
+        EXPECT_EQ(t["events"], events) << n;
+    }
+    EXPECT_EQ(n, 12U);
 }
 
 }  // namespace
