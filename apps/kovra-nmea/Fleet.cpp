@@ -149,7 +149,7 @@ std::vector<std::vector<FileArgument>> FleetVessels(const ScenarioFile& file, st
     vessels.reserve(fleet.count);
     for (std::size_t i = 0; i < fleet.count; ++i) {
         Member member(fleet, seed, i);
-        std::vector<FileArgument> keys = fleet.vesselKeys;
+        std::vector<FileArgument> keys;
         const auto add = [&](const std::string& option, std::optional<std::string> value) {
             keys.push_back({option, std::move(value), "fleet", fleet.where});
         };

@@ -18,7 +18,8 @@ std::uint64_t StreamSeed(std::uint64_t seed, std::uint64_t index);
 // depend on which vessels run beside it.
 std::uint64_t VesselSeed(std::uint64_t seed, const std::string& name);
 
-// Each member's keys as a vessel's own. `file` gives the routes and
+// What each member has of its own beside the template: name, start,
+// course, route and outputs, as a vessel's keys. `file` gives the routes and
 // waypoints the fleet names. UsageError for an output pattern that runs
 // out of ports, or a route the file does not have.
 std::vector<std::vector<FileArgument>> FleetVessels(const ScenarioFile& file, std::uint64_t seed);

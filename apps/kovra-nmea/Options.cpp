@@ -544,44 +544,6 @@ std::vector<GivenOption> GivenOptions(const CLI::App& app, const std::filesystem
     return given;
 }
 
-// The fleet's vessels after the file's own; without vessels of its own the
-// first of the fleet is the first vessel. Returns where the fleet starts
-// among the further vessels.
-std::size_t AddFleet(const CLI::App& given, ScenarioFile& file, std::vector<FileArgument>& first) {
-    const std::size_t from = file.vessels.size();
-    if (!file.fleet) {
-        return from;
-    }
-    std::uint64_t seed = 1;
-    const std::optional<std::string> seedText = GivenOn(given, "--seed") ? std::optional(given.get_option("--seed")->results().front())
-                                                : std::nullopt;
-    for (const FileArgument& argument : file.arguments) {
-        if (argument.option == "--seed" && !seedText) {
-            CheckAlone(argument, std::nullopt);
-            seed = WholeNumber(*argument.value).value_or(1);
-        }
-    }
-    if (seedText) {
-        seed = WholeNumber(*seedText).value_or(1);
-    }
-    std::vector<std::vector<FileArgument>> members = FleetVessels(file, seed);
-    if (!file.hasVessels) {
-        const std::vector<std::string> keyed = ScenarioOptions();
-        for (const CLI::Option* option : given.get_options()) {
-            const std::string name = option->get_name(false, true).substr(option->get_name(false, true).rfind(',') + 1);
-            if (option->count() > 0 && std::find(keyed.begin(), keyed.end(), name) != keyed.end() && !RunOption(name)) {
-                throw UsageError(name + ": the scenario has no vessels of its own to give it to (its fleet's template "
-                                        "gives the fleet's)");
-            }
-        }
-        first = members.front();
-        file.arguments.insert(file.arguments.end(), members.front().begin(), members.front().end());
-        members.erase(members.begin());
-    }
-    file.vessels.insert(file.vessels.end(), std::make_move_iterator(members.begin()), std::make_move_iterator(members.end()));
-    return from;
-}
-
 // The options as the command line writes them: "--rate=2", "--fast".
 std::vector<std::string> ArgumentsOf(const CLI::App& app, const std::vector<GivenOption>& given) {
     std::vector<std::string> arguments;
@@ -652,6 +614,83 @@ Further FurtherVessel(const CLI::App& first, std::vector<FileArgument> own, std:
         }
     }
     return further;
+}
+
+// The fleet's vessels after the file's own; without vessels of its own the
+// first of the fleet is the first vessel. Returns where the fleet starts
+// among the further vessels.
+std::vector<std::vector<FileArgument>> AddFleet(const CLI::App& given, ScenarioFile& file,
+                                                std::vector<FileArgument>& first) {
+    if (!file.fleet) {
+        return {};
+    }
+    std::uint64_t seed = 1;
+    const std::optional<std::string> seedText = GivenOn(given, "--seed") ? std::optional(given.get_option("--seed")->results().front())
+                                                : std::nullopt;
+    for (const FileArgument& argument : file.arguments) {
+        if (argument.option == "--seed" && !seedText) {
+            CheckAlone(argument, std::nullopt);
+            seed = WholeNumber(*argument.value).value_or(1);
+        }
+    }
+    if (seedText) {
+        seed = WholeNumber(*seedText).value_or(1);
+    }
+    std::vector<std::vector<FileArgument>> members = FleetVessels(file, seed);
+    if (!file.hasVessels) {
+        const std::vector<std::string> keyed = ScenarioOptions();
+        for (const CLI::Option* option : given.get_options()) {
+            const std::string name = option->get_name(false, true).substr(option->get_name(false, true).rfind(',') + 1);
+            if (option->count() > 0 && std::find(keyed.begin(), keyed.end(), name) != keyed.end() && !RunOption(name)) {
+                throw UsageError(name + ": the scenario has no vessels of its own to give it to (its fleet's template "
+                                        "gives the fleet's)");
+            }
+        }
+        first = members.front();
+        file.arguments.insert(file.arguments.end(), file.fleet->vesselKeys.begin(), file.fleet->vesselKeys.end());
+        file.arguments.insert(file.arguments.end(), members.front().begin(), members.front().end());
+        members.erase(members.begin());
+    }
+    return members;
+}
+
+// What a fleet member has of its own, set on the options its template gave.
+void Patch(Options& o, const FileArgument& a) {
+    const std::string& value = a.value.value_or("");
+    const std::string& option = a.option;
+    if (option == "--name") o.name = value;
+    else if (option == "--lat") o.lat = value;
+    else if (option == "--lon") o.lon = value;
+    else if (option == "--heading") o.heading = std::stod(value);
+    else if (option == "--waypoint") o.waypoints.push_back(value);
+    else if (option == "--route") o.route = value;
+    else if (option == "--follow-route") o.followRoute = true;
+    else if (option == "--loop") o.loop = true;
+    else if (option == "--udp") o.udpTexts.push_back(value);
+    else if (option == "--udp-broadcast") o.udpBroadcastTexts.push_back(value);
+    else if (option == "--tcp-connect") o.tcpConnectTexts.push_back(value);
+    else if (option == "--tcp") o.tcpText = value;
+    else if (option == "--port") o.port = value;
+    else if (option == "--pty") o.pty = true, o.ptyLink = a.value;
+}
+
+// The fleet's members after the template, checked once: each its own start,
+// route and outputs on a copy of the template's options.
+void AddMembers(Options& o, const CLI::App& first, const FleetSpec& fleet,
+                const std::vector<std::vector<FileArgument>>& members, const std::filesystem::path& folder) {
+    if (members.empty()) {
+        return;
+    }
+    const Options made = FurtherVessel(first, fleet.vesselKeys, o.moreVessels.size() + 1, folder, true).options;
+    for (const std::vector<FileArgument>& own : members) {
+        Options member = made;
+        for (const FileArgument& argument : own) {
+            Patch(member, argument);
+        }
+        CheckOptions(member);
+        member.seed = VesselSeed(o.seed.value_or(1), member.name);
+        o.moreVessels.push_back(std::move(member));
+    }
 }
 
 void RequireDistinctNames(const Options& o) {
@@ -757,8 +796,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         app->parse(argc, argv);
         if (result.options.scenario) {
             ScenarioFile file = ReadScenarioFile(*result.options.scenario);
-            const std::size_t ownVessels = file.vessels.size();
-            const std::size_t fleetFrom = AddFleet(*app, file, fleetFirst);
+            const std::vector<std::vector<FileArgument>> members = AddFleet(*app, file, fleetFirst);
             const std::vector<std::string> merged = WithScenario(
                 *app, file, std::filesystem::path(*result.options.scenario).parent_path(), argc, argv);
             std::vector<const char*> pointers;
@@ -769,15 +807,15 @@ ParseResult ParseCommandLine(int argc, char** argv) {
             app = MakeApp(result.options);
             app->parse(static_cast<int>(pointers.size()), pointers.data());
             result.options.events = file.events;
+            const std::filesystem::path folder = std::filesystem::path(*result.options.scenario).parent_path();
             for (std::size_t i = 0; i < file.vessels.size(); ++i) {
-                // A fleet's members share their template: its values are checked with the first member's.
-                Further further = FurtherVessel(*app, file.vessels[i], i + 1,
-                                                std::filesystem::path(*result.options.scenario).parent_path(),
-                                                i <= fleetFrom);
+                Further further = FurtherVessel(*app, file.vessels[i], i + 1, folder, true);
                 result.options.moreVessels.push_back(std::move(further.options));
-                if (i < ownVessels) {
-                    vessels.push_back(std::move(further.own));
-                }
+                vessels.push_back(std::move(further.own));
+            }
+            if (file.fleet) {
+                CheckOptions(result.options);  // the seed the members' faults derive from
+                AddMembers(result.options, *app, *file.fleet, members, folder);
             }
             fleet = file.fleet;
         }

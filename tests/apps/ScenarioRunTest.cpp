@@ -2,7 +2,13 @@
 // same bytes, and the file's events act exactly at their updates.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <fstream>
 #include <sstream>
 
@@ -262,6 +268,146 @@ events:
         EXPECT_EQ(t["events"], events) << n;
     }
     EXPECT_EQ(n, 12U);
+}
+
+}  // namespace
+}  // namespace kovra::test
+
+namespace kovra::test {
+namespace {
+
+const std::filesystem::path kScenarios = KOVRA_SCENARIOS;
+
+std::vector<nlohmann::json> TruthOf(const std::filesystem::path& file) {
+    std::vector<nlohmann::json> lines;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(nlohmann::json::parse(line));
+    }
+    return lines;
+}
+
+TEST_F(ScenarioRuns, TheHarbourDepartureLosesItsFixAndTurns) {
+    const Result r = RunProgram({"--scenario", (kScenarios / "harbour-departure.yaml").string(), "--pty",
+                                 Path("gps").string(), "--fast", "--truth", Path("t.jsonl").string()});
+    ASSERT_EQ(r.status, 0) << r.error;
+    const std::vector<nlohmann::json> truth = TruthOf(Path("t.jsonl"));
+    ASSERT_EQ(truth.size(), 180U);
+    EXPECT_FALSE(truth[29]["outage"]);
+    EXPECT_TRUE(truth[30]["outage"]);
+    EXPECT_TRUE(truth[39]["outage"]);
+    EXPECT_FALSE(truth[40]["outage"]);
+    EXPECT_EQ(truth[60]["events"], nlohmann::json({"course 90"}));
+    EXPECT_NEAR(truth[59]["true"]["course"].get<double>(), 45, 0.1);
+    EXPECT_NEAR(truth[90]["true"]["course"].get<double>(), 90, 0.1);  // 45 degrees at 3 a second, then held
+}
+
+TEST_F(ScenarioRuns, TheReadmesScenarioRunsAsItSays) {
+    std::ifstream in(KOVRA_README);
+    const std::string readme((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t start = readme.find("```yaml\n", readme.find("### Scenario files")) + 8;
+    const std::string yaml = readme.substr(start, readme.find("```", start) - start);
+    EXPECT_EQ(std::count(yaml.begin(), yaml.end(), '\n'), 10);
+    Write(Path("harbour.yaml"), yaml);
+    const Result r = RunProgram({"--scenario", Path("harbour.yaml").string(), "--pty", Path("gps").string(), "--fast",
+                                 "--truth", Path("t.jsonl").string()});
+    ASSERT_EQ(r.status, 0) << r.error;
+    const std::vector<nlohmann::json> truth = TruthOf(Path("t.jsonl"));
+    ASSERT_EQ(truth.size(), 180U);
+    EXPECT_TRUE(truth[35]["outage"]);
+    EXPECT_NEAR(truth[120]["true"]["course"].get<double>(), 90, 0.1);
+}
+
+TEST_F(ScenarioRuns, TheRegressionDayIsTheSameEveryRun) {
+    const std::vector<std::string> command = {"--scenario", (kScenarios / "ci-regression.yaml").string()};
+    const Result first = RunProgram(command);
+    ASSERT_EQ(first.status, 0) << first.error;
+    EXPECT_EQ(RunProgram(command).output, first.output);
+    const auto update = [&](const std::string& time) {
+        const std::size_t at = first.output.find("RMC," + time);
+        return first.output.substr(at, first.output.find("RMC,", at + 4) - at);
+    };
+    EXPECT_NE(update("110000.00").find("$GLGSV"), std::string::npos);
+    EXPECT_EQ(update("123000.00").find("$GLGSV"), std::string::npos);  // GLONASS and BeiDou off
+    EXPECT_EQ(update("123000.00").find("$GBGSV"), std::string::npos);
+    EXPECT_NE(update("133000.00").find("$GLGSV"), std::string::npos);
+    const std::size_t days = Kind(first.output, "$GNZDA").size() + Kind(first.output, "$GPZDA").size();
+    EXPECT_GT(days, 86'000U);  // one a second, less the one in a thousand left out
+    EXPECT_LT(days, 86'400U);
+}
+
+// A back-end taking every connection that comes, and what each sends.
+class BackEnd {
+public:
+    BackEnd() : listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)) {
+        sockaddr_in address = Loopback();
+        socklen_t length = sizeof address;
+        if (::bind(listener_.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(listener_.Get(), 512) == 0 &&
+            ::getsockname(listener_.Get(), reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+            port_ = ntohs(address.sin_port);
+        }
+    }
+    int Port() const { return port_; }
+    // Serves until `until` returns true or the time is up; what each connection sent.
+    std::vector<std::string> Serve(std::chrono::seconds most,
+                                   const std::function<bool(const std::vector<std::string>&)>& until) {
+        const auto deadline = std::chrono::steady_clock::now() + most;
+        while (std::chrono::steady_clock::now() < deadline && !until(received_)) {
+            std::vector<pollfd> waits{{listener_.Get(), POLLIN, 0}};
+            for (const FileDescriptor& client : clients_) {
+                waits.push_back({client.Get(), POLLIN, 0});
+            }
+            if (::poll(waits.data(), waits.size(), 100) <= 0) {
+                continue;
+            }
+            for (int fd; (fd = ::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0;) {
+                clients_.emplace_back(fd);
+                received_.emplace_back();
+            }
+            for (std::size_t i = 0; i + 1 < waits.size(); ++i) {
+                char buffer[4096];
+                for (ssize_t n; (n = ::recv(clients_[i].Get(), buffer, sizeof buffer, 0)) > 0;) {
+                    received_[i].append(buffer, static_cast<std::size_t>(n));
+                }
+            }
+        }
+        return received_;
+    }
+
+private:
+    FileDescriptor listener_;
+    int port_ = 0;
+    std::vector<FileDescriptor> clients_;
+    std::vector<std::string> received_;
+};
+
+TEST_F(ScenarioRuns, TheFleetFeedsItsBackEndOneConnectionAVehicle) {
+    BackEnd backEnd;
+    std::ifstream in(kScenarios / "fleet-tcp.yaml");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    text.replace(text.rfind("127.0.0.1:5055"), 14, "127.0.0.1:" + std::to_string(backEnd.Port()));
+    Write(Path("fleet.yaml"), text);
+    Process simulator({"--scenario", Path("fleet.yaml").string(), "--count", "3"});
+    const auto allSent = [&](const std::vector<std::string>& received) {
+        return received.size() == 200 && std::all_of(received.begin(), received.end(), [](const std::string& r) {
+                   return Kind(r, "$GNRMC").size() + Kind(r, "$GPRMC").size() >= 2;
+               });
+    };
+    (void)backEnd.Serve(20s, allSent);
+    const std::vector<std::string> received = backEnd.Serve(1s, [](const auto&) { return false; });  // and since
+    EXPECT_EQ(simulator.Wait(), 0) << simulator.Error();
+    ASSERT_EQ(received.size(), 200U);
+    std::set<std::string> starts;
+    for (const std::string& r : received) {
+        const std::vector<std::string> rmc = Kind(r, "$G");
+        ASSERT_FALSE(rmc.empty());
+        starts.insert(Field(rmc.front(), 3) + Field(rmc.front(), 5));
+        for (const std::string& line : Lines(r)) {
+            EXPECT_TRUE(ChecksumRight(line)) << line;
+        }
+    }
+    EXPECT_EQ(starts.size(), 200U);  // each van where it is
 }
 
 }  // namespace
