@@ -1,0 +1,83 @@
+// Many vessels in one world, each with its receiver and an output of its
+// own: the cost of a vessel's update as the fleet grows, and the memory a
+// vessel takes. build/bin/kovra-bench --benchmark_filter=Fleet
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <cmath>
+
+#include "engine/Simulator.h"
+#include "engine/receiver/Realistic.h"
+
+namespace kovra::engine {
+namespace {
+
+// Takes each update and keeps nothing, as a socket to a fast reader does.
+class Discarding final : public Output {
+public:
+    void Write(std::string_view update) override { benchmark::DoNotOptimize(update.data()); }
+};
+
+std::size_t HeapInUse() { return mallinfo2().uordblks; }
+
+// `vessels` vessels spread over 0.4 degrees, at 10 knots, RMC and GGA each
+// (classic) or the nmea4 receiver's default sentences on four systems.
+void AddFleet(Simulator& simulator, std::int64_t vessels, bool realistic) {
+    for (std::int64_t i = 0; i < vessels; ++i) {
+        auto state = std::make_unique<TKovraNMEAGenerator>();
+        SetPosition(*state, {52.3 + 0.4 * static_cast<double>(i % 100) / 100, 13.2 + 0.4 * static_cast<double>(i / 100 % 100) / 100});
+        state->Speed(10);
+        state->Heading(static_cast<double>(i % 360));
+        state->FixQuality(1);
+        state->Commands({TNMEACommand::GPRMC, TNMEACommand::GPGGA});
+        Outputs outputs;
+        outputs.push_back(std::make_unique<Discarding>());
+        Device device{.name = "v" + std::to_string(i), .state = std::move(state), .plan = {}, .outputs = std::move(outputs)};
+        if (realistic) {
+            device.realistic = RealisticSettings{};
+        }
+        simulator.AddDevice(std::move(device));
+    }
+}
+
+void RunFleet(benchmark::State& state, bool realistic) {
+    constexpr std::uint64_t kUpdates = 10;
+    const std::int64_t vessels = state.range(0);
+    double bytesPerVessel = 0;
+    FakeClock clock;
+    Stop stop;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto simulator = std::make_unique<Simulator>([](const std::string&) {});
+        simulator->UseClock(clock);
+        simulator->Motion().fixedTime = true;
+        simulator->Motion().startTime = EncodeDateTime(2026, 12, 8, 12, 0);
+        simulator->Receiver().UseSystemDateTime(false);
+        simulator->Receiver().UTCDateTime(simulator->Motion().startTime);
+        simulator->AddOutput(std::make_unique<Discarding>());
+        const std::size_t before = HeapInUse();
+        AddFleet(*simulator, vessels - 1, realistic);  // the first vessel is the simulator's own
+        bytesPerVessel = vessels > 1 ? static_cast<double>(HeapInUse() - before) / static_cast<double>(vessels - 1) : 0;
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(simulator->Run({.count = kUpdates, .fast = true}, stop));
+        state.PauseTiming();  // the fleet's teardown is not an update
+        simulator.reset();
+        state.ResumeTiming();
+    }
+    state.counters["vessel-updates"] = benchmark::Counter(static_cast<double>(vessels * kUpdates),
+                                                          benchmark::Counter::kIsIterationInvariantRate |
+                                                              benchmark::Counter::kInvert);
+    state.counters["bytes/vessel"] = bytesPerVessel;
+}
+
+// Seconds a vessel-update (the "vessel-updates" counter, inverted). Each
+// classic vessel is a library generator with its sender thread: thousands
+// of them contend for the scheduler, so the classic fleet stops at 1,000.
+void BM_Fleet_Classic(benchmark::State& state) { RunFleet(state, false); }
+BENCHMARK(BM_Fleet_Classic)->Arg(1)->Arg(100)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_Fleet_NMEA4(benchmark::State& state) { RunFleet(state, true); }
+BENCHMARK(BM_Fleet_NMEA4)->Arg(1)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+}  // namespace
+}  // namespace kovra::engine
