@@ -109,7 +109,7 @@ void TruthObserver::Sent(const SentUpdate& u) {
         }
         r.events = s.applied;
         for (const Output* output : s.outputs) {
-            const std::string passed = output->Passed(s.sent);
+            const std::string passed = output->Passed(i == 0 ? u.bytes : std::string_view(s.sent));
             r.outputs.push_back({output->label, KindsIn(passed), passed.size()});
         }
         log_.Add(r);

@@ -25,7 +25,7 @@ struct Station {
     // freeze repeats them) and those that went out.
     bool wasOutage = false, wasFrozen = false;
     VesselState seen{};
-    std::string built{}, sent{};
+    std::string built{}, sent{};  // sent: stations after the first (the run's own update is the first's)
     std::vector<std::string> applied{};  // the events applied to its vessel in this update
 };
 

