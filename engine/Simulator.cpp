@@ -68,11 +68,7 @@ public:
     Station Join(Simulator::Added& added, std::size_t i, const Timeline& timeline, World& world,
                  std::vector<Mover>& movers) {
         Device& d = added.device;
-        if (timeline.fixedTime) {
-            d.state->UseSystemDateTime(false);
-            d.state->UTCDateTime(timeline.start);
-        }
-        const World own = WorldFrom(*d.state);
+        const World& own = d.start.world;
         Vessel vessel = own.vessels.front();
         PlanFirstVessel(vessel, d.plan, d.track.has_value(), d.realistic.has_value());
         vessel.name = d.name;
@@ -92,21 +88,21 @@ public:
         if (d.realistic) {
             receivers_[i] = std::make_unique<RealisticReceiver>(*d.realistic);
         } else {
-            receivers_[i] = std::make_unique<ClassicReceiver>(*d.state, d.plan.deriveMagneticHeading || d.track,
-                                                              timeline.fixedTime);
+            receivers_[i] = std::make_unique<DetachedClassicReceiver>(
+                d.start, d.plan.deriveMagneticHeading || d.track, timeline.fixedTime);
         }
         if (d.faults) {
-            faults_[i].emplace(*d.faults);
+            faults_[i] = std::make_unique<FaultInjector>(*d.faults);
         }
         return {.vessel = world.vessels.size() - 1,
                 .receiver = receivers_[i].get(),
-                .faults = faults_[i] ? &*faults_[i] : nullptr,
+                .faults = faults_[i].get(),
                 .outputs = added.outputs};
     }
 
 private:
     std::vector<std::unique_ptr<Receiver>> receivers_;
-    std::vector<std::optional<FaultInjector>> faults_;
+    std::vector<std::unique_ptr<FaultInjector>> faults_;
 };
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "engine/outputs/Outputs.h"
 #include "engine/record/GpxRecorder.h"
 #include "engine/record/TruthLog.h"
+#include "engine/receiver/Classic.h"
 #include "engine/receiver/Realistic.h"
 #include "engine/receiver/Replay.h"
 #include "engine/run/Clock.h"
@@ -62,12 +63,14 @@ void CheckRunSettings(const RunSettings& settings);
 // through its own faults to its own outputs.
 struct Device {
     std::string name;
-    std::unique_ptr<TKovraNMEAGenerator> state;  // the classic receiver's, which it keeps; the start of an nmea4 one
+    ClassicStart start;  // its generator's state: the classic receiver's, the start of an nmea4 one
     Plan plan;
     std::optional<RealisticSettings> realistic{};  // none: the library's own sentences
     std::optional<FaultSettings> faults{};
     std::optional<GpxTrack> track{};
     Outputs outputs{};
+    // The generator an output writes through (a serial port), kept for the run.
+    std::unique_ptr<TKovraNMEAGenerator> line{};
 };
 
 class Simulator {

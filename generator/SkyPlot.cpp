@@ -6,24 +6,29 @@
 
 namespace kovra {
 
-void TKovraNMEAGenerator::DrawSatellites(TCanvas& Canvas, std::int32_t Radius, TColor BrushColor,
-                                         TColor PenColor) const {
-    RequireSkyPlotRadius(Radius);
-    // The table as it is now; the host's canvas is called without the lock.
+namespace {
+
+// The table as it is now; the host's canvas is called without the lock.
+std::vector<SkyPlotSatellite> ActiveOf(const TKovraNMEAGenerator& gps) {
     std::vector<SkyPlotSatellite> active;
-    for (const TSatellite* satellite : GetActiveSatellitesList()) {
+    for (const TSatellite* satellite : gps.GetActiveSatellitesList()) {
         active.push_back({satellite->PseudoRandomCode(), satellite->Elevation(), satellite->Azimuth(),
                           satellite->SignalToNoiseRatio()});
     }
-    DrawSkyPlot(Canvas, Radius, BrushColor, PenColor, active);
+    return active;
+}
+
+}  // namespace
+
+void TKovraNMEAGenerator::DrawSatellites(TCanvas& Canvas, std::int32_t Radius, TColor BrushColor,
+                                         TColor PenColor) const {
+    RequireSkyPlotRadius(Radius);
+    DrawSkyPlot(Canvas, Radius, BrushColor, PenColor, ActiveOf(*this));
 }
 
 std::string TKovraNMEAGenerator::SkyPlotSvg(std::int32_t Radius, TColor BrushColor, TColor PenColor) const {
     RequireSkyPlotRadius(Radius);
-    TSvgCanvas canvas(2 * Radius + 1, 2 * Radius + 1);
-    DrawSatellites(canvas, Radius, BrushColor, PenColor);
-    const SkyPlotLegendEntry legend[] = {{clGreen, "signal above 10 dB-Hz"}, {clRed, "signal 10 dB-Hz or less"}};
-    return SkyPlotPicture(Radius, canvas, legend);
+    return SignalSkyPlotSvg(Radius, BrushColor, PenColor, ActiveOf(*this));
 }
 
 }  // namespace kovra

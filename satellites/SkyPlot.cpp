@@ -124,4 +124,13 @@ std::string SkyPlotPicture(std::int32_t radius, const TSvgCanvas& drawing, std::
     return svg + "</svg>\n";
 }
 
+std::string SignalSkyPlotSvg(std::int32_t radius, TColor brushColor, TColor penColor,
+                             std::span<const SkyPlotSatellite> satellites) {
+    RequireSkyPlotRadius(radius);
+    TSvgCanvas canvas(2 * radius + 1, 2 * radius + 1);
+    DrawSkyPlot(canvas, radius, brushColor, penColor, satellites);
+    const SkyPlotLegendEntry legend[] = {{clGreen, "signal above 10 dB-Hz"}, {clRed, "signal 10 dB-Hz or less"}};
+    return SkyPlotPicture(radius, canvas, legend);
+}
+
 }  // namespace kovra

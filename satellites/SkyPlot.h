@@ -45,4 +45,9 @@ struct SkyPlotLegendEntry {
 KOVRA_API std::string SkyPlotPicture(std::int32_t radius, const TSvgCanvas& drawing,
                                      std::span<const SkyPlotLegendEntry> legend);
 
+// The picture of `satellites` coloured by signal, with its legend: what a
+// receiver of the library's own draws.
+KOVRA_API std::string SignalSkyPlotSvg(std::int32_t radius, TColor brushColor, TColor penColor,
+                                       std::span<const SkyPlotSatellite> satellites);
+
 }  // namespace kovra

@@ -99,7 +99,7 @@ auto Made(const std::string& option, Make make) {
 
 // Every output carries its own sentence list, or the run's --sentences
 // when more kinds are generated for the others.
-Outputs OpenOutputs(const Options& o, TKovraNMEAGenerator& gps, Stop& stop) {
+Outputs OpenOutputs(const Options& o, TKovraNMEAGenerator& gps, Stop& stop, const Notify& notify) {
     Outputs outputs;
     const auto add = [&](std::unique_ptr<Output> output, const std::optional<std::vector<std::string>>& kinds,
                          std::string label) {
@@ -111,26 +111,29 @@ Outputs OpenOutputs(const Options& o, TKovraNMEAGenerator& gps, Stop& stop) {
         outputs.push_back(std::move(output));
     };
     if (o.port) {
-        add(OpenSerialPort(gps, *o.port, o.baud, o.threaded, stop), o.portKinds, "port " + *o.port);
+        add(OpenSerialPort(gps, *o.port, o.baud, o.threaded, stop, notify), o.portKinds, "port " + *o.port);
     }
     if (o.pty) {
-        add(OpenPseudoTerminal(o.ptyLink), o.ptyKinds, "pty " + o.ptyLink.value_or(""));
+        add(OpenPseudoTerminal(o.ptyLink, notify), o.ptyKinds, "pty " + o.ptyLink.value_or(""));
     }
     if (o.tcp) {
-        add(Made("--bind", [&] { return OpenTcpServer(*o.tcp, o.bind, o.tcpMaxClients, o.tcpIdle); }), o.tcpKinds,
+        add(Made("--bind", [&] { return OpenTcpServer(*o.tcp, o.bind, o.tcpMaxClients, o.tcpIdle, notify); }), o.tcpKinds,
             "tcp " + std::to_string(*o.tcp));
     }
     for (const Options::Destination& d : o.udp) {
-        add(Made("--udp", [&] { return OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl}); }), d.kinds,
+        add(Made("--udp", [&] { return OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl}, notify); }),
+            d.kinds,
             "udp " + d.target);
     }
     for (const Options::Destination& d : o.udpBroadcast) {
         add(Made("--udp-broadcast",
-                 [&] { return OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl, .broadcast = true}); }),
+                 [&] {
+                     return OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl, .broadcast = true}, notify);
+                 }),
             d.kinds, "udp-broadcast " + d.target);
     }
     for (const Options::Destination& d : o.tcpConnect) {
-        add(Made("--tcp-connect", [&] { return OpenTcpClient(d.target, o.verbose); }), d.kinds, "tcp-connect " + d.target);
+        add(Made("--tcp-connect", [&] { return OpenTcpClient(d.target, o.verbose, notify); }), d.kinds, "tcp-connect " + d.target);
     }
     if (!o.port && !o.pty && !o.tcp && o.udp.empty() && o.udpBroadcast.empty() && o.tcpConnect.empty()) {
         add(OpenStandardOutput(stop), std::nullopt, "stdout");
@@ -139,26 +142,70 @@ Outputs OpenOutputs(const Options& o, TKovraNMEAGenerator& gps, Stop& stop) {
 }
 
 void OpenOutputs(const Options& o, Simulator& simulator, Stop& stop) {
-    for (std::unique_ptr<Output>& output : OpenOutputs(o, simulator.Receiver(), stop)) {
+    for (std::unique_ptr<Output>& output : OpenOutputs(o, simulator.Receiver(), stop, StandardErrorNotify())) {
         simulator.AddOutput(std::move(output));
     }
 }
 
 
-// The scenario's further vessels, each with its receiver and outputs.
+// The notices of the further vessels' outputs ("sending NMEA to …", an
+// unreachable port): the first few are told and the rest counted, told as
+// one line when the last output goes, so that a fleet of thousands does not
+// bury the run's own notices; -v tells every one.
+class FewNotices {
+public:
+    static constexpr int kTold = 3;
+
+    static Notify Make(bool all) {
+        if (all) {
+            return StandardErrorNotify();
+        }
+        auto notices = std::make_shared<FewNotices>();
+        return [notices](const std::string& line) { notices->Tell(line); };
+    }
+    ~FewNotices() {
+        if (held_ > 0) {
+            notify_(std::to_string(held_) + " more notices of the other vessels' outputs were not shown (-v shows them)");
+        }
+    }
+    void Tell(const std::string& line) {
+        if (told_ < kTold) {
+            ++told_;
+            notify_(line);
+        } else if (held_++ == 0) {
+            notify_("more notices of the other vessels' outputs are counted, not shown (-v shows them)");
+        }
+    }
+
+private:
+    Notify notify_ = StandardErrorNotify();
+    int told_ = 0;
+    std::uint64_t held_ = 0;
+};
+
+// The scenario's further vessels, each with its receiver and outputs. A
+// vessel's generator lives only while it is set up, unless its serial port
+// writes through it: a generator brings a sender thread of its own, and a
+// fleet of thousands would bring thousands.
 void AddFurtherVessels(const Options& o, Simulator& simulator, Stop& stop) {
+    const Notify notify = FewNotices::Make(o.verbose);
     for (std::size_t i = 0; i < o.moreVessels.size(); ++i) {
         const Options& vessel = o.moreVessels[i];
         auto state = std::make_unique<TKovraNMEAGenerator>();
         Scenario scenario = BuildScenario(vessel, *state);
-        Outputs outputs = OpenOutputs(vessel, *state, stop);
+        Outputs outputs = OpenOutputs(vessel, *state, stop, notify);
+        ClassicStart start = ClassicStartOf(*state);
+        if (!vessel.port) {
+            state.reset();
+        }
         simulator.AddDevice({.name = vessel.name,
-                             .state = std::move(state),
+                             .start = std::move(start),
                              .plan = std::move(scenario.plan),
                              .realistic = std::move(scenario.receiver),
                              .faults = std::move(scenario.faults),
                              .track = std::move(scenario.track),
-                             .outputs = std::move(outputs)});
+                             .outputs = std::move(outputs),
+                             .line = std::move(state)});
     }
 }
 

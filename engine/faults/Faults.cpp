@@ -78,12 +78,19 @@ FaultInjector::FaultInjector(FaultSettings settings) : settings_(std::move(setti
     std::uint32_t seeds[2 * kStreams];
     sequence.generate(std::begin(seeds), std::end(seeds));
     for (int i = 0; i < kStreams; ++i) {
-        random_[i].seed((std::uint64_t{seeds[2 * i]} << 32) | seeds[2 * i + 1]);
+        seeds_[i] = (std::uint64_t{seeds[2 * i]} << 32) | seeds[2 * i + 1];
     }
     CheckFaultSettings(settings_);
     for (const std::string& extra : settings_.extra) {
         framedExtra_.push_back(FrameUserSentence(extra));
     }
+}
+
+std::mt19937_64& FaultInjector::Random(Stream stream) {
+    if (!random_[stream]) {
+        random_[stream] = std::make_unique<std::mt19937_64>(seeds_[stream]);
+    }
+    return *random_[stream];
 }
 
 bool FaultInjector::InOutage(double elapsed) const {
@@ -111,13 +118,13 @@ std::pair<double, double> FaultInjector::Noise(double elapsed) {
     }
     std::normal_distribution<double> gauss(0, 1);
     if (!noiseAt_) {
-        noise_ = {sigma * gauss(random_[kNoise]), sigma * gauss(random_[kNoise])};  // from the stationary distribution
+        noise_ = {sigma * gauss(Random(kNoise)), sigma * gauss(Random(kNoise))};  // from the stationary distribution
     } else if (elapsed != *noiseAt_) {
         // x(t + Δt) = x(t)·e^(−Δt/τ) + σ·√(1 − e^(−2Δt/τ))·w keeps the variance σ².
         const double decay = std::exp(-std::fabs(elapsed - *noiseAt_) / kCorrelationTime);
         const double spread = sigma * std::sqrt(1 - decay * decay);
-        noise_ = {noise_.first * decay + spread * gauss(random_[kNoise]),
-                  noise_.second * decay + spread * gauss(random_[kNoise])};
+        noise_ = {noise_.first * decay + spread * gauss(Random(kNoise)),
+                  noise_.second * decay + spread * gauss(Random(kNoise))};
     }
     noiseAt_ = elapsed;
     return noise_;
@@ -144,7 +151,7 @@ std::string FaultInjector::Damage(std::string_view update) {
             const std::size_t star = sentence.rfind('*');
             if (star != std::string::npos && star + 2 < sentence.size()) {
                 // Any other checksum: the right one with some of its bits flipped.
-                const auto flip = std::uniform_int_distribution<unsigned>(1, 255)(random_[kCorrupt]);
+                const auto flip = std::uniform_int_distribution<unsigned>(1, 255)(Random(kCorrupt));
                 // Worked out from the body, not read: a log's line may carry anything after its "*".
                 const auto right = static_cast<unsigned>(
                     std::stoul(kovra::nmea::GetNMEACheckSum(std::string_view(sentence).substr(0, star)), nullptr, 16));
@@ -160,15 +167,15 @@ std::string FaultInjector::Damage(std::string_view update) {
                 --body;
             }
             if (body > 1) {
-                sentence.resize(std::uniform_int_distribution<std::size_t>(1, body - 1)(random_[kTruncate]));
+                sentence.resize(std::uniform_int_distribution<std::size_t>(1, body - 1)(Random(kTruncate)));
                 ++truncated_;
             }
         }
         out += sentence;
         if (settings_.garbage > 0 && Uniform(kGarbage) < settings_.garbage) {
-            const int length = std::uniform_int_distribution<int>(1, kMaxGarbage)(random_[kGarbage]);
+            const int length = std::uniform_int_distribution<int>(1, kMaxGarbage)(Random(kGarbage));
             for (int i = 0; i < length; ++i) {
-                out += static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random_[kGarbage]));
+                out += static_cast<char>(std::uniform_int_distribution<int>(0, 255)(Random(kGarbage)));
             }
             ++garbage_;
         }

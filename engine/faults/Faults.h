@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -82,10 +83,15 @@ private:
     // Each fault draws from its own stream, so that turning one on or off
     // leaves the others' choices as they were.
     enum Stream { kDrop, kCorrupt, kTruncate, kGarbage, kNoise, kJitter, kStreams };
-    double Uniform(Stream stream) { return std::uniform_real_distribution<double>(0, 1)(random_[stream]); }
+    double Uniform(Stream stream) { return std::uniform_real_distribution<double>(0, 1)(Random(stream)); }
+    // A stream is made when first drawn from, from the seed it was given at
+    // the start: its draws are the same, and a vessel of a fleet with one
+    // fault on carries one stream's state (2.5 KB), not six.
+    std::mt19937_64& Random(Stream stream);
 
     FaultSettings settings_;
-    std::mt19937_64 random_[kStreams];
+    std::uint64_t seeds_[kStreams];
+    std::unique_ptr<std::mt19937_64> random_[kStreams];
     std::vector<std::string> framedExtra_;
     std::pair<double, double> noise_{0, 0};
     std::optional<double> noiseAt_;

@@ -1,5 +1,6 @@
 // The realistic receiver on a slow serial line: every update fits what the
-// line carries, the GSV groups and the route take turns, each whole.
+// line carries, the GSV groups and the route take turns, each whole. The
+// library's sentences for a vessel without a generator of its own.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -106,6 +107,50 @@ TEST(RealisticReceiver, ALineTooSlowForAnUpdateStillCarriesEveryGroupInTurn) {
 TEST(RealisticReceiver, WithoutALineLimitEveryUpdateIsWhole) {
     for (const std::string& update : Updates(0, 3)) {
         EXPECT_EQ(GsvGroups(update).size(), 4U) << update;
+    }
+}
+
+// A vessel of a fleet keeps its generator's state as values: what it sends
+// must be what the generator would have sent, byte for byte, as the world
+// moves it, turns it, takes its fix away and changes its route (to one the
+// generator never held, and back to its own under another spelling).
+TEST(DetachedClassicReceiver, SendsWhatItsGeneratorWouldHaveSent) {
+    for (const bool setsTime : {true, false}) {
+        SCOPED_TRACE(setsTime ? "the run's clock" : "the generator's own clock");
+        TKovraNMEAGenerator gps;
+        Plan plan;
+        LoadBuiltInScenario(gps, plan);
+        gps.Commands(TNMEACommands::All());
+        gps.UseSystemDateTime(false);
+        gps.UTCDateTime(EncodeDateTime(2026, 12, 8, 9, 30));
+        DetachedClassicReceiver detached(ClassicStartOf(gps), true, setsTime);
+        ClassicReceiver classic(gps, true, setsTime);
+        World world = WorldFrom(gps);
+        world.routes.push_back({"BACK", {"FAIRWAY", "BUOY", "HARBOUR"}});
+        Vessel& vessel = world.vessels.front();
+        for (int second = 0; second < 12; ++second) {
+            if (second > 0) {
+                double ignored = 0;
+                vessel.state.position = Destination(vessel.state.position, vessel.state.course, 0.0031, ignored);
+            }
+            if (second == 3) {
+                vessel.state.course = vessel.state.heading = 271.25;
+                vessel.state.speed = 4.4;
+            }
+            if (second == 5) {
+                vessel.state.altitude = 12.5;
+                vessel.progress.route = "BACK";
+            }
+            if (second == 8) {
+                vessel.progress.route = "depart";
+            }
+            const ReceiverInput input{world, vessel, EncodeDateTime(2026, 12, 8, 12) + second / 86'400.0,
+                                      double(second), second == 6 || second == 7};
+            EXPECT_EQ(detached.Update(input), classic.Update(input)) << "second " << second;
+            EXPECT_EQ(detached.Fix().quality, classic.Fix().quality);
+            EXPECT_EQ(detached.Fix().satellites.size(), classic.Fix().satellites.size());
+        }
+        EXPECT_EQ(detached.SkyPlot(120), classic.SkyPlot(120));
     }
 }
 
