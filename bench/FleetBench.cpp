@@ -71,6 +71,9 @@ void RunFleet(benchmark::State& state, bool realistic) {
         simulator->Receiver().UseSystemDateTime(false);
         simulator->Receiver().UTCDateTime(simulator->Motion().startTime);
         simulator->AddOutput(std::make_unique<Discarding>());
+        if (realistic) {
+            simulator->UseRealisticOutput(RealisticSettings{});
+        }
         const std::size_t before = HeapInUse();
         std::size_t afloat = before;
         AddFleet(*simulator, vessels - 1, realistic, afloat);  // the first vessel is the simulator's own
