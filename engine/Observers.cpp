@@ -18,17 +18,20 @@ void RecordingObserver::Moved(const World& world, TDateTime utc, double elapsed)
     recorder_.Add(world.vessels.front().state, utc, elapsed);  // sailed, whatever becomes of the sending
 }
 
-ViewState ViewOf(const SentUpdate& u) {
-    const Vessel& vessel = u.world.vessels.front();
+ViewState ViewOf(const SentUpdate& u, std::size_t station) {
+    const Station* s = u.stations != nullptr && station < u.stations->size() ? &(*u.stations)[station] : nullptr;
+    const Vessel& vessel = s != nullptr ? u.world.vessels[s->vessel] : u.world.vessels.front();
+    const Receiver& receiver = s != nullptr ? *s->receiver : u.receiver;
     ViewState v;
+    v.vessel = vessel.name;
     v.time = IsoTime(u.utc);
     v.lat = vessel.state.position.lat;
     v.lon = vessel.state.position.lon;
     v.alt = vessel.state.altitude;
     v.speed = vessel.state.speed / kMetresPerSecondPerKnot;
     v.course = vessel.state.course;
-    const ReportedFix fix = u.receiver.Fix();
-    v.fix = u.outage ? 0 : fix.quality;
+    const ReportedFix fix = receiver.Fix();
+    v.fix = (s != nullptr ? s->wasOutage : u.outage) ? 0 : fix.quality;
     v.hdop = fix.hdop;
     v.pdop = fix.pdop;
     v.vdop = fix.vdop;
@@ -48,15 +51,44 @@ ViewState ViewOf(const SentUpdate& u) {
         }
     }
     v.paused = u.paused;
-    v.outage = u.outage;
+    v.outage = s != nullptr ? s->outage : u.outage;
     v.speedup = u.speedup;
     return v;
 }
 
-void LiveViewObserver::Sent(const SentUpdate& update) {
-    server_.Publish(update.bytes, [&] {
-        return WebServer::Snapshot{ViewOf(update), update.receiver.SkyPlot(kWebSkyPlotRadius)};
-    });
+void LiveViewObserver::Sent(const SentUpdate& u) {
+    static const std::vector<Station> kNone;
+    const std::vector<Station>& stations = u.stations != nullptr ? *u.stations : kNone;
+    if (names_.size() != std::max<std::size_t>(1, stations.size())) {
+        names_.clear();
+        for (const Station& s : stations) {
+            names_.push_back(u.world.vessels[s.vessel].name);
+        }
+        if (names_.empty()) {
+            names_.push_back(u.world.vessels.front().name);
+        }
+    }
+    const auto receiverOf = [&](std::size_t i) -> const Receiver& {
+        return i < stations.size() ? *stations[i].receiver : u.receiver;
+    };
+    server_.Publish({.vessels = names_,
+                     .state = [&](std::size_t i) {
+                         return WebServer::Snapshot{ViewOf(u, i), receiverOf(i).SkyPlot(kWebSkyPlotRadius)};
+                     },
+                     .sentences = [&](std::size_t i) -> std::string_view {
+                         return i == 0 || i >= stations.size() ? u.bytes : std::string_view(stations[i].sent);
+                     },
+                     .world = [&] {
+                         std::vector<ViewVessel> vessels;
+                         vessels.reserve(stations.size());
+                         for (const Station& s : stations) {
+                             const Vessel& v = u.world.vessels[s.vessel];
+                             vessels.push_back({v.name, v.state.position.lat, v.state.position.lon,
+                                                v.state.speed / kMetresPerSecondPerKnot, v.state.course,
+                                                s.wasOutage ? 0 : s.receiver->Fix().quality});
+                         }
+                         return WorldJson(vessels, events_, u.elapsed);
+                     }});
 }
 
 namespace {

@@ -54,13 +54,17 @@ private:
 
 // Publishes every update to the live view; its state and sky picture are
 // built only when the server asks for them.
+// Publishes every update to the live view: the vessels the pages follow,
+// every vessel with a receiver on the map, and the scenario's events.
 class LiveViewObserver final : public Observer {
 public:
-    explicit LiveViewObserver(WebServer& server) : server_(server) {}
+    LiveViewObserver(WebServer& server, std::vector<ViewEvent> events) : server_(server), events_(std::move(events)) {}
     void Sent(const SentUpdate& update) override;
 
 private:
     WebServer& server_;
+    std::vector<ViewEvent> events_;
+    std::vector<std::string> names_;  // of the stations' vessels, the first's first
 };
 
 // A status line an update: time, position, speed, course, the next waypoint.
@@ -86,7 +90,7 @@ private:
     std::vector<std::optional<GeoPoint>> lastReported_;  // what a freeze goes on reporting
 };
 
-// What the live view shows of an update.
-ViewState ViewOf(const SentUpdate& update);
+// What the live view shows of an update, for the vessel of a station.
+ViewState ViewOf(const SentUpdate& update, std::size_t station = 0);
 
 }  // namespace kovra::engine

@@ -19,11 +19,11 @@ const TDateTime kEndOfYear9999 = EncodeDateTime(9999, 12, 31, 0, 0) + 1;
 bool SimulatedSource::Next(std::uint64_t n, Update& update) {
     const double elapsed = p_.timeline.Elapsed(n);
     if (p_.web != nullptr) {
-        if (const std::optional<ControlRequest> r = p_.web->TakeRequests()) {
-            // A request from the page is an event for this update.
-            p_.timeline.Add({elapsed, -1,
-                             {.course = r->course, .speed = r->speed, .goTo = r->goTo, .route = r->route,
-                              .pause = r->pause, .outage = r->outage, .speedup = r->speedup, .atOnce = true}});
+        for (const ControlRequest& r : p_.web->TakeRequests()) {
+            // A request from the page is an event for this update, for the vessel it names.
+            p_.timeline.Add({elapsed, VesselNamed(r.vessel),
+                             {.course = r.course, .speed = r.speed, .goTo = r.goTo, .route = r.route,
+                              .pause = r.pause, .outage = r.outage, .speedup = r.speedup, .atOnce = true}});
         }
     }
     for (Station& station : p_.stations) {
@@ -61,6 +61,16 @@ bool SimulatedSource::Next(std::uint64_t n, Update& update) {
     update.at = elapsed;
     update.built = true;
     return true;
+}
+
+int SimulatedSource::VesselNamed(const std::optional<std::string>& name) const {
+    for (const Station& s : p_.stations) {
+        const Vessel& v = p_.world.vessels[s.vessel];
+        if (!name || v.name == *name) {
+            return v.id;
+        }
+    }
+    return p_.world.vessels.front().id;
 }
 
 void SimulatedSource::Apply(const Event& event) {

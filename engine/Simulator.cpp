@@ -59,6 +59,18 @@ void PlanFirstVessel(Vessel& v, const Plan& plan, bool tracked, bool realistic) 
                                                                  : Steering::Course;
 }
 
+// The scenario's events as the live view lists them.
+std::vector<ViewEvent> ViewEventsOf(const std::vector<Event>& events, const World& world) {
+    std::vector<ViewEvent> listed;
+    for (const Event& e : events) {
+        const auto vessel = std::find_if(world.vessels.begin(), world.vessels.end(),
+                                         [&](const Vessel& v) { return v.id == e.vessel; });
+        listed.push_back({e.at, vessel != world.vessels.end() ? vessel->name : "all", Described(e.action)});
+    }
+    std::stable_sort(listed.begin(), listed.end(), [](const ViewEvent& a, const ViewEvent& b) { return a.at < b.at; });
+    return listed;
+}
+
 // What a device brings to a run: its vessel in the world, its mover, its
 // receiver and its faults.
 class DeviceParts {
@@ -351,7 +363,7 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
         observers.push_back(&recording.emplace(*recorder_));
     }
     if (web_) {
-        observers.push_back(&liveView.emplace(*web_));
+        observers.push_back(&liveView.emplace(*web_, ViewEventsOf(events_, world_)));
     }
     if (settings.verbose) {
         observers.push_back(&statusLine.emplace(notify_));

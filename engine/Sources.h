@@ -96,6 +96,8 @@ public:
     void EndNotices(bool verbose) override;
 
 private:
+    // The id of the vessel with a receiver of that name; the first's for none.
+    int VesselNamed(const std::optional<std::string>& name) const;
     void Apply(const Event& event);
     void ApplyTo(Vessel& vessel, const Action& action);
     void Receive(Station& station, double elapsed, TDateTime utc);

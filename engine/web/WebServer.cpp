@@ -24,6 +24,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kEventInterval = std::chrono::milliseconds(100);  // at most 10 events a second
 constexpr auto kStateInterval = std::chrono::milliseconds(100);  // the state built at most 10 times a second
+constexpr auto kWorldInterval = std::chrono::seconds(1);  // every vessel, at most once a second
+constexpr auto kAskedFor = std::chrono::seconds(10);      // a vessel asked for by /state is built this long
+constexpr auto kFirstState = std::chrono::seconds(2);     // the longest /state waits for a vessel's first
 constexpr auto kKeepAlive = std::chrono::seconds(1);
 constexpr unsigned kIdleTimeout = 5;                 // seconds a connection may neither send nor take anything
 constexpr std::size_t kConnectionMemory = 32 * 1024;  // a connection's request line and headers
@@ -108,10 +111,13 @@ struct WebServer::Upload {
 
 // One /events stream: what it has been sent, and the event it is sending.
 struct WebServer::EventClient {
-    EventClient(WebServer& owner, std::uint64_t first) : server(owner), seen(first) {}
+    EventClient(WebServer& owner, std::uint64_t first, std::size_t followed)
+        : server(owner), seen(first), vessel(followed) {}
 
     WebServer& server;
     std::uint64_t seen;
+    std::size_t vessel;  // the vessel it follows
+    std::uint64_t worldSeen = 0;
     Clock::time_point lastSent{};
     std::string pending;
     std::size_t offset = 0;
@@ -146,6 +152,9 @@ struct WebServerCallbacks {
         const std::unique_ptr<WebServer::EventClient> client(static_cast<WebServer::EventClient*>(self));
         const std::lock_guard lock(client->server.lock_);
         --client->server.eventClients_;
+        if (--client->server.followers_[client->vessel] == 0) {
+            client->server.followers_.erase(client->vessel);
+        }
     }
 };
 
@@ -194,45 +203,113 @@ WebServer::~WebServer() {
     daemon_.reset();
 }
 
-void WebServer::Publish(std::string_view nmea, const std::function<Snapshot()>& snapshot) {
+std::vector<std::size_t> WebServer::Shown(Clock::time_point now) {
+    std::erase_if(asked_, [&](const auto& asked) { return now - asked.second > kAskedFor; });
+    std::vector<std::size_t> shown{0};
+    for (const auto& [vessel, count] : followers_) {
+        shown.push_back(vessel);
+    }
+    for (const auto& [vessel, when] : asked_) {
+        shown.push_back(vessel);
+    }
+    std::sort(shown.begin(), shown.end());
+    shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+    return shown;
+}
+
+void WebServer::Publish(const View& view) {
     const Clock::time_point now = Clock::now();
-    bool build = false;
+    bool buildState = false, buildWorld = false;
+    std::vector<std::size_t> shown, followed;
     {
         const std::lock_guard lock(lock_);
-        build = sequence_ == 0 || now - lastState_ >= kStateInterval;
-    }
-    Published next;
-    if (build) {
-        Snapshot s = snapshot();
-        next.json = StateJson(s.state);
-        next.svg = std::move(s.skyPlotSvg);
-        for (const ViewWayPoint& w : s.state.waypoints) {
-            next.waypoints.push_back(w.name);
+        buildState = sequence_ == 0 || now - lastState_ >= kStateInterval;
+        buildWorld = worldSequence_ == 0 || now - lastWorld_ >= kWorldInterval;
+        shown = Shown(now);
+        for (const auto& [vessel, count] : followers_) {
+            followed.push_back(vessel);
         }
-        next.routes = std::move(s.state.routes);
     }
+    std::map<std::size_t, Published> next;
+    std::vector<std::string> waypoints, routes;
+    if (buildState) {
+        for (const std::size_t vessel : shown) {
+            if (vessel >= view.vessels.size()) {
+                continue;
+            }
+            Snapshot s = view.state(vessel);
+            next[vessel] = {StateJson(s.state), std::move(s.skyPlotSvg)};
+            if (vessel == 0) {  // the world's waypoints and routes, as every vessel has them
+                for (const ViewWayPoint& w : s.state.waypoints) {
+                    waypoints.push_back(w.name);
+                }
+                routes = std::move(s.state.routes);
+            }
+        }
+    }
+    std::string world = buildWorld ? view.world() : std::string();
     {
         const std::lock_guard lock(lock_);
         ++sequence_;
-        if (eventClients_ > 0) {
-            recent_.emplace_back(sequence_, std::string(nmea));
-            if (recent_.size() > kRecentUpdates) {
-                recent_.pop_front();
+        for (const std::size_t vessel : followed) {
+            if (vessel < view.vessels.size()) {
+                recent_.push_back({sequence_, vessel, std::string(view.sentences(vessel))});
             }
-        } else {
-            recent_.clear();  // no page listens
         }
-        if (build) {
+        while (recent_.size() > kRecentUpdates * std::max<std::size_t>(1, followed.size())) {
+            recent_.pop_front();
+        }
+        if (buildState) {
             latest_ = std::move(next);
+            waypoints_ = std::move(waypoints);
+            routes_ = std::move(routes);
             lastState_ = now;
+        }
+        if (buildWorld) {
+            world_ = std::move(world);
+            ++worldSequence_;
+            lastWorld_ = now;
+        }
+        if (vessels_.size() != view.vessels.size()) {
+            vessels_ = view.vessels;
         }
     }
     updated_.notify_all();
 }
 
-std::optional<ControlRequest> WebServer::TakeRequests() {
+std::vector<ControlRequest> WebServer::TakeRequests() {
     const std::lock_guard lock(lock_);
-    return std::exchange(requests_, std::nullopt);
+    return std::exchange(requests_, {});
+}
+
+std::optional<std::size_t> WebServer::VesselOf(MHD_Connection* connection) {
+    const char* name = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "vessel");
+    if (name == nullptr) {
+        return 0;
+    }
+    const std::lock_guard lock(lock_);
+    const auto found = std::find(vessels_.begin(), vessels_.end(), std::string_view(name));
+    return found == vessels_.end() ? std::nullopt : std::optional(static_cast<std::size_t>(found - vessels_.begin()));
+}
+
+// A vessel no page follows is built from the next update on, for a while:
+// its first state is waited for, within a bound.
+int WebServer::SendLatest(MHD_Connection* connection, std::string_view url, std::size_t vessel) {
+    std::string body;
+    {
+        std::unique_lock lock(lock_);
+        asked_[vessel] = Clock::now();
+        (void)updated_.wait_for(lock, kFirstState, [&] { return stopping_ || latest_.contains(vessel); });
+        if (const auto found = latest_.find(vessel); found != latest_.end()) {
+            body = url == "/state" ? found->second.json : found->second.svg;
+        }
+    }
+    if (body.empty()) {
+        return Refuse(connection, MHD_HTTP_SERVICE_UNAVAILABLE, "no update of that vessel yet",
+                      {{MHD_HTTP_HEADER_RETRY_AFTER, "1"}});
+    }
+    return Send(connection, MHD_HTTP_OK, body, url == "/state" ? "application/json" : "image/svg+xml",
+                {{MHD_HTTP_HEADER_CACHE_CONTROL, "no-store"}});
 }
 
 int WebServer::Route(MHD_Connection* connection, std::string_view url, std::string_view method, const char* data,
@@ -296,52 +373,57 @@ int WebServer::Route(MHD_Connection* connection, std::string_view url, std::stri
     if (url == "/style.css") {
         return Send(connection, MHD_HTTP_OK, web::kStyleCss, "text/css; charset=utf-8");
     }
-    if (url == "/state" || url == "/skyplot.svg") {
+    if (url == "/world") {
         std::string body;
         {
             const std::lock_guard lock(lock_);
-            body = url == "/state" ? latest_.json : latest_.svg;
+            body = world_;
         }
-        return Send(connection, MHD_HTTP_OK, body, url == "/state" ? "application/json" : "image/svg+xml",
-                    {{MHD_HTTP_HEADER_CACHE_CONTROL, "no-store"}});
+        return Send(connection, MHD_HTTP_OK, body, "application/json", {{MHD_HTTP_HEADER_CACHE_CONTROL, "no-store"}});
     }
-    if (url == "/events") {
-        return StartEvents(connection);
+    if (url == "/state" || url == "/skyplot.svg" || url == "/events") {
+        const std::optional<std::size_t> vessel = VesselOf(connection);
+        if (!vessel) {
+            return Refuse(connection, MHD_HTTP_NOT_FOUND, "the run has no vessel of that name");
+        }
+        return url == "/events" ? StartEvents(connection, *vessel) : SendLatest(connection, url, *vessel);
     }
     return Refuse(connection, MHD_HTTP_NOT_FOUND, "no such page: " + std::string(url));
 }
 
 int WebServer::Control(MHD_Connection* connection, Upload& upload) {
-    std::vector<std::string> waypoints, routes;
+    std::vector<std::string> waypoints, routes, vessels;
     {
         const std::lock_guard lock(lock_);
-        waypoints = latest_.waypoints;
-        routes = latest_.routes;
+        waypoints = waypoints_;
+        routes = routes_;
+        vessels = vessels_;
     }
-    auto parsed = ParseControl(upload.body, waypoints, routes);
+    auto parsed = ParseControl(upload.body, waypoints, routes, vessels);
     if (const std::string* error = std::get_if<std::string>(&parsed)) {
         return Refuse(connection, MHD_HTTP_BAD_REQUEST, *error);
     }
     {
-        // Waiting requests merge: however many come before the next update, one is kept.
+        // Waiting requests merge: however many come before the next update,
+        // one is kept for each vessel.
         const std::lock_guard lock(lock_);
-        if (requests_) {
-            Merge(*requests_, std::get<ControlRequest>(parsed));
-        } else {
-            requests_ = std::get<ControlRequest>(std::move(parsed));
+        const ControlRequest& request = std::get<ControlRequest>(parsed);
+        if (std::none_of(requests_.begin(), requests_.end(), [&](ControlRequest& r) { return Merge(r, request); })) {
+            requests_.push_back(request);
         }
     }
     return Send(connection, MHD_HTTP_OK, "{\"accepted\": true}", "application/json");
 }
 
-int WebServer::StartEvents(MHD_Connection* connection) {
+int WebServer::StartEvents(MHD_Connection* connection, std::size_t vessel) {
     std::unique_ptr<EventClient> client;
     {
         const std::lock_guard lock(lock_);
         if (eventClients_ < kMaxEventClients) {
             ++eventClients_;
+            ++followers_[vessel];
             // From the update now on: a new client is not sent the ones before it.
-            client = std::make_unique<EventClient>(*this, sequence_ > 0 ? sequence_ - 1 : 0);
+            client = std::make_unique<EventClient>(*this, sequence_ > 0 ? sequence_ - 1 : 0, vessel);
         }
     }
     if (!client) {
@@ -355,6 +437,9 @@ int WebServer::StartEvents(MHD_Connection* connection) {
     if (!stream) {
         const std::lock_guard lock(lock_);
         --eventClients_;
+        if (--followers_[vessel] == 0) {
+            followers_.erase(vessel);
+        }
         return MHD_NO;
     }
     (void)client.release();  // the stream ends it, in EndEvents
@@ -372,14 +457,25 @@ std::optional<std::string> WebServer::NextEvent(EventClient& client) {
     }
     std::string event = ":\n\n";  // a comment now and then finds closed clients
     if (fresh) {
-        // The state as it is now, and the sentences of every update since the last event.
-        event = "data: " + latest_.json + "\n\n";
-        for (const auto& [sequence, nmea] : recent_) {
-            if (sequence > client.seen) {
-                event += "event: nmea\n" + EventData(nmea) + "\n";
+        // The state as it is now, the sentences of every update since the
+        // last event, and the world when it is new.
+        event.clear();
+        if (const auto state = latest_.find(client.vessel); state != latest_.end()) {
+            event = "data: " + state->second.json + "\n\n";
+        }
+        for (const Sentences& s : recent_) {
+            if (s.sequence > client.seen && s.vessel == client.vessel) {
+                event += "event: nmea\n" + EventData(s.nmea) + "\n";
             }
         }
+        if (client.worldSeen < worldSequence_ && !world_.empty()) {
+            event += "event: world\ndata: " + world_ + "\n\n";
+            client.worldSeen = worldSequence_;
+        }
         client.seen = sequence_;
+        if (event.empty()) {
+            event = ":\n\n";
+        }
     }
     lock.unlock();
     client.lastSent = Clock::now();

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -34,10 +35,18 @@ namespace kovra::engine {
 
 class WebServer {
 public:
-    // What the page shows of one update, built only when the server asks for it.
+    // What the page shows of one vessel.
     struct Snapshot {
         ViewState state;
         std::string skyPlotSvg;
+    };
+    // One update as the pages may show it, each part built only when the
+    // server asks for it: the vessels by their place in `vessels`.
+    struct View {
+        const std::vector<std::string>& vessels;  // the names of the vessels with a receiver, the first's first
+        std::function<Snapshot(std::size_t vessel)> state;
+        std::function<std::string_view(std::size_t vessel)> sentences;
+        std::function<std::string()> world;  // every vessel and the events, as WorldJson gives them
     };
 
     // Listens on address:port (port 0 picks a free one); OutputError when it cannot.
@@ -49,11 +58,13 @@ public:
     int Port() const { return port_; }
     // Whether hosts other than this one can reach the address listened on.
     bool OthersReach() const { return othersReach_; }
-    // One update: its sentences, kept while a page listens, and its state,
-    // built from `snapshot` at most ten times a second of wall time.
-    void Publish(std::string_view nmea, const std::function<Snapshot()>& snapshot);
-    // The requests that came since the last call, merged; none when none came.
-    std::optional<ControlRequest> TakeRequests();
+    // One update: the sentences of the vessels pages follow, kept while they
+    // listen; the state of those vessels (and of the first) at most ten
+    // times a second of wall time; the world once a second.
+    void Publish(const View& view);
+    // The requests that came since the last call, merged: one for each
+    // vessel steered, in the order they came; empty when none came.
+    std::vector<ControlRequest> TakeRequests();
 
     // Event streams at once; one more is answered 503.
     static constexpr int kMaxEventClients = 8;
@@ -66,8 +77,6 @@ private:
     struct Published {
         std::string json;
         std::string svg;
-        std::vector<std::string> waypoints;
-        std::vector<std::string> routes;
     };
     struct EventClient;
     struct Upload;
@@ -80,7 +89,12 @@ private:
     int Route(MHD_Connection* connection, std::string_view url, std::string_view method, const char* data,
               std::size_t* size, void** context);
     int Control(MHD_Connection* connection, Upload& upload);
-    int StartEvents(MHD_Connection* connection);
+    int StartEvents(MHD_Connection* connection, std::size_t vessel);
+    // The vessel a request's "vessel" argument names (the first without one), or none.
+    std::optional<std::size_t> VesselOf(MHD_Connection* connection);
+    // The vessels whose state is built: the first, those followed, those asked for lately.
+    std::vector<std::size_t> Shown(std::chrono::steady_clock::time_point now);
+    int SendLatest(MHD_Connection* connection, std::string_view url, std::size_t vessel);
     // The next event for a client: waits for an update, at most 100 ms after
     // the last event, or a second for a keep-alive; none once stopping.
     std::optional<std::string> NextEvent(EventClient& client);
@@ -92,13 +106,24 @@ private:
     bool othersReach_ = true;
     mutable std::mutex lock_;
     std::condition_variable updated_;
-    Published latest_;
-    std::uint64_t sequence_ = 0;  // updates published
-    std::chrono::steady_clock::time_point lastState_{};
-    // The sentences of the latest updates, so that a client gets every
-    // update's even when the state goes out only ten times a second.
-    std::deque<std::pair<std::uint64_t, std::string>> recent_;
-    std::optional<ControlRequest> requests_;
+    std::map<std::size_t, Published> latest_;  // by vessel
+    std::vector<std::string> vessels_, waypoints_, routes_;
+    std::string world_;
+    std::uint64_t sequence_ = 0;       // updates published
+    std::uint64_t worldSequence_ = 0;  // worlds built
+    std::chrono::steady_clock::time_point lastState_{}, lastWorld_{};
+    std::map<std::size_t, int> followers_;  // event streams by the vessel they follow
+    std::map<std::size_t, std::chrono::steady_clock::time_point> asked_;  // vessels /state was asked for, and when
+    // The sentences of the latest updates of the vessels followed, so that
+    // a client gets every update's even when the state goes out only ten
+    // times a second.
+    struct Sentences {
+        std::uint64_t sequence;
+        std::size_t vessel;
+        std::string nmea;
+    };
+    std::deque<Sentences> recent_;
+    std::vector<ControlRequest> requests_;
     int eventClients_ = 0;
     bool stopping_ = false;
     std::unique_ptr<MHD_Daemon, StopDaemon> daemon_;  // last: stopped before anything it uses goes

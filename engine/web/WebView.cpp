@@ -44,7 +44,7 @@ std::string StateJson(const ViewState& s) {
                  {"next", s.next ? Json(*s.next) : Json()},
                  {"distance", s.nextDistance ? Json(*s.nextDistance) : Json()}};
     }
-    const Json state = {{"time", s.time},       {"lat", s.lat},         {"lon", s.lon},
+    const Json state = {{"vessel", s.vessel},   {"time", s.time},       {"lat", s.lat},         {"lon", s.lon},
                         {"alt", s.alt},         {"speed", s.speed},     {"course", s.course},
                         {"fix", s.fix},         {"hdop", s.hdop},       {"pdop", s.pdop},
                         {"vdop", s.vdop},       {"satellites", satellites}, {"waypoints", waypoints},
@@ -54,8 +54,28 @@ std::string StateJson(const ViewState& s) {
     return state.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+std::string WorldJson(const std::vector<ViewVessel>& vessels, const std::vector<ViewEvent>& events, double elapsed) {
+    Json shown = Json::array();
+    for (const ViewVessel& v : vessels) {
+        shown.push_back({{"name", v.name}, {"lat", v.lat}, {"lon", v.lon}, {"speed", v.speed}, {"course", v.course},
+                         {"fix", v.fix}});
+    }
+    Json listed = Json::array();
+    Json next;
+    for (const ViewEvent& e : events) {
+        // Applied at the update whose time reaches it, as the timeline applies it.
+        if (next.is_null() && e.at > elapsed + 1e-9) {
+            next = listed.size();
+        }
+        listed.push_back({{"at", e.at}, {"vessel", e.vessel}, {"action", e.action}});
+    }
+    const Json world = {{"vessels", shown}, {"events", listed}, {"next", next}, {"elapsed", elapsed}};
+    return world.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 std::variant<ControlRequest, std::string> ParseControl(std::string_view body, const std::vector<std::string>& waypoints,
-                                                       const std::vector<std::string>& routes) {
+                                                       const std::vector<std::string>& routes,
+                                                       const std::vector<std::string>& vessels) {
     const Json json = Json::parse(body.begin(), body.end(), nullptr, false);
     if (json.is_discarded()) {
         return std::string("the body is not JSON");
@@ -101,14 +121,26 @@ std::variant<ControlRequest, std::string> ParseControl(std::string_view body, co
                 return Error(key, key == "goto" ? "names no waypoint of the receiver" : "names no route of the receiver");
             }
             (key == "goto" ? request.goTo : request.route) = name;
+        } else if (key == "vessel") {
+            if (!value.is_string()) {
+                return Error(key, "must be a name");
+            }
+            const std::string name = value.get<std::string>();
+            if (std::find(vessels.begin(), vessels.end(), name) == vessels.end()) {
+                return Error(key, "names no vessel of the run");
+            }
+            request.vessel = name;
         } else {
-            return Error(key, "is not a control (course, speed, pause, outage, goto, route, speedup)");
+            return Error(key, "is not a control (course, speed, pause, outage, goto, route, speedup, vessel)");
         }
     }
     return request;
 }
 
-void Merge(ControlRequest& pending, const ControlRequest& later) {
+bool Merge(ControlRequest& pending, const ControlRequest& later) {
+    if (pending.vessel != later.vessel) {
+        return false;
+    }
     if (later.course || later.goTo || later.route) {
         pending.course.reset();
         pending.goTo.reset();
@@ -126,6 +158,7 @@ void Merge(ControlRequest& pending, const ControlRequest& later) {
     take(pending.speedup, later.speedup);
     take(pending.pause, later.pause);
     take(pending.outage, later.outage);
+    return true;
 }
 
 }  // namespace kovra::engine

@@ -21,8 +21,9 @@ struct ViewWayPoint {
     double lon = 0;
 };
 
-// One update as the page sees it.
+// One update of one vessel as the page sees it.
 struct ViewState {
+    std::string vessel;  // its name
     std::string time;  // ISO 8601, UTC
     double lat = 0, lon = 0, alt = 0;
     double speed = 0;   // knots
@@ -43,21 +44,44 @@ struct ViewState {
 
 std::string StateJson(const ViewState& state);
 
+// Every vessel with a receiver, as the map shows them.
+struct ViewVessel {
+    std::string name;
+    double lat = 0, lon = 0;
+    double speed = 0;   // knots
+    double course = 0;  // degrees true
+    int fix = 0;
+};
+
+// An event of the scenario, as its list shows it.
+struct ViewEvent {
+    double at = 0;       // seconds from the start
+    std::string vessel;  // a name, or "all"
+    std::string action;  // "course 90", "outage on"
+};
+
+// The world's vessels and the scenario's events, with the first event still
+// to come marked (none once all are past), at `elapsed` seconds.
+std::string WorldJson(const std::vector<ViewVessel>& vessels, const std::vector<ViewEvent>& events, double elapsed);
+
 // A request of POST /control, checked; applied from the next update.
 struct ControlRequest {
     std::optional<double> course{}, speed{}, speedup{};
     std::optional<bool> pause{}, outage{};
     std::optional<std::string> goTo{}, route{};
+    std::optional<std::string> vessel{};  // the vessel steered; none: the first
 };
 
 // A control request folded into the ones still waiting: later values win,
-// and a new way of steering (a course, a waypoint, a route) replaces the others.
-void Merge(ControlRequest& pending, const ControlRequest& later);
+// and a new way of steering (a course, a waypoint, a route) replaces the
+// others. Requests for different vessels are not merged: false then.
+bool Merge(ControlRequest& pending, const ControlRequest& later);
 
 // The request of a control body, or the one-line error naming the field:
 // not JSON, not an object, an unknown key, a value of the wrong type or out
-// of range, a waypoint or route the receiver does not have.
+// of range, a waypoint, route or vessel the run does not have.
 std::variant<ControlRequest, std::string> ParseControl(std::string_view body, const std::vector<std::string>& waypoints,
-                                                       const std::vector<std::string>& routes);
+                                                       const std::vector<std::string>& routes,
+                                                       const std::vector<std::string>& vessels = {});
 
 }  // namespace kovra::engine

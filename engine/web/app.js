@@ -1,6 +1,7 @@
-// The live view: a map drawn here (no tiles, no network), the sky plot, the
-// panel, the last sentences, and the controls. Everything comes from this
-// program's own server: /events while live, /control to steer.
+// The live view: a map drawn here (no tiles, no network) with every vessel
+// of the run, the sky plot and the panel of the vessel followed, the last
+// sentences, the scenario's events, and the controls. Everything comes from
+// this program's own server: /events while live, /control to steer.
 "use strict";
 
 const COLOURS = { GPS: "#1f5fbf", GLONASS: "#c1121f", Galileo: "#2a9d3f", BeiDou: "#e68a00" };
@@ -9,6 +10,9 @@ const MAX_LINES = 20;
 const METRES_PER_DEGREE = 111320;
 
 let state = null;
+let world = null;      // every vessel and the events, once a second
+let followed = null;   // the vessel's name; null: the first
+let events = null;     // the stream of the vessel followed
 const track = [];
 const lines = [];
 let metresPerPixel = 4;
@@ -90,6 +94,20 @@ function drawMap() {
     g.fillStyle = next ? "#e76f51" : "#264653";
     g.beginPath(); g.arc(x, y, next ? 6 : 4, 0, 2 * Math.PI); g.fill();
     g.fillText(p.name, x + 8, y + 4);
+  }
+  // The other vessels, named while few are in sight.
+  if (world) {
+    const others = world.vessels.filter((v) => v.name !== state.vessel)
+      .map((v) => [v, ...toXY(v.lat, v.lon)]).filter(([, x, y]) => x >= -10 && x <= w + 10 && y >= -10 && y <= h + 10);
+    for (const [v, x, y] of others) {
+      g.save(); g.translate(x, y); g.rotate(v.course * Math.PI / 180);
+      g.fillStyle = v.fix > 0 ? "#5c677d" : "#c1121f";
+      g.beginPath(); g.moveTo(0, -8); g.lineTo(5, 6); g.lineTo(-5, 6); g.closePath(); g.fill();
+      g.restore();
+      if (others.length <= 40) {
+        g.fillStyle = "#33415c"; g.fillText(v.name, x + 8, y + 4);
+      }
+    }
   }
   // The track sailed so far.
   g.strokeStyle = "#1d3557"; g.lineWidth = 2;
@@ -192,6 +210,33 @@ function fillSelect(select, names) {
   select.replaceChildren(...names.map((n) => { const o = document.createElement("option"); o.value = n; o.textContent = n; return o; }));
 }
 
+// ---- The vessels to follow, and the scenario's events with the next marked.
+function showWorld(next) {
+  world = next;
+  const names = world.vessels.map((v) => v.name);
+  fillSelect($("vessel"), names);
+  $("vessel").value = followed ?? names[0] ?? "";
+  $("vessel-row").hidden = names.length < 2;
+  $("fleet").textContent = names.length === 1 ? "1 vessel" : `${names.length} vessels`;
+  // The list is made once; then only its marks change, so that it keeps its scroll.
+  const list = $("events");
+  if (list.children.length !== world.events.length) {
+    list.replaceChildren(...world.events.map((e) => {
+      const item = document.createElement("li");
+      item.textContent = `${e.at.toFixed(e.at % 1 ? 1 : 0)} s · ${e.vessel} · ${e.action}`;
+      return item;
+    }));
+  }
+  Array.from(list.children).forEach((item, i) => {
+    item.className = world.next === null || i < world.next ? "done" : i === world.next ? "next" : "";
+    if (i === world.next) item.setAttribute("aria-current", "step"); else item.removeAttribute("aria-current");
+  });
+  $("events-none").hidden = world.events.length > 0;
+  const current = list.querySelector(".next");
+  if (current) current.scrollIntoView({ block: "nearest" });
+  if (state) drawMap();
+}
+
 function show(next) {
   state = next;
   const last = track[track.length - 1];
@@ -206,10 +251,12 @@ function show(next) {
 
 // ---- Live updates; the browser reconnects by itself when the server is back.
 function connect() {
-  const events = new EventSource("/events");
+  if (events) events.close();
+  events = new EventSource(followed ? `/events?vessel=${encodeURIComponent(followed)}` : "/events");
   events.onopen = () => { $("status").textContent = "live"; $("status").className = "status live"; };
   events.onerror = () => { $("status").textContent = "server gone – reconnecting…"; $("status").className = "status gone"; };
   events.onmessage = (e) => show(JSON.parse(e.data));
+  events.addEventListener("world", (e) => showWorld(JSON.parse(e.data)));
   events.addEventListener("nmea", (e) => {
     lines.push(...e.data.split("\n").filter((l) => l.length > 0));
     lines.splice(0, Math.max(0, lines.length - MAX_LINES));
@@ -220,6 +267,7 @@ function connect() {
 // ---- Controls.
 async function control(request) {
   $("message").textContent = "";
+  if (followed) request.vessel = followed;
   try {
     const response = await fetch("/control", {
       method: "POST", headers: { "Content-Type": "application/json" }, body: JSON.stringify(request),
@@ -247,6 +295,14 @@ function wire() {
   $("outage").onclick = () => state && control({ outage: !state.outage });
   $("goto-set").onclick = () => $("goto").value && control({ goto: $("goto").value });
   $("route-set").onclick = () => $("route-select").value && control({ route: $("route-select").value });
+  $("vessel").onchange = () => {
+    followed = $("vessel").value === (world && world.vessels[0] ? world.vessels[0].name : "") ? null : $("vessel").value;
+    state = null;
+    track.length = 0;
+    lines.length = 0;
+    $("nmea").textContent = "";
+    connect();
+  };
   $("zoom-in").onclick = () => { metresPerPixel = Math.max(0.25, metresPerPixel / 2); drawMap(); };
   $("zoom-out").onclick = () => { metresPerPixel = Math.min(20000, metresPerPixel * 2); drawMap(); };
 }

@@ -139,26 +139,47 @@ int Post(int port, const std::string& body) {
     return answer.size() > 12 ? std::atoi(answer.substr(9, 3).c_str()) : 0;
 }
 
-TEST(WebServer, RequestsWaitingForTheNextUpdateAreOne) {
+TEST(WebServer, RequestsWaitingForTheNextUpdateAreOneForEachVessel) {
     WebServer server("127.0.0.1", 0, false, [](const std::string&) {});
-    server.Publish("", [] {
-        WebServer::Snapshot snapshot;
-        snapshot.state.waypoints = {{"BUOY", 54.3, 10.1}};
-        snapshot.state.routes = {"DEPART"};
-        return snapshot;
-    });
-    EXPECT_FALSE(server.TakeRequests());
+    const std::vector<std::string> vessels = {"Ferry", "Tug"};
+    server.Publish({.vessels = vessels,
+                    .state = [](std::size_t) {
+                        WebServer::Snapshot snapshot;
+                        snapshot.state.waypoints = {{"BUOY", 54.3, 10.1}};
+                        snapshot.state.routes = {"DEPART"};
+                        return snapshot;
+                    },
+                    .sentences = [](std::size_t) { return std::string_view(); },
+                    .world = [] { return std::string("{}"); }});
+    EXPECT_TRUE(server.TakeRequests().empty());
     EXPECT_EQ(Post(server.Port(), R"({"speed": 4, "course": 90})"), 200);
+    EXPECT_EQ(Post(server.Port(), R"({"vessel": "Tug", "course": 180})"), 200);
     EXPECT_EQ(Post(server.Port(), R"({"goto": "BUOY"})"), 200);
     EXPECT_EQ(Post(server.Port(), R"({"speed": 5, "pause": true})"), 200);
     EXPECT_EQ(Post(server.Port(), R"({"speed": -5})"), 400);  // refused: changes nothing
-    const std::optional<ControlRequest> taken = server.TakeRequests();
-    ASSERT_TRUE(taken);
-    EXPECT_EQ(taken->speed, 5);
-    EXPECT_EQ(taken->pause, true);
-    EXPECT_EQ(taken->goTo, "BUOY");
-    EXPECT_FALSE(taken->course);  // the waypoint came after it
-    EXPECT_FALSE(server.TakeRequests());
+    EXPECT_EQ(Post(server.Port(), R"({"vessel": "Barge", "speed": 1})"), 400);
+    const std::vector<ControlRequest> taken = server.TakeRequests();
+    ASSERT_EQ(taken.size(), 2U);
+    EXPECT_EQ(taken[0].speed, 5);
+    EXPECT_EQ(taken[0].pause, true);
+    EXPECT_EQ(taken[0].goTo, "BUOY");
+    EXPECT_FALSE(taken[0].course);  // the waypoint came after it
+    EXPECT_EQ(taken[1].vessel, "Tug");
+    EXPECT_EQ(taken[1].course, 180);
+    EXPECT_FALSE(taken[1].speed);  // the first vessel's speed is not the tug's
+    EXPECT_TRUE(server.TakeRequests().empty());
+}
+
+TEST(WorldJson, MarksTheFirstEventStillToCome) {
+    const std::vector<ViewEvent> events = {{30, "Ferry", "outage 10 s"}, {60, "Ferry", "course 90"}, {90, "all", "stop"}};
+    const std::vector<ViewVessel> vessels = {{"Ferry", 54.3, 10.1, 6, 45, 1}};
+    EXPECT_EQ(nlohmann::json::parse(WorldJson(vessels, events, 0))["next"], 0);
+    EXPECT_EQ(nlohmann::json::parse(WorldJson(vessels, events, 30))["next"], 1);  // applied at the update of 30 s
+    EXPECT_EQ(nlohmann::json::parse(WorldJson(vessels, events, 59.5))["next"], 1);
+    EXPECT_EQ(nlohmann::json::parse(WorldJson(vessels, events, 90))["next"], nullptr);
+    const nlohmann::json world = nlohmann::json::parse(WorldJson(vessels, events, 0));
+    EXPECT_EQ(world["vessels"][0]["name"], "Ferry");
+    EXPECT_EQ(world["events"][2]["vessel"], "all");
 }
 
 TEST(ViewState, JsonWhateverTheNamesHold) {

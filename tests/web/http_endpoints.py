@@ -90,8 +90,19 @@ def main():
         for k, data in events:
             if k == "message":
                 check("lat" in json.loads(data), "a state event is the JSON of /state")
+            elif k == "world":
+                world = json.loads(data)
+                check([v["name"] for v in world["vessels"]] == ["vessel 1"] and world["events"] == [],
+                      f"a world event lists the vessels and the events: {data[:200]}")
             else:
                 check(data.startswith("$GNRMC,"), "an nmea event is the update's sentences")
+        status, _, body = request(base, "/world")
+        check(status == 200 and json.loads(body)["vessels"][0]["name"] == "vessel 1", "GET /world")
+        for path in ("/state?vessel=nobody", "/events?vessel=nobody", "/skyplot.svg?vessel=nobody"):
+            status, _, body = request(base, path)
+            check(status == 404 and "no vessel" in json.loads(body)["error"], f"{path} is 404: {status} {body!r}")
+        check(json.loads(request(base, "/state?vessel=vessel%201")[2])["vessel"] == "vessel 1",
+              "/state?vessel= names the vessel")
 
         # Refused: nothing changes.
         before = json.loads(request(base, "/state")[2])["course"]
@@ -99,7 +110,8 @@ def main():
                                   ({"heading": 10}, 400, "heading"), ({"course": "east"}, 400, "course"),
                                   ({"course": 360}, 400, "course"), ({"speed": -1}, 400, "speed"),
                                   ({"speedup": 0}, 400, "speedup"), ({"pause": "yes"}, 400, "pause"),
-                                  ({"goto": "NOWHERE"}, 400, "goto"), ({"route": "NONE"}, 400, "route")):
+                                  ({"goto": "NOWHERE"}, 400, "goto"), ({"route": "NONE"}, 400, "route"),
+                                  ({"vessel": "NOBODY", "course": 10}, 400, "vessel")):
             status, kind, reply = request(base, "/control", body, {"Content-Type": "application/json"})
             check(status == code and kind.startswith("application/json") and field in json.loads(reply)["error"],
                   f"POST {body!r} is {code} naming {field}: {status} {reply!r}")
