@@ -35,6 +35,9 @@ bool SimulatedSource::Next(std::uint64_t n, Update& update) {
         }
         Apply(event);
     }
+    for (std::size_t i = 0; i < p_.itineraries.size() && !p_.timeline.paused; ++i) {
+        FollowLegs(p_.world.vessels[i], p_.itineraries[i], elapsed);
+    }
     const double step = n > 0 ? p_.timeline.Period() : 0;
     for (std::size_t i = 0; i < p_.world.vessels.size() && !p_.timeline.paused; ++i) {
         if (!p_.movers[i].Advance(p_.world.vessels[i], p_.world, elapsed, step)) {
@@ -93,9 +96,6 @@ void SimulatedSource::Apply(const Event& event) {
         p_.timeline.speedup = *a.speedup;
         speedup_ = *a.speedup;
     }
-    if (a.goTo) {
-        p_.world.PutRoute({"GOTO", {*a.goTo}});
-    }
     for (Vessel& vessel : p_.world.vessels) {
         if (event.vessel < 0 || vessel.id == event.vessel) {
             ApplyTo(vessel, a);
@@ -121,8 +121,14 @@ void SimulatedSource::ApplyTo(Vessel& v, const Action& a) {
             v.state.speed = v.orderedSpeed;
         }
     }
-    if (a.goTo || a.route) {
-        v.progress = {a.goTo ? std::string("GOTO") : *a.route, 0, false, v.progress.arrivals};
+    if (a.goTo) {
+        // Each vessel its own: two vessels going to two waypoints must not share one.
+        const std::string name = v.id == 0 ? "GOTO" : "GOTO-" + std::to_string(v.id);
+        p_.world.PutRoute({name, {*a.goTo}});
+        v.progress = {name, 0, false, v.progress.arrivals};
+        v.steering = tracked ? v.steering : Steering::Route;
+    } else if (a.route) {
+        v.progress = {*a.route, 0, false, v.progress.arrivals};
         v.steering = tracked ? v.steering : Steering::Route;
     }
     if (a.rateOfTurn) {
@@ -141,6 +147,34 @@ void SimulatedSource::ApplyTo(Vessel& v, const Action& a) {
     }
     for (const Gnss system : a.systemsOn) {
         std::erase(v.systemsOff, system);
+    }
+}
+
+void SimulatedSource::FollowLegs(Vessel& v, Itinerary& it, double elapsed) {
+    for (std::size_t guard = 0; guard <= it.legs.size() && it.current < it.legs.size(); ++guard) {
+        const Leg& leg = it.legs[it.current];
+        if (!it.started) {
+            // A leg without a speed goes on at the last one given: arriving
+            // at the end of a route stops the vessel, the next leg does not.
+            it.cruise = leg.action.speed ? leg.action.speed : it.cruise.value_or(v.orderedSpeed / kMetresPerSecondPerKnot);
+            Action orders = leg.action;
+            orders.speed = it.cruise;
+            orders.atOnce = elapsed == 0 && it.current == 0;  // the first leg is how the vessel starts
+            ApplyTo(v, orders);
+            it.started = true;
+            it.since = elapsed;
+            return;
+        }
+        const bool timeUp = leg.seconds && elapsed >= it.since + *leg.seconds - 1e-9;
+        const bool arrived = (leg.action.goTo || leg.action.route) && v.progress.arrived;
+        if (!timeUp && !arrived) {
+            return;
+        }
+        if (it.current + 1 == it.legs.size() && !leg.seconds) {
+            return;  // the last leg holds on
+        }
+        ++it.current;
+        it.started = false;
     }
 }
 

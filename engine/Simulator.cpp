@@ -368,7 +368,13 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     if (settings.verbose) {
         observers.push_back(&statusLine.emplace(notify_));
     }
-    SimulatedSource source({world_, timeline, movers, stations, *clock_, web_.get(), observers, notify_, limit});
+    std::vector<Itinerary> itineraries(world_.vessels.size());
+    itineraries.front().legs = plan_.legs;
+    for (std::size_t i = 0; i < devices_.size(); ++i) {
+        itineraries[stations[i + 1].vessel].legs = devices_[i].device.plan.legs;
+    }
+    SimulatedSource source(
+        {world_, timeline, movers, itineraries, stations, *clock_, web_.get(), observers, notify_, limit});
     return Loop(source, settings, stop, observers);
 }
 

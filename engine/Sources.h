@@ -72,6 +72,7 @@ public:
         World& world;
         Timeline& timeline;
         std::vector<Mover>& movers;
+        std::vector<Itinerary>& itineraries;  // each vessel's legs, in the world's order
         std::vector<Station>& stations;  // the first one's receiver reports the run's update
         const Clock& clock;
         WebServer* web = nullptr;
@@ -100,6 +101,9 @@ private:
     int VesselNamed(const std::optional<std::string>& name) const;
     void Apply(const Event& event);
     void ApplyTo(Vessel& vessel, const Action& action);
+    // The vessel's next leg once the current one is done: its time is up,
+    // or the waypoint or route it steered for is reached.
+    void FollowLegs(Vessel& vessel, Itinerary& itinerary, double elapsed);
     void Receive(Station& station, double elapsed, TDateTime utc);
 
     Parts p_;

@@ -287,6 +287,22 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         ->check(Within({0, 100, "metres a second squared"}))
         ->type_name("M/S2")
         ->group("Pacing");
+    app.add_option("--climb-rate", o.climbRate, "Most metres a second the vessel climbs or sinks by; 0 at once (default 0; an aircraft's 10)")
+        ->check(Within({0, 1000, "metres a second"}))
+        ->type_name("M/S")
+        ->group("Pacing");
+    app.add_option("--kind", o.kind,
+                   "What carries the receiver: its limits when none are given (vessel 3 deg/s and 0.5 m/s2, car 30 "
+                   "and 3, pedestrian 90 and 1, aircraft 3 and 2 climbing 10 m/s); a fixed one does not move")
+        ->check(OneOf({"vessel", "car", "pedestrian", "aircraft", "fixed"}))
+        ->type_name("vessel|car|pedestrian|aircraft|fixed")
+        ->group("Pacing");
+    app.add_option("--leg", o.legs,
+                   "A leg of the motion, in order: course=DEG,speed=KN,for=S (for a time), goto=WAYPOINT or "
+                   "route=NAME (until arrived, speed=KN and for=S may go with them), altitude=M; the last leg holds on")
+        ->check(ReadBy(ParseLeg))
+        ->type_name("KEY=VALUE,...")
+        ->group("Pacing");
     app.add_option("--route-interval", o.routeInterval, "Time between the WPL and RTE of the active route")
         ->check(Within({0, 86400, "seconds", true}))
         ->group("Receiver");

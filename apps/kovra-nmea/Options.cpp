@@ -22,6 +22,7 @@
 #include "files/DataFile.h"
 #include "foundation/Names.h"
 #include "foundation/Validation.h"
+#include "nmea/Format.h"
 #include "foundation/BuildProfile.h"
 #include "foundation/Text.h"
 #include "nmea/Format.h"
@@ -208,7 +209,7 @@ void CheckOptions(Options& o) {
     if (o.replay && (o.HasStateOption() || o.followRoute || o.noMove)) {
         throw UsageError("--replay sends the log as recorded; state and motion options do not apply to it");
     }
-    if (o.gpxTrack && (o.followRoute || o.noMove || o.lat || o.lon || o.speed || o.heading)) {
+    if (o.gpxTrack && (o.followRoute || o.noMove || o.lat || o.lon || o.speed || o.heading || !o.legs.empty())) {
         throw UsageError("--gpx-track sails the track as recorded; position and motion options do not apply to it");
     }
     if (o.replay && (!o.outages.empty() || !o.freezes.empty() || o.noise > 0)) {
@@ -748,6 +749,61 @@ std::pair<std::size_t, std::size_t> ParseShard(const std::string& text) {
         throw UsageError(QuotedValue(text) + " is not I/N with I from 0 to N - 1");
     }
     return {*index, *count};
+}
+
+engine::Leg ParseLeg(const std::string& text) {
+    engine::Leg leg;
+    const auto number = [&](const std::string& key, const std::string& value, double low, double high, bool highIn) {
+        double v = 0;
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), v);
+        if (error != std::errc() || end != value.data() + value.size() || v < low || (highIn ? v > high : v >= high)) {
+            throw UsageError(QuotedValue(text) + ": " + key + " " + QuotedValue(value) + " is not from " +
+                             nmea::FloatToStr(low) + (highIn ? " to " : " to below ") + nmea::FloatToStr(high));
+        }
+        return v;
+    };
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string part = text.substr(start, comma - start);
+        const std::size_t equals = part.find('=');
+        const std::string key = part.substr(0, equals), value = equals == std::string::npos ? "" : part.substr(equals + 1);
+        if (equals == std::string::npos || value.empty()) {
+            throw UsageError(QuotedValue(text) + ": " + QuotedValue(part) + " is not KEY=VALUE");
+        }
+        if (key == "course") {
+            leg.action.course = number(key, value, 0, 360, false);
+        } else if (key == "speed") {
+            leg.action.speed = number(key, value, 0, 1e6, true);
+        } else if (key == "altitude") {
+            leg.action.altitude = number(key, value, -1e5, 1e6, true);
+        } else if (key == "for") {
+            leg.seconds = number(key, value, 0, 1e9, true);
+        } else if (key == "goto") {
+            leg.action.goTo = value;
+        } else if (key == "route") {
+            leg.action.route = value;
+        } else {
+            throw UsageError(QuotedValue(text) + ": " + QuotedValue(key) +
+                             " is not a leg's (course, speed, altitude, for, goto, route)");
+        }
+        start = comma + 1;
+    }
+    const int steering = (leg.action.course ? 1 : 0) + (leg.action.goTo ? 1 : 0) + (leg.action.route ? 1 : 0);
+    if (steering > 1) {
+        throw UsageError(QuotedValue(text) + ": a leg steers by one of course, goto and route");
+    }
+    if (steering == 0 && !leg.action.speed && !leg.action.altitude) {
+        throw UsageError(QuotedValue(text) + ": a leg needs a course, a goto, a route, a speed or an altitude");
+    }
+    return leg;
+}
+
+engine::Dynamics DynamicsOfKind(const std::string& kind) {
+    if (kind == "car") return {30, 3, 0};
+    if (kind == "pedestrian") return {90, 1, 0};
+    if (kind == "aircraft") return {3, 2, 10};
+    return engine::kVesselDynamics;  // a vessel; a fixed one does not move at all
 }
 
 namespace {

@@ -83,7 +83,9 @@ struct Options {
     double elevationMask = 5;
     std::optional<std::string> almanacFile, talker;
     std::optional<double> trueHeading;
-    std::optional<double> rateOfTurn, acceleration;  // the vessel's limits; the profile's default when not given
+    std::optional<double> rateOfTurn, acceleration, climbRate;  // the vessel's limits; its kind's default when not given
+    std::string kind = "vessel";    // vessel, car, pedestrian, aircraft or fixed
+    std::vector<std::string> legs;  // its motion, leg after leg, as --leg takes them
     double routeInterval = 10;
 
     bool Realistic() const { return profile == "nmea4"; }
@@ -125,6 +127,11 @@ Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::st
 TDateTime ParseTime(const std::string& text);
 // "I/N" of --shard: I from 0 to N - 1.
 std::pair<std::size_t, std::size_t> ParseShard(const std::string& text);
+// A leg of --leg: "course=90,speed=6,for=60", "goto=BUOY", "route=DEPART,speed=8";
+// UsageError naming what is wrong.
+engine::Leg ParseLeg(const std::string& text);
+// The limits of a kind of vehicle, for the realistic receiver.
+engine::Dynamics DynamicsOfKind(const std::string& kind);
 // "A,B,C" of a list.
 std::string Joined(const std::vector<std::string>& items);
 

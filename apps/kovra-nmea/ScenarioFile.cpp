@@ -75,7 +75,11 @@ constexpr Key kRunKeys[] = {
 
 constexpr Key kPositionKeys[] = {{"lat", "--lat"}, {"lon", "--lon"}};
 constexpr Key kDopKeys[] = {{"pdop", "--pdop"}, {"hdop", "--hdop"}, {"vdop", "--vdop"}};
-constexpr Key kLimitKeys[] = {{"rate_of_turn", "--rate-of-turn"}, {"acceleration", "--acceleration"}};
+constexpr Key kLimitKeys[] = {
+    {"rate_of_turn", "--rate-of-turn"}, {"acceleration", "--acceleration"}, {"climb_rate", "--climb-rate"}};
+// A leg of a vessel's motion, as --leg takes it (a GPX track is a vessel's whole motion).
+constexpr Key kLegKeys[] = {{"course", ""}, {"speed", ""}, {"altitude", ""}, {"for", ""},
+                            {"goto", ""},   {"route", ""}, {"gpx_track", ""}};
 constexpr Key kReceiverKeys[] = {{"profile", "--profile"},
                                  {"talker", "--talker"},
                                  {"sentences", "--sentences", Shape::Joined},
@@ -101,6 +105,7 @@ constexpr Key kFaultKeys[] = {{"drop", "--drop"},   {"corrupt", "--corrupt"},
                               {"extra", "--extra", Shape::Each}};
 constexpr Key kVesselKeys[] = {
     {"name", "--name"},
+    {"kind", "--kind"},
     {"position", "", Shape::Map, kPositionKeys},
     {"altitude", "--alt"},
     {"geoid", "--geoid"},
@@ -121,6 +126,7 @@ constexpr Key kVesselKeys[] = {
     {"move", "--no-move", Shape::NoFlag},
     {"loop", "--loop", Shape::Flag},
     {"limits", "", Shape::Map, kLimitKeys},
+    {"motion", "--leg", Shape::Special, kLegKeys},
     {"receiver", "", Shape::Map, kReceiverKeys},
     {"outputs", "", Shape::Special, kOutputKeys},
     {"serial", "", Shape::Map, kSerialKeys},
@@ -336,6 +342,8 @@ private:
                 Fail(value, at + ": no route named " + engine::QuotedValue(name) + " in routes");
             }
             Add("--route", route->second, at, value);
+        } else if (key.name == "motion") {
+            ReadMotion(value, at);
         } else if (key.name == "outputs") {
             RequireList(value, at, "outputs (udp: HOST:PORT, tcp: PORT, pty: LINK, …)");
             for (std::size_t i = 0; i < value.size(); ++i) {
@@ -348,6 +356,29 @@ private:
             }
         }
         // routes were read first
+    }
+
+    // Each leg becomes a --leg "course=90,speed=6,for=60", checked by its rule.
+    void ReadMotion(const YAML::Node& list, const std::string& at) {
+        RequireList(list, at, "legs ({course, speed, for}, {goto}, {route}, {gpx_track})");
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const std::string item = at + "[" + std::to_string(i) + "]";
+            std::string leg;
+            ForEachKey(list[i], item, kLegKeys, [&](const Key& key, const YAML::Node& value, const std::string& where) {
+                if (key.name == "gpx_track") {
+                    if (list.size() != 1 || list[i].size() != 1) {
+                        Fail(value, where + ": a GPX track is sailed at its recorded times: it is the vessel's whole "
+                                            "motion, a leg on its own");
+                    }
+                    Add("--gpx-track", Scalar(value, where), where, value);
+                    return;
+                }
+                leg += (leg.empty() ? "" : ",") + std::string(key.name) + "=" + Scalar(value, where);
+            });
+            if (!leg.empty()) {
+                Add("--leg", leg, item, list[i], true);
+            }
+        }
     }
 
     void ReadWayPoints(const YAML::Node& list, const std::string& at) {
@@ -697,6 +728,20 @@ void EmitKeys(YAML::Emitter& out, std::span<const Key> keys, const Given& given,
     }
 }
 
+// Each --leg as the map it came from: "course=90,for=60" as {course: 90, for: 60}.
+void EmitLegs(YAML::Emitter& out, const std::vector<std::string>& legs) {
+    out << YAML::Key << "motion" << YAML::Value << YAML::BeginSeq;
+    for (const std::string& leg : legs) {
+        out << YAML::Flow << YAML::BeginMap;
+        for (const std::string& part : Split(leg, ',')) {
+            const std::size_t equals = part.find('=');
+            out << YAML::Key << part.substr(0, equals) << YAML::Value << part.substr(equals + 1);
+        }
+        out << YAML::EndMap;
+    }
+    out << YAML::EndSeq;
+}
+
 // A vessel's own keys: what the run gives every vessel is written with the run.
 void EmitVessel(YAML::Emitter& out, const Given& given, std::set<std::string>& written) {
     out << YAML::BeginMap;
@@ -706,6 +751,8 @@ void EmitVessel(YAML::Emitter& out, const Given& given, std::set<std::string>& w
             EmitOutputs(out, given);
         } else if (inner.name == "route" && route != given.end()) {
             out << YAML::Key << "route" << YAML::Value << route->second.front().substr(0, route->second.front().find(':'));
+        } else if (inner.name == "motion" && route != given.end()) {
+            EmitLegs(out, route->second);
         }
     });
     out << YAML::EndMap;

@@ -213,12 +213,16 @@ engine::GpxTrack ChosenTrack(const Options& o, const engine::Gpx& gpx) {
 // Sets the generator's state and returns the plan for the updates after the first.
 engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps, const engine::Gpx* gpx) {
     engine::Plan plan;
-    plan.move = !o.noMove;
+    plan.move = !o.noMove && o.kind != "fixed";
+    for (const std::string& leg : o.legs) {
+        plan.legs.push_back(ParseLeg(leg));
+    }
     plan.followRoute = o.followRoute;
     plan.loop = o.loop;
     if (o.Realistic()) {  // the classic profile's vessel keeps the engine's instant changes
-        plan.limits = engine::Dynamics{o.rateOfTurn.value_or(engine::kVesselDynamics.rateOfTurn),
-                                       o.acceleration.value_or(engine::kVesselDynamics.acceleration)};
+        const engine::Dynamics kind = DynamicsOfKind(o.kind);
+        plan.limits = engine::Dynamics{o.rateOfTurn.value_or(kind.rateOfTurn), o.acceleration.value_or(kind.acceleration),
+                                       o.climbRate.value_or(kind.climbRate)};
     }
     if (!o.Realistic()) {
         gps.Commands(engine::CommandsOf(o.generatedKinds));

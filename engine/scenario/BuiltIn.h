@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/scenario/Timeline.h"
 #include "engine/scenario/World.h"
 #include "generator/KovraNMEAGenerator.h"
 
@@ -24,6 +25,7 @@ struct Plan {
     // How fast the vessel turns and changes speed; none: at once for the
     // library's own sentences, as a vessel does (kVesselDynamics) for the nmea4 receiver.
     std::optional<Dynamics> limits{};
+    std::vector<Leg> legs{};  // how it moves, leg after leg; none: by its course, route or track
 };
 
 // A vessel leaving Kiel harbour through the fjord at 6 knots, 8 satellites

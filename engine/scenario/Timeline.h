@@ -47,6 +47,23 @@ struct Event {
     Action action;
 };
 
+// A leg of a vessel's motion: its orders (a course and speed, a waypoint to
+// go to, a route to follow), held for `seconds`, or, for a waypoint or a
+// route, until the vessel arrives; the last leg holds on.
+struct Leg {
+    Action action;
+    std::optional<double> seconds{};
+};
+
+// Where a vessel is in its legs.
+struct Itinerary {
+    std::vector<Leg> legs;
+    std::size_t current = 0;  // legs.size() once every leg is done
+    bool started = false;     // the current leg's orders given
+    double since = 0;         // when they were
+    std::optional<double> cruise{};  // knots: the speed of a leg that gives none
+};
+
 class Timeline {
 public:
     double rate = 1;          // updates a second of simulated time

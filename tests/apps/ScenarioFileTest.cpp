@@ -55,7 +55,7 @@ TEST_F(ScenarioFiles, ABadFileIsToldWithItsPlaceAndNothingRuns) {
     } cases[] = {
         {"rate: 0\n", "s.yaml:1:7: rate: '0' is not from 0.001 to 1000 updates a second"},
         {"vessels:\n  - speed: -3\n", "s.yaml:2:12: vessels[0].speed: '-3' is not at least 0 knots"},
-        {"vessels:\n  - sped: 3\n", "s.yaml:2:5: unknown key 'sped' in vessels[0] (expected one of: name, position,"},
+        {"vessels:\n  - sped: 3\n", "s.yaml:2:5: unknown key 'sped' in vessels[0] (expected one of: name, kind, position,"},
         {"colour: red\n", "s.yaml:1:1: unknown key 'colour' (expected one of: start, seed,"},
         {"fast: maybe\n", "s.yaml:1:7: fast: expected true or false"},
         {"rate: [1]\n", "s.yaml:1:7: rate: expected a single value"},
@@ -97,6 +97,13 @@ TEST_F(ScenarioFiles, ABadFileIsToldWithItsPlaceAndNothingRuns) {
         {"events: [{at: 1, outage: 0}]\n", "events[0].outage: '0' is not above 0 seconds"},
         {"events: [{at: 1, speedup: 5000}]\n", "events[0].speedup: '5000' is not from 0.1 to 1000"},
         {"replay: log.nmea\nevents: [{at: 1, pause: true}]\n", "a replay sends the log as recorded; events do not apply"},
+        {"vessels: [{motion: [{course: 400}]}]\n", "vessels[0].motion[0]: 'course=400': course '400' is not from 0 to below 360"},
+        {"vessels: [{motion: [{course: 90, goto: A}]}]\n", "a leg steers by one of course, goto and route"},
+        {"vessels: [{motion: [{for: 10}]}]\n", "a leg needs a course, a goto, a route, a speed or an altitude"},
+        {"vessels: [{motion: [{turn: 10}]}]\n", "unknown key 'turn' in vessels[0].motion[0] (expected one of: course,"},
+        {"vessels: [{motion: [{course: 1}, {gpx_track: T}]}]\n", "a GPX track is sailed at its recorded times"},
+        {"vessels: [{kind: boat}]\n", "vessels[0].kind: 'boat' is not vessel or car or pedestrian or aircraft or fixed"},
+        {"vessels: [{limits: {climb_rate: -1}}]\n", "vessels[0].limits.climb_rate: '-1' is not from 0 to 1000 metres a second"},
     };
     for (const auto& c : cases) {
         Write(Path("s.yaml"), c.text);

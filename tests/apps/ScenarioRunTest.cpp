@@ -39,6 +39,7 @@ TEST_F(ScenarioRuns, ADumpedScenarioGivesTheOptionsBytes) {
         {"--time", "2026-12-08T12:00:00Z", "--lat", "-33.865", "--lon", "151.21", "--speed", "20", "--course", "270",
          "--gnss", "gps,galileo", "--elevation-mask", "10", "--talker", "GN", "--rate-of-turn", "1", "--seed", "9",
          "--noise", "3", "--corrupt", "0.1", "--outage", "3+2", "--extra", "PKOV,X,1", "--route-interval", "5",
+         "--kind", "car", "--climb-rate", "2", "--leg", "course=90,speed=30,for=4", "--leg", "speed=4,altitude=20",
          "--count", "10"},
         // The built-in scenario with a clock of its own.
         {"--time", "2026-12-08T12:00:00Z", "--rate", "5", "--count", "15", "--sentences", "RMC,GGA,GSV,RTE,WPL"},
@@ -128,6 +129,53 @@ events:
     EXPECT_EQ(nmea4[8], nmea4[7]);  // frozen: the last update again
     EXPECT_EQ(nmea4[9], nmea4[7]);
     EXPECT_NE(nmea4[10], nmea4[7]);
+}
+
+// A vessel's motion leg after leg: a course and speed for a time, a waypoint
+// gone to until it is reached (at the last leg's speed when none is given),
+// then a course held; a fixed receiver stays where it is whatever its
+// orders; an aircraft climbs at its kind's rate to the altitude an event gives.
+TEST_F(ScenarioRuns, LegsFollowOneAnotherAndKindsMoveAsTheyDo) {
+    const std::vector<std::string> arrived = Updates(Path("legs.yaml"), R"(count: 260
+waypoints: [{name: MARK, lat: 54.33, lon: 10.15}]
+vessels:
+  - position: {lat: 54.32, lon: 10.15}
+    limits: {rate_of_turn: 0, acceleration: 0}
+    receiver: {sentences: [RMC]}
+    motion:
+      - {course: 90, speed: 10, for: 5}
+      - {goto: MARK}
+      - {course: 180, speed: 4}
+)", "$GNRMC");
+    ASSERT_EQ(arrived.size(), 260U);
+    EXPECT_EQ(Field(arrived[0], 8), "90.00");
+    EXPECT_EQ(Field(arrived[4], 8), "90.00");
+    EXPECT_NE(Field(arrived[5], 8), "90.00");    // the second leg from the update its time is up
+    EXPECT_EQ(Field(arrived[5], 7), "10.000");   // at the first leg's speed
+    EXPECT_EQ(Field(arrived[200], 8), Field(arrived[5], 8));  // 0.6 nm at 10 knots: about 216 s
+    EXPECT_EQ(Field(arrived[259], 8), "180.00");
+    EXPECT_EQ(Field(arrived[259], 7), "4.000");
+    const auto reached = std::find_if(arrived.begin(), arrived.end(), [](const std::string& u) { return Field(u, 8) == "180.00"; });
+    ASSERT_NE(reached, arrived.end());
+    EXPECT_EQ(Field(*(reached - 1), 3) + Field(*(reached - 1), 5), "5419.80000" "01009.00000");  // on the mark
+
+    const std::vector<std::string> kinds = Updates(Path("kinds.yaml"), R"(count: 8
+vessels:
+  - {kind: aircraft, position: {lat: 54.32, lon: 10.15}, altitude: 100, speed: 120, receiver: {sentences: [GGA]}}
+  - {name: beacon, kind: fixed, position: {lat: 54.4, lon: 10.2}, speed: 6, receiver: {talker: GP, sentences: [GGA]}}
+events:
+  - {at: 2, vessel: vessel 1, altitude: 140}
+)", "$GNGGA,120");
+    ASSERT_EQ(kinds.size(), 8U);
+    const auto altitude = [](const std::string& update) { return Field(update, 9); };
+    EXPECT_EQ(altitude(kinds[1]), "100.0");
+    EXPECT_EQ(altitude(kinds[2]), "110.0");  // 10 m a second, from the update the event falls in
+    EXPECT_EQ(altitude(kinds[4]), "130.0");
+    EXPECT_EQ(altitude(kinds[5]), "140.0");
+    EXPECT_EQ(altitude(kinds[7]), "140.0");
+    const auto beacon = [](const std::string& update) { return update.substr(update.find("$GPGGA")); };
+    EXPECT_EQ(Field(beacon(kinds[0]), 2), Field(beacon(kinds[7]), 2));  // fixed: not a step
+    EXPECT_EQ(Field(beacon(kinds[0]), 4), Field(beacon(kinds[7]), 4));
 }
 
 }  // namespace
