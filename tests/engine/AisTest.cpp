@@ -1,0 +1,113 @@
+// AIS messages bit for bit: real transponders' sentences encoded again from
+// their fields, the standard's "not available" values at their places, the
+// rate-of-turn code, text and the framing of long messages.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "engine/ais/Ais.h"
+
+namespace kovra::engine::ais {
+namespace {
+
+// The unsigned field of `width` bits at `start` of an armoured payload.
+std::uint64_t FieldAt(const std::string& payload, std::size_t start, int width) {
+    std::uint64_t value = 0;
+    for (std::size_t bit = start; bit < start + static_cast<std::size_t>(width); ++bit) {
+        int six = payload[bit / 6] - 48;
+        six = six > 40 ? six - 8 : six;
+        value = (value << 1) | ((static_cast<unsigned>(six) >> (5 - bit % 6)) & 1U);
+    }
+    return value;
+}
+
+std::string PayloadOf(const std::string& sentence) {
+    std::size_t start = 0;
+    for (int comma = 0; comma < 5; ++comma) {
+        start = sentence.find(',', start) + 1;
+    }
+    return sentence.substr(start, sentence.find(',', start) - start);
+}
+
+TEST(AisEncoding, RealTransmissionsComeOutAsTheyWereSent) {
+    // A class A ship moored in San Francisco, as received.
+    const PositionReportA moored{.type = 1, .mmsi = 366053209, .status = 3, .rateOfTurn = 0.0, .speed = 0.0,
+                                 .position = GeoPoint{37.80211833333333, -122.34161833333333}, .course = 219.3,
+                                 .heading = 1, .second = 59, .radio = 2281};
+    EXPECT_EQ(Sentences(moored, {.channel = 'B'}), "!AIVDM,1,1,,B,15M67FC000G?ufbE`FepT@3n00Sa,0*5C\r\n");
+    // Its static and voyage data: two sentences, two fill bits at the end
+    // (this transponder pads its texts with spaces).
+    const StaticAndVoyage voyage{.mmsi = 351759000, .imo = 9134270, .callSign = "3FOF8  ",
+                                 .name = "EVER DIADEM         ", .destination = "NEW YORK            ", .shipType = 70,
+                                 .dimensions = {225, 70, 1, 31}, .etaMonth = 5, .etaDay = 15, .etaHour = 14,
+                                 .etaMinute = 0, .draught = 12.2};
+    EXPECT_EQ(Sentences(voyage, {.channel = 'A', .sequence = 1}),
+              "!AIVDM,2,1,1,A,55?MbV02;H;s<HtKR20EHE:0@T4@Dn2222222216L961O5Gf0NSQEp6ClRp8,0*1C\r\n"
+              "!AIVDM,2,2,1,A,88888888880,2*25\r\n");
+    EXPECT_EQ(Sentences(moored, {.channel = 'A', .own = true}).substr(0, 7), "!AIVDO,");
+}
+
+TEST(AisEncoding, WhatIsNotKnownIsSentAsTheStandardsNotAvailable) {
+    const std::string a = PayloadOf(Sentences(PositionReportA{.mmsi = 211000001}, {}));
+    EXPECT_EQ(FieldAt(a, 38, 4), 15U);     // status not defined
+    EXPECT_EQ(FieldAt(a, 42, 8), 0x80U);   // rate of turn -128
+    EXPECT_EQ(FieldAt(a, 50, 10), 1023U);  // speed
+    EXPECT_EQ(FieldAt(a, 61, 28), 181U * 600'000);
+    EXPECT_EQ(FieldAt(a, 89, 27), 91U * 600'000);
+    EXPECT_EQ(FieldAt(a, 116, 12), 3600U);  // course
+    EXPECT_EQ(FieldAt(a, 128, 9), 511U);    // heading
+    EXPECT_EQ(FieldAt(a, 137, 6), 60U);     // time stamp
+    const std::string b = PayloadOf(Sentences(PositionReportB{.mmsi = 211000002}, {}));
+    EXPECT_EQ(FieldAt(b, 0, 6), 18U);
+    EXPECT_EQ(FieldAt(b, 46, 10), 1023U);
+    EXPECT_EQ(FieldAt(b, 124, 9), 511U);
+    EXPECT_EQ(FieldAt(b, 141, 1), 1U);  // a carrier-sense unit
+    const std::string sar = PayloadOf(Sentences(SarAircraftReport{.mmsi = 111232511}, {}));
+    EXPECT_EQ(FieldAt(sar, 38, 12), 4095U);  // altitude
+    EXPECT_EQ(FieldAt(sar, 50, 10), 1023U);
+    // A speed beyond the field's reach is its top value, not a wrapped one.
+    const std::string fast = PayloadOf(Sentences(PositionReportA{.mmsi = 1, .speed = 250.0}, {}));
+    EXPECT_EQ(FieldAt(fast, 50, 10), 1022U);
+    // South and west are negative in two's complement.
+    const std::string south = PayloadOf(Sentences(PositionReportA{.mmsi = 1, .position = GeoPoint{-33.5, -70.25}}, {}));
+    EXPECT_EQ(FieldAt(south, 61, 28), (std::uint64_t{1} << 28) - 70.25 * 600'000);
+    EXPECT_EQ(FieldAt(south, 89, 27), (std::uint64_t{1} << 27) - 33.5 * 600'000);
+}
+
+TEST(AisEncoding, RateOfTurnIsCodedAsTheSquareRootWithItsSign) {
+    const struct {
+        std::optional<double> degreesPerMinute;
+        int code;
+    } cases[] = {{0.0, 0}, {1.0, 5}, {-10.0, -15}, {60.0, 37}, {708.0, 126}, {5000.0, 126}, {-5000.0, -126},
+                 {std::nullopt, -128}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(RateOfTurnCode(c.degreesPerMinute), c.code) << c.degreesPerMinute.value_or(-1);
+    }
+}
+
+TEST(AisEncoding, LongMessagesSplitIntoSentencesWithinTheirLength) {
+    // 161 characters of safety text: 1008 bits, three sentences of one sequence.
+    const std::string text = "sart active " + std::string(149, 'X');
+    const std::string sentences = Sentences(SafetyBroadcast{.mmsi = 970123456, .text = text}, {.sequence = 7});
+    std::istringstream lines(sentences);
+    std::vector<std::string> parts;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size() + 1, 82U) << line;
+        parts.push_back(line);
+    }
+    ASSERT_EQ(parts.size(), 3U);
+    EXPECT_EQ(parts[0].substr(0, 15), "!AIVDM,3,1,7,A,");
+    EXPECT_EQ(parts[2].substr(0, 15), "!AIVDM,3,3,7,A,");
+    const std::string payload = PayloadOf(parts[0]);
+    EXPECT_EQ(FieldAt(payload, 0, 6), 14U);
+    EXPECT_EQ(FieldAt(payload, 40, 6), 19U);  // "S" of the upper-cased text
+    // A name beyond twenty characters goes on in the AtoN's extension.
+    const AidToNavigation aton{.mmsi = 992111111, .aidType = 19, .name = "KIEL LIGHTHOUSE NORTH PIER", .virtualAid = true};
+    const std::string aid = PayloadOf(Sentences(aton, {}));
+    EXPECT_EQ(aid.size(), 52U);  // 272 bits, "H PIER" in 36 more, 4 spare to a whole byte
+    EXPECT_EQ(FieldAt(aid, 269, 1), 1U);  // virtual
+    EXPECT_EQ(FieldAt(aid, 272, 6), static_cast<std::uint64_t>('H' - 64));
+}
+
+}  // namespace
+}  // namespace kovra::engine::ais
