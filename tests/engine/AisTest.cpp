@@ -3,9 +3,12 @@
 // rate-of-turn code, text and the framing of long messages.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
+#include <vector>
 
 #include "engine/ais/Ais.h"
+#include "engine/ais/Transponder.h"
 
 namespace kovra::engine::ais {
 namespace {
@@ -107,6 +110,78 @@ TEST(AisEncoding, LongMessagesSplitIntoSentencesWithinTheirLength) {
     EXPECT_EQ(aid.size(), 52U);  // 272 bits, "H PIER" in 36 more, 4 spare to a whole byte
     EXPECT_EQ(FieldAt(aid, 269, 1), 1U);  // virtual
     EXPECT_EQ(FieldAt(aid, 272, 6), static_cast<std::uint64_t>('H' - 64));
+}
+
+// The messages of an hour at 1 Hz, by type, and every sentence.
+struct Hour {
+    std::map<std::uint64_t, int> byType;
+    std::vector<std::string> sentences;
+};
+
+Hour AnHour(const Identity& identity, double knots, double rateOfTurn = 0) {
+    Transponder transponder(identity);
+    Hour hour;
+    for (int second = 0; second < 3600; ++second) {
+        std::string out;
+        transponder.Send({.elapsed = double(second), .position = {54.3, 10.1}, .course = 90, .knots = knots,
+                          .rateOfTurn = rateOfTurn, .second = second % 60},
+                         out);
+        std::istringstream lines(out);
+        for (std::string line; std::getline(lines, line);) {
+            hour.sentences.push_back(line);
+            if (line[9] == '1') {  // the first sentence of each message
+                ++hour.byType[FieldAt(PayloadOf(line), 0, 6)];
+            }
+        }
+    }
+    return hour;
+}
+
+TEST(AisTransponder, ReportsAtTheStandardsIntervalsOverAnHour) {
+    using K = StationKind;
+    const struct {
+        Identity id;
+        double knots, rateOfTurn;
+        std::uint64_t type;
+        int reports;
+    } cases[] = {
+        {{.kind = K::ClassA, .mmsi = 1}, 10, 0, 1, 360},    {{.kind = K::ClassA, .mmsi = 2}, 10, 1, 1, 1080},
+        {{.kind = K::ClassA, .mmsi = 3}, 20, 0, 1, 600},    {{.kind = K::ClassA, .mmsi = 4}, 20, 1, 1, 1800},
+        {{.kind = K::ClassA, .mmsi = 5}, 30, 0, 1, 1800},   {{.kind = K::ClassA, .mmsi = 6, .status = 5}, 0, 0, 1, 20},
+        {{.kind = K::ClassB, .mmsi = 7}, 5, 0, 18, 120},    {{.kind = K::ClassB, .mmsi = 8}, 1, 0, 18, 20},
+        {{.kind = K::BaseStation, .mmsi = 9}, 0, 0, 4, 360}, {{.kind = K::AidToNavigation, .mmsi = 10}, 0, 0, 21, 20},
+        {{.kind = K::SarAircraft, .mmsi = 11}, 120, 0, 9, 360},
+        {{.kind = K::Sart, .mmsi = 970000001}, 0, 0, 1, 480},  // a burst of eight a minute
+        {{.kind = K::ClassA, .mmsi = 12, .interval = 5.0}, 10, 0, 1, 720},
+    };
+    for (const auto& c : cases) {
+        const Hour hour = AnHour(c.id, c.knots, c.rateOfTurn);
+        EXPECT_NEAR(hour.byType.at(c.type), c.reports, 1) << "MMSI " << c.id.mmsi;
+    }
+    // Static data every six minutes: a class A's voyage, a class B's two parts.
+    EXPECT_EQ(AnHour({.kind = K::ClassA, .mmsi = 1, .name = "KIEL FERRY"}, 10).byType.at(5), 10);
+    EXPECT_EQ(AnHour({.kind = K::ClassB, .mmsi = 7, .name = "DINGHY"}, 5).byType.at(24), 20);
+    EXPECT_EQ(AnHour({.kind = K::Sart, .mmsi = 970000001}, 0).byType.at(14), 15);  // "SART ACTIVE" every 4 minutes
+}
+
+TEST(AisTransponder, AlternatesChannelsAndNumbersItsLongMessages) {
+    const Hour hour = AnHour({.kind = StationKind::ClassA, .mmsi = 1, .name = "KIEL FERRY"}, 10);
+    char last = 0;
+    int expectedSequence = 0;
+    for (const std::string& line : hour.sentences) {
+        const char channel = line[line.find(",A,") != std::string::npos ? line.find(",A,") + 1 : line.find(",B,") + 1];
+        if (line[9] == '1') {  // a new transmission: the other channel
+            EXPECT_NE(channel, last) << line;
+            last = channel;
+        } else {
+            EXPECT_EQ(channel, last) << "a message's sentences share its channel: " << line;
+        }
+        if (line.compare(7, 4, "2,1,") == 0) {
+            EXPECT_EQ(line[11] - '0', expectedSequence) << line;
+            expectedSequence = (expectedSequence + 1) % 10;
+        }
+    }
+    EXPECT_EQ(expectedSequence, 0);  // ten messages of two sentences: 0 to 9
 }
 
 }  // namespace
