@@ -61,6 +61,7 @@ bool SimulatedSource::Next(std::uint64_t n, Update& update) {
         Receive(station, elapsed, utc_);
     }
     update.bytes = p_.stations.front().built;
+    SendAis(elapsed, utc_, update.bytes);
     update.at = elapsed;
     update.built = true;
     return true;
@@ -204,6 +205,30 @@ void SimulatedSource::Receive(Station& s, double elapsed, TDateTime utc) {
                                       std::hypot(east, north) / kMetresPerNauticalMile, course);
     s.seen = seen.state;
     s.built = s.receiver->Update({p_.world, seen, utc, elapsed, s.wasOutage});
+}
+
+void SimulatedSource::SendAis(double elapsed, TDateTime utc, std::string& out) {
+    if (p_.ais.empty()) {
+        return;
+    }
+    const DecodedDateTime t = DecodeDateTime(utc);
+    for (AisStation& station : p_.ais) {
+        const Vessel& v = p_.world.vessels[station.vessel];
+        station.transponder.Send({.elapsed = elapsed,
+                                  .position = v.state.position,
+                                  .course = v.state.course,
+                                  .knots = v.state.speed / kMetresPerSecondPerKnot,
+                                  .heading = v.state.heading,
+                                  .rateOfTurn = v.state.rateOfTurn,
+                                  .altitude = v.state.altitude,
+                                  .second = t.second,
+                                  .year = t.year,
+                                  .month = t.month,
+                                  .day = t.day,
+                                  .hour = t.hour,
+                                  .minute = t.minute},
+                                 out);
+    }
 }
 
 bool SimulatedSource::Deliver() {

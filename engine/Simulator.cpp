@@ -59,6 +59,21 @@ void PlanFirstVessel(Vessel& v, const Plan& plan, bool tracked, bool realistic) 
                                                                  : Steering::Course;
 }
 
+// A target that passes the first vessel as the rule says: its start and
+// course worked out from where the first vessel is and how it goes.
+void PlaceToCross(Vessel& target, const Vessel& first, const ais::CrossingRule& rule) {
+    const ais::Track own{first.state.position, first.state.course, first.state.speed / kMetresPerSecondPerKnot};
+    const std::optional<ais::Track> placed = ais::PlaceForCrossing(own, rule);
+    if (!placed) {
+        throw SettingError(target.name + ": no course at " + nmea::FloatToStr(rule.knots) +
+                           " knots passes the first vessel as its rule asks");
+    }
+    target.state.position = placed->position;
+    target.state.course = target.state.heading = target.orderedCourse = placed->course;
+    target.state.speed = target.orderedSpeed = rule.knots * kMetresPerSecondPerKnot;
+    target.steering = Steering::Course;
+}
+
 // The scenario's events as the live view lists them.
 std::vector<ViewEvent> ViewEventsOf(const std::vector<Event>& events, const World& world) {
     std::vector<ViewEvent> listed;
@@ -77,14 +92,18 @@ class DeviceParts {
 public:
     explicit DeviceParts(std::size_t count) : receivers_(count), faults_(count) {}
 
-    Station Join(Simulator::Added& added, std::size_t i, const Timeline& timeline, World& world,
-                 std::vector<Mover>& movers) {
+    // Its station; none for an AIS target without a receiver.
+    std::optional<Station> Join(Simulator::Added& added, std::size_t i, const Timeline& timeline, World& world,
+                                std::vector<Mover>& movers, std::vector<AisStation>& ais) {
         Device& d = added.device;
         const World& own = d.start.world;
         Vessel vessel = own.vessels.front();
         PlanFirstVessel(vessel, d.plan, d.track.has_value(), d.realistic.has_value());
         vessel.name = d.name;
         vessel.id = static_cast<int>(world.vessels.size());
+        if (d.crossing) {
+            PlaceToCross(vessel, world.vessels.front(), *d.crossing);
+        }
         for (const WayPoint& w : own.waypoints) {
             if (world.FindWayPoint(w.name) == nullptr) {
                 world.waypoints.push_back(w);
@@ -97,6 +116,12 @@ public:
         }
         world.vessels.push_back(std::move(vessel));
         movers.push_back(d.track ? Mover(TrackSailor(*d.track, d.plan.loop)) : Mover());
+        if (d.ais) {
+            ais.push_back({world.vessels.size() - 1, ais::Transponder(*d.ais)});
+        }
+        if (!d.receiver) {
+            return std::nullopt;
+        }
         if (d.realistic) {
             receivers_[i] = std::make_unique<RealisticReceiver>(*d.realistic);
         } else {
@@ -106,10 +131,10 @@ public:
         if (d.faults) {
             faults_[i] = std::make_unique<FaultInjector>(*d.faults);
         }
-        return {.vessel = world.vessels.size() - 1,
-                .receiver = receivers_[i].get(),
-                .faults = faults_[i].get(),
-                .outputs = added.outputs};
+        return Station{.vessel = world.vessels.size() - 1,
+                       .receiver = receivers_[i].get(),
+                       .faults = faults_[i].get(),
+                       .outputs = added.outputs};
     }
 
 private:
@@ -217,6 +242,8 @@ void Simulator::AddOutput(std::unique_ptr<Output> output) {
     firstOutputs_.push_back(output.get());
     outputs_.push_back(std::move(output));
 }
+
+void Simulator::UseOwnShipAis(ais::Identity identity) { ownAis_ = std::move(identity); }
 
 void Simulator::AddDevice(Device device) {
     Added added{std::move(device), {}};
@@ -346,9 +373,19 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     engine::Receiver& receiver = realistic_ ? static_cast<engine::Receiver&>(*realistic_) : classic;
     std::vector<Station> stations{{.vessel = 0, .receiver = &receiver, .faults = faults_ ? &*faults_ : nullptr,
                                    .outputs = firstOutputs_}};
+    std::vector<AisStation> ais;
+    if (ownAis_) {
+        ais::Identity own = *ownAis_;
+        own.own = true;
+        ais.push_back({0, ais::Transponder(std::move(own))});
+    }
     DeviceParts parts(devices_.size());
+    std::vector<std::size_t> vesselOfDevice;
     for (std::size_t i = 0; i < devices_.size(); ++i) {
-        stations.push_back(parts.Join(devices_[i], i, timeline, world_, movers));
+        vesselOfDevice.push_back(world_.vessels.size());
+        if (std::optional<Station> station = parts.Join(devices_[i], i, timeline, world_, movers, ais)) {
+            stations.push_back(std::move(*station));
+        }
     }
     // The observers, in the order they see each update.
     std::vector<Observer*> observers;
@@ -371,10 +408,10 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     std::vector<Itinerary> itineraries(world_.vessels.size());
     itineraries.front().legs = plan_.legs;
     for (std::size_t i = 0; i < devices_.size(); ++i) {
-        itineraries[stations[i + 1].vessel].legs = devices_[i].device.plan.legs;
+        itineraries[vesselOfDevice[i]].legs = devices_[i].device.plan.legs;
     }
     SimulatedSource source(
-        {world_, timeline, movers, itineraries, stations, *clock_, web_.get(), observers, notify_, limit});
+        {world_, timeline, movers, itineraries, stations, ais, *clock_, web_.get(), observers, notify_, limit});
     return Loop(source, settings, stop, observers);
 }
 

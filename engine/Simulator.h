@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "engine/Observers.h"
+#include "engine/ais/Encounter.h"
+#include "engine/ais/Transponder.h"
 #include "engine/Pacing.h"
 #include "engine/Sources.h"
 #include "engine/faults/Faults.h"
@@ -71,6 +73,12 @@ struct Device {
     Outputs outputs{};
     // The generator an output writes through (a serial port), kept for the run.
     std::unique_ptr<TKovraNMEAGenerator> line{};
+    // Its AIS station, whose messages go out with the first vessel's updates.
+    std::optional<ais::Identity> ais{};
+    // Where it starts and how it steers to pass the first vessel as the rule says.
+    std::optional<ais::CrossingRule> crossing{};
+    // false: an AIS target only, without a GPS receiver and outputs of its own.
+    bool receiver = true;
 };
 
 class Simulator {
@@ -96,6 +104,8 @@ public:
     // those added before; its waypoints and routes join the world's (a name
     // the world has keeps the world's).
     void AddDevice(Device device);
+    // The first vessel's own AIS station, sending !AIVDO with its updates.
+    void UseOwnShipAis(ais::Identity identity);
     // An event at its time: a change of course, speed, route, an outage, a pause.
     void Schedule(Event event);
     // The world as the last run left it.
@@ -162,6 +172,7 @@ private:
     std::vector<Vessel> moreVessels_;
     std::vector<Added> devices_;
     std::vector<Event> events_;
+    std::optional<ais::Identity> ownAis_;
     std::unique_ptr<RealisticReceiver> realistic_;
     std::optional<TrackSailor> track_;
     std::unique_ptr<GpxRecorder> recorder_;

@@ -74,6 +74,7 @@ public:
         std::vector<Mover>& movers;
         std::vector<Itinerary>& itineraries;  // each vessel's legs, in the world's order
         std::vector<Station>& stations;  // the first one's receiver reports the run's update
+        std::vector<AisStation>& ais;     // their messages follow the first one's update
         const Clock& clock;
         WebServer* web = nullptr;
         std::vector<Observer*> observers;
@@ -105,6 +106,8 @@ private:
     // or the waypoint or route it steered for is reached.
     void FollowLegs(Vessel& vessel, Itinerary& itinerary, double elapsed);
     void Receive(Station& station, double elapsed, TDateTime utc);
+    // What the AIS stations send in this update.
+    void SendAis(double elapsed, TDateTime utc, std::string& out);
 
     Parts p_;
     std::optional<double> speedup_;

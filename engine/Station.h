@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/ais/Transponder.h"
 #include "engine/faults/Faults.h"
 #include "engine/outputs/Outputs.h"
 #include "engine/receiver/Receiver.h"
@@ -27,6 +28,12 @@ struct Station {
     VesselState seen{};
     std::string built{}, sent{};  // sent: stations after the first (the run's own update is the first's)
     std::vector<std::string> applied{};  // the events applied to its vessel in this update
+};
+
+// A vessel's AIS station: what it sends goes out with the first vessel's update.
+struct AisStation {
+    std::size_t vessel = 0;  // its index in the world
+    ais::Transponder transponder;
 };
 
 }  // namespace kovra::engine

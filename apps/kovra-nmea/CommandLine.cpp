@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "AisOptions.h"
+
 #include <charconv>
 #include <limits>
 #include <map>
@@ -303,6 +305,21 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         ->check(ReadBy(ParseLeg))
         ->type_name("KEY=VALUE,...")
         ->group("Pacing");
+    app.add_option("--ais", o.ais,
+                   "The vessel's AIS station: class=A|B|base|aton|sar|sart|mob|epirb,mmsi=9 DIGITS and name, callsign, "
+                   "imo, type, bow, stern, port, starboard, draught, destination, eta=MM-DDTHH:MM, status, aid, "
+                   "virtual, test, interval; the first vessel's sends !AIVDO; a further vessel without outputs is an "
+                   "AIS target only; cpa=NM,in=S,bearing=DEG places it to pass the first vessel so")
+        ->check(ReadBy([](const std::string& text) { return ParseAis(text, false); }))
+        ->type_name("KEY=VALUE,...")
+        ->group("AIS");
+    app.add_option("--ais-target", o.aisTargets,
+                   "An AIS target beside the vessels: the keys of --ais with lat, lon, course and speed, or cpa, in, "
+                   "bearing and speed (it passes own ship at cpa nautical miles in `in` seconds, seen first on the "
+                   "bearing)")
+        ->check(ReadBy([](const std::string& text) { return ParseAis(text, true); }))
+        ->type_name("KEY=VALUE,...")
+        ->group("AIS");
     app.add_option("--route-interval", o.routeInterval, "Time between the WPL and RTE of the active route")
         ->check(Within({0, 86400, "seconds", true}))
         ->group("Receiver");

@@ -1,5 +1,6 @@
 #include "Options.h"
 
+#include "AisOptions.h"
 #include "CommandLine.h"
 #include "Fleet.h"
 
@@ -239,6 +240,10 @@ void CheckOptions(Options& o) {
     for (const auto& [file, option] : files) {
         RequireFileName(*file, option);
     }
+}
+
+bool Options::HasOutputs() const {
+    return port || pty || tcp || !udp.empty() || !udpBroadcast.empty() || !tcpConnect.empty();
 }
 
 bool Options::HasStateOption() const {
@@ -616,6 +621,65 @@ Further FurtherVessel(const CLI::App& first, std::vector<FileArgument> own, std:
     return further;
 }
 
+// Each --ais-target as a further vessel of its own: its place and motion
+// as options, its station as --ais, no outputs (an AIS target only).
+void AddAisTargets(const CLI::App& first, Options& o) {
+    for (const std::string& text : o.aisTargets) {
+        const AisSpec spec = ParseAis(text, true);
+        std::vector<FileArgument> own;
+        const auto give = [&](const std::string& option, const std::string& value) {
+            own.push_back({option, value, "--ais-target", ""});
+        };
+        give("--name", spec.identity.name.empty() ? "AIS " + std::to_string(spec.identity.mmsi) : spec.identity.name);
+        if (spec.lat) give("--lat", *spec.lat);
+        if (spec.lon) give("--lon", *spec.lon);
+        if (spec.course) give("--heading", nmea::FloatToStr(*spec.course));
+        if (spec.speed) give("--speed", nmea::FloatToStr(*spec.speed));
+        std::string station;
+        for (const std::string& part : Split(text, ',')) {
+            const std::string key = part.substr(0, part.find('='));
+            if (key != "lat" && key != "lon" && key != "course") {
+                station += (station.empty() ? "" : ",") + part;
+            }
+        }
+        give("--ais", station);
+        o.moreVessels.push_back(FurtherVessel(first, own, o.moreVessels.size() + 1, {}, false).options);
+    }
+}
+
+// Own ship is what the others pass; one passing it needs a speed to do so.
+void CheckAis(const Options& o) {
+    if (o.ais && ParseAis(*o.ais, false).crossing) {
+        throw UsageError("--ais: the first vessel is own ship; cpa, in and bearing place the others");
+    }
+    for (const Options& v : o.moreVessels) {
+        const std::optional<AisSpec> spec = v.ais ? std::optional(ParseAis(*v.ais, false)) : std::nullopt;
+        if (spec && spec->crossing && spec->crossing->knots <= 0 && v.speed.value_or(0) <= 0) {
+            throw UsageError("--ais: " + QuotedValue(v.name) + " passes the first vessel at no speed: give it a speed");
+        }
+    }
+}
+
+// AIS goes to every output that names no kinds, and to those naming VDM or VDO.
+void AddAisKinds(Options& o) {
+    const auto hasAis = [](const Options& v) { return v.ais.has_value(); };
+    if (!hasAis(o) && std::none_of(o.moreVessels.begin(), o.moreVessels.end(), hasAis)) {
+        return;
+    }
+    const auto named = [&](const char* kind) {
+        return std::find(o.runKinds.begin(), o.runKinds.end(), kind) != o.runKinds.end();
+    };
+    const bool chosen = o.sentences && (named("VDM") || named("VDO"));
+    for (const char* kind : {"VDM", "VDO"}) {
+        if (!chosen && !named(kind)) {
+            o.runKinds.emplace_back(kind);
+        }
+        if (std::find(o.generatedKinds.begin(), o.generatedKinds.end(), kind) == o.generatedKinds.end()) {
+            o.generatedKinds.emplace_back(kind);
+        }
+    }
+}
+
 // The fleet's vessels after the file's own; without vessels of its own the
 // first of the fleet is the first vessel. Returns where the fleet starts
 // among the further vessels.
@@ -877,6 +941,9 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         Options& o = result.options;
         o.pty = app->count("--pty") > 0;
         CheckOptions(o);
+        AddAisTargets(*app, o);
+        CheckAis(o);
+        AddAisKinds(o);
         if (!o.moreVessels.empty()) {
             RequireDistinctNames(o);
         }

@@ -86,9 +86,13 @@ struct Options {
     std::optional<double> rateOfTurn, acceleration, climbRate;  // the vessel's limits; its kind's default when not given
     std::string kind = "vessel";    // vessel, car, pedestrian, aircraft or fixed
     std::vector<std::string> legs;  // its motion, leg after leg, as --leg takes them
+    std::optional<std::string> ais;        // its AIS station, as --ais takes it
+    std::vector<std::string> aisTargets;   // the run's quick AIS targets, as --ais-target takes them
     double routeInterval = 10;
 
     bool Realistic() const { return profile == "nmea4"; }
+    // Whether any output is given (otherwise the updates go to standard output).
+    bool HasOutputs() const;
 
     // True when any option describes the state, so the built-in scenario is not used.
     bool HasStateOption() const;

@@ -1,5 +1,7 @@
 #include "Runner.h"
 
+#include "AisOptions.h"
+
 
 #include "Progress.h"
 #include "Setup.h"
@@ -193,10 +195,17 @@ void AddFurtherVessels(const Options& o, Simulator& simulator, Stop& stop) {
         const Options& vessel = o.moreVessels[i];
         auto state = std::make_unique<TKovraNMEAGenerator>();
         Scenario scenario = BuildScenario(vessel, *state);
-        Outputs outputs = OpenOutputs(vessel, *state, stop, notify);
+        // A vessel with an AIS station and no outputs is an AIS target only.
+        const std::optional<AisSpec> ais = vessel.ais ? std::optional(ParseAis(*vessel.ais, false)) : std::nullopt;
+        const bool receiver = !ais || vessel.HasOutputs();
+        Outputs outputs = receiver ? OpenOutputs(vessel, *state, stop, notify) : Outputs{};
         ClassicStart start = ClassicStartOf(*state);
         if (!vessel.port) {
             state.reset();
+        }
+        std::optional<engine::ais::CrossingRule> crossing = ais ? ais->crossing : std::nullopt;
+        if (crossing && crossing->knots <= 0) {
+            crossing->knots = vessel.speed.value_or(0);  // its own speed, checked above 0 with its options
         }
         simulator.AddDevice({.name = vessel.name,
                              .start = std::move(start),
@@ -205,7 +214,10 @@ void AddFurtherVessels(const Options& o, Simulator& simulator, Stop& stop) {
                              .faults = std::move(scenario.faults),
                              .track = std::move(scenario.track),
                              .outputs = std::move(outputs),
-                             .line = std::move(state)});
+                             .line = std::move(state),
+                             .ais = ais ? std::optional(ais->identity) : std::nullopt,
+                             .crossing = crossing,
+                             .receiver = receiver});
     }
 }
 
@@ -286,6 +298,9 @@ int Run(const Options& o, Stop& stop) {
     // Every port, output and input first; only then is anything saved, so
     // that a run refused at its start leaves every file as it was.
     OpenOutputs(o, simulator, stop);
+    if (o.ais) {
+        simulator.UseOwnShipAis(ParseAis(*o.ais, false).identity);
+    }
     AddFurtherVessels(o, simulator, stop);
     if (o.http) {
         simulator.ServeWebView(ServeLiveView(o));

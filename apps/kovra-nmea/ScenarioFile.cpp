@@ -68,6 +68,7 @@ constexpr Key kRunKeys[] = {
     {"truth", "--truth"},
     {"live_view", "", Shape::Map, kLiveViewKeys},
     {"save", "", Shape::Map, kSaveKeys},
+    {"ais_targets", "--ais-target", Shape::Special},
     {"vessels", "", Shape::Special},
     {"fleet", "", Shape::Special},
     {"events", "", Shape::Special},
@@ -127,6 +128,7 @@ constexpr Key kVesselKeys[] = {
     {"loop", "--loop", Shape::Flag},
     {"limits", "", Shape::Map, kLimitKeys},
     {"motion", "--leg", Shape::Special, kLegKeys},
+    {"ais", "--ais", Shape::Special},
     {"receiver", "", Shape::Map, kReceiverKeys},
     {"outputs", "", Shape::Special, kOutputKeys},
     {"serial", "", Shape::Map, kSerialKeys},
@@ -344,6 +346,14 @@ private:
             Add("--route", route->second, at, value);
         } else if (key.name == "motion") {
             ReadMotion(value, at);
+        } else if (key.name == "ais") {
+            Add("--ais", Flattened(value, at), at, value);
+        } else if (key.name == "ais_targets") {
+            RequireList(value, at, "AIS targets ({mmsi, lat, lon, course, speed} or {mmsi, cpa, in, bearing, speed})");
+            for (std::size_t i = 0; i < value.size(); ++i) {
+                const std::string item = at + "[" + std::to_string(i) + "]";
+                Add("--ais-target", Flattened(value[i], item), item, value[i], true);
+            }
         } else if (key.name == "outputs") {
             RequireList(value, at, "outputs (udp: HOST:PORT, tcp: PORT, pty: LINK, …)");
             for (std::size_t i = 0; i < value.size(); ++i) {
@@ -356,6 +366,23 @@ private:
             }
         }
         // routes were read first
+    }
+
+    // A map of single values as an option takes it: "class=A,mmsi=211234560".
+    std::string Flattened(const YAML::Node& map, const std::string& at) const {
+        if (!map.IsMap()) {
+            Fail(map, at + ": expected a map of keys");
+        }
+        std::string text;
+        for (const auto& item : map) {
+            const std::string key = Scalar(item.first, at);
+            const std::string value = Scalar(item.second, at + "." + key);
+            if (value.find(',') != std::string::npos) {
+                Fail(item.second, at + "." + key + ": a value here holds no comma");
+            }
+            text += (text.empty() ? "" : ",") + key + "=" + value;
+        }
+        return text;
     }
 
     // Each leg becomes a --leg "course=90,speed=6,for=60", checked by its rule.
@@ -630,18 +657,6 @@ bool AnyGiven(std::span<const Key> keys, const Given& given) {
     });
 }
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t end = text.find(separator); ; end = text.find(separator, start)) {
-        parts.push_back(text.substr(start, end - start));
-        if (end == std::string::npos) {
-            return parts;
-        }
-        start = end + 1;
-    }
-}
-
 void EmitWayPoints(YAML::Emitter& out, const std::vector<std::string>& values) {
     out << YAML::Key << "waypoints" << YAML::Value << YAML::BeginSeq;
     for (const std::string& text : values) {
@@ -728,16 +743,21 @@ void EmitKeys(YAML::Emitter& out, std::span<const Key> keys, const Given& given,
     }
 }
 
-// Each --leg as the map it came from: "course=90,for=60" as {course: 90, for: 60}.
-void EmitLegs(YAML::Emitter& out, const std::vector<std::string>& legs) {
-    out << YAML::Key << "motion" << YAML::Value << YAML::BeginSeq;
-    for (const std::string& leg : legs) {
-        out << YAML::Flow << YAML::BeginMap;
-        for (const std::string& part : Split(leg, ',')) {
-            const std::size_t equals = part.find('=');
-            out << YAML::Key << part.substr(0, equals) << YAML::Value << part.substr(equals + 1);
-        }
-        out << YAML::EndMap;
+// "course=90,for=60" as the map it came from, {course: 90, for: 60}.
+void EmitMap(YAML::Emitter& out, const std::string& text) {
+    out << YAML::Flow << YAML::BeginMap;
+    for (const std::string& part : Split(text, ',')) {
+        const std::size_t equals = part.find('=');
+        out << YAML::Key << part.substr(0, equals) << YAML::Value << part.substr(equals + 1);
+    }
+    out << YAML::EndMap;
+}
+
+// Each value of a repeated option (--leg, --ais-target) as a map of a list.
+void EmitMaps(YAML::Emitter& out, const char* key, const std::vector<std::string>& texts) {
+    out << YAML::Key << key << YAML::Value << YAML::BeginSeq;
+    for (const std::string& text : texts) {
+        EmitMap(out, text);
     }
     out << YAML::EndSeq;
 }
@@ -752,7 +772,10 @@ void EmitVessel(YAML::Emitter& out, const Given& given, std::set<std::string>& w
         } else if (inner.name == "route" && route != given.end()) {
             out << YAML::Key << "route" << YAML::Value << route->second.front().substr(0, route->second.front().find(':'));
         } else if (inner.name == "motion" && route != given.end()) {
-            EmitLegs(out, route->second);
+            EmitMaps(out, "motion", route->second);
+        } else if (inner.name == "ais" && route != given.end()) {
+            out << YAML::Key << "ais" << YAML::Value;
+            EmitMap(out, route->second.front());
         }
     });
     out << YAML::EndMap;
@@ -810,6 +833,8 @@ std::string ScenarioText(const std::vector<GivenOption>& options, const std::vec
                 EmitVessel(out, givenOf(vessel), own);
             }
             out << YAML::EndSeq;
+        } else if (key.name == "ais_targets" && found != given.end()) {
+            EmitMaps(out, "ais_targets", found->second);
         } else if (key.name == "fleet" && fleet) {
             out << YAML::Key << "fleet" << YAML::Value << YAML::Load(fleet->text);
         } else if (key.name == "events" && !events.empty()) {
@@ -823,6 +848,19 @@ std::string ScenarioText(const std::vector<GivenOption>& options, const std::vec
     EmitKeys(out, kRunKeys, given, written, special);
     out << YAML::EndMap;
     return std::string(out.c_str()) + "\n";
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(separator, start);
+        parts.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) {
+            return parts;
+        }
+        start = end + 1;
+    }
 }
 
 bool RunOption(const std::string& option) {

@@ -79,6 +79,9 @@ struct GivenOption {
 std::string ScenarioText(const std::vector<GivenOption>& given, const std::vector<std::vector<GivenOption>>& vessels,
                          const std::vector<FileEvent>& events, const std::optional<FleetSpec>& fleet = std::nullopt);
 
+// The parts of `text` between each `separator`: "a,,b" is "a", "", "b".
+std::vector<std::string> Split(const std::string& text, char separator);
+
 // Whether an option is the run's, given to every vessel, rather than a vessel's own.
 bool RunOption(const std::string& option);
 

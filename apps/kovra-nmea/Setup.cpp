@@ -62,19 +62,6 @@ std::unique_ptr<TWayPoint> MakeWayPoint(const std::string& name, const Coordinat
     return w;
 }
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find(separator, start);
-        parts.push_back(text.substr(start, end - start));
-        if (end == std::string::npos) {
-            return parts;
-        }
-        start = end + 1;
-    }
-}
-
 void RequireReadable(const std::string& file, const std::string& option) {
     std::ifstream stream(file);
     if (!stream) {

@@ -92,9 +92,11 @@ std::vector<std::string> ParseKindList(std::string_view text, Profile profile) {
             return KindsOf(profile);
         }
         const SentenceKindInfo* known = FindSentenceKind(kind);
-        if (known == nullptr || !In(profile, *known)) {
+        const bool ais = kind == "VDM" || kind == "VDO";  // the AIS stations', beside either receiver's
+        if (!ais && (known == nullptr || !In(profile, *known))) {
             throw SettingError("unknown sentence kind " + QuotedValue(given) + " (the " +
-                               ProfileName(profile) + " profile sends " + Joined(KindsOf(profile)) + " or ALL)");
+                               ProfileName(profile) + " profile sends " + Joined(KindsOf(profile)) +
+                               " or ALL; AIS: VDM, VDO)");
         }
         if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) {
             kinds.push_back(kind);

@@ -38,7 +38,7 @@ TEST(SentenceKinds, AKindTheProfileDoesNotSendIsRefusedWithWhatItSends) {
     for (const auto& [text, profile, message] : {
              std::tuple{"GNS", Profile::Classic,
                         "unknown sentence kind 'GNS' (the classic profile sends "
-                        "ZDA,GGA,GLL,VTG,RMC,GSA,GSV,WPL,RTE,AAM or ALL)"},
+                        "ZDA,GGA,GLL,VTG,RMC,GSA,GSV,WPL,RTE,AAM or ALL; AIS: VDM, VDO)"},
              std::tuple{"RMC,", Profile::Nmea4, "unknown sentence kind ''"},
              std::tuple{"XYZ", Profile::Nmea4, "unknown sentence kind 'XYZ'"},
          }) {
