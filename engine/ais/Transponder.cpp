@@ -109,10 +109,15 @@ void Transponder::SendStatic(const Situation& now, std::string& out) {
                      out);
             break;
         case StationKind::ClassB:
-            // Part B follows part A at once: well within the minute the standard allows.
+            // Part B follows part A at once, well within the minute the
+            // standard allows, and on its channel: a receiver that pairs the
+            // parts by channel (gpsd does) names the ship.
             Transmit(StaticDataB{.mmsi = id_.mmsi, .name = id_.name, .vendor = "", .callSign = ""}, out);
+            channel_ = channel_ == 'A' ? 'B' : 'A';
+            // The unit's maker is this simulator, its serial number the MMSI's last digits.
             Transmit(StaticDataB{.mmsi = id_.mmsi, .partB = true, .name = "", .shipType = id_.shipType,
-                                 .vendor = "", .callSign = id_.callSign, .dimensions = id_.dimensions},
+                                 .vendor = "KOV", .model = 1, .serial = id_.mmsi % 1'000'000,
+                                 .callSign = id_.callSign, .dimensions = id_.dimensions},
                      out);
             break;
         default:

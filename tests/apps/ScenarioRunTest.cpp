@@ -41,6 +41,10 @@ TEST_F(ScenarioRuns, ADumpedScenarioGivesTheOptionsBytes) {
          "--noise", "3", "--corrupt", "0.1", "--outage", "3+2", "--extra", "PKOV,X,1", "--route-interval", "5",
          "--kind", "car", "--climb-rate", "2", "--leg", "course=90,speed=30,for=4", "--leg", "speed=4,altitude=20",
          "--count", "10"},
+        // Own ship's AIS and two targets, one placed by its closest approach.
+        {"--time", "2026-12-08T12:00:00Z", "--lat", "54.36", "--lon", "10.17", "--speed", "10", "--course", "0",
+         "--ais", "class=A,mmsi=211000001,name=OWN", "--ais-target", "mmsi=211000002,lat=54.37,lon=10.18,course=200,speed=8",
+         "--ais-target", "class=B,mmsi=211000003,cpa=0.2,in=300,bearing=45,speed=12", "--count", "12"},
         // The built-in scenario with a clock of its own.
         {"--time", "2026-12-08T12:00:00Z", "--rate", "5", "--count", "15", "--sentences", "RMC,GGA,GSV,RTE,WPL"},
     };

@@ -1,0 +1,130 @@
+"""The AIS example scenario end to end, read by gpsd's gpsdecode (Debian
+gpsd-clients) and libais (Debian python3-ais): every station is decoded with
+its name, the ferry placed on a
+collision course meets own ship when its rule says and the tug passes at its
+half mile, and an output listed for VDM and VDO carries AIS alone while the
+plotter's carries both. Everything talks over loopback; every wait is bounded."""
+import json
+import math
+import os
+import re
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+import ais
+
+PROGRAM, SCENARIO = sys.argv[1], sys.argv[2]
+problems = []
+
+
+def check(condition, what):
+    if not condition:
+        problems.append(what)
+
+
+def distance_nm(a, b):
+    (lat1, lon1), (lat2, lon2) = a, b
+    p1, p2 = math.radians(lat1), math.radians(lat2)
+    h = math.sin((p2 - p1) / 2) ** 2 + math.cos(p1) * math.cos(p2) * math.sin(math.radians(lon2 - lon1) / 2) ** 2
+    return 2 * 3440.065 * math.asin(math.sqrt(h))
+
+
+def free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def decoded_by_second(stream):
+    """Each AIS message of the stream as libais decodes it, with the second of
+    the update it came in (from the RMC before it), and the names gpsdecode
+    gives the stations."""
+    second, lines, messages, payload = 0, [], [], ""
+    for line in stream.splitlines():
+        if line.startswith("$GNRMC,"):
+            t = line.split(",")[1]
+            second = (int(t[0:2]) - 12) * 3600 + int(t[2:4]) * 60 + float(t[4:])
+        elif line.startswith("!AI"):
+            lines.append(line)
+            fields = line.split(",")
+            payload += fields[5]
+            if fields[1] == fields[2]:  # the last sentence of a message
+                try:
+                    messages.append((second, ais.decode(payload, int(fields[6].split("*")[0]))))
+                except Exception as error:  # the decoder's own refusal, whatever its kind
+                    problems.append(f"libais refuses {payload}: {error}")
+                payload = ""
+    out = subprocess.run(["gpsdecode"], input="\n".join(lines) + "\n", capture_output=True, text=True,
+                         timeout=60).stdout.splitlines()
+    names = {}
+    for decoded in (json.loads(line) for line in out if line.startswith("{")):
+        if "shipname" in decoded:
+            names[decoded["mmsi"]] = decoded["shipname"]
+    return messages, names
+def main():
+    with open(SCENARIO) as file:
+        text = file.read()
+    with tempfile.TemporaryDirectory() as folder:
+        # The whole run to standard output: the outputs taken away.
+        alone = os.path.join(folder, "stdout.yaml")
+        with open(alone, "w") as file:
+            file.write(re.sub(r"    outputs:\n(      - .*\n)+", "", text))
+        run = subprocess.run([PROGRAM, "--scenario", alone, "--fast"], capture_output=True, text=True, timeout=120)
+        check(run.returncode == 0, f"the scenario ran: {run.stderr}")
+        messages, names = decoded_by_second(run.stdout)
+        check(names == {211000001: "KOVRA", 211000002: "KIEL FERRY", 211000003: "HOLTENAU", 211000004: "SEASTAR"},
+              f"gpsdecode names every station: {names}")
+        position = {}
+        for second, m in messages:
+            if m["id"] in (1, 18):
+                position[(m["mmsi"], second)] = (m["y"], m["x"])
+        for mmsi, second, asked in ((211000002, 360, 0.0), (211000003, 480, 0.5)):
+            own, target = position.get((211000001, second)), position.get((mmsi, second))
+            check(own and target, f"{mmsi} and own ship report at {second} s")
+            if own and target:
+                check(abs(distance_nm(own, target) - asked) < 0.01,
+                      f"{mmsi} is {distance_nm(own, target):.4f} nm off own ship at {second} s, not {asked}")
+        check(any(m["id"] == 24 for _, m in messages), "the class B yacht sends its static data")
+
+        # The plotter's port gets both; the AIS port AIS alone.
+        plotter, ais_only = free_port(), free_port()
+        given = os.path.join(folder, "udp.yaml")
+        with open(given, "w") as file:
+            file.write(text.replace("10110", str(plotter)).replace("10111", str(ais_only)))
+        received = {plotter: [], ais_only: []}
+
+        def listen(port):
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sock:
+                sock.bind(("127.0.0.1", port))
+                sock.settimeout(0.2)
+                deadline = time.monotonic() + 15
+                while time.monotonic() < deadline:
+                    try:
+                        received[port].extend(sock.recv(65536).decode("ascii").splitlines())
+                    except socket.timeout:
+                        pass
+
+        threads = [threading.Thread(target=listen, args=(port,)) for port in received]
+        for thread in threads:
+            thread.start()
+        time.sleep(0.3)
+        run = subprocess.run([PROGRAM, "--scenario", given, "--count", "3", "--speedup", "10"], capture_output=True,
+                             text=True, timeout=60)
+        for thread in threads:
+            thread.join(timeout=20)
+        check(run.returncode == 0, f"the UDP run: {run.stderr}")
+        check(any(l.startswith("$GN") for l in received[plotter]) and any(l.startswith("!AIVDM") for l in received[plotter]),
+              f"the plotter's port carries GPS and AIS: {received[plotter][:4]}")
+        check(received[ais_only] and all(l.startswith(("!AIVDM", "!AIVDO")) for l in received[ais_only]),
+              f"the AIS port carries AIS alone: {received[ais_only][:4]}")
+    for problem in problems:
+        print("FAILED:", problem, file=sys.stderr)
+    print(f"AIS read by gpsdecode: {len(problems)} problems")
+    return 1 if problems else 0
+
+
+sys.exit(main())
