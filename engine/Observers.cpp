@@ -1,5 +1,7 @@
 #include "engine/Observers.h"
 
+#include "engine/ais/Encounter.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -114,6 +116,36 @@ FaultCounts Less(const FaultCounts& now, const FaultCounts& before) {
 
 }  // namespace
 
+namespace {
+
+ais::Track TrackOf(const Vessel& v) {
+    return {v.state.position, v.state.course, v.state.speed / kMetresPerSecondPerKnot};
+}
+
+// A vessel's AIS station as the truth tells it, with its closest approach
+// to own ship (the first vessel) unless it is own ship's.
+std::optional<TruthRecord::Ais> AisTruthOf(const SentUpdate& u, std::size_t vessel) {
+    if (u.ais == nullptr) {
+        return std::nullopt;
+    }
+    for (const AisStation& station : *u.ais) {
+        if (station.vessel != vessel) {
+            continue;
+        }
+        TruthRecord::Ais truth{station.transponder.Id().mmsi, station.transponder.Reports()};
+        if (vessel != 0) {
+            const ais::Approach approach = ais::ClosestApproach(TrackOf(u.world.vessels.front()),
+                                                                TrackOf(u.world.vessels[vessel]));
+            truth.cpaNm = approach.cpaNm;
+            truth.tcpaSeconds = approach.tcpaSeconds;
+        }
+        return truth;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 void TruthObserver::Sent(const SentUpdate& u) {
     const std::vector<Station>& stations = *u.stations;
     before_.resize(stations.size());
@@ -144,6 +176,26 @@ void TruthObserver::Sent(const SentUpdate& u) {
             const std::string passed = output->Passed(i == 0 ? u.bytes : std::string_view(s.sent));
             r.outputs.push_back({output->label, KindsIn(passed), passed.size()});
         }
+        r.ais = AisTruthOf(u, s.vessel);
+        log_.Add(r);
+    }
+    // The AIS targets without a receiver: their truth and their approach.
+    if (u.ais == nullptr) {
+        return;
+    }
+    for (const AisStation& station : *u.ais) {
+        if (std::any_of(stations.begin(), stations.end(), [&](const Station& s) { return s.vessel == station.vessel; })) {
+            continue;
+        }
+        const Vessel& vessel = u.world.vessels[station.vessel];
+        TruthRecord r;
+        r.update = u.number;
+        r.elapsed = u.elapsed;
+        r.utc = u.utc;
+        r.vessel = vessel.name;
+        r.truth = vessel.state;
+        r.receiver = false;
+        r.ais = AisTruthOf(u, station.vessel);
         log_.Add(r);
     }
 }

@@ -29,6 +29,7 @@ struct SentUpdate {
     double speedup = 1;
     const std::vector<Station>* stations = nullptr;  // every receiver's part of the update, the first's first
     double elapsed = 0;                              // seconds of simulated time from the start
+    const std::vector<AisStation>* ais = nullptr;    // the AIS stations that sent with it
 };
 
 class Observer {

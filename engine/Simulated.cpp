@@ -245,7 +245,7 @@ void SimulatedSource::Sent(std::uint64_t n, std::string_view bytes) {
     const Station& first = p_.stations.front();
     const SentUpdate sent{n + 1,        p_.world,           *first.receiver, utc_,
                           bytes,        p_.timeline.paused, first.outage,    p_.timeline.speedup,
-                          &p_.stations, p_.timeline.Elapsed(n)};
+                          &p_.stations, p_.timeline.Elapsed(n), &p_.ais};
     for (Observer* observer : p_.observers) {
         observer->Sent(sent);
     }

@@ -32,6 +32,17 @@ nlohmann::ordered_json JsonOf(const TruthRecord& r) {
           {"speed", s.speed / kMetresPerSecondPerKnot},
           {"course", s.course},
           {"heading", s.heading}}},
+    };
+    if (r.ais) {
+        line["ais"] = {{"mmsi", r.ais->mmsi},
+                       {"reports", r.ais->reports},
+                       {"cpa_nm", r.ais->cpaNm ? nlohmann::ordered_json(*r.ais->cpaNm) : nlohmann::ordered_json()},
+                       {"tcpa_s", r.ais->tcpaSeconds ? nlohmann::ordered_json(*r.ais->tcpaSeconds) : nlohmann::ordered_json()}};
+    }
+    if (!r.receiver) {
+        return line;
+    }
+    const nlohmann::ordered_json received = {
         {"reported", r.reported ? nlohmann::ordered_json{{"lat", r.reported->lat}, {"lon", r.reported->lon}} : nlohmann::ordered_json()},
         {"fix", r.fix.quality},
         {"hdop", r.fix.hdop},
@@ -41,6 +52,7 @@ nlohmann::ordered_json JsonOf(const TruthRecord& r) {
         {"frozen", r.frozen},
         {"events", r.events},
     };
+    line.update(received);
     int used = 0;
     for (const ReportedSatellite& satellite : r.fix.satellites) {
         used += satellite.used ? 1 : 0;

@@ -37,6 +37,15 @@ struct TruthRecord {
         std::size_t bytes = 0;
     };
     std::vector<Sent> outputs;
+    bool receiver = true;  // false: an AIS target only, without the receiver's fields
+    // Its AIS station: how many position reports it has sent, and its closest
+    // approach to own ship (none for own ship's).
+    struct Ais {
+        std::uint32_t mmsi = 0;
+        std::uint64_t reports = 0;
+        std::optional<double> cpaNm{}, tcpaSeconds{};
+    };
+    std::optional<Ais> ais{};
 };
 
 class TruthLog {

@@ -73,8 +73,18 @@ def main():
         alone = os.path.join(folder, "stdout.yaml")
         with open(alone, "w") as file:
             file.write(re.sub(r"    outputs:\n(      - .*\n)+", "", text))
-        run = subprocess.run([PROGRAM, "--scenario", alone, "--fast"], capture_output=True, text=True, timeout=120)
+        truth = os.path.join(folder, "truth.jsonl")
+        run = subprocess.run([PROGRAM, "--scenario", alone, "--fast", "--truth", truth], capture_output=True, text=True,
+                             timeout=120)
         check(run.returncode == 0, f"the scenario ran: {run.stderr}")
+        # The truth log tells each target's closest approach from the start on.
+        with open(truth) as file:
+            first = {line["vessel"]: line for line in map(json.loads, file) if line["update"] == 1}
+        for vessel, cpa, tcpa in (("Ferry", 0.0, 360), ("Tug", 0.5, 480)):
+            approach = first.get(vessel, {}).get("ais", {})
+            got_cpa, got_tcpa = approach.get("cpa_nm"), approach.get("tcpa_s")
+            check(got_cpa is not None and abs(got_cpa - cpa) < 0.01 and got_tcpa is not None and abs(got_tcpa - tcpa) < 5,
+                  f"the truth gives {vessel} its closest approach: {approach}")
         messages, names = decoded_by_second(run.stdout)
         check(names == {211000001: "KOVRA", 211000002: "KIEL FERRY", 211000003: "HOLTENAU", 211000004: "SEASTAR"},
               f"gpsdecode names every station: {names}")
