@@ -204,6 +204,9 @@ void CheckOptions(Options& o) {
     // A realistic update of four systems needs the faster line.
     o.baud = o.baudOption.value_or(o.Realistic() ? 9600 : 4800);
     SplitOutputLists(o);
+    if (o.AisOnlyPort() && !o.baudOption) {
+        o.baud = 38'400;  // an AIS line's rate, as transponders and plotters set theirs
+    }
     if (!validation::IsSkyPlotRadius(o.skyplotRadius)) {
         throw UsageError("--skyplot-radius must be between 1 and 32767");
     }
@@ -244,6 +247,11 @@ void CheckOptions(Options& o) {
 
 bool Options::HasOutputs() const {
     return port || pty || tcp || !udp.empty() || !udpBroadcast.empty() || !tcpConnect.empty();
+}
+
+bool Options::AisOnlyPort() const {
+    return port && portKinds && !portKinds->empty() &&
+           std::all_of(portKinds->begin(), portKinds->end(), [](const std::string& k) { return k == "VDM" || k == "VDO"; });
 }
 
 bool Options::HasStateOption() const {

@@ -93,6 +93,8 @@ struct Options {
     bool Realistic() const { return profile == "nmea4"; }
     // Whether any output is given (otherwise the updates go to standard output).
     bool HasOutputs() const;
+    // Whether the serial port carries AIS alone (its list names only VDM and VDO).
+    bool AisOnlyPort() const;
 
     // True when any option describes the state, so the built-in scenario is not used.
     bool HasStateOption() const;

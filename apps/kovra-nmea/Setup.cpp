@@ -405,7 +405,8 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     settings.routeInterval = o.routeInterval;
     // On a serial line the receiver sends what the line carries; a terminal,
     // a socket or standard output take every update whole.
-    settings.lineBytesPerUpdate = o.port ? static_cast<std::size_t>(o.baud / 10.0 / o.rate) : 0;
+    // The receiver fits its updates to the port's line, unless the port carries AIS alone.
+    settings.lineBytesPerUpdate = o.port && !o.AisOnlyPort() ? static_cast<std::size_t>(o.baud / 10.0 / o.rate) : 0;
     settings.sentences = engine::Kinds4Of(o.generatedKinds);
     settings.geoidSeparation = static_cast<double>(gps.Geo_Height());
     const double variation = static_cast<double>(gps.Magnetic_Variation());
@@ -424,7 +425,7 @@ engine::RunSettings RunSettingsFrom(const Options& o) {
             .duration = o.duration,
             .speedup = o.speedup,
             .fast = o.fast,
-            .lineBaud = o.port ? o.baud : 0,
+            .lineBaud = o.port && !o.AisOnlyPort() ? o.baud : 0,
             .verbose = o.verbose};
 }
 

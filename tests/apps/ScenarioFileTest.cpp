@@ -153,5 +153,26 @@ TEST_F(ScenarioFiles, ADumpWritesNothingWhenTheOptionsAreRefused) {
     EXPECT_EQ(Read(Path("kept.yaml")), "rate: 1\n");
 }
 
+// AIS goes to the outputs that name no kinds and to those naming VDM or
+// VDO; a serial port for AIS alone runs at 38400 baud unless told otherwise.
+TEST_F(ScenarioFiles, AisFindsItsOutputsAndItsLine) {
+    Write(Path("s.yaml"), "vessels: [{ais: {mmsi: 211000001}}]\nais_targets: [{mmsi: 211000002, lat: 54.3, lon: 10.1}]\n");
+    const Parsed plain = ParseWith(Path("s.yaml"));
+    ASSERT_FALSE(plain.exit) << plain.error;
+    EXPECT_NE(std::find(plain.options.runKinds.begin(), plain.options.runKinds.end(), "VDM"), plain.options.runKinds.end());
+    ASSERT_EQ(plain.options.moreVessels.size(), 1U);
+    EXPECT_EQ(plain.options.moreVessels.front().name, "AIS 211000002");
+    EXPECT_FALSE(plain.options.moreVessels.front().HasOutputs());  // a target only
+    const Parsed chosen = ParseWith(Path("s.yaml"), {"--sentences", "RMC", "--port", "/dev/null@VDM,VDO"});
+    ASSERT_FALSE(chosen.exit) << chosen.error;
+    // The receiver's sentences chosen, AIS beside them; AIS chosen too: as given.
+    EXPECT_EQ(chosen.options.runKinds, (std::vector<std::string>{"RMC", "VDM", "VDO"}));
+    EXPECT_EQ(ParseWith(Path("s.yaml"), {"--sentences", "RMC,VDO"}).options.runKinds,
+              (std::vector<std::string>{"RMC", "VDO"}));
+    EXPECT_EQ(chosen.options.baud, 38'400);
+    EXPECT_EQ(ParseWith(Path("s.yaml"), {"--port", "/dev/null@VDM", "--baud", "4800"}).options.baud, 4800);
+    EXPECT_NE(ParseWith(Path("s.yaml"), {"--port", "/dev/null"}).options.baud, 38'400);
+}
+
 }  // namespace
 }  // namespace kovra::app
