@@ -212,6 +212,8 @@ void SimulatedSource::SendAis(double elapsed, TDateTime utc, std::string& out) {
         return;
     }
     const DecodedDateTime t = DecodeDateTime(utc);
+    FaultInjector* faults = p_.stations.front().faults;
+    std::string sent;
     for (AisStation& station : p_.ais) {
         const Vessel& v = p_.world.vessels[station.vessel];
         station.transponder.Send({.elapsed = elapsed,
@@ -227,8 +229,26 @@ void SimulatedSource::SendAis(double elapsed, TDateTime utc, std::string& out) {
                                   .day = t.day,
                                   .hour = t.hour,
                                   .minute = t.minute},
-                                 out);
+                                 sent);
     }
+    if (faults == nullptr) {
+        out += sent;
+        return;
+    }
+    // Message by message: a message ends with the sentence numbered as its
+    // count ("!AIVDM,2,2,"); every sentence the transponder writes is whole.
+    std::size_t start = 0;
+    for (std::size_t line = 0; line < sent.size();) {
+        const std::size_t newline = sent.find('\n', line);
+        const std::size_t next = newline == std::string::npos ? sent.size() : newline + 1;
+        const bool last = next - line < 10 || sent[line + 7] == sent[line + 9];
+        line = next;
+        if (last) {
+            out += faults->DamageAis(std::string_view(sent).substr(start, next - start));
+            start = next;
+        }
+    }
+    out += std::string_view(sent).substr(start);
 }
 
 bool SimulatedSource::Deliver() {

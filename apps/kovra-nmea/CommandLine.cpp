@@ -313,6 +313,13 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         ->check(ReadBy([](const std::string& text) { return ParseAis(text, false); }))
         ->type_name("KEY=VALUE,...")
         ->group("AIS");
+    app.add_option("--ais-faults", o.aisFaults,
+                   "What goes wrong with AIS messages, a chance each a message: lose_fragment (its second sentence), "
+                   "fill (a wrong fill-bit count), sequence (its sequential ID empty or out of range), order "
+                   "(sentences reversed), duplicate, checksum; from the run's seed")
+        ->check(ReadBy(ParseAisFaults))
+        ->type_name("KEY=P,...")
+        ->group("Faults");
     app.add_option("--ais-target", o.aisTargets,
                    "An AIS target beside the vessels: the keys of --ais with lat, lon, course and speed, or cpa, in, "
                    "bearing and speed (it passes own ship at cpa nautical miles in `in` seconds, seen first on the "

@@ -176,12 +176,16 @@ engine::FaultSettings FaultsFrom(const Options& o) {
     faults.jitterMs = o.jitter;
     faults.noiseMetres = o.noise;
     faults.extra = o.extra;
+    if (o.aisFaults) {
+        faults.ais = ParseAisFaults(*o.aisFaults);
+    }
     return faults;
 }
 
 bool HasFaults(const Options& o) {
     return !o.outages.empty() || !o.freezes.empty() || o.drop > 0 || o.corrupt > 0 || o.truncate > 0 ||
-           o.garbage > 0 || o.jitter > 0 || o.noise > 0 || !o.extra.empty();
+           o.garbage > 0 || o.jitter > 0 || o.noise > 0 || !o.extra.empty() ||
+           (o.aisFaults && ParseAisFaults(*o.aisFaults).Any());
 }
 
 std::string Joined(const std::vector<std::string>& items) {
@@ -869,6 +873,31 @@ engine::Leg ParseLeg(const std::string& text) {
         throw UsageError(QuotedValue(text) + ": a leg needs a course, a goto, a route, a speed or an altitude");
     }
     return leg;
+}
+
+engine::AisChances ParseAisFaults(const std::string& text) {
+    engine::AisChances c;
+    const std::pair<const char*, double engine::AisChances::*> keys[] = {
+        {"lose_fragment", &engine::AisChances::loseFragment}, {"fill", &engine::AisChances::badFill},
+        {"sequence", &engine::AisChances::badSequence},       {"order", &engine::AisChances::reorder},
+        {"duplicate", &engine::AisChances::duplicate},        {"checksum", &engine::AisChances::badChecksum}};
+    for (const std::string& part : Split(text, ',')) {
+        const std::size_t equals = part.find('=');
+        const std::string key = part.substr(0, equals);
+        const auto found = std::find_if(std::begin(keys), std::end(keys), [&](const auto& k) { return key == k.first; });
+        if (equals == std::string::npos || found == std::end(keys)) {
+            throw UsageError(QuotedValue(text) + ": " + QuotedValue(part) +
+                             " is not KEY=P with KEY lose_fragment, fill, sequence, order, duplicate or checksum");
+        }
+        const std::string value = part.substr(equals + 1);
+        double p = -1;
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), p);
+        if (error != std::errc() || end != value.data() + value.size() || p < 0 || p > 1) {
+            throw UsageError(QuotedValue(text) + ": " + key + " " + QuotedValue(value) + " is not from 0 to 1 (a probability)");
+        }
+        c.*(found->second) = p;
+    }
+    return c;
 }
 
 engine::Dynamics DynamicsOfKind(const std::string& kind) {

@@ -88,6 +88,7 @@ struct Options {
     std::vector<std::string> legs;  // its motion, leg after leg, as --leg takes them
     std::optional<std::string> ais;        // its AIS station, as --ais takes it
     std::vector<std::string> aisTargets;   // the run's quick AIS targets, as --ais-target takes them
+    std::optional<std::string> aisFaults;  // what goes wrong with AIS messages, as --ais-faults takes it
     double routeInterval = 10;
 
     bool Realistic() const { return profile == "nmea4"; }
@@ -138,6 +139,8 @@ std::pair<std::size_t, std::size_t> ParseShard(const std::string& text);
 engine::Leg ParseLeg(const std::string& text);
 // The limits of a kind of vehicle, for the realistic receiver.
 engine::Dynamics DynamicsOfKind(const std::string& kind);
+// "lose_fragment=0.1,fill=0.05": the AIS faults' chances; UsageError naming what is wrong.
+engine::AisChances ParseAisFaults(const std::string& text);
 // "A,B,C" of a list.
 std::string Joined(const std::vector<std::string>& items);
 

@@ -103,7 +103,8 @@ constexpr Key kFaultKeys[] = {{"drop", "--drop"},   {"corrupt", "--corrupt"},
                               {"noise", "--noise"},
                               {"outages", "--outage", Shape::Each},
                               {"freezes", "--freeze", Shape::Each},
-                              {"extra", "--extra", Shape::Each}};
+                              {"extra", "--extra", Shape::Each},
+                              {"ais", "--ais-faults", Shape::Special}};
 constexpr Key kVesselKeys[] = {
     {"name", "--name"},
     {"kind", "--kind"},
@@ -347,7 +348,7 @@ private:
         } else if (key.name == "motion") {
             ReadMotion(value, at);
         } else if (key.name == "ais") {
-            Add("--ais", Flattened(value, at), at, value);
+            Add(key.option, Flattened(value, at), at, value);
         } else if (key.name == "ais_targets") {
             RequireList(value, at, "AIS targets ({mmsi, lat, lon, course, speed} or {mmsi, cpa, in, bearing, speed})");
             for (std::size_t i = 0; i < value.size(); ++i) {

@@ -1,6 +1,8 @@
 #include "engine/faults/Faults.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 
 #include "engine/run/Errors.h"
@@ -57,7 +59,9 @@ std::string FrameUserSentence(std::string_view text) {
 
 void CheckFaultSettings(const FaultSettings& s) {
     const std::pair<double, const char*> chances[] = {
-        {s.drop, "drop"}, {s.corrupt, "corruption"}, {s.truncate, "truncation"}, {s.garbage, "line noise"}};
+        {s.drop, "drop"}, {s.corrupt, "corruption"}, {s.truncate, "truncation"}, {s.garbage, "line noise"},
+        {s.ais.loseFragment, "lost fragment"}, {s.ais.badFill, "fill-bit"}, {s.ais.badSequence, "sequence"},
+        {s.ais.reorder, "reordering"}, {s.ais.duplicate, "duplicate"}, {s.ais.badChecksum, "AIS checksum"}};
     for (const auto& [chance, fault] : chances) {
         if (!(chance >= 0 && chance <= 1)) {
             throw SettingError("a " + std::string(fault) + " chance of " + std::to_string(chance) +
@@ -91,6 +95,88 @@ std::mt19937_64& FaultInjector::Random(Stream stream) {
         random_[stream] = std::make_unique<std::mt19937_64>(seeds_[stream]);
     }
     return *random_[stream];
+}
+
+namespace {
+
+// "!AIVDM,2,1,3,A,payload,0" of a sentence, without its checksum and CR LF.
+std::string BodyOf(const std::string& sentence) { return sentence.substr(0, sentence.find('*')); }
+
+std::vector<std::string> FieldsOf(const std::string& body) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (std::size_t comma = body.find(','); ; comma = body.find(',', start)) {
+        fields.push_back(body.substr(start, comma - start));
+        if (comma == std::string::npos) {
+            return fields;
+        }
+        start = comma + 1;
+    }
+}
+
+std::string Framed(const std::vector<std::string>& fields) {
+    std::string body;
+    for (const std::string& field : fields) {
+        body += (body.empty() ? "" : ",") + field;
+    }
+    return kovra::nmea::FrameSentence(body);
+}
+
+}  // namespace
+
+std::string FaultInjector::DamageAis(std::string_view message) {
+    const AisChances& c = settings_.ais;
+    if (!c.Any()) {
+        return std::string(message);
+    }
+    std::vector<std::string> sentences;
+    for (std::size_t start = 0; start < message.size();) {
+        const std::size_t end = std::min(message.find('\n', start), message.size() - 1) + 1;
+        sentences.emplace_back(message.substr(start, end - start));
+        start = end;
+    }
+    const auto chance = [&](double p) { return p > 0 && Uniform(kAis) < p; };
+    const auto reframe = [](std::string& sentence, std::size_t field, const std::string& value) {
+        std::vector<std::string> fields = FieldsOf(BodyOf(sentence));
+        if (field < fields.size()) {
+            fields[field] = value;
+            sentence = Framed(fields);
+        }
+    };
+    const bool several = sentences.size() > 1;
+    if (several && chance(c.loseFragment)) {
+        sentences.erase(sentences.begin() + 1);
+    }
+    if (chance(c.badFill)) {
+        const std::vector<std::string> fields = FieldsOf(BodyOf(sentences.back()));
+        const int fill = fields.size() > 6 ? std::atoi(fields[6].c_str()) : 0;
+        reframe(sentences.back(), 6, std::to_string((fill + 3) % 6));
+    }
+    if (several && chance(c.badSequence)) {
+        const std::string id = Uniform(kAis) < 0.5 ? "" : "12";
+        for (std::string& sentence : sentences) {
+            reframe(sentence, 3, id);
+        }
+    }
+    if (several && chance(c.reorder)) {
+        std::reverse(sentences.begin(), sentences.end());
+    }
+    if (chance(c.badChecksum)) {
+        std::string& sentence = sentences[static_cast<std::size_t>(Uniform(kAis) * static_cast<double>(sentences.size())) %
+                                          sentences.size()];
+        const std::size_t star = sentence.find('*');
+        if (star != std::string::npos && star + 2 < sentence.size()) {
+            sentence[star + 2] = sentence[star + 2] == '0' ? '1' : '0';
+        }
+    }
+    std::string out;
+    for (const std::string& sentence : sentences) {
+        out += sentence;
+    }
+    if (chance(c.duplicate)) {
+        out += out;
+    }
+    return out;
 }
 
 bool FaultInjector::InOutage(double elapsed) const {

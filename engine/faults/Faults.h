@@ -26,6 +26,15 @@ struct TimeWindow {
     bool Contains(double t) const { return t >= start && t < start + length; }
 };
 
+// What goes wrong with AIS messages, each a chance a message: its second
+// sentence lost, a wrong fill-bit count, a sequential message ID out of
+// range or empty, its sentences out of order, the message twice, a wrong
+// checksum. What decoders meet on real radio links.
+struct AisChances {
+    double loseFragment = 0, badFill = 0, badSequence = 0, reorder = 0, duplicate = 0, badChecksum = 0;
+    bool Any() const { return loseFragment + badFill + badSequence + reorder + duplicate + badChecksum > 0; }
+};
+
 struct FaultSettings {
     std::uint64_t seed = 1;
     std::vector<TimeWindow> outages;  // the receiver loses its fix
@@ -37,6 +46,7 @@ struct FaultSettings {
     double jitterMs = 0;              // each update up to this late, uniformly
     double noiseMetres = 0;           // standard deviation per axis of the reported position
     std::vector<std::string> extra;   // sentences of the user's, framed, after each update
+    AisChances ais{};
 };
 
 // What the faults did to sentences.
@@ -68,6 +78,9 @@ public:
     // short by its chance, line noise after it by its chance, and the
     // user's sentences at the end.
     std::string Damage(std::string_view update);
+    // One AIS message (its sentences, CR LF each) as it goes out, with the
+    // AIS faults by their chances; the sentences changed are framed again.
+    std::string DamageAis(std::string_view message);
     // New chances for the faults on each sentence, from the next update on.
     void Change(const SentenceChances& chances);
     // How late this update goes out.
@@ -82,7 +95,7 @@ public:
 private:
     // Each fault draws from its own stream, so that turning one on or off
     // leaves the others' choices as they were.
-    enum Stream { kDrop, kCorrupt, kTruncate, kGarbage, kNoise, kJitter, kStreams };
+    enum Stream { kDrop, kCorrupt, kTruncate, kGarbage, kNoise, kJitter, kAis, kStreams };
     double Uniform(Stream stream) { return std::uniform_real_distribution<double>(0, 1)(Random(stream)); }
     // A stream is made when first drawn from, from the seed it was given at
     // the start: its draws are the same, and a vessel of a fleet with one

@@ -44,7 +44,8 @@ TEST_F(ScenarioRuns, ADumpedScenarioGivesTheOptionsBytes) {
         // Own ship's AIS and two targets, one placed by its closest approach.
         {"--time", "2026-12-08T12:00:00Z", "--lat", "54.36", "--lon", "10.17", "--speed", "10", "--course", "0",
          "--ais", "class=A,mmsi=211000001,name=OWN", "--ais-target", "mmsi=211000002,lat=54.37,lon=10.18,course=200,speed=8",
-         "--ais-target", "class=B,mmsi=211000003,cpa=0.2,in=300,bearing=45,speed=12", "--count", "12"},
+         "--ais-target", "class=B,mmsi=211000003,cpa=0.2,in=300,bearing=45,speed=12",
+         "--ais-faults", "lose_fragment=0.3,checksum=0.2", "--count", "12"},
         // The built-in scenario with a clock of its own.
         {"--time", "2026-12-08T12:00:00Z", "--rate", "5", "--count", "15", "--sentences", "RMC,GGA,GSV,RTE,WPL"},
     };

@@ -3,12 +3,15 @@
 // rate-of-turn code, text and the framing of long messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 #include <vector>
 
 #include "engine/ais/Ais.h"
 #include "engine/ais/Transponder.h"
+#include "engine/faults/Faults.h"
+#include "nmea/Format.h"
 
 namespace kovra::engine::ais {
 namespace {
@@ -182,6 +185,54 @@ TEST(AisTransponder, AlternatesChannelsAndNumbersItsLongMessages) {
         }
     }
     EXPECT_EQ(expectedSequence, 0);  // ten messages of two sentences: 0 to 9
+}
+
+std::vector<std::string> SentencesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line + "\n");
+    }
+    return lines;
+}
+
+bool ChecksumRight(const std::string& line) {
+    const std::size_t star = line.find('*');
+    return star != std::string::npos && nmea::FrameSentence(line.substr(0, star)) == line;
+}
+
+// Each decoder fault at its certainty, on a message of two sentences.
+TEST(AisFaults, EachDoesWhatDecodersMeet) {
+    const std::string two =
+        Sentences(StaticAndVoyage{.mmsi = 211000001, .callSign = "", .name = "KIEL FERRY", .destination = ""},
+                  {.sequence = 3});
+    const auto injector = [](AisChances chances) {
+        FaultSettings settings;
+        settings.ais = chances;
+        return FaultInjector(settings);
+    };
+    const auto damaged = [&](AisChances chances) { return SentencesOf(injector(chances).DamageAis(two)); };
+    const std::vector<std::string> lost = damaged({.loseFragment = 1});
+    ASSERT_EQ(lost.size(), 1U);
+    EXPECT_EQ(lost[0], SentencesOf(two)[0]);
+    const std::vector<std::string> fill = damaged({.badFill = 1});
+    EXPECT_NE(fill[1], SentencesOf(two)[1]);
+    EXPECT_TRUE(ChecksumRight(fill[1])) << fill[1];  // framed again: only the count is wrong
+    const std::vector<std::string> sequence = damaged({.badSequence = 1});
+    for (const std::string& line : sequence) {
+        const std::string id = line.substr(11, line.find(',', 11) - 11);
+        EXPECT_TRUE(id.empty() || id == "12") << line;
+        EXPECT_TRUE(ChecksumRight(line)) << line;
+    }
+    const std::vector<std::string> reversed = damaged({.reorder = 1});
+    EXPECT_EQ(reversed[0], SentencesOf(two)[1]);
+    EXPECT_EQ(damaged({.duplicate = 1}).size(), 4U);
+    const std::vector<std::string> checksum = damaged({.badChecksum = 1});
+    EXPECT_EQ(std::count_if(checksum.begin(), checksum.end(), ChecksumRight), 1);
+    // A message of one sentence has no second to lose, nor an order.
+    FaultInjector faults = injector({.loseFragment = 1, .reorder = 1});
+    const std::string one = Sentences(PositionReportA{.mmsi = 211000001}, {});
+    EXPECT_EQ(faults.DamageAis(one), one);
 }
 
 }  // namespace
