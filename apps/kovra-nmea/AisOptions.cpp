@@ -66,9 +66,9 @@ private:
 
 }  // namespace
 
-AisSpec ParseAis(const std::string& text, bool target) {
-    AisSpec spec;
-    engine::ais::Identity& id = spec.identity;
+AisGiven ParseAis(const std::string& text, bool target) {
+    AisGiven given;
+    engine::ais::Identity& id = given.identity;
     const Reader r(text);
     std::optional<double> cpa, in, bearing;
     bool hasMmsi = false;
@@ -119,10 +119,10 @@ AisSpec ParseAis(const std::string& text, bool target) {
         } else if (key == "cpa") cpa = r.Number(key, value, 0, 100);
         else if (key == "in") in = r.Number(key, value, 1, 86'400);
         else if (key == "bearing") bearing = r.Number(key, value, 0, 360);
-        else if (target && key == "lat") spec.lat = value;
-        else if (target && key == "lon") spec.lon = value;
-        else if (target && key == "course") spec.course = r.Number(key, value, 0, 360);
-        else if (key == "speed") spec.speed = r.Number(key, value, 0, 102.2);
+        else if (target && key == "lat") given.lat = value;
+        else if (target && key == "lon") given.lon = value;
+        else if (target && key == "course") given.course = r.Number(key, value, 0, 360);
+        else if (key == "speed") given.speed = r.Number(key, value, 0, 102.2);
         else {
             r.Fail(QuotedValue(key) + " is not a key of " + (target ? "--ais-target" : "--ais") +
                    " (class, mmsi, name, callsign, imo, type, bow, stern, port, starboard, draught, destination, eta, "
@@ -142,14 +142,14 @@ AisSpec ParseAis(const std::string& text, bool target) {
         if (!cpa || !in || !bearing) {
             r.Fail("a closest approach needs cpa, in and bearing together");
         }
-        if (spec.lat || spec.lon || spec.course) {
+        if (given.lat || given.lon || given.course) {
             r.Fail("a target placed by its closest approach has no lat, lon or course of its own");
         }
-        spec.crossing = engine::ais::CrossingRule{*cpa, *in, *bearing, spec.speed.value_or(0)};
-    } else if (target && (!spec.lat || !spec.lon)) {
+        given.crossing = engine::ais::CrossingRule{*cpa, *in, *bearing, given.speed.value_or(0)};
+    } else if (target && (!given.lat || !given.lon)) {
         r.Fail("a target needs lat and lon, or cpa, in and bearing");
     }
-    return spec;
+    return given;
 }
 
 }  // namespace kovra::app

@@ -12,7 +12,7 @@
 
 namespace kovra::app {
 
-struct AisSpec {
+struct AisGiven {
     engine::ais::Identity identity;
     std::optional<engine::ais::CrossingRule> crossing;
     // A target's own place and motion (--ais-target), as the options write them.
@@ -22,6 +22,6 @@ struct AisSpec {
 
 // UsageError naming what is wrong: an unknown key, a value out of its
 // field's range, an MMSI that is not nine digits or not of its device's form.
-AisSpec ParseAis(const std::string& text, bool target);
+AisGiven ParseAis(const std::string& text, bool target);
 
 }  // namespace kovra::app

@@ -637,16 +637,16 @@ Further FurtherVessel(const CLI::App& first, std::vector<FileArgument> own, std:
 // as options, its station as --ais, no outputs (an AIS target only).
 void AddAisTargets(const CLI::App& first, Options& o) {
     for (const std::string& text : o.aisTargets) {
-        const AisSpec spec = ParseAis(text, true);
+        const AisGiven given = ParseAis(text, true);
         std::vector<FileArgument> own;
         const auto give = [&](const std::string& option, const std::string& value) {
             own.push_back({option, value, "--ais-target", ""});
         };
-        give("--name", spec.identity.name.empty() ? "AIS " + std::to_string(spec.identity.mmsi) : spec.identity.name);
-        if (spec.lat) give("--lat", *spec.lat);
-        if (spec.lon) give("--lon", *spec.lon);
-        if (spec.course) give("--heading", nmea::FloatToStr(*spec.course));
-        if (spec.speed) give("--speed", nmea::FloatToStr(*spec.speed));
+        give("--name", given.identity.name.empty() ? "AIS " + std::to_string(given.identity.mmsi) : given.identity.name);
+        if (given.lat) give("--lat", *given.lat);
+        if (given.lon) give("--lon", *given.lon);
+        if (given.course) give("--heading", nmea::FloatToStr(*given.course));
+        if (given.speed) give("--speed", nmea::FloatToStr(*given.speed));
         std::string station;
         for (const std::string& part : Split(text, ',')) {
             const std::string key = part.substr(0, part.find('='));
@@ -665,8 +665,8 @@ void CheckAis(const Options& o) {
         throw UsageError("--ais: the first vessel is own ship; cpa, in and bearing place the others");
     }
     for (const Options& v : o.moreVessels) {
-        const std::optional<AisSpec> spec = v.ais ? std::optional(ParseAis(*v.ais, false)) : std::nullopt;
-        if (spec && spec->crossing && spec->crossing->knots <= 0 && v.speed.value_or(0) <= 0) {
+        const std::optional<AisGiven> given = v.ais ? std::optional(ParseAis(*v.ais, false)) : std::nullopt;
+        if (given && given->crossing && given->crossing->knots <= 0 && v.speed.value_or(0) <= 0) {
             throw UsageError("--ais: " + QuotedValue(v.name) + " passes the first vessel at no speed: give it a speed");
         }
     }

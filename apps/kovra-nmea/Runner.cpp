@@ -196,7 +196,7 @@ void AddFurtherVessels(const Options& o, Simulator& simulator, Stop& stop) {
         auto state = std::make_unique<TKovraNMEAGenerator>();
         Scenario scenario = BuildScenario(vessel, *state);
         // A vessel with an AIS station and no outputs is an AIS target only.
-        const std::optional<AisSpec> ais = vessel.ais ? std::optional(ParseAis(*vessel.ais, false)) : std::nullopt;
+        const std::optional<AisGiven> ais = vessel.ais ? std::optional(ParseAis(*vessel.ais, false)) : std::nullopt;
         const bool receiver = !ais || vessel.HasOutputs();
         Outputs outputs = receiver ? OpenOutputs(vessel, *state, stop, notify) : Outputs{};
         ClassicStart start = ClassicStartOf(*state);
