@@ -1,9 +1,10 @@
 """The AIS example scenario end to end, read by gpsd's gpsdecode (Debian
 gpsd-clients) and libais (Debian python3-ais): every station is decoded with
-its name, the ferry placed on a
-collision course meets own ship when its rule says and the tug passes at its
-half mile, and an output listed for VDM and VDO carries AIS alone while the
-plotter's carries both. Everything talks over loopback; every wait is bounded."""
+its name, the ferry placed on a collision course meets own ship when its
+rule says and the tug passes at its half mile, an output listed for VDM and
+VDO carries AIS alone while the plotter's carries both, and gpsd reading
+that AIS port over UDP reports every station. Everything talks over
+loopback; every wait is bounded."""
 import json
 import math
 import os
@@ -17,7 +18,10 @@ import time
 
 import ais
 
+from gpsd_support import free_port, start_gpsd, stop, watch
+
 PROGRAM, SCENARIO = sys.argv[1], sys.argv[2]
+STATIONS = {211000001: "KOVRA", 211000002: "KIEL FERRY", 211000003: "HOLTENAU", 211000004: "SEASTAR"}
 problems = []
 
 
@@ -31,12 +35,6 @@ def distance_nm(a, b):
     p1, p2 = math.radians(lat1), math.radians(lat2)
     h = math.sin((p2 - p1) / 2) ** 2 + math.cos(p1) * math.cos(p2) * math.sin(math.radians(lon2 - lon1) / 2) ** 2
     return 2 * 3440.065 * math.asin(math.sqrt(h))
-
-
-def free_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 def decoded_by_second(stream):
@@ -65,6 +63,37 @@ def decoded_by_second(stream):
         if "shipname" in decoded:
             names[decoded["mmsi"]] = decoded["shipname"]
     return messages, names
+
+
+def gpsd_reads_udp(text, folder):
+    """gpsd on the AIS port reports every station with its position and name."""
+    port, gpsd_port = free_port(socket.SOCK_DGRAM), free_port()
+    given = os.path.join(folder, "gpsd.yaml")
+    with open(given, "w") as file:
+        file.write(text.replace("10110", str(free_port(socket.SOCK_DGRAM))).replace("10111", str(port)))
+    gpsd = start_gpsd(f"udp://127.0.0.1:{port}", gpsd_port, folder)
+    check(gpsd is not None, "gpsd listens")
+    if gpsd is None:
+        return
+    seen = {}
+
+    def report(r):
+        if r.get("class") == "AIS":
+            station = seen.setdefault(r["mmsi"], {})
+            station.update({k: r[k] for k in ("lat", "lon", "shipname") if k in r})
+        return all(len(seen.get(mmsi, {})) == 3 for mmsi in STATIONS)
+
+    watcher = threading.Thread(target=watch, args=(gpsd_port, 20, report))
+    watcher.start()
+    time.sleep(0.5)  # watching before the first update, which carries every station's name
+    simulator = subprocess.Popen([PROGRAM, "--scenario", given, "--count", "20", "--speedup", "10"],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    watcher.join(timeout=30)
+    stop(simulator, gpsd)
+    check({m: s.get("shipname") for m, s in seen.items()} == STATIONS, f"gpsd names every station: {seen}")
+    check(all("lat" in s and "lon" in s for s in seen.values()), f"gpsd places every station: {seen}")
+
+
 def main():
     with open(SCENARIO) as file:
         text = file.read()
@@ -86,8 +115,7 @@ def main():
             check(got_cpa is not None and abs(got_cpa - cpa) < 0.01 and got_tcpa is not None and abs(got_tcpa - tcpa) < 5,
                   f"the truth gives {vessel} its closest approach: {approach}")
         messages, names = decoded_by_second(run.stdout)
-        check(names == {211000001: "KOVRA", 211000002: "KIEL FERRY", 211000003: "HOLTENAU", 211000004: "SEASTAR"},
-              f"gpsdecode names every station: {names}")
+        check(names == STATIONS, f"gpsdecode names every station: {names}")
         position = {}
         for second, m in messages:
             if m["id"] in (1, 18):
@@ -101,7 +129,7 @@ def main():
         check(any(m["id"] == 24 for _, m in messages), "the class B yacht sends its static data")
 
         # The plotter's port gets both; the AIS port AIS alone.
-        plotter, ais_only = free_port(), free_port()
+        plotter, ais_only = free_port(socket.SOCK_DGRAM), free_port(socket.SOCK_DGRAM)
         given = os.path.join(folder, "udp.yaml")
         with open(given, "w") as file:
             file.write(text.replace("10110", str(plotter)).replace("10111", str(ais_only)))
@@ -131,6 +159,7 @@ def main():
               f"the plotter's port carries GPS and AIS: {received[plotter][:4]}")
         check(received[ais_only] and all(l.startswith(("!AIVDM", "!AIVDO")) for l in received[ais_only]),
               f"the AIS port carries AIS alone: {received[ais_only][:4]}")
+        gpsd_reads_udp(text, folder)
     for problem in problems:
         print("FAILED:", problem, file=sys.stderr)
     print(f"AIS read by gpsdecode: {len(problems)} problems")

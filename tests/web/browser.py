@@ -3,24 +3,17 @@ the page shows the position, the course is set through its control, and the
 NMEA stream's course follows; then a screenshot of what a user sees.
 Everything talks over loopback; every wait is bounded."""
 import os
-import socket
 import subprocess
 import sys
 import threading
 import time
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
 
+from checks import chromium, free_port, wait_for
+
 PROGRAM, SCREENSHOT = sys.argv[1], sys.argv[2]
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 def main():
@@ -31,20 +24,9 @@ def main():
     reader = threading.Thread(target=lambda: [courses.append(line.split(",")[8]) for line in simulator.stdout
                                               if line.startswith("$GNRMC,")], daemon=True)
     reader.start()
-    options = webdriver.ChromeOptions()
-    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1180,1180",
-                     "--disable-dev-shm-usage", "--no-proxy-server"):
-        options.add_argument(argument)
-    options.binary_location = "/usr/bin/chromium"
-    browser = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    browser.set_page_load_timeout(20)
+    browser = chromium()
     try:
-        for _ in range(100):
-            try:
-                socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
-                break
-            except OSError:
-                time.sleep(0.05)
+        wait_for(port)
         browser.get(f"http://127.0.0.1:{port}/")
         wait = WebDriverWait(browser, 15)
         wait.until(lambda b: "°" in b.find_element(By.ID, "position").text)

@@ -12,12 +12,10 @@ import tempfile
 import threading
 import time
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
-from checks import check, free_port, report
+from checks import check, chromium, free_port, report, wait_for
 
 PROGRAM, SCREENSHOT = sys.argv[1], sys.argv[2]
 
@@ -75,20 +73,9 @@ def main():
             file.write(SCENARIO.format(ferry=ferry, tug=tug, pilot=pilot))
         simulator = subprocess.Popen([PROGRAM, "--scenario", scenario, "--http", f"127.0.0.1:{http}"],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        options = webdriver.ChromeOptions()
-        for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1180,1180",
-                         "--disable-dev-shm-usage", "--no-proxy-server"):
-            options.add_argument(argument)
-        options.binary_location = "/usr/bin/chromium"
-        browser = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-        browser.set_page_load_timeout(20)
+        browser = chromium()
         try:
-            for _ in range(100):
-                try:
-                    socket.create_connection(("127.0.0.1", http), timeout=0.2).close()
-                    break
-                except OSError:
-                    time.sleep(0.05)
+            wait_for(http)
             browser.get(f"http://127.0.0.1:{http}/")
             wait = WebDriverWait(browser, 15)
             wait.until(lambda b: b.find_element(By.ID, "fleet").text == "3 vessels")
