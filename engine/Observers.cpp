@@ -58,6 +58,45 @@ ViewState ViewOf(const SentUpdate& u, std::size_t station) {
     return v;
 }
 
+namespace {
+
+ais::Track TrackOf(const Vessel& v) {
+    return {v.state.position, v.state.course, v.state.speed / kMetresPerSecondPerKnot};
+}
+
+// Every AIS station but own ship's, seen from own ship (the first vessel).
+std::vector<ViewTarget> TargetsOf(const SentUpdate& u) {
+    std::vector<ViewTarget> targets;
+    if (u.ais == nullptr) {
+        return targets;
+    }
+    const Vessel& own = u.world.vessels.front();
+    for (const AisStation& station : *u.ais) {
+        if (station.vessel == 0) {
+            continue;
+        }
+        const Vessel& v = u.world.vessels[station.vessel];
+        const ais::Identity& id = station.transponder.Id();
+        const ais::Approach approach = ais::ClosestApproach(TrackOf(own), TrackOf(v));
+        targets.push_back({.mmsi = id.mmsi,
+                           .name = id.name,
+                           .vessel = v.name,
+                           .kind = ais::KindName(id.kind),
+                           .test = id.test,
+                           .lat = v.state.position.lat,
+                           .lon = v.state.position.lon,
+                           .speed = v.state.speed / kMetresPerSecondPerKnot,
+                           .course = v.state.course,
+                           .rangeNm = DistanceNm(own.state.position, v.state.position),
+                           .bearing = InitialBearing(own.state.position, v.state.position),
+                           .cpaNm = approach.cpaNm,
+                           .tcpaSeconds = approach.tcpaSeconds});
+    }
+    return targets;
+}
+
+}  // namespace
+
 void LiveViewObserver::Sent(const SentUpdate& u) {
     static const std::vector<Station> kNone;
     const std::vector<Station>& stations = u.stations != nullptr ? *u.stations : kNone;
@@ -89,7 +128,7 @@ void LiveViewObserver::Sent(const SentUpdate& u) {
                                                 v.state.speed / kMetresPerSecondPerKnot, v.state.course,
                                                 s.wasOutage ? 0 : s.receiver->Fix().quality});
                          }
-                         return WorldJson(vessels, events_, u.elapsed);
+                         return WorldJson(vessels, TargetsOf(u), events_, u.elapsed);
                      }});
 }
 
@@ -117,10 +156,6 @@ FaultCounts Less(const FaultCounts& now, const FaultCounts& before) {
 }  // namespace
 
 namespace {
-
-ais::Track TrackOf(const Vessel& v) {
-    return {v.state.position, v.state.course, v.state.speed / kMetresPerSecondPerKnot};
-}
 
 // A vessel's AIS station as the truth tells it, with its closest approach
 // to own ship (the first vessel) unless it is own ship's.

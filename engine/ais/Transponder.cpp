@@ -16,12 +16,23 @@ bool SafetyDevice(StationKind kind) {
     return kind == StationKind::Sart || kind == StationKind::Mob || kind == StationKind::Epirb;
 }
 
-std::string SafetyText(const Identity& id) {
-    const char* device = id.kind == StationKind::Sart ? "SART" : id.kind == StationKind::Mob ? "MOB" : "EPIRB";
-    return std::string(device) + (id.test ? " TEST" : " ACTIVE");
-}
+std::string SafetyText(const Identity& id) { return std::string(KindName(id.kind)) + (id.test ? " TEST" : " ACTIVE"); }
 
 }  // namespace
+
+const char* KindName(StationKind kind) {
+    switch (kind) {
+        case StationKind::ClassA: return "class A";
+        case StationKind::ClassB: return "class B";
+        case StationKind::BaseStation: return "base station";
+        case StationKind::AidToNavigation: return "AtoN";
+        case StationKind::SarAircraft: return "SAR aircraft";
+        case StationKind::Sart: return "SART";
+        case StationKind::Mob: return "MOB";
+        case StationKind::Epirb: return "EPIRB";
+    }
+    return "class A";
+}
 
 double ReportingInterval(StationKind kind, double knots, bool turning, int status) {
     switch (kind) {

@@ -15,6 +15,9 @@ namespace kovra::engine::ais {
 
 enum class StationKind : std::uint8_t { ClassA, ClassB, BaseStation, AidToNavigation, SarAircraft, Sart, Mob, Epirb };
 
+// As a plotter's target list names it: "class A", "AtoN", "SART".
+const char* KindName(StationKind kind);
+
 struct Identity {
     StationKind kind = StationKind::ClassA;
     std::uint32_t mmsi = 0;

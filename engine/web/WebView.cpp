@@ -54,11 +54,19 @@ std::string StateJson(const ViewState& s) {
     return state.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::string WorldJson(const std::vector<ViewVessel>& vessels, const std::vector<ViewEvent>& events, double elapsed) {
+std::string WorldJson(const std::vector<ViewVessel>& vessels, const std::vector<ViewTarget>& targets,
+                      const std::vector<ViewEvent>& events, double elapsed) {
     Json shown = Json::array();
     for (const ViewVessel& v : vessels) {
         shown.push_back({{"name", v.name}, {"lat", v.lat}, {"lon", v.lon}, {"speed", v.speed}, {"course", v.course},
                          {"fix", v.fix}});
+    }
+    Json heard = Json::array();
+    for (const ViewTarget& t : targets) {
+        heard.push_back({{"mmsi", t.mmsi},      {"name", t.name},       {"vessel", t.vessel},   {"kind", t.kind},
+                         {"test", t.test},      {"lat", t.lat},         {"lon", t.lon},         {"speed", t.speed},
+                         {"course", t.course},  {"range", t.rangeNm},   {"bearing", t.bearing}, {"cpa", t.cpaNm},
+                         {"tcpa", t.tcpaSeconds}});
     }
     Json listed = Json::array();
     Json next;
@@ -69,7 +77,7 @@ std::string WorldJson(const std::vector<ViewVessel>& vessels, const std::vector<
         }
         listed.push_back({{"at", e.at}, {"vessel", e.vessel}, {"action", e.action}});
     }
-    const Json world = {{"vessels", shown}, {"events", listed}, {"next", next}, {"elapsed", elapsed}};
+    const Json world = {{"vessels", shown}, {"targets", heard}, {"events", listed}, {"next", next}, {"elapsed", elapsed}};
     return world.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 

@@ -3,6 +3,7 @@
 // server that carries them is in WebServer.h.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,6 +54,20 @@ struct ViewVessel {
     int fix = 0;
 };
 
+// An AIS station other than own ship's, as the map and the target list show it.
+struct ViewTarget {
+    std::uint32_t mmsi = 0;
+    std::string name{};    // as it sends it; may be empty
+    std::string vessel{};  // the world's vessel that carries it
+    std::string kind{};    // "class A", "class B", "base station", "AtoN", "SAR aircraft", "SART", "MOB", "EPIRB"
+    bool test = false;   // a safety device's test, not an alarm
+    double lat = 0, lon = 0;
+    double speed = 0;    // knots
+    double course = 0;   // degrees true
+    double rangeNm = 0, bearing = 0;  // from own ship
+    double cpaNm = 0, tcpaSeconds = 0;  // negative TCPA: passed
+};
+
 // An event of the scenario, as its list shows it.
 struct ViewEvent {
     double at = 0;       // seconds from the start
@@ -60,9 +75,10 @@ struct ViewEvent {
     std::string action;  // "course 90", "outage on"
 };
 
-// The world's vessels and the scenario's events, with the first event still
-// to come marked (none once all are past), at `elapsed` seconds.
-std::string WorldJson(const std::vector<ViewVessel>& vessels, const std::vector<ViewEvent>& events, double elapsed);
+// The world's vessels, the AIS targets and the scenario's events, with the
+// first event still to come marked (none once all are past), at `elapsed` seconds.
+std::string WorldJson(const std::vector<ViewVessel>& vessels, const std::vector<ViewTarget>& targets,
+                      const std::vector<ViewEvent>& events, double elapsed);
 
 // A request of POST /control, checked; applied from the next update.
 struct ControlRequest {

@@ -1,5 +1,6 @@
 // The live view: a map drawn here (no tiles, no network) with every vessel
-// of the run, the sky plot and the panel of the vessel followed, the last
+// of the run and the AIS targets heard, the sky plot and the panel of the
+// vessel followed, the target list with its CPA alarm, the last
 // sentences, the scenario's events, and the controls. Everything comes from
 // this program's own server: /events while live, /control to steer.
 "use strict";
@@ -8,6 +9,8 @@ const COLOURS = { GPS: "#1f5fbf", GLONASS: "#c1121f", Galileo: "#2a9d3f", BeiDou
 const MAX_TRACK = 5000;
 const MAX_LINES = 20;
 const METRES_PER_DEGREE = 111320;
+const VECTOR_HOURS = 0.1;  // a target's course vector: where it is in six minutes
+const SAFETY = new Set(["SART", "MOB", "EPIRB"]);
 
 let state = null;
 let world = null;      // every vessel and the events, once a second
@@ -95,9 +98,10 @@ function drawMap() {
     g.beginPath(); g.arc(x, y, next ? 6 : 4, 0, 2 * Math.PI); g.fill();
     g.fillText(p.name, x + 8, y + 4);
   }
-  // The other vessels, named while few are in sight.
+  // The other vessels, named while few are in sight; those heard on AIS are drawn as targets.
   if (world) {
-    const others = world.vessels.filter((v) => v.name !== state.vessel)
+    const heard = new Set(world.targets.map((t) => t.vessel));
+    const others = world.vessels.filter((v) => v.name !== state.vessel && !heard.has(v.name))
       .map((v) => [v, ...toXY(v.lat, v.lon)]).filter(([, x, y]) => x >= -10 && x <= w + 10 && y >= -10 && y <= h + 10);
     for (const [v, x, y] of others) {
       g.save(); g.translate(x, y); g.rotate(v.course * Math.PI / 180);
@@ -109,6 +113,7 @@ function drawMap() {
       }
     }
   }
+  if (world) drawTargets(g, toXY, w, h);
   // The track sailed so far.
   g.strokeStyle = "#1d3557"; g.lineWidth = 2;
   g.beginPath();
@@ -132,6 +137,90 @@ function drawMap() {
   g.beginPath(); g.moveTo(left, h - 20); g.lineTo(left + length, h - 20); g.stroke();
   const label = metres >= 1852 ? `${(metres / 1852).toFixed(metres >= 18520 ? 0 : 1)} nm` : `${metres} m`;
   g.fillText(label, left, h - 28);
+}
+
+// ---- AIS targets: a plotter's symbols, a course vector, a ring when the CPA alarm is on.
+function alarmed(t) {
+  const cpa = Number($("cpa-alarm").value), minutes = Number($("tcpa-alarm").value);
+  return t.cpa < cpa && t.tcpa >= 0 && t.tcpa <= minutes * 60;
+}
+
+function targetLabel(t) {
+  const name = t.name || String(t.mmsi);
+  return SAFETY.has(t.kind) ? `${t.kind}${t.test ? " test" : ""} ${name}` : name;
+}
+
+function drawSymbol(g, t) {
+  g.lineWidth = 2;
+  if (SAFETY.has(t.kind)) {  // a circle with a cross, red
+    g.strokeStyle = "#c1121f";
+    g.beginPath(); g.arc(0, 0, 7, 0, 2 * Math.PI); g.stroke();
+    g.beginPath(); g.moveTo(-5, -5); g.lineTo(5, 5); g.moveTo(5, -5); g.lineTo(-5, 5); g.stroke();
+    return;
+  }
+  g.fillStyle = t.kind === "class B" ? "#80b918" : t.kind === "AtoN" ? "#6a4c93" : "#2b9348";
+  g.strokeStyle = "#1b4332";
+  g.beginPath();
+  if (t.kind === "AtoN") {
+    g.moveTo(0, -7); g.lineTo(7, 0); g.lineTo(0, 7); g.lineTo(-7, 0);
+  } else if (t.kind === "base station") {
+    g.rect(-6, -6, 12, 12);
+  } else if (t.kind === "SAR aircraft") {
+    g.rotate(t.course * Math.PI / 180);
+    g.moveTo(0, -9); g.lineTo(2, -2); g.lineTo(9, 2); g.lineTo(2, 2); g.lineTo(1, 7); g.lineTo(-1, 7); g.lineTo(-2, 2);
+    g.lineTo(-9, 2); g.lineTo(-2, -2);
+  } else {
+    const size = t.kind === "class B" ? 0.8 : 1;
+    g.rotate(t.course * Math.PI / 180);
+    g.moveTo(0, -10 * size); g.lineTo(6 * size, 7 * size); g.lineTo(-6 * size, 7 * size);
+  }
+  g.closePath(); g.fill(); g.stroke();
+}
+
+function drawTargets(g, toXY, w, h) {
+  const inSight = world.targets.filter((t) => t.vessel !== state.vessel)
+    .map((t) => [t, ...toXY(t.lat, t.lon)]).filter(([, x, y]) => x >= -10 && x <= w + 10 && y >= -10 && y <= h + 10);
+  for (const [t, x, y] of inSight) {
+    if (t.speed > 0 && t.kind !== "AtoN" && t.kind !== "base station") {
+      const length = t.speed * VECTOR_HOURS * 1852 / metresPerPixel;
+      const a = t.course * Math.PI / 180;
+      g.strokeStyle = "#1b4332"; g.lineWidth = 1.5; g.setLineDash([4, 3]);
+      g.beginPath(); g.moveTo(x, y); g.lineTo(x + length * Math.sin(a), y - length * Math.cos(a)); g.stroke();
+      g.setLineDash([]);
+    }
+    g.save(); g.translate(x, y); drawSymbol(g, t); g.restore();
+    const alarm = alarmed(t);
+    if (alarm) {
+      g.strokeStyle = "#c1121f"; g.lineWidth = 3;
+      g.beginPath(); g.arc(x, y, 15, 0, 2 * Math.PI); g.stroke();
+    }
+    if (inSight.length <= 40 || alarm || SAFETY.has(t.kind)) {
+      g.fillStyle = alarm || SAFETY.has(t.kind) ? "#c1121f" : "#1b4332";
+      g.fillText(targetLabel(t), x + 12, y + 4);
+    }
+  }
+}
+
+function minutesSeconds(seconds) {
+  const s = Math.round(seconds);
+  return `${Math.floor(s / 60)}:${String(s % 60).padStart(2, "0")}`;
+}
+
+function showTargets() {
+  const targets = world.targets.slice().sort((a, b) => a.range - b.range);
+  $("targets-count").textContent = targets.length ? `(${targets.length})` : "";
+  $("targets-none").hidden = targets.length > 0;
+  $("targets").hidden = targets.length === 0;
+  $("targets").tBodies[0].replaceChildren(...targets.map((t) => {
+    const row = document.createElement("tr");
+    row.dataset.mmsi = t.mmsi;
+    row.className = [alarmed(t) ? "alarm" : "", SAFETY.has(t.kind) ? "safety" : ""].join(" ").trim();
+    const cells = [`${t.name || t.mmsi} (${t.mmsi})`, SAFETY.has(t.kind) && t.test ? `${t.kind} test` : t.kind,
+                   `${t.range.toFixed(2)} nm`, `${t.bearing.toFixed(0).padStart(3, "0")}°`, `${t.cpa.toFixed(2)} nm`,
+                   t.tcpa < 0 ? "passed" : minutesSeconds(t.tcpa)];
+    row.replaceChildren(...cells.map((text) => { const cell = document.createElement("td"); cell.textContent = text; return cell; }));
+    return row;
+  }));
 }
 
 // ---- The sky plot: north up, east right, rings at 0°, 30° and 60°.
@@ -234,6 +323,7 @@ function showWorld(next) {
   $("events-none").hidden = world.events.length > 0;
   const current = list.querySelector(".next");
   if (current) current.scrollIntoView({ block: "nearest" });
+  showTargets();
   if (state) drawMap();
 }
 
@@ -303,6 +393,9 @@ function wire() {
     $("nmea").textContent = "";
     connect();
   };
+  for (const limit of ["cpa-alarm", "tcpa-alarm"]) {
+    $(limit).oninput = () => { if (world) { showTargets(); if (state) drawMap(); } };
+  }
   $("zoom-in").onclick = () => { metresPerPixel = Math.max(0.25, metresPerPixel / 2); drawMap(); };
   $("zoom-out").onclick = () => { metresPerPixel = Math.min(20000, metresPerPixel * 2); drawMap(); };
 }

@@ -173,13 +173,21 @@ TEST(WebServer, RequestsWaitingForTheNextUpdateAreOneForEachVessel) {
 TEST(WorldJson, MarksTheFirstEventStillToCome) {
     const std::vector<ViewEvent> events = {{30, "Ferry", "outage 10 s"}, {60, "Ferry", "course 90"}, {90, "all", "stop"}};
     const std::vector<ViewVessel> vessels = {{"Ferry", 54.3, 10.1, 6, 45, 1}};
-    EXPECT_EQ(nlohmann::json::parse(WorldJson(vessels, events, 0))["next"], 0);
-    EXPECT_EQ(nlohmann::json::parse(WorldJson(vessels, events, 30))["next"], 1);  // applied at the update of 30 s
-    EXPECT_EQ(nlohmann::json::parse(WorldJson(vessels, events, 59.5))["next"], 1);
-    EXPECT_EQ(nlohmann::json::parse(WorldJson(vessels, events, 90))["next"], nullptr);
-    const nlohmann::json world = nlohmann::json::parse(WorldJson(vessels, events, 0));
-    EXPECT_EQ(world["vessels"][0]["name"], "Ferry");
-    EXPECT_EQ(world["events"][2]["vessel"], "all");
+    const std::vector<ViewTarget> targets = {{.mmsi = 970123456, .vessel = "AIS 970123456", .kind = "SART", .test = true,
+                                              .cpaNm = 0.25, .tcpaSeconds = -12}};
+    const auto world = [&](double elapsed) { return nlohmann::json::parse(WorldJson(vessels, targets, events, elapsed)); };
+    EXPECT_EQ(world(0)["next"], 0);
+    EXPECT_EQ(world(30)["next"], 1);  // applied at the update of 30 s
+    EXPECT_EQ(world(59.5)["next"], 1);
+    EXPECT_EQ(world(90)["next"], nullptr);
+    EXPECT_EQ(world(0)["vessels"][0]["name"], "Ferry");
+    EXPECT_EQ(world(0)["events"][2]["vessel"], "all");
+    const nlohmann::json sart = world(0)["targets"][0];
+    EXPECT_EQ(sart["mmsi"], 970123456);
+    EXPECT_EQ(sart["name"], "");  // none sent: the page shows the MMSI
+    EXPECT_EQ(sart["kind"], "SART");
+    EXPECT_EQ(sart["test"], true);
+    EXPECT_EQ(sart["tcpa"], -12);  // passed
 }
 
 TEST(ViewState, JsonWhateverTheNamesHold) {
