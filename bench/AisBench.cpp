@@ -8,14 +8,15 @@ namespace kovra::engine::ais {
 namespace {
 
 void BM_AisPositionReport(benchmark::State& state) {
-    PositionReportA report{.mmsi = 211234560, .status = 0, .rateOfTurn = 12.0, .speed = 12.3,
-                           .position = GeoPoint{54.3312, 10.1581}, .course = 45.1, .heading = 44, .second = 17};
+    PositionReportA report{.mmsi = 211234560, .status = 0, .rateOfTurn = 12.0,
+                           .movement = {.speed = 12.3, .position = GeoPoint{54.3312, 10.1581}, .course = 45.1,
+                                        .heading = 44, .second = 17}};
     std::string out;
     for (auto _ : state) {
         out.clear();
         AppendSentences(out, Encode(report), {.channel = 'A'});
         benchmark::DoNotOptimize(out.data());
-        report.second = (report.second + 1) % 60;
+        report.movement.second = (report.movement.second + 1) % 60;
     }
 }
 BENCHMARK(BM_AisPositionReport);

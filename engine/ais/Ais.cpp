@@ -65,6 +65,15 @@ std::uint64_t SixBit(char c) {
     return '?';
 }
 
+void PutMovement(Bits& bits, const Movement& m) {
+    bits.Put(SpeedTenths(m.speed), 10);
+    bits.Put(m.accurate, 1);
+    PutPosition(bits, m.position);
+    bits.Put(CourseTenths(m.course), 12);
+    bits.Put(HeadingOf(m.heading), 9);
+    bits.Put(Second(m.second), 6);
+}
+
 struct Encoder {
     Bits& bits;
 
@@ -72,12 +81,7 @@ struct Encoder {
         PutHead(bits, std::clamp(m.type, 1, 3), m.mmsi);
         bits.Put(Clamped(m.status, 0, 15), 4);
         bits.PutSigned(RateOfTurnCode(m.rateOfTurn), 8);
-        bits.Put(SpeedTenths(m.speed), 10);
-        bits.Put(m.accurate, 1);
-        PutPosition(bits, m.position);
-        bits.Put(CourseTenths(m.course), 12);
-        bits.Put(HeadingOf(m.heading), 9);
-        bits.Put(Second(m.second), 6);
+        PutMovement(bits, m.movement);
         bits.Put(Clamped(m.maneuver, 0, 3), 2);
         bits.Put(0, 3);
         bits.Put(m.raim, 1);
@@ -140,12 +144,7 @@ struct Encoder {
     void operator()(const PositionReportB& m) const {
         PutHead(bits, 18, m.mmsi);
         bits.Put(0, 8);
-        bits.Put(SpeedTenths(m.speed), 10);
-        bits.Put(m.accurate, 1);
-        PutPosition(bits, m.position);
-        bits.Put(CourseTenths(m.course), 12);
-        bits.Put(HeadingOf(m.heading), 9);
-        bits.Put(Second(m.second), 6);
+        PutMovement(bits, m.movement);
         bits.Put(0, 2);
         for (const bool flag : {m.carrierSense, m.display, m.dsc, m.wholeBand, m.message22, m.assigned, m.raim}) {
             bits.Put(flag, 1);
@@ -155,12 +154,7 @@ struct Encoder {
     void operator()(const ExtendedReportB& m) const {
         PutHead(bits, 19, m.mmsi);
         bits.Put(0, 8);
-        bits.Put(SpeedTenths(m.speed), 10);
-        bits.Put(m.accurate, 1);
-        PutPosition(bits, m.position);
-        bits.Put(CourseTenths(m.course), 12);
-        bits.Put(HeadingOf(m.heading), 9);
-        bits.Put(Second(m.second), 6);
+        PutMovement(bits, m.movement);
         bits.Put(0, 4);
         bits.PutText(m.name, 20);
         bits.Put(Clamped(m.shipType, 0, 255), 8);

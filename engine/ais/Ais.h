@@ -46,18 +46,23 @@ struct Dimensions {
     int bow = 0, stern = 0, port = 0, starboard = 0;  // metres from the reference point; 0: not known
 };
 
+// Where a ship is and how it moves, as types 1 to 3, 18 and 19 report it alike.
+struct Movement {
+    std::optional<double> speed{};       // knots
+    bool accurate = false;               // a position within 10 m
+    std::optional<GeoPoint> position{};
+    std::optional<double> course{};      // degrees true
+    std::optional<int> heading{};        // degrees true
+    int second = 60;                     // of the UTC minute; 60: not available
+};
+
 // Types 1, 2 and 3: a class A position report (3 answers an assignment).
 struct PositionReportA {
     int type = 1;
     std::uint32_t mmsi = 0;
     int status = 15;                         // navigational status; 15: not defined
     std::optional<double> rateOfTurn{};      // degrees a minute, to starboard positive
-    std::optional<double> speed{};           // knots
-    bool accurate = false;                   // a position within 10 m
-    std::optional<GeoPoint> position{};
-    std::optional<double> course{};          // degrees true
-    std::optional<int> heading{};            // degrees true
-    int second = 60;                         // of the UTC minute; 60: not available
+    Movement movement{};
     int maneuver = 0;
     bool raim = false;
     std::uint32_t radio = 0;                 // the communication state, 19 bits
@@ -112,12 +117,7 @@ struct SafetyBroadcast {
 // Type 18: a class B position report.
 struct PositionReportB {
     std::uint32_t mmsi = 0;
-    std::optional<double> speed{};
-    bool accurate = false;
-    std::optional<GeoPoint> position{};
-    std::optional<double> course{};
-    std::optional<int> heading{};
-    int second = 60;
+    Movement movement{};
     bool carrierSense = true;  // a CS unit, as most class B are
     bool display = false, dsc = false, wholeBand = true, message22 = false, assigned = false, raim = false;
     std::uint32_t radio = 0;  // 20 bits
@@ -126,12 +126,7 @@ struct PositionReportB {
 // Type 19: an extended class B report with the ship's name and size.
 struct ExtendedReportB {
     std::uint32_t mmsi = 0;
-    std::optional<double> speed{};
-    bool accurate = false;
-    std::optional<GeoPoint> position{};
-    std::optional<double> course{};
-    std::optional<int> heading{};
-    int second = 60;
+    Movement movement{};
     std::string name;
     int shipType = 0;
     Dimensions dimensions{};

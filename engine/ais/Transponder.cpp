@@ -74,12 +74,14 @@ void Transponder::Transmit(const Message& message, std::string& out) {
 
 Message Transponder::PositionReport(const Situation& s) const {
     const std::optional<double> knots = s.knots;
+    const std::optional<int> heading =
+        s.heading ? std::optional(static_cast<int>(std::lround(*s.heading)) % 360) : std::nullopt;
     switch (id_.kind) {
         case StationKind::ClassB:
-            return PositionReportB{.mmsi = id_.mmsi, .speed = knots, .position = s.position, .course = s.course,
-                                   .heading = s.heading ? std::optional(static_cast<int>(std::lround(*s.heading)) % 360)
-                                                        : std::nullopt,
-                                   .second = s.second};
+            return PositionReportB{
+                .mmsi = id_.mmsi,
+                .movement = {.speed = knots, .position = s.position, .course = s.course, .heading = heading,
+                             .second = s.second}};
         case StationKind::BaseStation:
             return BaseStationReport{.mmsi = id_.mmsi, .year = s.year, .month = s.month, .day = s.day,
                                      .hour = s.hour, .minute = s.minute, .second = s.second, .position = s.position};
@@ -99,12 +101,8 @@ Message Transponder::PositionReport(const Situation& s) const {
                 .mmsi = id_.mmsi,
                 .status = device ? (id_.test ? 15 : 14) : id_.status,
                 .rateOfTurn = device ? std::nullopt : std::optional(s.rateOfTurn * 60),
-                .speed = knots,
-                .position = s.position,
-                .course = s.course,
-                .heading = !device && s.heading ? std::optional(static_cast<int>(std::lround(*s.heading)) % 360)
-                                                : std::nullopt,
-                .second = s.second};
+                .movement = {.speed = knots, .position = s.position, .course = s.course,
+                             .heading = device ? std::nullopt : heading, .second = s.second}};
         }
     }
 }

@@ -23,8 +23,9 @@ int main() {
     const GeoPoint kiel{54.3312, 10.1581}, south{-33.8568, -151.2153};
     Show({{"type", 1}, {"mmsi", 211234560}, {"status", 0}, {"rot", 37},  // the code of 60 degrees a minute {"speed", 12.3}, {"accuracy", 1},
           {"lat", kiel.lat}, {"lon", kiel.lon}, {"course", 45.1}, {"heading", 44}, {"second", 17}},
-         PositionReportA{.type = 1, .mmsi = 211234560, .status = 0, .rateOfTurn = 60.0, .speed = 12.3,
-                         .accurate = true, .position = kiel, .course = 45.1, .heading = 44, .second = 17},
+         PositionReportA{.type = 1, .mmsi = 211234560, .status = 0, .rateOfTurn = 60.0,
+                         .movement = {.speed = 12.3, .accurate = true, .position = kiel, .course = 45.1, .heading = 44,
+                                      .second = 17}},
          {});
     // Nothing known: the not-available values, which the decoders give as none.
     Show({{"type", 3}, {"mmsi", 503123456}, {"status", 5}, {"rot", nullptr}, {"speed", nullptr}, {"accuracy", 0},
@@ -32,8 +33,8 @@ int main() {
          PositionReportA{.type = 3, .mmsi = 503123456, .status = 5}, {.channel = 'B'});
     Show({{"type", 2}, {"mmsi", 212000001}, {"status", 8}, {"rot", -37}, {"speed", 0.0}, {"lat", south.lat},
           {"lon", south.lon}, {"course", 359.9}, {"heading", 0}, {"second", 0}},
-         PositionReportA{.type = 2, .mmsi = 212000001, .status = 8, .rateOfTurn = -60.0, .speed = 0.0,
-                         .position = south, .course = 359.9, .heading = 0, .second = 0},
+         PositionReportA{.type = 2, .mmsi = 212000001, .status = 8, .rateOfTurn = -60.0,
+                         .movement = {.speed = 0.0, .position = south, .course = 359.9, .heading = 0, .second = 0}},
          {});
     Show({{"type", 4}, {"mmsi", 2190047}, {"year", 2026}, {"month", 12}, {"day", 8}, {"hour", 12}, {"minute", 0},
           {"second", 30}, {"lat", 55.7}, {"lon", 12.6}},
@@ -57,14 +58,15 @@ int main() {
          SafetyBroadcast{.mmsi = 970123456, .text = "SART ACTIVE"}, {});
     Show({{"type", 18}, {"mmsi", 338123456}, {"speed", 5.4}, {"lat", kiel.lat}, {"lon", kiel.lon},
           {"course", 181.2}, {"heading", 180}, {"second", 5}, {"cs", 1}},
-         PositionReportB{.mmsi = 338123456, .speed = 5.4, .position = kiel, .course = 181.2, .heading = 180,
-                         .second = 5},
+         PositionReportB{.mmsi = 338123456,
+                         .movement = {.speed = 5.4, .position = kiel, .course = 181.2, .heading = 180, .second = 5}},
          {.channel = 'B'});
     Show({{"type", 19}, {"mmsi", 338123457}, {"speed", 7.0}, {"lat", kiel.lat}, {"lon", kiel.lon},
           {"course", 90.0}, {"heading", 91}, {"second", 6}, {"shipname", "SAILOR"}, {"shiptype", 36},
           {"to_bow", 8}, {"to_stern", 4}, {"to_port", 2}, {"to_starboard", 2}},
-         ExtendedReportB{.mmsi = 338123457, .speed = 7.0, .position = kiel, .course = 90.0, .heading = 91,
-                         .second = 6, .name = "SAILOR", .shipType = 36, .dimensions = {8, 4, 2, 2}},
+         ExtendedReportB{.mmsi = 338123457,
+                         .movement = {.speed = 7.0, .position = kiel, .course = 90.0, .heading = 91, .second = 6},
+                         .name = "SAILOR", .shipType = 36, .dimensions = {8, 4, 2, 2}},
          {});
     Show({{"type", 21}, {"mmsi", 992111111}, {"aid_type", 19}, {"name", "KIEL LIGHTHOUSE NORTH PIER"},
           {"lat", 54.36}, {"lon", 10.19}, {"virtual_aid", 1}, {"off_position", 0}},

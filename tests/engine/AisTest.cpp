@@ -37,9 +37,10 @@ std::string PayloadOf(const std::string& sentence) {
 
 TEST(AisEncoding, RealTransmissionsComeOutAsTheyWereSent) {
     // A class A ship moored in San Francisco, as received.
-    const PositionReportA moored{.type = 1, .mmsi = 366053209, .status = 3, .rateOfTurn = 0.0, .speed = 0.0,
-                                 .position = GeoPoint{37.80211833333333, -122.34161833333333}, .course = 219.3,
-                                 .heading = 1, .second = 59, .radio = 2281};
+    const PositionReportA moored{.type = 1, .mmsi = 366053209, .status = 3, .rateOfTurn = 0.0,
+                                 .movement = {.speed = 0.0, .position = GeoPoint{37.80211833333333, -122.34161833333333},
+                                              .course = 219.3, .heading = 1, .second = 59},
+                                 .radio = 2281};
     EXPECT_EQ(Sentences(moored, {.channel = 'B'}), "!AIVDM,1,1,,B,15M67FC000G?ufbE`FepT@3n00Sa,0*5C\r\n");
     // Its static and voyage data: two sentences, two fill bits at the end
     // (this transponder pads its texts with spaces).
@@ -72,10 +73,10 @@ TEST(AisEncoding, WhatIsNotKnownIsSentAsTheStandardsNotAvailable) {
     EXPECT_EQ(FieldAt(sar, 38, 12), 4095U);  // altitude
     EXPECT_EQ(FieldAt(sar, 50, 10), 1023U);
     // A speed beyond the field's reach is its top value, not a wrapped one.
-    const std::string fast = PayloadOf(Sentences(PositionReportA{.mmsi = 1, .speed = 250.0}, {}));
+    const std::string fast = PayloadOf(Sentences(PositionReportA{.mmsi = 1, .movement = {.speed = 250.0}}, {}));
     EXPECT_EQ(FieldAt(fast, 50, 10), 1022U);
     // South and west are negative in two's complement.
-    const std::string south = PayloadOf(Sentences(PositionReportA{.mmsi = 1, .position = GeoPoint{-33.5, -70.25}}, {}));
+    const std::string south = PayloadOf(Sentences(PositionReportA{.mmsi = 1, .movement = {.position = GeoPoint{-33.5, -70.25}}}, {}));
     EXPECT_EQ(FieldAt(south, 61, 28), (std::uint64_t{1} << 28) - 70.25 * 600'000);
     EXPECT_EQ(FieldAt(south, 89, 27), (std::uint64_t{1} << 27) - 33.5 * 600'000);
 }
