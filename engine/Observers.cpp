@@ -179,6 +179,18 @@ std::optional<TruthRecord::Ais> AisTruthOf(const SentUpdate& u, std::size_t vess
     return std::nullopt;
 }
 
+// What every vessel's line tells: the update, and where the vessel truly is.
+TruthRecord TruthOf(const SentUpdate& u, std::size_t vessel) {
+    TruthRecord r;
+    r.update = u.number;
+    r.elapsed = u.elapsed;
+    r.utc = u.utc;
+    r.vessel = u.world.vessels[vessel].name;
+    r.truth = u.world.vessels[vessel].state;
+    r.ais = AisTruthOf(u, vessel);
+    return r;
+}
+
 }  // namespace
 
 void TruthObserver::Sent(const SentUpdate& u) {
@@ -187,13 +199,7 @@ void TruthObserver::Sent(const SentUpdate& u) {
     lastReported_.resize(stations.size());
     for (std::size_t i = 0; i < stations.size(); ++i) {
         const Station& s = stations[i];
-        const Vessel& vessel = u.world.vessels[s.vessel];
-        TruthRecord r;
-        r.update = u.number;
-        r.elapsed = u.elapsed;
-        r.utc = u.utc;
-        r.vessel = vessel.name;
-        r.truth = vessel.state;
+        TruthRecord r = TruthOf(u, s.vessel);
         r.fix = s.receiver->Fix();
         r.outage = s.wasOutage;
         r.frozen = s.wasFrozen;
@@ -211,7 +217,6 @@ void TruthObserver::Sent(const SentUpdate& u) {
             const std::string passed = output->Passed(i == 0 ? u.bytes : std::string_view(s.sent));
             r.outputs.push_back({output->label, KindsIn(passed), passed.size()});
         }
-        r.ais = AisTruthOf(u, s.vessel);
         log_.Add(r);
     }
     // The AIS targets without a receiver: their truth and their approach.
@@ -222,15 +227,8 @@ void TruthObserver::Sent(const SentUpdate& u) {
         if (std::any_of(stations.begin(), stations.end(), [&](const Station& s) { return s.vessel == station.vessel; })) {
             continue;
         }
-        const Vessel& vessel = u.world.vessels[station.vessel];
-        TruthRecord r;
-        r.update = u.number;
-        r.elapsed = u.elapsed;
-        r.utc = u.utc;
-        r.vessel = vessel.name;
-        r.truth = vessel.state;
+        TruthRecord r = TruthOf(u, station.vessel);
         r.receiver = false;
-        r.ais = AisTruthOf(u, station.vessel);
         log_.Add(r);
     }
 }

@@ -231,7 +231,7 @@ void SimulatedSource::SendAis(double elapsed, TDateTime utc, std::string& out) {
                                   .minute = t.minute},
                                  sent);
     }
-    if (faults == nullptr) {
+    if (faults == nullptr || !faults->DamagesAis()) {
         out += sent;
         return;
     }

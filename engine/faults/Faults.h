@@ -81,6 +81,7 @@ public:
     // One AIS message (its sentences, CR LF each) as it goes out, with the
     // AIS faults by their chances; the sentences changed are framed again.
     std::string DamageAis(std::string_view message);
+    bool DamagesAis() const { return settings_.ais.Any(); }
     // New chances for the faults on each sentence, from the next update on.
     void Change(const SentenceChances& chances);
     // How late this update goes out.
