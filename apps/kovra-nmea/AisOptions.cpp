@@ -28,6 +28,11 @@ std::optional<std::string_view> PrefixOf(K kind) {
     }
 }
 
+// The fastest a station's reports can tell: a ship's in tenths of a knot, an aircraft's in knots.
+constexpr double kMostKnots(engine::ais::StationKind kind) {
+    return kind == engine::ais::StationKind::SarAircraft ? 1022 : 102.2;
+}
+
 class Reader {
 public:
     explicit Reader(const std::string& text) : text_(text) {}
@@ -56,11 +61,12 @@ public:
         return value == "true";
     }
 
-private:
     static std::string Shown(double v) {
         char text[32];
         return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
     }
+
+private:
     const std::string& text_;
 };
 
@@ -122,7 +128,7 @@ AisGiven ParseAis(const std::string& text, bool target) {
         else if (target && key == "lat") given.lat = value;
         else if (target && key == "lon") given.lon = value;
         else if (target && key == "course") given.course = r.Number(key, value, 0, 360);
-        else if (key == "speed") given.speed = r.Number(key, value, 0, 102.2);
+        else if (key == "speed") given.speed = r.Number(key, value, 0, kMostKnots(K::SarAircraft));
         else {
             r.Fail(QuotedValue(key) + " is not a key of " + (target ? "--ais-target" : "--ais") +
                    " (class, mmsi, name, callsign, imo, type, bow, stern, port, starboard, draught, destination, eta, "
@@ -137,6 +143,10 @@ AisGiven ParseAis(const std::string& text, bool target) {
         prefix && std::to_string(id.mmsi).rfind(*prefix, 0) != 0) {
         r.Fail("the MMSI of a " + std::string(id.kind == K::Sart ? "SART" : id.kind == K::Mob ? "MOB device" : "EPIRB") +
                " begins " + std::string(*prefix));
+    }
+    if (given.speed && *given.speed > kMostKnots(id.kind)) {
+        r.Fail("speed " + Reader::Shown(*given.speed) + " is more than a ship reports (" +
+               Reader::Shown(kMostKnots(id.kind)) + " knots; an aircraft's to 1022)");
     }
     if (cpa || in || bearing) {
         if (!cpa || !in || !bearing) {

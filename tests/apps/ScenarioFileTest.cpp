@@ -111,6 +111,8 @@ TEST_F(ScenarioFiles, ABadFileIsToldWithItsPlaceAndNothingRuns) {
          "passes the first vessel at no speed: give it a speed"},
         {"ais_targets: [{mmsi: 211000002, speed: 3}]\n", "a target needs lat and lon, or cpa, in and bearing"},
         {"ais_targets: [{mmsi: 211000002, lat: 1, lon: 2, colour: red}]\n", "'colour' is not a key of --ais-target"},
+        // A ship's report tells tenths of a knot to 102.2; an aircraft's whole knots.
+        {"ais_targets: [{mmsi: 211000002, lat: 1, lon: 2, speed: 150}]\n", "speed 150 is more than a ship reports"},
         {"vessels: [{kind: boat}]\n", "vessels[0].kind: 'boat' is not vessel or car or pedestrian or aircraft or fixed"},
         {"vessels: [{limits: {climb_rate: -1}}]\n", "vessels[0].limits.climb_rate: '-1' is not from 0 to 1000 metres a second"},
     };

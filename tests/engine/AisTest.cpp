@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "AisPayload.h"
 #include "engine/ais/Ais.h"
 #include "engine/ais/Transponder.h"
 #include "engine/faults/Faults.h"
@@ -16,24 +17,8 @@
 namespace kovra::engine::ais {
 namespace {
 
-// The unsigned field of `width` bits at `start` of an armoured payload.
-std::uint64_t FieldAt(const std::string& payload, std::size_t start, int width) {
-    std::uint64_t value = 0;
-    for (std::size_t bit = start; bit < start + static_cast<std::size_t>(width); ++bit) {
-        int six = payload[bit / 6] - 48;
-        six = six > 40 ? six - 8 : six;
-        value = (value << 1) | ((static_cast<unsigned>(six) >> (5 - bit % 6)) & 1U);
-    }
-    return value;
-}
-
-std::string PayloadOf(const std::string& sentence) {
-    std::size_t start = 0;
-    for (int comma = 0; comma < 5; ++comma) {
-        start = sentence.find(',', start) + 1;
-    }
-    return sentence.substr(start, sentence.find(',', start) - start);
-}
+using test::FieldAt;
+using test::PayloadOf;
 
 TEST(AisEncoding, RealTransmissionsComeOutAsTheyWereSent) {
     // A class A ship moored in San Francisco, as received.
