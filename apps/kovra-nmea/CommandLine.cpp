@@ -8,6 +8,7 @@
 #include <set>
 
 #include "engine/Simulator.h"
+#include "engine/receiver/Models.h"
 #include "engine/receiver/SentenceKinds.h"
 #include "foundation/BuildProfile.h"
 #include "nmea/Format.h"
@@ -265,7 +266,17 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
                    "library's own sentences for the state given (the built-in scenario only without state options)")
         ->check(OneOf({"nmea4", "classic"}))
         ->group("Receiver");
-    app.add_option("--gnss", o.gnss, "Systems of the nmea4 sky, a comma list")
+    app.add_option("--gnss", o.gnss, "Systems of the nmea4 sky, a comma list (default: the receiver's)")
+        ->type_name("SYSTEMS")
+        ->group("Receiver");
+    std::vector<std::string> models = {"list"};
+    for (const engine::ReceiverModel& model : engine::ReceiverModels()) {
+        models.emplace_back(model.name);
+    }
+    app.add_option("--receiver", o.receiver,
+                   "The receiver model the nmea4 profile speaks as: its dialect, systems and sentences; list prints "
+                   "them")
+        ->check(OneOf(models))
         ->group("Receiver");
     app.add_option("--elevation-mask", o.elevationMask, "Lower satellites are in view but not used")
         ->check(Within({0, 90, "degrees"}))

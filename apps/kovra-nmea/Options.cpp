@@ -19,6 +19,7 @@
 #include "ValueScanner.h"
 #include "engine/Simulator.h"
 #include "engine/outputs/Network.h"
+#include "engine/receiver/Models.h"
 #include "engine/receiver/SentenceKinds.h"
 #include "files/DataFile.h"
 #include "foundation/Names.h"
@@ -83,6 +84,15 @@ void RequireFileName(const std::optional<std::string>& name, const std::string& 
 
 engine::Profile ProfileOf(const Options& o) { return o.Realistic() ? engine::Profile::Nmea4 : engine::Profile::Classic; }
 
+// What the receiver sends unless told: its model's sentences, or the profile's.
+std::vector<std::string> DefaultKinds(const Options& o) {
+    const engine::ReceiverModel* model = o.Realistic() ? engine::FindReceiverModel(o.receiver) : nullptr;
+    if (model == nullptr || model->sentences.empty()) {
+        return engine::DefaultKindsOf(ProfileOf(o));
+    }
+    return {model->sentences.begin(), model->sentences.end()};
+}
+
 // A comma list of kinds ("rmc,GPGGA", "ALL") as the profile names them.
 std::vector<std::string> KindList(const Options& o, const std::string& text, const std::string& option) {
     try {
@@ -139,7 +149,7 @@ void SplitOutputLists(Options& o) {
     for (const Options::Destination& d : o.udpBroadcast) {
         (void)PortNumber(d.target, "--udp-broadcast");
     }
-    o.runKinds = o.sentences ? KindList(o, *o.sentences, "--sentences") : engine::DefaultKindsOf(ProfileOf(o));
+    o.runKinds = o.sentences ? KindList(o, *o.sentences, "--sentences") : DefaultKinds(o);
     o.generatedKinds = o.runKinds;
     const auto add = [&o](const std::optional<std::vector<std::string>>& kinds) {
         for (const std::string& kind : kinds.value_or(std::vector<std::string>{})) {
@@ -976,6 +986,17 @@ ParseResult ParseCommandLine(int argc, char** argv) {
             fleet = file.fleet;
         }
         Options& o = result.options;
+        if (o.receiver == "list") {
+            for (const engine::ReceiverModel& model : engine::ReceiverModels()) {
+                std::cout << model.name << std::string(std::max<std::size_t>(10, model.name.size() + 2) - model.name.size(), ' ')
+                          << model.summary << "\n";
+            }
+            result.exitNow = 0;
+            return result;
+        }
+        if (!o.Realistic() && o.receiver != "nmea4") {
+            throw UsageError("--receiver " + o.receiver + ": a receiver model speaks in the nmea4 profile, not the classic one");
+        }
         o.pty = app->count("--pty") > 0;
         CheckOptions(o);
         AddAisTargets(*app, o);

@@ -79,7 +79,8 @@ struct Options {
     bool verbose = false;
     // The realistic receiver.
     std::string profile = "nmea4";
-    std::string gnss = "gps,glonass,galileo,beidou";
+    std::optional<std::string> gnss;          // the model's systems when not given
+    std::string receiver = "nmea4";           // the receiver model of the nmea4 profile, or "list"
     double elevationMask = 5;
     std::optional<std::string> almanacFile, talker;
     std::optional<double> trueHeading;

@@ -82,6 +82,7 @@ constexpr Key kLimitKeys[] = {
 constexpr Key kLegKeys[] = {{"course", ""}, {"speed", ""}, {"altitude", ""}, {"for", ""},
                             {"goto", ""},   {"route", ""}, {"gpx_track", ""}};
 constexpr Key kReceiverKeys[] = {{"profile", "--profile"},
+                                 {"model", "--receiver"},
                                  {"talker", "--talker"},
                                  {"sentences", "--sentences", Shape::Joined},
                                  {"systems", "--gnss", Shape::Joined},

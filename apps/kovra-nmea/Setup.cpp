@@ -10,6 +10,7 @@
 #include <charconv>
 
 #include "files/DataFile.h"
+#include "engine/receiver/Models.h"
 #include "engine/scenario/Motion.h"
 #include "foundation/Names.h"
 #include "foundation/Text.h"
@@ -376,7 +377,9 @@ engine::GivenSatellite ParseGiven(const std::string& text) {
 // almanac, a sky given by --sat, and what the options force.
 engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenerator& gps) {
     engine::RealisticSettings settings;
-    settings.systems = ParseSystems(o.gnss);
+    const engine::ReceiverModel& model = *engine::FindReceiverModel(o.receiver);
+    settings.systems = o.gnss ? ParseSystems(*o.gnss) : model.systems;
+    settings.dialect = model.dialect;
     settings.elevationMask = o.elevationMask;
     if (o.almanacFile) {
         const std::optional<std::string> text = ReadDataFile(ToPath(FileNameFromUtf8(*o.almanacFile)));

@@ -206,37 +206,50 @@ std::string_view TalkerOf(Gnss system) {
 
 int NmeaNumber(Gnss system, int number) { return system == Gnss::Glonass ? number + 64 : number; }
 
-void AppendRMC(std::string& out, const Epoch& e) {
+// Whether the course goes: with a fix, and fast enough for the dialect to tell one.
+bool CourseKnown(const Epoch& e, const Dialect& d) { return e.Valid() && e.speedKnots >= d.courseEmptyBelowKnots; }
+
+void AppendRMC(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "RMC");
     s.Time(e.utc).Char(e.Valid() ? 'A' : 'V').Position(e);
-    s.FixedOrEmpty(e.Valid(), e.speedKnots, 3).BearingOrEmpty(e.Valid(), e.course).Date(e.utc);
-    if (e.magneticVariation && e.Valid()) {
+    s.FixedOrEmpty(e.Valid(), e.speedKnots, 3).BearingOrEmpty(CourseKnown(e, d), e.course).Date(e.utc);
+    if (e.magneticVariation && e.Valid() && d.magneticVariation) {
         s.Fixed(std::fabs(*e.magneticVariation), 1).Char(*e.magneticVariation < 0 ? 'W' : 'E');
     } else {
         s.Empty(2);
     }
-    s.Char(static_cast<char>(e.mode)).Char(e.Valid() ? 'S' : 'V');
+    s.Char(static_cast<char>(e.mode));
+    if (d.rmcNavStatus != NavStatus::None) {
+        s.Char(d.rmcNavStatus == NavStatus::ByFix && e.Valid() ? 'S' : 'V');
+    }
 }
 
-void AppendGGA(std::string& out, const Epoch& e) {
+void AppendGGA(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "GGA");
-    s.Time(e.utc).Position(e).Integer(e.quality).Padded(UsedCount(e), 2).Dop(e.dop.hdop, e);
+    const int used = d.ggaMostUsed > 0 ? std::min(UsedCount(e), d.ggaMostUsed) : UsedCount(e);
+    s.Time(e.utc).Position(e).Integer(e.quality).Padded(used, 2).Dop(e.dop.hdop, e);
     s.FixedOrEmpty(e.Valid(), e.altitude, 1).Char('M').FixedOrEmpty(e.Valid(), e.geoidSeparation, 1).Char('M');
-    s.Empty(2);
+    s.Empty();  // the age of the corrections
+    if (e.quality == 2 && !d.differentialStation.empty()) {
+        s.Text(d.differentialStation);
+    } else {
+        s.Empty();
+    }
 }
 
 void AppendGLL(std::string& out, const Epoch& e) {
     Sentence(out, e.talker, "GLL").Position(e).Time(e.utc).Char(e.Valid() ? 'A' : 'V').Char(static_cast<char>(e.mode));
 }
 
-void AppendVTG(std::string& out, const Epoch& e) {
+void AppendVTG(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "VTG");
     if (!e.Valid()) {
         s.Empty().Char('T').Empty().Char('M').Empty().Char('N').Empty().Char('K').Char(static_cast<char>(e.mode));
         return;
     }
-    s.Bearing(e.course).Char('T');
-    s.BearingOrEmpty(e.magneticVariation.has_value(), e.course - e.magneticVariation.value_or(0) + 360);
+    const bool course = CourseKnown(e, d);
+    s.BearingOrEmpty(course, e.course).Char('T');
+    s.BearingOrEmpty(course && e.magneticVariation.has_value() && d.magneticVariation, e.course - e.magneticVariation.value_or(0) + 360);
     s.Char('M').Fixed(e.speedKnots, 3).Char('N').Fixed(e.speedKnots * kKmhPerKnot, 3).Char('K');
     s.Char(static_cast<char>(e.mode));
 }
@@ -254,13 +267,13 @@ void AppendGNS(std::string& out, const Epoch& e) {
     s.Empty(2).Char(e.Valid() ? 'S' : 'V');
 }
 
-void AppendGSA(std::string& out, const Epoch& e) {
+void AppendGSA(std::string& out, const Epoch& e, const Dialect& d) {
     for (const Gnss system : kSystems) {
         const std::vector<const Satellite*> view = InView(e, system);
         if (view.empty()) {
             continue;
         }
-        Sentence s(out, TalkerOf(system), "GSA");
+        Sentence s(out, d.gsaCombinedTalker ? "GN" : TalkerOf(system), "GSA");
         s.Char('A').Integer(static_cast<int>(e.fix));
         int slots = 0;
         for (const Satellite* satellite : view) {
@@ -269,11 +282,14 @@ void AppendGSA(std::string& out, const Epoch& e) {
                 ++slots;
             }
         }
-        s.Empty(12 - slots).Dop(e.dop.pdop, e).Dop(e.dop.hdop, e).Dop(e.dop.vdop, e).Integer(static_cast<int>(system));
+        s.Empty(12 - slots).Dop(e.dop.pdop, e).Dop(e.dop.hdop, e).Dop(e.dop.vdop, e);
+        if (d.gsaSystemId) {
+            s.Integer(static_cast<int>(system));
+        }
     }
 }
 
-void AppendGSV(std::string& out, const Epoch& e, Gnss system) {
+void AppendGSV(std::string& out, const Epoch& e, Gnss system, const Dialect& d) {
     const std::vector<const Satellite*> view = InView(e, system);
     const std::size_t messages = (view.size() + 3) / 4;
     for (std::size_t m = 0; m < messages; ++m) {
@@ -288,7 +304,9 @@ void AppendGSV(std::string& out, const Epoch& e, Gnss system) {
                 s.Empty();
             }
         }
-        s.Char(SignalId(system));
+        if (d.gsvSignalId) {
+            s.Char(SignalId(system));
+        }
     }
 }
 

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/receiver/Dialect.h"
 #include "engine/receiver/Sky.h"
 #include "foundation/DateTime.h"
 
@@ -61,19 +62,25 @@ std::string_view TalkerOf(Gnss system);
 // The satellite number as NMEA 0183 4.11 writes it (GLONASS slots from 65).
 int NmeaNumber(Gnss system, int number);
 
-void AppendRMC(std::string& out, const Epoch& e);
-void AppendGGA(std::string& out, const Epoch& e);
+// Each as the dialect writes it; without one, as this simulator writes it.
+void AppendRMC(std::string& out, const Epoch& e, const Dialect& d);
+inline void AppendRMC(std::string& out, const Epoch& e) { AppendRMC(out, e, Dialect{}); }
+void AppendGGA(std::string& out, const Epoch& e, const Dialect& d);
+inline void AppendGGA(std::string& out, const Epoch& e) { AppendGGA(out, e, Dialect{}); }
 void AppendGLL(std::string& out, const Epoch& e);
-void AppendVTG(std::string& out, const Epoch& e);
+void AppendVTG(std::string& out, const Epoch& e, const Dialect& d);
+inline void AppendVTG(std::string& out, const Epoch& e) { AppendVTG(out, e, Dialect{}); }
 void AppendGNS(std::string& out, const Epoch& e);
 // One GSA per system that has satellites in view, with the system's own
 // talker and ID, listing its used ones (gpsd, among others, reads the used
 // satellites of a system from its own talker).
-void AppendGSA(std::string& out, const Epoch& e);
+void AppendGSA(std::string& out, const Epoch& e, const Dialect& d);
+inline void AppendGSA(std::string& out, const Epoch& e) { AppendGSA(out, e, Dialect{}); }
 // One GSV group per system, with the system's talker and signal ID.
 void AppendGSV(std::string& out, const Epoch& e);
 // The GSV group of one system; nothing when none of its satellites is in view.
-void AppendGSV(std::string& out, const Epoch& e, Gnss system);
+void AppendGSV(std::string& out, const Epoch& e, Gnss system, const Dialect& d);
+inline void AppendGSV(std::string& out, const Epoch& e, Gnss system) { AppendGSV(out, e, system, Dialect{}); }
 void AppendGST(std::string& out, const Epoch& e);
 void AppendHDT(std::string& out, const Epoch& e);
 void AppendZDA(std::string& out, const Epoch& e);

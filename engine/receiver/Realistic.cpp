@@ -204,10 +204,16 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
             }
         }
     };
+    using Written = void (*)(std::string&, const nmea4::Epoch&, const Dialect&);
     std::string out;
     out.reserve(1024);
-    appendAll(out, {{Kind4::RMC, nmea4::AppendRMC}, {Kind4::VTG, nmea4::AppendVTG},
-                    {Kind4::GGA, nmea4::AppendGGA}, {Kind4::GNS, nmea4::AppendGNS}});
+    for (const auto& [kind, append] : {std::pair<Kind4, Written>{Kind4::RMC, nmea4::AppendRMC},
+                                       {Kind4::VTG, nmea4::AppendVTG}, {Kind4::GGA, nmea4::AppendGGA}}) {
+        if (Has(settings_.sentences, kind)) {
+            append(out, epoch_, settings_.dialect);
+        }
+    }
+    appendAll(out, {{Kind4::GNS, nmea4::AppendGNS}});
     if (Has(settings_.sentences, Kind4::GSA)) {
         out += gsa_;
     }
@@ -233,11 +239,11 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
 
 void RealisticReceiver::WriteSkySentences() {
     gsa_.clear();
-    nmea4::AppendGSA(gsa_, epoch_);
+    nmea4::AppendGSA(gsa_, epoch_, settings_.dialect);
     for (std::size_t i = 0; i < gsv_.size(); ++i) {
         gsv_[i].clear();
         if (Has(settings_.sentences, Kind4::GSV)) {
-            nmea4::AppendGSV(gsv_[i], epoch_, static_cast<Gnss>(i + 1));
+            nmea4::AppendGSV(gsv_[i], epoch_, static_cast<Gnss>(i + 1), settings_.dialect);
         }
     }
 }

@@ -1,0 +1,35 @@
+// How a receiver writes what the NMEA 0183 sentences leave open: the
+// version's optional fields, the talkers, the empty fields. Plain data,
+// read by the sentence builders; the default is this simulator's own.
+#pragma once
+
+#include <string_view>
+
+namespace kovra::engine {
+
+// How a receiver writes what the NMEA 0183 sentences leave open.
+// RMC's navigational status (NMEA 4.10 on): none before 4.10, S (safe)
+// while there is a fix and V without, or V always, as receivers that do not
+// judge it write it.
+enum class NavStatus : char { None = 0, ByFix = 'S', AlwaysNotValid = 'V' };
+
+struct Dialect {
+    // GSA: one a system with the system's own talker (GPGSA, GLGSA), or all
+    // with the combined talker (GNGSA), as one receiver of several systems.
+    bool gsaCombinedTalker = false;
+    bool gsaSystemId = true;    // NMEA 4.10 on: the system ID at the end of GSA
+    bool gsvSignalId = true;    // NMEA 4.10 on: the signal ID at the end of GSV
+    NavStatus rmcNavStatus = NavStatus::ByFix;
+    // Below this speed (knots) the course over ground is left empty, as a
+    // receiver that cannot tell a course while standing still; 0: always given.
+    double courseEmptyBelowKnots = 0;
+    bool magneticVariation = true;  // RMC's variation, VTG's magnetic course; false: left empty
+    // The most used satellites GGA counts (the field's 00 to 12 of older
+    // versions); 0: every one.
+    int ggaMostUsed = 0;
+    // GGA's differential reference station while the fix is differential
+    // ("0000"); empty: left empty.
+    std::string_view differentialStation = "";
+};
+
+}  // namespace kovra::engine
