@@ -269,10 +269,11 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
     app.add_option("--gnss", o.gnss, "Systems of the nmea4 sky, a comma list (default: the receiver's)")
         ->type_name("SYSTEMS")
         ->group("Receiver");
-    std::vector<std::string> models = {"list"};
+    std::vector<std::string> models;
     for (const engine::ReceiverModel& model : engine::ReceiverModels()) {
         models.emplace_back(model.name);
     }
+    models.emplace_back("list");
     app.add_option("--receiver", o.receiver,
                    "The receiver model the nmea4 profile speaks as: its dialect, systems and sentences; list prints "
                    "them")

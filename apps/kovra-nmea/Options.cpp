@@ -207,6 +207,9 @@ std::string Joined(const std::vector<std::string>& items) {
 }
 
 void CheckOptions(Options& o) {
+    if (!o.Realistic() && o.receiver != "nmea4") {
+        throw UsageError("--receiver " + o.receiver + ": a receiver model speaks in the nmea4 profile, not the classic one");
+    }
     o.count = ParseCount(o.countText);
     if (o.seedText) {
         o.seed = WholeNumber(*o.seedText);
@@ -993,9 +996,6 @@ ParseResult ParseCommandLine(int argc, char** argv) {
             }
             result.exitNow = 0;
             return result;
-        }
-        if (!o.Realistic() && o.receiver != "nmea4") {
-            throw UsageError("--receiver " + o.receiver + ": a receiver model speaks in the nmea4 profile, not the classic one");
         }
         o.pty = app->count("--pty") > 0;
         CheckOptions(o);

@@ -380,6 +380,7 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     const engine::ReceiverModel& model = *engine::FindReceiverModel(o.receiver);
     settings.systems = o.gnss ? ParseSystems(*o.gnss) : model.systems;
     settings.dialect = model.dialect;
+    settings.sbas = model.sbas;
     settings.elevationMask = o.elevationMask;
     if (o.almanacFile) {
         const std::optional<std::string> text = ReadDataFile(ToPath(FileNameFromUtf8(*o.almanacFile)));

@@ -35,11 +35,11 @@ constexpr Dialect kUbloxNmea410{.gsaCombinedTalker = true,
 const std::vector<ReceiverModel>& Table() {
     static const std::vector<ReceiverModel> models = {
         {"nmea4", "this simulator's own: NMEA 0183 4.11, four systems, a GSA a system with its own talker", Dialect{},
-         {kGps, kGlonass, kGalileo, kBeiDou}, {}},
+         {kGps, kGlonass, kGalileo, kBeiDou}, false, {}},
         {"ublox-m8", "u-blox 8 (M8), NMEA 4.0 as shipped: GPS and GLONASS, GNGSA without system ID, GSV without signal ID",
-         kUbloxNmea40, {kGps, kGlonass}, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"}},
+         kUbloxNmea40, {kGps, kGlonass}, true, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"}},
         {"ublox-m9", "u-blox M9, NMEA 4.10: four systems, GNGSA with system IDs, GSV with signal IDs, RMC with status",
-         kUbloxNmea410, {kGps, kGlonass, kGalileo, kBeiDou}, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"}},
+         kUbloxNmea410, {kGps, kGlonass, kGalileo, kBeiDou}, true, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"}},
     };
     return models;
 }

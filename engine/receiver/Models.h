@@ -18,6 +18,7 @@ struct ReceiverModel {
     std::string_view summary;  // one line for --receiver list
     Dialect dialect;
     std::vector<Gnss> systems;         // tracked as shipped
+    bool sbas = false;                 // SBAS satellites tracked, listed among GPS
     std::vector<std::string_view> sentences;  // sent as shipped; none: the kind table's defaults
 };
 

@@ -204,7 +204,10 @@ std::string_view TalkerOf(Gnss system) {
     return "GN";
 }
 
-int NmeaNumber(Gnss system, int number) { return system == Gnss::Glonass ? number + 64 : number; }
+int NmeaNumber(Gnss system, int number) {
+    constexpr int kSbasOffset = 87;  // SBAS PRN 120 is 33
+    return system == Gnss::Glonass ? number + 64 : system == Gnss::Gps && number >= 120 ? number - kSbasOffset : number;
+}
 
 // Whether the course goes: with a fix, and fast enough for the dialect to tell one.
 bool CourseKnown(const Epoch& e, const Dialect& d) { return e.Valid() && e.speedKnots >= d.courseEmptyBelowKnots; }

@@ -59,7 +59,8 @@ struct Epoch {
 
 // The talker of a system's own sentences: GP, GL, GA, GB.
 std::string_view TalkerOf(Gnss system);
-// The satellite number as NMEA 0183 4.11 writes it (GLONASS slots from 65).
+// The satellite number as NMEA 0183 4.11 writes it (GLONASS slots from 65,
+// SBAS PRNs 120 to 158 as 33 to 71 among GPS).
 int NmeaNumber(Gnss system, int number);
 
 // Each as the dialect writes it; without one, as this simulator writes it.

@@ -78,7 +78,13 @@ void RealisticReceiver::SetOutage(bool outage) {
 
 void RealisticReceiver::ComputeSky(GpsSeconds t, double latitude, double longitude, double height) {
     epoch_.satellites.clear();
-    for (const SkySatellite& s : constellation_.SkyAt(t, latitude, longitude, height)) {
+    std::vector<SkySatellite> sky = constellation_.SkyAt(t, latitude, longitude, height);
+    const bool gps = std::find(settings_.systems.begin(), settings_.systems.end(), Gnss::Gps) != settings_.systems.end();
+    if (settings_.sbas && gps) {
+        const std::vector<SkySatellite> sbas = SbasSkyAt(latitude, longitude, height);
+        sky.insert(sky.end(), sbas.begin(), sbas.end());
+    }
+    for (const SkySatellite& s : sky) {
         if (SwitchedOff(s.system)) {
             continue;
         }

@@ -46,6 +46,7 @@ struct RealisticSettings {
     double magneticVariation = 0;                // degrees, east positive
     Kinds4 sentences = DefaultKinds4();
     Dialect dialect{};                           // how the receiver model writes them
+    bool sbas = false;                           // SBAS satellites in the sky, with GPS
     // What the receiver's line carries in one update (baud / 10 / rate);
     // 0 for no limit. A system's GSV group and the route's WPL and RTE wait
     // for room: one of them goes every update, more while they fit.

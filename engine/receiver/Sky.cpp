@@ -247,6 +247,33 @@ std::vector<SkySatellite> Constellation::SkyAt(GpsSeconds t, double latitude, do
     return sky;
 }
 
+std::vector<SkySatellite> SbasSkyAt(double latitude, double longitude, double height) {
+    static constexpr struct {
+        int prn;
+        double longitude;
+    } kSbas[] = {{121, -5},  {123, 31.5}, {127, 55},  {128, 83}, {131, -117},
+                 {132, 48},  {133, -98},  {136, 5},   {137, 140}, {138, -107.3}};
+    constexpr double kGeostationaryRadius = 42'164'172;  // metres from the Earth's centre
+    const GeographicLib::Geocentric& earth = GeographicLib::Geocentric::WGS84();
+    double x0 = 0, y0 = 0, z0 = 0;
+    std::vector<double> m(9);
+    earth.Forward(latitude, longitude, height, x0, y0, z0, m);
+    std::vector<SkySatellite> sky;
+    for (const auto& s : kSbas) {
+        const auto [sine, cosine] = SinCosDegrees(s.longitude < 0 ? s.longitude + 360 : s.longitude);
+        const double dx = kGeostationaryRadius * cosine - x0, dy = kGeostationaryRadius * sine - y0, dz = -z0;
+        const double up = m[2] * dx + m[5] * dy + m[8] * dz;
+        if (up < 0) {
+            continue;
+        }
+        const double east = m[0] * dx + m[3] * dy + m[6] * dz;
+        const double north = m[1] * dx + m[4] * dy + m[7] * dz;
+        sky.push_back({Gnss::Gps, s.prn, std::atan2(up, std::sqrt(east * east + north * north)) / kDegree,
+                       Normalized(std::atan2(east, north)) / kDegree, true});
+    }
+    return sky;
+}
+
 bool ComputeDilution(std::span<const SkySatellite> used, Dilution& dilution) {
     dilution = {};
     // Columns: east, north, up, then one clock term per system present.

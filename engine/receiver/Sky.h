@@ -98,6 +98,13 @@ private:
     std::vector<Constants> constants_;
 };
 
+// The SBAS satellites, geostationary, as in service in 2020: WAAS 131
+// (117° W), 133 (98° W), 138 (107.3° W); EGNOS 121 (5° W), 123 (31.5° E),
+// 136 (5° E); GAGAN 127 (55° E), 128 (83° E), 132 (48° E); MSAS 137 (140° E).
+// They are given as GPS satellites with their PRNs (120 to 158), above the
+// horizon of the receiver at latitude, longitude and height.
+std::vector<SkySatellite> SbasSkyAt(double latitude, double longitude, double height);
+
 struct Dilution {
     double pdop = 0;
     double hdop = 0;

@@ -113,6 +113,9 @@ TEST_F(ScenarioFiles, ABadFileIsToldWithItsPlaceAndNothingRuns) {
         {"ais_targets: [{mmsi: 211000002, lat: 1, lon: 2, colour: red}]\n", "'colour' is not a key of --ais-target"},
         // A ship's report tells tenths of a knot to 102.2; an aircraft's whole knots.
         {"ais_targets: [{mmsi: 211000002, lat: 1, lon: 2, speed: 150}]\n", "speed 150 is more than a ship reports"},
+        {"vessels: [{receiver: {model: garmin9}}]\n", "vessels[0].receiver.model: 'garmin9' is not nmea4 or ublox-m8"},
+        {"vessels: [{}, {receiver: {profile: classic, model: ublox-m8}}]\n",
+         "--receiver ublox-m8: a receiver model speaks in the nmea4 profile, not the classic one"},
         {"vessels: [{kind: boat}]\n", "vessels[0].kind: 'boat' is not vessel or car or pedestrian or aircraft or fixed"},
         {"vessels: [{limits: {climb_rate: -1}}]\n", "vessels[0].limits.climb_rate: '-1' is not from 0 to 1000 metres a second"},
     };

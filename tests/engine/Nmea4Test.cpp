@@ -2,6 +2,7 @@
 // checksums, as a receiver with and without a fix sends them.
 #include <gtest/gtest.h>
 
+#include "engine/receiver/Models.h"
 #include "engine/receiver/Nmea4.h"
 #include "engine/receiver/Realistic.h"
 #include "nmea/Format.h"
@@ -57,6 +58,47 @@ TEST(Nmea4, PositionSentencesWithAFix) {
     for (const auto& c : cases) {
         EXPECT_EQ(Built(c.append, e), FrameSentence(c.body));
     }
+}
+
+// The same epoch as the models' dialects write it: u-blox 8 (NMEA 4.0) and
+// M9 (4.10), with a differential fix, standing still, and more used
+// satellites than GGA counted before 4.10.
+TEST(Nmea4, ReceiverModelsWriteTheirDialects) {
+    Epoch e = WithFix();
+    e.quality = 2;
+    e.mode = Mode::Differential;
+    e.speedKnots = 0.04;
+    for (int n = 10; n < 22; ++n) {
+        e.satellites.push_back({Gnss::Gps, n, 20, 10 * n, 30, true});
+    }
+    e.satellites.push_back({Gnss::Gps, 133, 31, 150, std::nullopt, false});  // SBAS, as 46
+    const Dialect m8 = FindReceiverModel("ublox-m8")->dialect, m9 = FindReceiverModel("ublox-m9")->dialect;
+    const struct {
+        void (*append)(std::string&, const Epoch&, const Dialect&);
+        const Dialect& dialect;
+        std::string body;
+    } cases[] = {
+        {AppendRMC, m8, "$GNRMC,201530.12,A,4807.03800,N,01131.00000,E,0.040,,040702,,,D"},
+        {AppendRMC, m9, "$GNRMC,201530.12,A,4807.03800,N,01131.00000,E,0.040,,040702,,,D,V"},
+        {AppendRMC, Dialect{}, "$GNRMC,201530.12,A,4807.03800,N,01131.00000,E,0.040,84.40,040702,3.1,W,D,S"},
+        {AppendVTG, m8, "$GNVTG,,T,,M,0.040,N,0.074,K,D"},
+        {AppendGGA, m8, "$GNGGA,201530.12,4807.03800,N,01131.00000,E,2,12,0.90,545.4,M,46.9,M,,"},
+        {AppendGGA, m9, "$GNGGA,201530.12,4807.03800,N,01131.00000,E,2,12,0.90,545.4,M,46.9,M,,0000"},
+        {AppendGGA, Dialect{}, "$GNGGA,201530.12,4807.03800,N,01131.00000,E,2,14,0.90,545.4,M,46.9,M,,"},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        c.append(out, e, c.dialect);
+        EXPECT_EQ(out, FrameSentence(c.body));
+    }
+    std::string gsa8, gsa9;
+    AppendGSA(gsa8, e, m8);
+    AppendGSA(gsa9, e, m9);
+    EXPECT_EQ(gsa8.substr(0, gsa8.find('\n') + 1), FrameSentence("$GNGSA,A,3,05,10,11,12,13,14,15,16,17,18,19,20,1.80,0.90,1.50"));
+    EXPECT_EQ(gsa9.substr(gsa9.find(",1.80,0.90,1.50,") + 15, 3), ",1*");  // the system ID of 4.10
+    std::string gsv8;
+    AppendGSV(gsv8, e, Gnss::Gps, m8);
+    EXPECT_NE(gsv8.find(",46,31,150,*"), std::string::npos) << gsv8;  // SBAS 133 as 46, no signal ID, no SNR
 }
 
 // Courses and headings run from 0.00 to 359.99: what rounds up to 360 is north.
