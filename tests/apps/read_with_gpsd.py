@@ -1,6 +1,7 @@
-"""gpsd, run on the default (nmea4) output on a pseudo-terminal or over
-UDP, reports a 3D fix and satellites of four systems. Everything talks over
-loopback and every wait is bounded."""
+"""gpsd, run on a receiver model's output (the default nmea4 unless named)
+on a pseudo-terminal or over UDP, reports a 3D fix and satellites of every
+system the model tracks. Everything talks over loopback and every wait is
+bounded."""
 import os
 import socket
 import subprocess
@@ -10,6 +11,10 @@ import tempfile
 from gpsd_support import free_port, start_gpsd, stop, wait_for_link, watch
 
 PROGRAM = sys.argv[1]
+LINK = sys.argv[2] if len(sys.argv) > 2 else "pty"
+MODEL = sys.argv[3] if len(sys.argv) > 3 else "nmea4"
+# gpsd's system IDs: 0 GPS, 1 SBAS, 2 Galileo, 3 BeiDou, 6 GLONASS.
+SYSTEMS = {"nmea4": {0, 2, 3, 6}, "ublox-m8": {0, 1, 6}, "ublox-m9": {0, 1, 2, 3, 6}}[MODEL]
 
 
 def main():
@@ -17,15 +22,15 @@ def main():
     (gpsd -N udp://127.0.0.1:PORT); otherwise from a pseudo-terminal."""
     work = tempfile.mkdtemp(prefix="kovra-gpsd-")
     port = free_port()
-    if len(sys.argv) > 2 and sys.argv[2] == "udp":
+    if LINK == "udp":
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
             probe.bind(("127.0.0.1", 0))
             udp = probe.getsockname()[1]
         source = f"udp://127.0.0.1:{udp}"
-        command = [PROGRAM, "--udp", f"127.0.0.1:{udp}", "--rate", "2", "--count", "30"]
+        command = [PROGRAM, "--udp", f"127.0.0.1:{udp}", "--rate", "2", "--count", "30", "--receiver", MODEL]
     else:
         source = os.path.join(work, "gps")
-        command = [PROGRAM, "--pty", source, "--rate", "2", "--count", "30"]
+        command = [PROGRAM, "--pty", source, "--rate", "2", "--count", "30", "--receiver", MODEL]
     gpsd = simulator = None
     try:
         udp_source = source.startswith("udp")
@@ -45,11 +50,11 @@ def main():
                 seen["mode"] = max(seen["mode"], r.get("mode", 0))
             if r.get("class") == "SKY":
                 seen["systems"] |= {s["gnssid"] for s in r.get("satellites", []) if "gnssid" in s}
-            return seen["mode"] == 3 and seen["systems"] >= {0, 2, 3, 6}
+            return seen["mode"] == 3 and seen["systems"] >= SYSTEMS
 
         watch(port, 12, report)
-        print(f"gpsd ({source}): best mode {seen['mode']}, systems {sorted(seen['systems'])}")
-        return 0 if seen["mode"] == 3 and seen["systems"] >= {0, 2, 3, 6} else 1
+        print(f"gpsd ({source}, {MODEL}): best mode {seen['mode']}, systems {sorted(seen['systems'])}")
+        return 0 if seen["mode"] == 3 and seen["systems"] >= SYSTEMS else 1
     finally:
         stop(gpsd, simulator)
 
