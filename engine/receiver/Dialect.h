@@ -3,6 +3,7 @@
 // read by the sentence builders; the default is this simulator's own.
 #pragma once
 
+#include <array>
 #include <string_view>
 
 namespace kovra::engine {
@@ -30,6 +31,11 @@ struct Dialect {
     // GGA's differential reference station while the fix is differential
     // ("0000"); empty: left empty.
     std::string_view differentialStation = "";
+    // A receiver of two bands sends a second GSV sequence a system, with the
+    // signal IDs of its second signals (GPS, GLONASS, Galileo, BeiDou; an ID
+    // may be empty, as some firmware writes it).
+    bool secondBand = false;
+    std::array<std::string_view, 4> secondSignalIds{};
 };
 
 }  // namespace kovra::engine

@@ -32,6 +32,15 @@ constexpr Dialect kUbloxNmea410{.gsaCombinedTalker = true,
                                 .ggaMostUsed = 12,
                                 .differentialStation = "0000"};
 
+// The F9 generation receives two bands: a second GSV sequence a system, L2
+// C/A (6), L2OF (3), E5b (2) and B2I, whose ID HPG 1.11 leaves empty.
+constexpr Dialect kUbloxTwoBands = [] {
+    Dialect d = kUbloxNmea410;
+    d.secondBand = true;
+    d.secondSignalIds = {"6", "3", "2", ""};
+    return d;
+}();
+
 const std::vector<ReceiverModel>& Table() {
     static const std::vector<ReceiverModel> models = {
         {"nmea4", "this simulator's own: NMEA 0183 4.11, four systems, a GSA a system with its own talker", Dialect{},
@@ -40,6 +49,8 @@ const std::vector<ReceiverModel>& Table() {
          kUbloxNmea40, {kGps, kGlonass}, true, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"}},
         {"ublox-m9", "u-blox M9, NMEA 4.10: four systems, GNGSA with system IDs, GSV with signal IDs, RMC with status",
          kUbloxNmea410, {kGps, kGlonass, kGalileo, kBeiDou}, true, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"}},
+        {"ublox-f9p", "u-blox F9P (HPG 1.11), NMEA 4.10 on two bands: a GSV sequence a signal, no SBAS",
+         kUbloxTwoBands, {kGps, kGlonass, kGalileo, kBeiDou}, false, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"}},
     };
     return models;
 }

@@ -295,21 +295,32 @@ void AppendGSA(std::string& out, const Epoch& e, const Dialect& d) {
 void AppendGSV(std::string& out, const Epoch& e, Gnss system, const Dialect& d) {
     const std::vector<const Satellite*> view = InView(e, system);
     const std::size_t messages = (view.size() + 3) / 4;
-    for (std::size_t m = 0; m < messages; ++m) {
-        Sentence s(out, TalkerOf(system), "GSV");
-        s.Integer(static_cast<long>(messages)).Integer(static_cast<long>(m + 1)).Padded(static_cast<long>(view.size()), 2);
-        for (std::size_t i = 4 * m; i < std::min(view.size(), 4 * m + 4); ++i) {
-            const Satellite& satellite = *view[i];
-            s.Padded(NmeaNumber(system, satellite.number), 2).Padded(satellite.elevation, 2).Padded(satellite.azimuth, 3);
-            if (satellite.snr) {
-                s.Padded(*satellite.snr, 2);
-            } else {
-                s.Empty();
+    const char first = SignalId(system);
+    const std::string_view firstSignal(&first, 1);
+    const auto sequence = [&](bool second, std::string_view signal) {
+        for (std::size_t m = 0; m < messages; ++m) {
+            Sentence s(out, TalkerOf(system), "GSV");
+            s.Integer(static_cast<long>(messages)).Integer(static_cast<long>(m + 1));
+            s.Padded(static_cast<long>(view.size()), 2);
+            for (std::size_t i = 4 * m; i < std::min(view.size(), 4 * m + 4); ++i) {
+                const Satellite& satellite = *view[i];
+                s.Padded(NmeaNumber(system, satellite.number), 2).Padded(satellite.elevation, 2);
+                s.Padded(satellite.azimuth, 3);
+                const std::optional<int> snr = second ? satellite.secondSnr : satellite.snr;
+                if (snr) {
+                    s.Padded(*snr, 2);
+                } else {
+                    s.Empty();
+                }
+            }
+            if (d.gsvSignalId) {
+                s.Text(signal);
             }
         }
-        if (d.gsvSignalId) {
-            s.Char(SignalId(system));
-        }
+    };
+    sequence(false, firstSignal);
+    if (d.secondBand) {
+        sequence(true, d.secondSignalIds[static_cast<std::size_t>(system) - 1]);
     }
 }
 

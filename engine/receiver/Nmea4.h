@@ -33,6 +33,7 @@ struct Satellite {
     int azimuth = 0;
     std::optional<int> snr;  // none while not tracked
     bool used = false;
+    std::optional<int> secondSnr{};  // on the second band of a receiver of two
 };
 
 // Everything one update reports.

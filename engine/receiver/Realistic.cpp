@@ -30,6 +30,17 @@ int SignalFor(double elevation) {
     return static_cast<int>(std::lround(25 + 25 * sine));
 }
 
+// The second band's signal, weaker and tracked higher up; of GPS only the
+// satellites that broadcast L2C (about two in three).
+std::optional<int> SecondSignalFor(Gnss system, int number, double elevation) {
+    constexpr double kSecondBandMask = 15;
+    constexpr int kWeaker = 6;
+    if (elevation < kSecondBandMask || (system == Gnss::Gps && number % 3 == 0)) {
+        return std::nullopt;
+    }
+    return SignalFor(elevation) - kWeaker;
+}
+
 }  // namespace
 
 std::string SkyPlotOf(const nmea4::Epoch& epoch, std::int32_t radius) {
@@ -90,7 +101,9 @@ void RealisticReceiver::ComputeSky(GpsSeconds t, double latitude, double longitu
         }
         epoch_.satellites.push_back({s.system, s.number, static_cast<int>(std::lround(s.elevation)),
                                      static_cast<int>(std::lround(s.azimuth)) % 360, SignalFor(s.elevation),
-                                     s.healthy && s.elevation >= settings_.elevationMask});
+                                     s.healthy && s.elevation >= settings_.elevationMask,
+                                     settings_.dialect.secondBand ? SecondSignalFor(s.system, s.number, s.elevation)
+                                                                  : std::nullopt});
     }
     skyTime_ = t;
 }

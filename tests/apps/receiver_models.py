@@ -2,8 +2,9 @@
 folder of recordings is given): run for the recording's time, place and
 fix, standing still, with the sentences the recording's receiver was set
 to send, the model's output must have the recording's sentence kinds in the
-same order per epoch, the same talkers, the same field count of every kind
-and the same shape (empty, digits, decimals) of every field. What still
+same order per epoch, the same talkers, the same field count of every kind,
+the same shape (empty, digits, decimals) of every field, satellites
+numbered alike and as many GSV sequences a system (one a signal). What still
 differs is listed in KNOWN with its reason; anything else fails."""
 import os
 import re
@@ -17,11 +18,15 @@ PROGRAM, LOGS = sys.argv[1], sys.argv[2]
 MODELS = [
     ("ublox-m8", "ublox-8.log"),
     ("ublox-m9", "ublox-neo-m9n-nmea.log"),
+    ("ublox-f9p", "ublox-zed-f9p-nmea.log"),
 ]
 # (model, kind, field) -> why it differs
 KNOWN = {
     ("ublox-m9", "GST", None): "u-blox writes GST's numbers with two or three significant digits",
     ("ublox-m9", "GBS", None): "GBS (fault detection) is not a kind of the simulator yet",
+    ("ublox-f9p", "GST", None): "u-blox writes GST's numbers with two or three significant digits, "
+                                "and HPG 1.11 leaves the error ellipse empty",
+    ("ublox-f9p", "GBS", None): "GBS (fault detection) is not a kind of the simulator yet",
 }
 
 
@@ -103,6 +108,16 @@ def bands(parsed):
     return seen
 
 
+def sequences(groups):
+    """Per GSV talker, how many GSV sequences an epoch carries (one a signal of a system)."""
+    seen = {}
+    for epoch in groups:
+        count = Counter(talker for talker, kind, values in epoch if kind == "GSV" and values[1] == "1")
+        for talker, n in count.items():
+            seen.setdefault(talker, set()).add(n)
+    return seen
+
+
 def recorded_state(parsed):
     """The time, place, height and fix of the recording's first GGA and RMC."""
     gga = next(v for _, k, v in parsed if k == "GGA" and v[5] != "0")
@@ -159,6 +174,11 @@ def compare(model, recording):
         if our_bands.get(talker) != their_bands.get(talker):
             differ("GSV", talker, f"numbers {sorted(our_bands.get(talker, []))}, the receiver's "
                                   f"{sorted(their_bands.get(talker, []))}")
+    our_sequences, their_sequences = sequences(epochs(ours)), sequences(epochs(recorded))
+    for talker, counts in their_sequences.items():
+        if talker in our_sequences and not our_sequences[talker] <= counts:
+            differ("GSV", talker, f"{sorted(our_sequences[talker])} sequences an epoch, "
+                                  f"the receiver's {sorted(counts)}")
     for line in excused:
         print("known:", line)
     return problems

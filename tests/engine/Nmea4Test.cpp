@@ -99,6 +99,15 @@ TEST(Nmea4, ReceiverModelsWriteTheirDialects) {
     std::string gsv8;
     AppendGSV(gsv8, e, Gnss::Gps, m8);
     EXPECT_NE(gsv8.find(",46,31,150,*"), std::string::npos) << gsv8;  // SBAS 133 as 46, no signal ID, no SNR
+    // Two bands: the second sequence with its own signal ID and signal, or an empty ID.
+    Epoch two = WithFix();
+    two.satellites = {{Gnss::Gps, 5, 45, 120, 40, true, 34}, {Gnss::BeiDou, 8, 49, 229, 27, true}};
+    const Dialect f9p = FindReceiverModel("ublox-f9p")->dialect;
+    std::string gps, beidou;
+    AppendGSV(gps, two, Gnss::Gps, f9p);
+    AppendGSV(beidou, two, Gnss::BeiDou, f9p);
+    EXPECT_EQ(gps, FrameSentence("$GPGSV,1,1,01,05,45,120,40,1") + FrameSentence("$GPGSV,1,1,01,05,45,120,34,6"));
+    EXPECT_EQ(beidou, FrameSentence("$GBGSV,1,1,01,08,49,229,27,1") + FrameSentence("$GBGSV,1,1,01,08,49,229,,"));
 }
 
 // Courses and headings run from 0.00 to 359.99: what rounds up to 360 is north.
