@@ -279,6 +279,11 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
                    "them")
         ->check(OneOf(models))
         ->group("Receiver");
+    app.add_option("--receiver-setting", o.receiverSettings,
+                   "A setting of the receiver model, as the receiver names it (repeatable): the u-blox models "
+                   "nmeaVersion=2.3|4.0|4.10|4.11, highPrec=0|1, numSV=0|8|12|16")
+        ->type_name("KEY=VALUE")
+        ->group("Receiver");
     app.add_option("--elevation-mask", o.elevationMask, "Lower satellites are in view but not used")
         ->check(Within({0, 90, "degrees"}))
         ->group("Receiver");

@@ -210,6 +210,13 @@ void CheckOptions(Options& o) {
     if (!o.Realistic() && o.receiver != "nmea4") {
         throw UsageError("--receiver " + o.receiver + ": a receiver model speaks in the nmea4 profile, not the classic one");
     }
+    if (const engine::ReceiverModel* model = engine::FindReceiverModel(o.receiver)) {
+        try {
+            (void)engine::DialectOf(*model, o.receiverSettings);
+        } catch (const engine::SettingError& e) {
+            throw UsageError(std::string("--receiver-setting: ") + e.what());
+        }
+    }
     o.count = ParseCount(o.countText);
     if (o.seedText) {
         o.seed = WholeNumber(*o.seedText);
@@ -444,15 +451,21 @@ void ReadAhead(const FileArgument& argument) {
     }
 }
 
-// A file's value checked alone by its option's rules (and the profile's
-// words for sentence kinds); what goes together is checked for the whole run.
-void CheckAlone(const FileArgument& argument, const std::optional<std::string>& profile) {
+// The options a value is read in the light of: the profile's words for
+// sentence kinds, the receiver model's settings.
+constexpr std::string_view kContextOptions[] = {"--profile", "--receiver"};
+
+// A file's value checked alone by its option's rules (and its context);
+// what goes together is checked for the whole run.
+void CheckAlone(const FileArgument& argument, const std::vector<std::string>& context) {
     Options scratch;
     const std::unique_ptr<CLI::App> app = MakeApp(scratch);
     const std::string text = argument.Text();
     std::vector<const char*> argv{"kovra-nmea", text.c_str()};
-    if (profile && argument.option != "--profile") {
-        argv.push_back(profile->c_str());
+    for (const std::string& given : context) {
+        if (!given.starts_with(argument.option + "=")) {
+            argv.push_back(given.c_str());
+        }
     }
     const auto fail = [&](std::string message) {
         const std::string named = argument.option + ": ";
@@ -488,25 +501,29 @@ void Rebase(std::vector<FileArgument>& arguments, const std::filesystem::path& f
 std::vector<std::string> WithScenario(const CLI::App& given, ScenarioFile file, const std::filesystem::path& folder,
                                       int argc, char** argv) {
     Rebase(file.arguments, folder);
-    std::optional<std::string> profile;
-    for (const FileArgument& argument : file.arguments) {
-        if (argument.option == "--profile" && !GivenOn(given, "--profile")) {
-            profile = argument.Text();
+    std::vector<std::string> context;
+    for (const std::string_view option : kContextOptions) {
+        const std::string name(option);
+        if (GivenOn(given, name)) {
+            context.push_back(name + "=" + given.get_option(name)->results().front());
+            continue;
         }
-    }
-    if (GivenOn(given, "--profile")) {
-        profile = "--profile=" + given.get_option("--profile")->results().front();
+        for (const FileArgument& argument : file.arguments) {
+            if (argument.option == option) {
+                context.push_back(argument.Text());
+            }
+        }
     }
     std::vector<std::string> arguments{argv[0]};
     for (const FileArgument& argument : file.arguments) {
         if (!GivenOn(given, argument.option)) {
-            CheckAlone(argument, profile);
+            CheckAlone(argument, context);
             arguments.push_back(argument.Text());
         }
     }
     for (const FileEvent& event : file.events) {
         for (const FileArgument& check : event.checks) {
-            CheckAlone(check, profile);
+            CheckAlone(check, context);
         }
     }
     arguments.insert(arguments.end(), argv + 1, argv + argc);
@@ -607,10 +624,13 @@ Further FurtherVessel(const CLI::App& first, std::vector<FileArgument> own, std:
     }
     std::vector<std::string> arguments = ArgumentsOf(first, run);
     arguments.insert(arguments.begin(), "kovra-nmea");
-    std::optional<std::string> profile;
+    std::vector<std::string> context;
     bool named = false;
     for (const FileArgument& argument : own) {
-        profile = argument.option == "--profile" ? std::optional(argument.Text()) : profile;
+        if (std::find(std::begin(kContextOptions), std::end(kContextOptions), argument.option) !=
+            std::end(kContextOptions)) {
+            context.push_back(argument.Text());
+        }
         named = named || argument.option == "--name";
     }
     if (!named) {
@@ -618,7 +638,7 @@ Further FurtherVessel(const CLI::App& first, std::vector<FileArgument> own, std:
     }
     for (const FileArgument& argument : own) {
         if (check) {
-            CheckAlone(argument, profile);
+            CheckAlone(argument, context);
         }
     }
     std::vector<const char*> pointers;
@@ -718,7 +738,7 @@ std::vector<std::vector<FileArgument>> AddFleet(const CLI::App& given, ScenarioF
                                                 : std::nullopt;
     for (const FileArgument& argument : file.arguments) {
         if (argument.option == "--seed" && !seedText) {
-            CheckAlone(argument, std::nullopt);
+            CheckAlone(argument, {});
             seed = WholeNumber(*argument.value).value_or(1);
         }
     }

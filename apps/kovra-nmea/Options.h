@@ -81,6 +81,7 @@ struct Options {
     std::string profile = "nmea4";
     std::optional<std::string> gnss;          // the model's systems when not given
     std::string receiver = "nmea4";           // the receiver model of the nmea4 profile, or "list"
+    std::vector<std::string> receiverSettings;  // KEY=VALUE, as the model names its settings
     double elevationMask = 5;
     std::optional<std::string> almanacFile, talker;
     std::optional<double> trueHeading;

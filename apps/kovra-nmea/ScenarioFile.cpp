@@ -83,6 +83,7 @@ constexpr Key kLegKeys[] = {{"course", ""}, {"speed", ""}, {"altitude", ""}, {"f
                             {"goto", ""},   {"route", ""}, {"gpx_track", ""}};
 constexpr Key kReceiverKeys[] = {{"profile", "--profile"},
                                  {"model", "--receiver"},
+                                 {"settings", "--receiver-setting", Shape::Special},
                                  {"talker", "--talker"},
                                  {"sentences", "--sentences", Shape::Joined},
                                  {"systems", "--gnss", Shape::Joined},
@@ -350,6 +351,10 @@ private:
             ReadMotion(value, at);
         } else if (key.name == "ais") {
             Add(key.option, Flattened(value, at), at, value);
+        } else if (key.name == "settings") {
+            for (const std::string& setting : Split(Flattened(value, at), ',')) {
+                Add(key.option, setting, at + "." + setting.substr(0, setting.find('=')), value, true);
+            }
         } else if (key.name == "ais_targets") {
             RequireList(value, at, "AIS targets ({mmsi, lat, lon, course, speed} or {mmsi, cpa, in, bearing, speed})");
             for (std::size_t i = 0; i < value.size(); ++i) {
@@ -778,6 +783,13 @@ void EmitVessel(YAML::Emitter& out, const Given& given, std::set<std::string>& w
         } else if (inner.name == "ais" && route != given.end()) {
             out << YAML::Key << "ais" << YAML::Value;
             EmitMap(out, route->second.front());
+        } else if (inner.name == "settings" && route != given.end()) {
+            std::string joined;
+            for (const std::string& setting : route->second) {
+                joined += (joined.empty() ? "" : ",") + setting;
+            }
+            out << YAML::Key << "settings" << YAML::Value;
+            EmitMap(out, joined);
         }
     });
     out << YAML::EndMap;

@@ -379,7 +379,7 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     engine::RealisticSettings settings;
     const engine::ReceiverModel& model = *engine::FindReceiverModel(o.receiver);
     settings.systems = o.gnss ? ParseSystems(*o.gnss) : model.systems;
-    settings.dialect = model.dialect;
+    settings.dialect = engine::DialectOf(model, o.receiverSettings);
     settings.sbas = model.sbas;
     settings.elevationMask = o.elevationMask;
     if (o.almanacFile) {

@@ -15,11 +15,14 @@ namespace kovra::engine {
 enum class NavStatus : char { None = 0, ByFix = 'S', AlwaysNotValid = 'V' };
 
 struct Dialect {
+    int minuteDecimals = 5;     // of latitude and longitude (a high-precision mode: 7)
+    int altitudeDecimals = 1;   // of GGA's altitude (a high-precision mode: 3)
     // GSA: one a system with the system's own talker (GPGSA, GLGSA), or all
     // with the combined talker (GNGSA), as one receiver of several systems.
     bool gsaCombinedTalker = false;
     bool gsaSystemId = true;    // NMEA 4.10 on: the system ID at the end of GSA
     bool gsvSignalId = true;    // NMEA 4.10 on: the signal ID at the end of GSV
+    int gsvMostPerSystem = 0;   // the most satellites GSV lists a system, the lowest numbers; 0: all
     NavStatus rmcNavStatus = NavStatus::ByFix;
     // Below this speed (knots) the course over ground is left empty, as a
     // receiver that cannot tell a course while standing still; 0: always given.

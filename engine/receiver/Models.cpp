@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/run/Errors.h"
+
 namespace kovra::engine {
 
 namespace {
@@ -41,16 +43,53 @@ constexpr Dialect kUbloxTwoBands = [] {
     return d;
 }();
 
+// The settings of u-blox's NMEA configuration (CFG-NMEA), as the receivers name them.
+bool SetNmeaVersion(Dialect& d, std::string_view v) {
+    if (v != "2.3" && v != "4.0" && v != "4.10" && v != "4.11") {
+        return false;
+    }
+    const bool ids = v == "4.10" || v == "4.11";  // 4.10 added the system and signal IDs and the status
+    d.gsaSystemId = ids;
+    d.gsvSignalId = ids;
+    d.rmcNavStatus = ids ? NavStatus::AlwaysNotValid : NavStatus::None;
+    return true;
+}
+
+bool SetHighPrecision(Dialect& d, std::string_view v) {
+    if (v != "0" && v != "1") {
+        return false;
+    }
+    d.minuteDecimals = v == "1" ? 7 : 5;
+    d.altitudeDecimals = v == "1" ? 3 : 1;
+    return true;
+}
+
+bool SetMostSatellites(Dialect& d, std::string_view v) {
+    if (v != "0" && v != "8" && v != "12" && v != "16") {
+        return false;
+    }
+    d.gsvMostPerSystem = std::stoi(std::string(v));
+    return true;
+}
+
+const std::vector<ModelSetting> kUbloxSettings = {
+    {"nmeaVersion", "2.3, 4.0, 4.10 or 4.11", SetNmeaVersion},
+    {"highPrec", "0 or 1 (7 decimals of a minute, 3 of altitude)", SetHighPrecision},
+    {"numSV", "0 (all), 8, 12 or 16 satellites a system", SetMostSatellites},
+};
+
 const std::vector<ReceiverModel>& Table() {
     static const std::vector<ReceiverModel> models = {
         {"nmea4", "this simulator's own: NMEA 0183 4.11, four systems, a GSA a system with its own talker", Dialect{},
          {kGps, kGlonass, kGalileo, kBeiDou}, false, {}},
         {"ublox-m8", "u-blox 8 (M8), NMEA 4.0 as shipped: GPS and GLONASS, GNGSA without system ID, GSV without signal ID",
-         kUbloxNmea40, {kGps, kGlonass}, true, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"}},
+         kUbloxNmea40, {kGps, kGlonass}, true, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"}, kUbloxSettings},
         {"ublox-m9", "u-blox M9, NMEA 4.10: four systems, GNGSA with system IDs, GSV with signal IDs, RMC with status",
-         kUbloxNmea410, {kGps, kGlonass, kGalileo, kBeiDou}, true, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"}},
+         kUbloxNmea410, {kGps, kGlonass, kGalileo, kBeiDou}, true, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"},
+         kUbloxSettings},
         {"ublox-f9p", "u-blox F9P (HPG 1.11), NMEA 4.10 on two bands: a GSV sequence a signal, no SBAS",
-         kUbloxTwoBands, {kGps, kGlonass, kGalileo, kBeiDou}, false, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"}},
+         kUbloxTwoBands, {kGps, kGlonass, kGalileo, kBeiDou}, false, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"},
+         kUbloxSettings},
     };
     return models;
 }
@@ -63,6 +102,28 @@ const ReceiverModel* FindReceiverModel(std::string_view name) {
     const auto& models = Table();
     const auto found = std::find_if(models.begin(), models.end(), [&](const ReceiverModel& m) { return m.name == name; });
     return found == models.end() ? nullptr : &*found;
+}
+
+Dialect DialectOf(const ReceiverModel& model, std::span<const std::string> settings) {
+    Dialect dialect = model.dialect;
+    for (const std::string& given : settings) {
+        const std::size_t equals = given.find('=');
+        const std::string key = given.substr(0, equals);
+        const auto setting = std::find_if(model.settings.begin(), model.settings.end(),
+                                          [&](const ModelSetting& s) { return s.key == key; });
+        if (setting == model.settings.end()) {
+            std::string known;
+            for (const ModelSetting& s : model.settings) {
+                known += (known.empty() ? "" : ", ") + std::string(s.key);
+            }
+            throw SettingError("'" + key + "' is not a setting of " + std::string(model.name) +
+                               (known.empty() ? " (it has none)" : " (" + known + ")"));
+        }
+        if (equals == std::string::npos || !setting->apply(dialect, std::string_view(given).substr(equals + 1))) {
+            throw SettingError("'" + given + "': " + key + " takes " + std::string(setting->values));
+        }
+    }
+    return dialect;
 }
 
 }  // namespace kovra::engine

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,6 +14,15 @@
 
 namespace kovra::engine {
 
+// A setting of the real receiver that changes what it sends, named and
+// valued as the receiver's own configuration names them.
+struct ModelSetting {
+    std::string_view key;     // "highPrec"
+    std::string_view values;  // the values it takes, as messages list them: "0 or 1"
+    // Applies the value; false for one the setting does not take.
+    bool (*apply)(Dialect& dialect, std::string_view value);
+};
+
 struct ReceiverModel {
     std::string_view name;     // as --receiver names it
     std::string_view summary;  // one line for --receiver list
@@ -20,11 +30,16 @@ struct ReceiverModel {
     std::vector<Gnss> systems;         // tracked as shipped
     bool sbas = false;                 // SBAS satellites tracked, listed among GPS
     std::vector<std::string_view> sentences;  // sent as shipped; none: the kind table's defaults
+    std::vector<ModelSetting> settings{};
 };
 
 // Every model, the default (nmea4) first.
 std::span<const ReceiverModel> ReceiverModels();
 // The model of that name; none for one the simulator does not know.
 const ReceiverModel* FindReceiverModel(std::string_view name);
+
+// The model's dialect with each "KEY=VALUE" applied in turn; SettingError
+// for a key the model does not have or a value its setting does not take.
+Dialect DialectOf(const ReceiverModel& model, std::span<const std::string> settings);
 
 }  // namespace kovra::engine

@@ -17,7 +17,7 @@ using kovra::nmea::kMaxSentenceLength;
 constexpr std::size_t kFrame = 5;         // "*hh" and CR LF
 constexpr double kKmhPerKnot = 1.852;
 constexpr Gnss kSystems[] = {Gnss::Gps, Gnss::Glonass, Gnss::Galileo, Gnss::BeiDou};
-constexpr double kScale[] = {1, 10, 100, 1000, 10'000, 100'000};
+constexpr double kScale[] = {1, 10, 100, 1000, 10'000, 100'000, 1'000'000, 10'000'000};
 
 std::string Escaped(std::string_view name) {
     std::string text(3 * name.size(), '\0');
@@ -65,7 +65,7 @@ public:
         PutDigits(value, width);
         return *this;
     }
-    // A fixed count of decimals (at most 5), the last rounded half away
+    // A fixed count of decimals (at most 7), the last rounded half away
     // from zero; a value that rounds to zero is written without a sign.
     Sentence& Fixed(double value, int decimals) {
         out_ += ',';
@@ -116,28 +116,29 @@ public:
         PutDigits(utc.year % 100, 2);
         return *this;
     }
-    // ddmm.mmmmm,N or dddmm.mmmmm,E
-    Sentence& Angle(double degrees, int degreeWidth, char positive, char negative) {
+    // ddmm.mmmmm,N or dddmm.mmmmm,E, with `decimals` of a minute.
+    Sentence& Angle(double degrees, int degreeWidth, char positive, char negative, int decimals = 5) {
         const double magnitude = std::fabs(degrees);
         long whole = static_cast<long>(magnitude);
-        long minutes = std::lround((magnitude - static_cast<double>(whole)) * 60 * 100'000);  // 1e-5 minutes
-        if (minutes >= 60 * 100'000) {
-            minutes -= 60 * 100'000;
+        const auto unit = static_cast<long long>(kScale[decimals]);
+        long long minutes = std::llround((magnitude - static_cast<double>(whole)) * 60 * kScale[decimals]);
+        if (minutes >= 60 * unit) {
+            minutes -= 60 * unit;
             ++whole;
         }
         out_ += ',';
         PutDigits(whole, degreeWidth);
-        PutDigits(minutes / 100'000, 2);
+        PutDigits(minutes / unit, 2);
         out_ += '.';
-        PutDigits(minutes % 100'000, 5);
+        PutDigits(minutes % unit, decimals);
         return Char(degrees < 0 ? negative : positive);
     }
     // Latitude and longitude, or four empty fields without a fix.
-    Sentence& Position(const Epoch& e) {
+    Sentence& Position(const Epoch& e, int decimals = 5) {
         if (!e.Valid()) {
             return Empty(4);
         }
-        return Angle(e.latitude, 2, 'N', 'S').Angle(e.longitude, 3, 'E', 'W');
+        return Angle(e.latitude, 2, 'N', 'S', decimals).Angle(e.longitude, 3, 'E', 'W', decimals);
     }
     Sentence& Dop(double value, const Epoch& e) { return e.Valid() ? Fixed(value, 2) : Text("99.99"); }
     // A name as the NMEA names carry it, reserved characters escaped.
@@ -214,7 +215,7 @@ bool CourseKnown(const Epoch& e, const Dialect& d) { return e.Valid() && e.speed
 
 void AppendRMC(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "RMC");
-    s.Time(e.utc).Char(e.Valid() ? 'A' : 'V').Position(e);
+    s.Time(e.utc).Char(e.Valid() ? 'A' : 'V').Position(e, d.minuteDecimals);
     s.FixedOrEmpty(e.Valid(), e.speedKnots, 3).BearingOrEmpty(CourseKnown(e, d), e.course).Date(e.utc);
     if (e.magneticVariation && e.Valid() && d.magneticVariation) {
         s.Fixed(std::fabs(*e.magneticVariation), 1).Char(*e.magneticVariation < 0 ? 'W' : 'E');
@@ -230,8 +231,8 @@ void AppendRMC(std::string& out, const Epoch& e, const Dialect& d) {
 void AppendGGA(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "GGA");
     const int used = d.ggaMostUsed > 0 ? std::min(UsedCount(e), d.ggaMostUsed) : UsedCount(e);
-    s.Time(e.utc).Position(e).Integer(e.quality).Padded(used, 2).Dop(e.dop.hdop, e);
-    s.FixedOrEmpty(e.Valid(), e.altitude, 1).Char('M').FixedOrEmpty(e.Valid(), e.geoidSeparation, 1).Char('M');
+    s.Time(e.utc).Position(e, d.minuteDecimals).Integer(e.quality).Padded(used, 2).Dop(e.dop.hdop, e);
+    s.FixedOrEmpty(e.Valid(), e.altitude, d.altitudeDecimals).Char('M').FixedOrEmpty(e.Valid(), e.geoidSeparation, 1).Char('M');
     s.Empty();  // the age of the corrections
     if (e.quality == 2 && !d.differentialStation.empty()) {
         s.Text(d.differentialStation);
@@ -240,8 +241,8 @@ void AppendGGA(std::string& out, const Epoch& e, const Dialect& d) {
     }
 }
 
-void AppendGLL(std::string& out, const Epoch& e) {
-    Sentence(out, e.talker, "GLL").Position(e).Time(e.utc).Char(e.Valid() ? 'A' : 'V').Char(static_cast<char>(e.mode));
+void AppendGLL(std::string& out, const Epoch& e, const Dialect& d) {
+    Sentence(out, e.talker, "GLL").Position(e, d.minuteDecimals).Time(e.utc).Char(e.Valid() ? 'A' : 'V').Char(static_cast<char>(e.mode));
 }
 
 void AppendVTG(std::string& out, const Epoch& e, const Dialect& d) {
@@ -293,7 +294,10 @@ void AppendGSA(std::string& out, const Epoch& e, const Dialect& d) {
 }
 
 void AppendGSV(std::string& out, const Epoch& e, Gnss system, const Dialect& d) {
-    const std::vector<const Satellite*> view = InView(e, system);
+    std::vector<const Satellite*> view = InView(e, system);
+    if (d.gsvMostPerSystem > 0 && view.size() > static_cast<std::size_t>(d.gsvMostPerSystem)) {
+        view.resize(static_cast<std::size_t>(d.gsvMostPerSystem));
+    }
     const std::size_t messages = (view.size() + 3) / 4;
     const char first = SignalId(system);
     const std::string_view firstSignal(&first, 1);

@@ -69,7 +69,8 @@ void AppendRMC(std::string& out, const Epoch& e, const Dialect& d);
 inline void AppendRMC(std::string& out, const Epoch& e) { AppendRMC(out, e, Dialect{}); }
 void AppendGGA(std::string& out, const Epoch& e, const Dialect& d);
 inline void AppendGGA(std::string& out, const Epoch& e) { AppendGGA(out, e, Dialect{}); }
-void AppendGLL(std::string& out, const Epoch& e);
+void AppendGLL(std::string& out, const Epoch& e, const Dialect& d);
+inline void AppendGLL(std::string& out, const Epoch& e) { AppendGLL(out, e, Dialect{}); }
 void AppendVTG(std::string& out, const Epoch& e, const Dialect& d);
 inline void AppendVTG(std::string& out, const Epoch& e) { AppendVTG(out, e, Dialect{}); }
 void AppendGNS(std::string& out, const Epoch& e);

@@ -237,7 +237,10 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
         out += gsa_;
     }
     std::string tail;
-    appendAll(tail, {{Kind4::GLL, nmea4::AppendGLL}, {Kind4::GST, nmea4::AppendGST},
+    if (Has(settings_.sentences, Kind4::GLL)) {
+        nmea4::AppendGLL(tail, epoch_, settings_.dialect);
+    }
+    appendAll(tail, {{Kind4::GST, nmea4::AppendGST},
                      {Kind4::HDT, nmea4::AppendHDT}, {Kind4::ZDA, nmea4::AppendZDA}});
     const Route* route = in.world.FindRoute(in.vessel.progress.route);
     AppendAAM(tail, in.world, route, vessel.position);

@@ -116,6 +116,9 @@ TEST_F(ScenarioFiles, ABadFileIsToldWithItsPlaceAndNothingRuns) {
         {"vessels: [{receiver: {model: garmin9}}]\n", "vessels[0].receiver.model: 'garmin9' is not nmea4 or ublox-m8"},
         {"vessels: [{}, {receiver: {profile: classic, model: ublox-m8}}]\n",
          "--receiver ublox-m8: a receiver model speaks in the nmea4 profile, not the classic one"},
+        {"vessels: [{receiver: {model: ublox-m9, settings: {numSV: 7}}}]\n",
+         "vessels[0].receiver.settings.numSV: 'numSV=7': numSV takes 0 (all), 8, 12 or 16"},
+        {"vessels: [{receiver: {settings: {highPrec: 1}}}]\n", "'highPrec' is not a setting of nmea4 (it has none)"},
         {"vessels: [{kind: boat}]\n", "vessels[0].kind: 'boat' is not vessel or car or pedestrian or aircraft or fixed"},
         {"vessels: [{limits: {climb_rate: -1}}]\n", "vessels[0].limits.climb_rate: '-1' is not from 0 to 1000 metres a second"},
     };

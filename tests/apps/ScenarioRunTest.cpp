@@ -46,6 +46,9 @@ TEST_F(ScenarioRuns, ADumpedScenarioGivesTheOptionsBytes) {
          "--ais", "class=A,mmsi=211000001,name=OWN", "--ais-target", "mmsi=211000002,lat=54.37,lon=10.18,course=200,speed=8",
          "--ais-target", "class=B,mmsi=211000003,cpa=0.2,in=300,bearing=45,speed=12",
          "--ais-faults", "lose_fragment=0.3,checksum=0.2", "--count", "12"},
+        // A receiver model with settings of its own.
+        {"--time", "2026-12-08T12:00:00Z", "--receiver", "ublox-m8", "--receiver-setting", "highPrec=1",
+         "--receiver-setting", "nmeaVersion=4.11", "--count", "3"},
         // The built-in scenario with a clock of its own.
         {"--time", "2026-12-08T12:00:00Z", "--rate", "5", "--count", "15", "--sentences", "RMC,GGA,GSV,RTE,WPL"},
     };

@@ -5,6 +5,7 @@
 #include "engine/receiver/Models.h"
 #include "engine/receiver/Nmea4.h"
 #include "engine/receiver/Realistic.h"
+#include "engine/run/Errors.h"
 #include "nmea/Format.h"
 
 namespace kovra::engine::nmea4 {
@@ -108,6 +109,36 @@ TEST(Nmea4, ReceiverModelsWriteTheirDialects) {
     AppendGSV(beidou, two, Gnss::BeiDou, f9p);
     EXPECT_EQ(gps, FrameSentence("$GPGSV,1,1,01,05,45,120,40,1") + FrameSentence("$GPGSV,1,1,01,05,45,120,34,6"));
     EXPECT_EQ(beidou, FrameSentence("$GBGSV,1,1,01,08,49,229,27,1") + FrameSentence("$GBGSV,1,1,01,08,49,229,,"));
+}
+
+// A model's settings, named as the receiver names them, change its dialect.
+TEST(Nmea4, ReceiverSettingsChangeTheDialect) {
+    const ReceiverModel& m8 = *FindReceiverModel("ublox-m8");
+    const std::vector<std::string> settings = {"nmeaVersion=4.10", "highPrec=1", "numSV=8"};
+    const Dialect d = DialectOf(m8, settings);
+    std::string gga, rmc, gsv;
+    Epoch e = WithFix();
+    for (int n = 10; n < 20; ++n) {
+        e.satellites.push_back({Gnss::Gps, n, 20, 10 * n, 30, true});
+    }
+    AppendGGA(gga, e, d);
+    AppendRMC(rmc, e, d);
+    AppendGSV(gsv, e, Gnss::Gps, d);
+    EXPECT_EQ(gga, FrameSentence("$GNGGA,201530.12,4807.0380000,N,01131.0000000,E,1,12,0.90,545.400,M,46.9,M,,"));
+    EXPECT_NE(rmc.find(",040702,,,A,V*"), std::string::npos) << rmc;  // 4.10's status, no variation
+    EXPECT_EQ(gsv.substr(0, 17), "$GPGSV,2,1,08,05,");  // the eight lowest numbers
+    EXPECT_NE(gsv.find(",30,1*"), std::string::npos);  // 4.10's signal ID
+    const auto refused = [&](std::vector<std::string> given) {
+        try {
+            (void)DialectOf(m8, given);
+        } catch (const SettingError& error) {
+            return std::string(error.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(refused({"highPrec=2"}), "'highPrec=2': highPrec takes 0 or 1 (7 decimals of a minute, 3 of altitude)");
+    EXPECT_EQ(refused({"baud=9600"}), "'baud' is not a setting of ublox-m8 (nmeaVersion, highPrec, numSV)");
+    EXPECT_EQ(refused({"numSV"}), "'numSV': numSV takes 0 (all), 8, 12 or 16 satellites a system");
 }
 
 // Courses and headings run from 0.00 to 359.99: what rounds up to 360 is north.
