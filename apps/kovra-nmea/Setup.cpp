@@ -381,6 +381,7 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     settings.systems = o.gnss ? ParseSystems(*o.gnss) : model.systems;
     settings.dialect = engine::DialectOf(model, o.receiverSettings);
     settings.sbas = model.sbas;
+    settings.order = model.order;
     settings.elevationMask = o.elevationMask;
     if (o.almanacFile) {
         const std::optional<std::string> text = ReadDataFile(ToPath(FileNameFromUtf8(*o.almanacFile)));

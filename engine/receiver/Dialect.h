@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 namespace kovra::engine {
@@ -14,9 +15,20 @@ namespace kovra::engine {
 // judge it write it.
 enum class NavStatus : char { None = 0, ByFix = 'S', AlwaysNotValid = 'V' };
 
+// The order a system's satellites go in GSV: by number, by elevation from
+// the highest, or the tracked ones by elevation and then the others.
+enum class GsvOrder : std::uint8_t { ByNumber, ByElevation, TrackedByElevation };
+
 struct Dialect {
     int minuteDecimals = 5;     // of latitude and longitude (a high-precision mode: 7)
     int altitudeDecimals = 1;   // of GGA's altitude (a high-precision mode: 3)
+    int timeDecimals = 2;       // of the time of day: 2 or 3
+    int speedDecimals = 3;      // of speeds
+    int dopDecimals = 2;        // of GGA's and GSA's dilutions
+    bool ggaUsedPadded = true;  // GGA's count of used satellites in two digits ("08")
+    bool zdaZoneEmpty = false;  // ZDA's local zone left empty, not 00,00
+    GsvOrder gsvOrder = GsvOrder::ByNumber;
+    double gsvInterval = 0;     // seconds between GSV groups; 0: every update
     // GSA: one a system with the system's own talker (GPGSA, GLGSA), or all
     // with the combined talker (GNGSA), as one receiver of several systems.
     bool gsaCombinedTalker = false;
@@ -34,6 +46,7 @@ struct Dialect {
     // GGA's differential reference station while the fix is differential
     // ("0000"); empty: left empty.
     std::string_view differentialStation = "";
+    bool stationAlways = false;  // the station whatever the fix, as some receivers write it
     // A receiver of two bands sends a second GSV sequence a system, with the
     // signal IDs of its second signals (GPS, GLONASS, Galileo, BeiDou; an ID
     // may be empty, as some firmware writes it).

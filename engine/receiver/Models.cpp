@@ -78,6 +78,41 @@ const std::vector<ModelSetting> kUbloxSettings = {
     {"numSV", "0 (all), 8, 12 or 16 satellites a system", SetMostSatellites},
 };
 
+// The MTK3339 family (Quectel L70 and its kin), NMEA 3.01, GPS only: four
+// decimals of a minute, milliseconds, speeds to hundredths, GGA's count in
+// one digit, ZDA's zone empty, GSV by elevation every fifth second; it
+// keeps giving the last course while standing still.
+constexpr Dialect kMtk{.minuteDecimals = 4,
+                       .timeDecimals = 3,
+                       .speedDecimals = 2,
+                       .ggaUsedPadded = false,
+                       .zdaZoneEmpty = true,
+                       .gsvOrder = GsvOrder::ByElevation,
+                       .gsvInterval = 5,
+                       .gsaSystemId = false,
+                       .gsvSignalId = false,
+                       .rmcNavStatus = NavStatus::None,
+                       .magneticVariation = false,
+                       .ggaMostUsed = 12};
+// SiRF IV (as in the BU-353-S4), NMEA 3.0, GPS only: as the MTK's numbers
+// but dilutions to one decimal, GGA's station 0000 whatever the fix, and
+// GSV every fifth second with the tracked satellites first.
+constexpr Dialect kSirf{.minuteDecimals = 4,
+                        .timeDecimals = 3,
+                        .speedDecimals = 2,
+                        .dopDecimals = 1,
+                        .gsvOrder = GsvOrder::TrackedByElevation,
+                        .gsvInterval = 5,
+                        .gsaSystemId = false,
+                        .gsvSignalId = false,
+                        .rmcNavStatus = NavStatus::None,
+                        .magneticVariation = false,
+                        .ggaMostUsed = 12,
+                        .differentialStation = "0000",
+                        .stationAlways = true};
+
+using K = Kind4;
+
 const std::vector<ReceiverModel>& Table() {
     static const std::vector<ReceiverModel> models = {
         {"nmea4", "this simulator's own: NMEA 0183 4.11, four systems, a GSA a system with its own talker", Dialect{},
@@ -90,6 +125,12 @@ const std::vector<ReceiverModel>& Table() {
         {"ublox-f9p", "u-blox F9P (HPG 1.11), NMEA 4.10 on two bands: a GSV sequence a signal, no SBAS",
          kUbloxTwoBands, {kGps, kGlonass, kGalileo, kBeiDou}, false, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"},
          kUbloxSettings},
+        {"mtk", "MediaTek MTK3339 family (Quectel L70), NMEA 3.01: GPS and SBAS, ZDA first, GSV every 5 s by elevation",
+         kMtk, {kGps}, true, {"RMC", "VTG", "GGA", "GSA", "GSV"}, {},
+         {K::ZDA, K::GLL, K::RMC, K::VTG, K::GGA, K::GSA, K::GSV, K::GST}},
+        {"sirf", "SiRF IV (GlobalSat BU-353-S4), NMEA 3.0: GPS only, GGA GSA RMC, GSV every 5 s",
+         kSirf, {kGps}, false, {"GGA", "GSA", "GSV", "RMC"}, {},
+         {K::GGA, K::GLL, K::GSA, K::GSV, K::RMC, K::VTG, K::ZDA}},
     };
     return models;
 }

@@ -31,6 +31,7 @@ struct ReceiverModel {
     bool sbas = false;                 // SBAS satellites tracked, listed among GPS
     std::vector<std::string_view> sentences;  // sent as shipped; none: the kind table's defaults
     std::vector<ModelSetting> settings{};
+    std::vector<Kind4> order{};  // of an epoch's kinds; none: this simulator's own
 };
 
 // Every model, the default (nmea4) first.

@@ -98,14 +98,14 @@ public:
         return Fixed(hundredths / 100, 2);
     }
     Sentence& BearingOrEmpty(bool present, double degrees) { return present ? Bearing(degrees) : Empty(); }
-    // hhmmss.ss
-    Sentence& Time(const DecodedDateTime& utc) {
+    // hhmmss.ss, or hhmmss.sss with three decimals.
+    Sentence& Time(const DecodedDateTime& utc, int decimals = 2) {
         out_ += ',';
         PutDigits(utc.hour, 2);
         PutDigits(utc.minute, 2);
         PutDigits(utc.second, 2);
         out_ += '.';
-        PutDigits(utc.millisecond / 10, 2);
+        PutDigits(decimals == 3 ? utc.millisecond : utc.millisecond / 10, decimals == 3 ? 3 : 2);
         return *this;
     }
     // ddmmyy
@@ -140,7 +140,9 @@ public:
         }
         return Angle(e.latitude, 2, 'N', 'S', decimals).Angle(e.longitude, 3, 'E', 'W', decimals);
     }
-    Sentence& Dop(double value, const Epoch& e) { return e.Valid() ? Fixed(value, 2) : Text("99.99"); }
+    Sentence& Dop(double value, const Epoch& e, int decimals = 2) {
+        return e.Valid() ? Fixed(value, decimals) : Text("99.99");
+    }
     // A name as the NMEA names carry it, reserved characters escaped.
     // Escaped in place: AAM carries one every update.
     Sentence& Name(std::string_view name) {
@@ -215,8 +217,8 @@ bool CourseKnown(const Epoch& e, const Dialect& d) { return e.Valid() && e.speed
 
 void AppendRMC(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "RMC");
-    s.Time(e.utc).Char(e.Valid() ? 'A' : 'V').Position(e, d.minuteDecimals);
-    s.FixedOrEmpty(e.Valid(), e.speedKnots, 3).BearingOrEmpty(CourseKnown(e, d), e.course).Date(e.utc);
+    s.Time(e.utc, d.timeDecimals).Char(e.Valid() ? 'A' : 'V').Position(e, d.minuteDecimals);
+    s.FixedOrEmpty(e.Valid(), e.speedKnots, d.speedDecimals).BearingOrEmpty(CourseKnown(e, d), e.course).Date(e.utc);
     if (e.magneticVariation && e.Valid() && d.magneticVariation) {
         s.Fixed(std::fabs(*e.magneticVariation), 1).Char(*e.magneticVariation < 0 ? 'W' : 'E');
     } else {
@@ -231,10 +233,11 @@ void AppendRMC(std::string& out, const Epoch& e, const Dialect& d) {
 void AppendGGA(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "GGA");
     const int used = d.ggaMostUsed > 0 ? std::min(UsedCount(e), d.ggaMostUsed) : UsedCount(e);
-    s.Time(e.utc).Position(e, d.minuteDecimals).Integer(e.quality).Padded(used, 2).Dop(e.dop.hdop, e);
+    s.Time(e.utc, d.timeDecimals).Position(e, d.minuteDecimals).Integer(e.quality);
+    s.Padded(used, d.ggaUsedPadded ? 2 : 1).Dop(e.dop.hdop, e, d.dopDecimals);
     s.FixedOrEmpty(e.Valid(), e.altitude, d.altitudeDecimals).Char('M').FixedOrEmpty(e.Valid(), e.geoidSeparation, 1).Char('M');
     s.Empty();  // the age of the corrections
-    if (e.quality == 2 && !d.differentialStation.empty()) {
+    if ((e.quality == 2 || d.stationAlways) && !d.differentialStation.empty()) {
         s.Text(d.differentialStation);
     } else {
         s.Empty();
@@ -242,7 +245,7 @@ void AppendGGA(std::string& out, const Epoch& e, const Dialect& d) {
 }
 
 void AppendGLL(std::string& out, const Epoch& e, const Dialect& d) {
-    Sentence(out, e.talker, "GLL").Position(e, d.minuteDecimals).Time(e.utc).Char(e.Valid() ? 'A' : 'V').Char(static_cast<char>(e.mode));
+    Sentence(out, e.talker, "GLL").Position(e, d.minuteDecimals).Time(e.utc, d.timeDecimals).Char(e.Valid() ? 'A' : 'V').Char(static_cast<char>(e.mode));
 }
 
 void AppendVTG(std::string& out, const Epoch& e, const Dialect& d) {
@@ -254,11 +257,12 @@ void AppendVTG(std::string& out, const Epoch& e, const Dialect& d) {
     const bool course = CourseKnown(e, d);
     s.BearingOrEmpty(course, e.course).Char('T');
     s.BearingOrEmpty(course && e.magneticVariation.has_value() && d.magneticVariation, e.course - e.magneticVariation.value_or(0) + 360);
-    s.Char('M').Fixed(e.speedKnots, 3).Char('N').Fixed(e.speedKnots * kKmhPerKnot, 3).Char('K');
+    s.Char('M').Fixed(e.speedKnots, d.speedDecimals).Char('N');
+    s.Fixed(e.speedKnots * kKmhPerKnot, d.speedDecimals).Char('K');
     s.Char(static_cast<char>(e.mode));
 }
 
-void AppendGNS(std::string& out, const Epoch& e) {
+void AppendGNS(std::string& out, const Epoch& e, const Dialect& d) {
     char modes[std::size(kSystems)];
     for (std::size_t i = 0; i < std::size(kSystems); ++i) {
         const bool used = std::any_of(e.satellites.begin(), e.satellites.end(),
@@ -266,7 +270,8 @@ void AppendGNS(std::string& out, const Epoch& e) {
         modes[i] = used && e.Valid() ? static_cast<char>(e.mode) : 'N';
     }
     Sentence s(out, e.talker, "GNS");
-    s.Time(e.utc).Position(e).Text(std::string_view(modes, std::size(modes))).Padded(UsedCount(e), 2);
+    s.Time(e.utc, d.timeDecimals).Position(e, d.minuteDecimals).Text(std::string_view(modes, std::size(modes)));
+    s.Padded(UsedCount(e), 2);
     s.Dop(e.dop.hdop, e).FixedOrEmpty(e.Valid(), e.altitude, 1).FixedOrEmpty(e.Valid(), e.geoidSeparation, 1);
     s.Empty(2).Char(e.Valid() ? 'S' : 'V');
 }
@@ -286,7 +291,8 @@ void AppendGSA(std::string& out, const Epoch& e, const Dialect& d) {
                 ++slots;
             }
         }
-        s.Empty(12 - slots).Dop(e.dop.pdop, e).Dop(e.dop.hdop, e).Dop(e.dop.vdop, e);
+        s.Empty(12 - slots).Dop(e.dop.pdop, e, d.dopDecimals).Dop(e.dop.hdop, e, d.dopDecimals);
+        s.Dop(e.dop.vdop, e, d.dopDecimals);
         if (d.gsaSystemId) {
             s.Integer(static_cast<int>(system));
         }
@@ -297,6 +303,15 @@ void AppendGSV(std::string& out, const Epoch& e, Gnss system, const Dialect& d) 
     std::vector<const Satellite*> view = InView(e, system);
     if (d.gsvMostPerSystem > 0 && view.size() > static_cast<std::size_t>(d.gsvMostPerSystem)) {
         view.resize(static_cast<std::size_t>(d.gsvMostPerSystem));
+    }
+    if (d.gsvOrder != GsvOrder::ByNumber) {
+        const bool trackedFirst = d.gsvOrder == GsvOrder::TrackedByElevation;
+        std::stable_sort(view.begin(), view.end(), [&](const Satellite* a, const Satellite* b) {
+            if (trackedFirst && a->snr.has_value() != b->snr.has_value()) {
+                return a->snr.has_value();
+            }
+            return a->elevation > b->elevation;
+        });
     }
     const std::size_t messages = (view.size() + 3) / 4;
     const char first = SignalId(system);
@@ -334,9 +349,9 @@ void AppendGSV(std::string& out, const Epoch& e) {
     }
 }
 
-void AppendGST(std::string& out, const Epoch& e) {
+void AppendGST(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "GST");
-    s.Time(e.utc);
+    s.Time(e.utc, d.timeDecimals);
     if (!e.Valid()) {
         s.Empty(7);
         return;
@@ -357,9 +372,14 @@ void AppendHDT(std::string& out, const Epoch& e) {
     Sentence(out, e.talker, "HDT").BearingOrEmpty(e.Valid(), e.trueHeading).Char('T');
 }
 
-void AppendZDA(std::string& out, const Epoch& e) {
+void AppendZDA(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "ZDA");
-    s.Time(e.utc).Padded(e.utc.day, 2).Padded(e.utc.month, 2).Padded(e.utc.year, 4).Text("00").Text("00");
+    s.Time(e.utc, d.timeDecimals).Padded(e.utc.day, 2).Padded(e.utc.month, 2).Padded(e.utc.year, 4);
+    if (d.zdaZoneEmpty) {
+        s.Empty(2);
+    } else {
+        s.Text("00").Text("00");
+    }
 }
 
 void AppendWPL(std::string& out, std::string_view talker, std::string_view name, double latitude, double longitude) {

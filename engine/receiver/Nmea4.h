@@ -73,7 +73,8 @@ void AppendGLL(std::string& out, const Epoch& e, const Dialect& d);
 inline void AppendGLL(std::string& out, const Epoch& e) { AppendGLL(out, e, Dialect{}); }
 void AppendVTG(std::string& out, const Epoch& e, const Dialect& d);
 inline void AppendVTG(std::string& out, const Epoch& e) { AppendVTG(out, e, Dialect{}); }
-void AppendGNS(std::string& out, const Epoch& e);
+void AppendGNS(std::string& out, const Epoch& e, const Dialect& d);
+inline void AppendGNS(std::string& out, const Epoch& e) { AppendGNS(out, e, Dialect{}); }
 // One GSA per system that has satellites in view, with the system's own
 // talker and ID, listing its used ones (gpsd, among others, reads the used
 // satellites of a system from its own talker).
@@ -84,9 +85,11 @@ void AppendGSV(std::string& out, const Epoch& e);
 // The GSV group of one system; nothing when none of its satellites is in view.
 void AppendGSV(std::string& out, const Epoch& e, Gnss system, const Dialect& d);
 inline void AppendGSV(std::string& out, const Epoch& e, Gnss system) { AppendGSV(out, e, system, Dialect{}); }
-void AppendGST(std::string& out, const Epoch& e);
+void AppendGST(std::string& out, const Epoch& e, const Dialect& d);
+inline void AppendGST(std::string& out, const Epoch& e) { AppendGST(out, e, Dialect{}); }
 void AppendHDT(std::string& out, const Epoch& e);
-void AppendZDA(std::string& out, const Epoch& e);
+void AppendZDA(std::string& out, const Epoch& e, const Dialect& d);
+inline void AppendZDA(std::string& out, const Epoch& e) { AppendZDA(out, e, Dialect{}); }
 
 // A waypoint of the active route, as WPL.
 void AppendWPL(std::string& out, std::string_view talker, std::string_view name, double latitude, double longitude);

@@ -6,6 +6,7 @@
 #include <limits>
 #include <map>
 #include <numbers>
+#include <span>
 
 #include "engine/scenario/Motion.h"
 #include "satellites/SkyPlot.h"
@@ -215,41 +216,30 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
                             ? *settings_.positionNoise * std::numbers::sqrt2 / std::max(epoch_.dop.hdop, 0.01)
                             : settings_.rangeError;
 
-    using Append = void (*)(std::string&, const nmea4::Epoch&);
-    const auto appendAll = [this](std::string& out, std::initializer_list<std::pair<Kind4, Append>> kinds) {
-        for (const auto& [kind, append] : kinds) {
-            if (Has(settings_.sentences, kind)) {
-                append(out, epoch_);
-            }
-        }
-    };
-    using Written = void (*)(std::string&, const nmea4::Epoch&, const Dialect&);
-    std::string out;
+    // The epoch in the model's order: what comes before the satellites in
+    // view, then they (and the route) as the line has room, then the rest.
+    std::string out, tail;
     out.reserve(1024);
-    for (const auto& [kind, append] : {std::pair<Kind4, Written>{Kind4::RMC, nmea4::AppendRMC},
-                                       {Kind4::VTG, nmea4::AppendVTG}, {Kind4::GGA, nmea4::AppendGGA}}) {
-        if (Has(settings_.sentences, kind)) {
-            append(out, epoch_, settings_.dialect);
+    bool afterSky = false;
+    for (const Kind4 kind : settings_.order.empty() ? std::span<const Kind4>(kNmea4Order) : settings_.order) {
+        if (kind == Kind4::GSV) {
+            afterSky = true;
+        } else if (Has(settings_.sentences, kind)) {
+            AppendKind(afterSky ? tail : out, kind);
         }
     }
-    appendAll(out, {{Kind4::GNS, nmea4::AppendGNS}});
-    if (Has(settings_.sentences, Kind4::GSA)) {
-        out += gsa_;
-    }
-    std::string tail;
-    if (Has(settings_.sentences, Kind4::GLL)) {
-        nmea4::AppendGLL(tail, epoch_, settings_.dialect);
-    }
-    appendAll(tail, {{Kind4::GST, nmea4::AppendGST},
-                     {Kind4::HDT, nmea4::AppendHDT}, {Kind4::ZDA, nmea4::AppendZDA}});
     const Route* route = in.world.FindRoute(in.vessel.progress.route);
     AppendAAM(tail, in.world, route, vessel.position);
 
     QueueRoute(in.world, route, in.elapsed);
-    for (std::size_t i = 0; i < gsv_.size(); ++i) {
-        const auto group = static_cast<Waiting>(i);
-        if (!gsv_[i].empty() && std::find(waiting_.begin(), waiting_.end(), group) == waiting_.end()) {
-            waiting_.push_back(group);
+    const double interval = settings_.dialect.gsvInterval;
+    if (interval <= 0 || !lastGsv_ || in.elapsed - *lastGsv_ >= interval - 1e-6) {
+        lastGsv_ = in.elapsed;
+        for (std::size_t i = 0; i < gsv_.size(); ++i) {
+            const auto group = static_cast<Waiting>(i);
+            if (!gsv_[i].empty() && std::find(waiting_.begin(), waiting_.end(), group) == waiting_.end()) {
+                waiting_.push_back(group);
+            }
         }
     }
     const std::size_t fixed = out.size() + tail.size();
@@ -257,6 +247,22 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     AppendWaiting(out, limit == 0 ? std::string::npos : limit > fixed ? limit - fixed : 0);
     out += tail;
     return out;
+}
+
+void RealisticReceiver::AppendKind(std::string& out, Kind4 kind) const {
+    const Dialect& d = settings_.dialect;
+    switch (kind) {
+        case Kind4::RMC: nmea4::AppendRMC(out, epoch_, d); break;
+        case Kind4::GGA: nmea4::AppendGGA(out, epoch_, d); break;
+        case Kind4::GLL: nmea4::AppendGLL(out, epoch_, d); break;
+        case Kind4::VTG: nmea4::AppendVTG(out, epoch_, d); break;
+        case Kind4::ZDA: nmea4::AppendZDA(out, epoch_, d); break;
+        case Kind4::GNS: nmea4::AppendGNS(out, epoch_, d); break;
+        case Kind4::GST: nmea4::AppendGST(out, epoch_, d); break;
+        case Kind4::HDT: nmea4::AppendHDT(out, epoch_); break;
+        case Kind4::GSA: out += gsa_; break;
+        default: break;  // GSV and the route's wait for room on the line
+    }
 }
 
 void RealisticReceiver::WriteSkySentences() {

@@ -47,11 +47,17 @@ struct RealisticSettings {
     Kinds4 sentences = DefaultKinds4();
     Dialect dialect{};                           // how the receiver model writes them
     bool sbas = false;                           // SBAS satellites in the sky, with GPS
+    std::vector<Kind4> order{};                  // of an epoch's kinds, GSV among them; none: kNmea4Order
     // What the receiver's line carries in one update (baud / 10 / rate);
     // 0 for no limit. A system's GSV group and the route's WPL and RTE wait
     // for room: one of them goes every update, more while they fit.
     std::size_t lineBytesPerUpdate = 0;
 };
+
+// The order of an epoch this simulator sends (the route's sentences wait
+// with the satellites in view for room on the line).
+inline constexpr Kind4 kNmea4Order[] = {Kind4::RMC, Kind4::VTG, Kind4::GGA, Kind4::GNS, Kind4::GSA,
+                                        Kind4::GSV, Kind4::GLL, Kind4::GST, Kind4::HDT, Kind4::ZDA};
 
 // The sky plot of an epoch's satellites as an SVG picture, one colour per
 // system: GPS blue, GLONASS red, Galileo green, BeiDou orange.
@@ -82,6 +88,7 @@ private:
     void QueueRoute(const World& world, const Route* route, double elapsed);
     void AppendAAM(std::string& out, const World& world, const Route* route, GeoPoint here) const;
     void AppendWaiting(std::string& out, std::size_t room);
+    void AppendKind(std::string& out, Kind4 kind) const;
     const std::string& TextOf(Waiting waiting) const;
 
     RealisticSettings settings_;
@@ -94,6 +101,7 @@ private:
     std::string routeText_;              // WPL and RTE of the active route
     std::string routeSent_;              // the route last queued, to see it change
     double routeSentAt_ = 0;
+    std::optional<double> lastGsv_;      // when the satellites in view last went
     std::deque<Waiting> waiting_;
     bool outage_ = false;
     std::vector<Gnss> systemsOff_;
