@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "engine/scenario/World.h"
+
 namespace kovra::engine {
 
 // How a receiver writes what the NMEA 0183 sentences leave open.
@@ -34,6 +36,11 @@ struct Dialect {
     bool gsaCombinedTalker = false;
     bool gsaSystemId = true;    // NMEA 4.10 on: the system ID at the end of GSA
     bool gsvSignalId = true;    // NMEA 4.10 on: the signal ID at the end of GSV
+    // Each system's signal ID (GPS, GLONASS, Galileo, BeiDou): L1 C/A, L1OF, E1, B1I.
+    std::array<std::string_view, 4> signalIds{"1", "1", "7", "1"};
+    // The order of the systems' GSA and GSV.
+    std::array<Gnss, 4> systemOrder{Gnss::Gps, Gnss::Glonass, Gnss::Galileo, Gnss::BeiDou};
+    std::string_view beidouTalker = "GB";  // of BeiDou's GSV: GB, or BD as older firmware writes it
     int gsvMostPerSystem = 0;   // the most satellites GSV lists a system, the lowest numbers; 0: all
     NavStatus rmcNavStatus = NavStatus::ByFix;
     // Below this speed (knots) the course over ground is left empty, as a

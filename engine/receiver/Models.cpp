@@ -111,6 +111,20 @@ constexpr Dialect kSirf{.minuteDecimals = 4,
                         .differentialStation = "0000",
                         .stationAlways = true};
 
+// The Quectel L76K (a CASIC AT6558R), NMEA 4.10 as it writes it: GPS,
+// BeiDou and GLONASS in that order, BeiDou's GSV as BD, signal ID 0 for
+// every system, milliseconds, speeds to hundredths, dilutions to one
+// decimal, RMC's status V; the course kept while standing still.
+constexpr Dialect kL76k{.timeDecimals = 3,
+                        .speedDecimals = 2,
+                        .dopDecimals = 1,
+                        .gsaCombinedTalker = true,
+                        .signalIds = {"0", "0", "0", "0"},
+                        .systemOrder = {Gnss::Gps, Gnss::BeiDou, Gnss::Glonass, Gnss::Galileo},
+                        .beidouTalker = "BD",
+                        .rmcNavStatus = NavStatus::AlwaysNotValid,
+                        .magneticVariation = false};
+
 using K = Kind4;
 
 const std::vector<ReceiverModel>& Table() {
@@ -128,6 +142,9 @@ const std::vector<ReceiverModel>& Table() {
         {"mtk", "MediaTek MTK3339 family (Quectel L70), NMEA 3.01: GPS and SBAS, ZDA first, GSV every 5 s by elevation",
          kMtk, {kGps}, true, {"RMC", "VTG", "GGA", "GSA", "GSV"}, {},
          {K::ZDA, K::GLL, K::RMC, K::VTG, K::GGA, K::GSA, K::GSV, K::GST}},
+        {"quectel-l76k", "Quectel L76K (CASIC), NMEA 4.10: GPS, BeiDou and GLONASS, BDGSV, signal ID 0, GGA first",
+         kL76k, {kGps, kBeiDou, kGlonass}, false, {"GGA", "GLL", "GSA", "GSV", "RMC", "VTG", "ZDA"}, {},
+         {K::GGA, K::GLL, K::GSA, K::GSV, K::RMC, K::VTG, K::ZDA}},
         {"sirf", "SiRF IV (GlobalSat BU-353-S4), NMEA 3.0: GPS only, GGA GSA RMC, GSV every 5 s",
          kSirf, {kGps}, false, {"GGA", "GSA", "GSV", "RMC"}, {},
          {K::GGA, K::GLL, K::GSA, K::GSV, K::RMC, K::VTG, K::ZDA}},

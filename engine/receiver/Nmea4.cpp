@@ -177,9 +177,6 @@ int UsedCount(const Epoch& e) {
                                           [](const Satellite& s) { return s.used; }));
 }
 
-// The signal each system's GSV reports: L1 C/A, L1OF, E1, B1I.
-char SignalId(Gnss system) { return system == Gnss::Galileo ? '7' : '1'; }
-
 std::vector<const Satellite*> InView(const Epoch& e, Gnss system) {
     std::vector<const Satellite*> view;
     view.reserve(e.satellites.size());
@@ -277,7 +274,7 @@ void AppendGNS(std::string& out, const Epoch& e, const Dialect& d) {
 }
 
 void AppendGSA(std::string& out, const Epoch& e, const Dialect& d) {
-    for (const Gnss system : kSystems) {
+    for (const Gnss system : d.systemOrder) {
         const std::vector<const Satellite*> view = InView(e, system);
         if (view.empty()) {
             continue;
@@ -314,11 +311,11 @@ void AppendGSV(std::string& out, const Epoch& e, Gnss system, const Dialect& d) 
         });
     }
     const std::size_t messages = (view.size() + 3) / 4;
-    const char first = SignalId(system);
-    const std::string_view firstSignal(&first, 1);
+    const std::string_view firstSignal = d.signalIds[static_cast<std::size_t>(system) - 1];
+    const std::string_view talker = system == Gnss::BeiDou ? d.beidouTalker : TalkerOf(system);
     const auto sequence = [&](bool second, std::string_view signal) {
         for (std::size_t m = 0; m < messages; ++m) {
-            Sentence s(out, TalkerOf(system), "GSV");
+            Sentence s(out, talker, "GSV");
             s.Integer(static_cast<long>(messages)).Integer(static_cast<long>(m + 1));
             s.Padded(static_cast<long>(view.size()), 2);
             for (std::size_t i = 4 * m; i < std::min(view.size(), 4 * m + 4); ++i) {

@@ -296,7 +296,14 @@ void RealisticReceiver::AppendWaiting(std::string& out, std::size_t room) {
         size += next;
         waiting_.pop_front();
     }
-    std::sort(chosen.begin(), chosen.end());
+    const auto rank = [this](Waiting w) {
+        const auto& order = settings_.dialect.systemOrder;
+        return w == Waiting::Route ? order.size()
+                                   : static_cast<std::size_t>(
+                                         std::find(order.begin(), order.end(), static_cast<Gnss>(static_cast<int>(w) + 1)) -
+                                         order.begin());
+    };
+    std::sort(chosen.begin(), chosen.end(), [&](Waiting a, Waiting b) { return rank(a) < rank(b); });
     for (const Waiting waiting : chosen) {
         out += TextOf(waiting);
     }

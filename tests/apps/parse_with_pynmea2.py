@@ -13,7 +13,7 @@ RUNS = [
     ["--profile", "classic", "--count", "3", "--rate", "10"],
 ]
 RUNS += [["--receiver", model, "--sentences", "ALL", "--count", "3", "--rate", "10"]
-         for model in ("ublox-m8", "ublox-m9", "ublox-f9p", "mtk", "sirf")]
+         for model in ("ublox-m8", "ublox-m9", "ublox-f9p", "mtk", "sirf", "quectel-l76k")]
 
 failures = 0
 talkers = set()

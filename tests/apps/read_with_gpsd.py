@@ -15,7 +15,8 @@ LINK = sys.argv[2] if len(sys.argv) > 2 else "pty"
 MODEL = sys.argv[3] if len(sys.argv) > 3 else "nmea4"
 # gpsd's system IDs: 0 GPS, 1 SBAS, 2 Galileo, 3 BeiDou, 6 GLONASS.
 SYSTEMS = {"nmea4": {0, 2, 3, 6}, "ublox-m8": {0, 1, 6}, "ublox-m9": {0, 1, 2, 3, 6},
-           "ublox-f9p": {0, 2, 3, 6}, "mtk": {0, 1}, "sirf": {0}}[MODEL]
+           "ublox-f9p": {0, 2, 3, 6}, "mtk": {0, 1}, "sirf": {0},
+           "quectel-l76k": {0, 3, 6}}[MODEL]
 
 
 def main():

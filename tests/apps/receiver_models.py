@@ -21,6 +21,7 @@ MODELS = [
     ("ublox-f9p", "ublox-zed-f9p-nmea.log"),
     ("mtk", "quectel-L70.log"),
     ("sirf", "bu353s4.log"),
+    ("quectel-l76k", "quectel-l76k-nmea.log"),
 ]
 # (model, kind, field) -> why it differs
 KNOWN = {
@@ -30,6 +31,7 @@ KNOWN = {
                                 "and HPG 1.11 leaves the error ellipse empty",
     ("ublox-f9p", "GBS", None): "GBS (fault detection) is not a kind of the simulator yet",
     ("mtk", "GRS", None): "GRS (range residuals) is not a kind of the simulator",
+    ("quectel-l76k", "TXT", None): "TXT (the antenna's status as text) is not a kind of the simulator",
     ("mtk", "GST", 7): "the L70 writes GST's altitude error as five whole digits (00014)",
 }
 
