@@ -279,6 +279,11 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
                    "them")
         ->check(OneOf(models))
         ->group("Receiver");
+    app.add_option("--start", o.start,
+                   "cold, warm or hot: the receiver starts from power-on and goes through what receivers do "
+                   "to its first fix (its model's times, about 30, 25 and 1-2 s); fixed: a fix from the first update")
+        ->check(OneOf({"fixed", "cold", "warm", "hot"}))
+        ->group("Receiver");
     app.add_option("--receiver-setting", o.receiverSettings,
                    "A setting of the receiver model, as the receiver names it (repeatable): the u-blox models "
                    "nmeaVersion=2.3|4.0|4.10|4.11, highPrec=0|1, numSV=0|8|12|16")

@@ -210,6 +210,9 @@ void CheckOptions(Options& o) {
     if (!o.Realistic() && o.receiver != "nmea4") {
         throw UsageError("--receiver " + o.receiver + ": a receiver model speaks in the nmea4 profile, not the classic one");
     }
+    if (!o.Realistic() && o.start != "fixed") {
+        throw UsageError("--start " + o.start + ": the classic profile sends the state given from the first update");
+    }
     if (const engine::ReceiverModel* model = engine::FindReceiverModel(o.receiver)) {
         try {
             (void)engine::DialectOf(*model, o.receiverSettings);

@@ -82,6 +82,7 @@ struct Options {
     std::optional<std::string> gnss;          // the model's systems when not given
     std::string receiver = "nmea4";           // the receiver model of the nmea4 profile, or "list"
     std::vector<std::string> receiverSettings;  // KEY=VALUE, as the model names its settings
+    std::string start = "fixed";              // cold, warm, hot: from power-on; fixed: a fix at once
     double elevationMask = 5;
     std::optional<std::string> almanacFile, talker;
     std::optional<double> trueHeading;

@@ -84,6 +84,7 @@ constexpr Key kLegKeys[] = {{"course", ""}, {"speed", ""}, {"altitude", ""}, {"f
 constexpr Key kReceiverKeys[] = {{"profile", "--profile"},
                                  {"model", "--receiver"},
                                  {"settings", "--receiver-setting", Shape::Special},
+                                 {"start", "--start"},
                                  {"talker", "--talker"},
                                  {"sentences", "--sentences", Shape::Joined},
                                  {"systems", "--gnss", Shape::Joined},

@@ -382,6 +382,12 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     settings.dialect = engine::DialectOf(model, o.receiverSettings);
     settings.sbas = model.sbas;
     settings.order = model.order;
+    settings.start = o.start == "cold"   ? engine::Start::Cold
+                     : o.start == "warm" ? engine::Start::Warm
+                     : o.start == "hot"  ? engine::Start::Hot
+                                         : engine::Start::Fixed;
+    settings.startTimes = model.startTimes;
+    settings.firmwareLeapSeconds = model.firmwareLeapSeconds;
     settings.elevationMask = o.elevationMask;
     if (o.almanacFile) {
         const std::optional<std::string> text = ReadDataFile(ToPath(FileNameFromUtf8(*o.almanacFile)));

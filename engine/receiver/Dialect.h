@@ -28,6 +28,7 @@ struct Dialect {
     int speedDecimals = 3;      // of speeds
     int dopDecimals = 2;        // of GGA's and GSA's dilutions
     bool ggaUsedPadded = true;  // GGA's count of used satellites in two digits ("08")
+    bool heightIn2D = true;     // GGA's altitude with a 2D fix (the height held); false: left empty
     bool zdaZoneEmpty = false;  // ZDA's local zone left empty, not 00,00
     GsvOrder gsvOrder = GsvOrder::ByNumber;
     double gsvInterval = 0;     // seconds between GSV groups; 0: every update

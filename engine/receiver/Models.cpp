@@ -10,6 +10,8 @@ namespace {
 
 constexpr Gnss kGps = Gnss::Gps, kGlonass = Gnss::Glonass, kGalileo = Gnss::Galileo, kBeiDou = Gnss::BeiDou;
 
+// Every model leaves GGA's altitude empty with a 2D fix, so that a reader
+// such as gpsd, which takes an altitude for a 3D fix, sees the 2D one.
 // u-blox receivers write the course empty while it cannot be told from the
 // motion (the recordings, standing still at 0.02 to 0.06 knots, never give
 // one), no magnetic variation, and at most 12 used satellites in GGA
@@ -18,7 +20,8 @@ constexpr double kUbloxSlowKnots = 0.1;
 
 // NMEA 4.0 as u-blox 8 firmware ships it: no system ID in GSA, no signal ID
 // in GSV, no navigational status in RMC; one GNGSA a system.
-constexpr Dialect kUbloxNmea40{.gsaCombinedTalker = true,
+constexpr Dialect kUbloxNmea40{.heightIn2D = false,
+                               .gsaCombinedTalker = true,
                                .gsaSystemId = false,
                                .gsvSignalId = false,
                                .rmcNavStatus = NavStatus::None,
@@ -27,7 +30,8 @@ constexpr Dialect kUbloxNmea40{.gsaCombinedTalker = true,
                                .ggaMostUsed = 12};
 // NMEA 4.10, the u-blox M9 and F9 default: the IDs added, and RMC's status
 // always V (the recordings give V with a differential fix).
-constexpr Dialect kUbloxNmea410{.gsaCombinedTalker = true,
+constexpr Dialect kUbloxNmea410{.heightIn2D = false,
+                                .gsaCombinedTalker = true,
                                 .rmcNavStatus = NavStatus::AlwaysNotValid,
                                 .courseEmptyBelowKnots = kUbloxSlowKnots,
                                 .magneticVariation = false,
@@ -86,6 +90,7 @@ constexpr Dialect kMtk{.minuteDecimals = 4,
                        .timeDecimals = 3,
                        .speedDecimals = 2,
                        .ggaUsedPadded = false,
+                       .heightIn2D = false,
                        .zdaZoneEmpty = true,
                        .gsvOrder = GsvOrder::ByElevation,
                        .gsvInterval = 5,
@@ -101,6 +106,7 @@ constexpr Dialect kSirf{.minuteDecimals = 4,
                         .timeDecimals = 3,
                         .speedDecimals = 2,
                         .dopDecimals = 1,
+                        .heightIn2D = false,
                         .gsvOrder = GsvOrder::TrackedByElevation,
                         .gsvInterval = 5,
                         .gsaSystemId = false,
@@ -118,6 +124,7 @@ constexpr Dialect kSirf{.minuteDecimals = 4,
 constexpr Dialect kL76k{.timeDecimals = 3,
                         .speedDecimals = 2,
                         .dopDecimals = 1,
+                        .heightIn2D = false,
                         .gsaCombinedTalker = true,
                         .signalIds = {"0", "0", "0", "0"},
                         .systemOrder = {Gnss::Gps, Gnss::BeiDou, Gnss::Glonass, Gnss::Galileo},
@@ -132,22 +139,23 @@ const std::vector<ReceiverModel>& Table() {
         {"nmea4", "this simulator's own: NMEA 0183 4.11, four systems, a GSA a system with its own talker", Dialect{},
          {kGps, kGlonass, kGalileo, kBeiDou}, false, {}},
         {"ublox-m8", "u-blox 8 (M8), NMEA 4.0 as shipped: GPS and GLONASS, GNGSA without system ID, GSV without signal ID",
-         kUbloxNmea40, {kGps, kGlonass}, true, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"}, kUbloxSettings},
+         kUbloxNmea40, {kGps, kGlonass}, true, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"}, kUbloxSettings, {},
+         {26, 25, 1}, 17},  // firmware of 2016, before the leap second at its end
         {"ublox-m9", "u-blox M9, NMEA 4.10: four systems, GNGSA with system IDs, GSV with signal IDs, RMC with status",
          kUbloxNmea410, {kGps, kGlonass, kGalileo, kBeiDou}, true, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"},
-         kUbloxSettings},
+         kUbloxSettings, {}, {24, 23, 2}},
         {"ublox-f9p", "u-blox F9P (HPG 1.11), NMEA 4.10 on two bands: a GSV sequence a signal, no SBAS",
          kUbloxTwoBands, {kGps, kGlonass, kGalileo, kBeiDou}, false, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"},
-         kUbloxSettings},
+         kUbloxSettings, {}, {25, 24, 2}},
         {"mtk", "MediaTek MTK3339 family (Quectel L70), NMEA 3.01: GPS and SBAS, ZDA first, GSV every 5 s by elevation",
          kMtk, {kGps}, true, {"RMC", "VTG", "GGA", "GSA", "GSV"}, {},
-         {K::ZDA, K::GLL, K::RMC, K::VTG, K::GGA, K::GSA, K::GSV, K::GST}},
+         {K::ZDA, K::GLL, K::RMC, K::VTG, K::GGA, K::GSA, K::GSV, K::GST}, {35, 30, 1}},
         {"quectel-l76k", "Quectel L76K (CASIC), NMEA 4.10: GPS, BeiDou and GLONASS, BDGSV, signal ID 0, GGA first",
          kL76k, {kGps, kBeiDou, kGlonass}, false, {"GGA", "GLL", "GSA", "GSV", "RMC", "VTG", "ZDA"}, {},
-         {K::GGA, K::GLL, K::GSA, K::GSV, K::RMC, K::VTG, K::ZDA}},
+         {K::GGA, K::GLL, K::GSA, K::GSV, K::RMC, K::VTG, K::ZDA}, {30, 28, 1}},
         {"sirf", "SiRF IV (GlobalSat BU-353-S4), NMEA 3.0: GPS only, GGA GSA RMC, GSV every 5 s",
          kSirf, {kGps}, false, {"GGA", "GSA", "GSV", "RMC"}, {},
-         {K::GGA, K::GLL, K::GSA, K::GSV, K::RMC, K::VTG, K::ZDA}},
+         {K::GGA, K::GLL, K::GSA, K::GSV, K::RMC, K::VTG, K::ZDA}, {35, 35, 1}, 15},  // firmware of about 2010
     };
     return models;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/receiver/Dialect.h"
+#include "engine/receiver/PowerOn.h"
 #include "engine/receiver/SentenceKinds.h"
 #include "engine/receiver/Sky.h"
 
@@ -32,6 +33,8 @@ struct ReceiverModel {
     std::vector<std::string_view> sentences;  // sent as shipped; none: the kind table's defaults
     std::vector<ModelSetting> settings{};
     std::vector<Kind4> order{};  // of an epoch's kinds; none: this simulator's own
+    StartTimes startTimes{};     // to the first fix, as its data sheet gives them
+    int firmwareLeapSeconds = 18;  // the UTC offset its firmware knows before it decodes the current one
 };
 
 // Every model, the default (nmea4) first.

@@ -108,6 +108,9 @@ public:
         PutDigits(decimals == 3 ? utc.millisecond : utc.millisecond / 10, decimals == 3 ? 3 : 2);
         return *this;
     }
+    // The epoch's time, empty while the receiver does not know it.
+    Sentence& Time(const Epoch& e, int decimals) { return e.timeKnown ? Time(e.utc, decimals) : Empty(); }
+    Sentence& Date(const Epoch& e) { return e.timeKnown ? Date(e.utc) : Empty(); }
     // ddmmyy
     Sentence& Date(const DecodedDateTime& utc) {
         out_ += ',';
@@ -214,8 +217,8 @@ bool CourseKnown(const Epoch& e, const Dialect& d) { return e.Valid() && e.speed
 
 void AppendRMC(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "RMC");
-    s.Time(e.utc, d.timeDecimals).Char(e.Valid() ? 'A' : 'V').Position(e, d.minuteDecimals);
-    s.FixedOrEmpty(e.Valid(), e.speedKnots, d.speedDecimals).BearingOrEmpty(CourseKnown(e, d), e.course).Date(e.utc);
+    s.Time(e, d.timeDecimals).Char(e.Valid() ? 'A' : 'V').Position(e, d.minuteDecimals);
+    s.FixedOrEmpty(e.Valid(), e.speedKnots, d.speedDecimals).BearingOrEmpty(CourseKnown(e, d), e.course).Date(e);
     if (e.magneticVariation && e.Valid() && d.magneticVariation) {
         s.Fixed(std::fabs(*e.magneticVariation), 1).Char(*e.magneticVariation < 0 ? 'W' : 'E');
     } else {
@@ -230,9 +233,10 @@ void AppendRMC(std::string& out, const Epoch& e, const Dialect& d) {
 void AppendGGA(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "GGA");
     const int used = d.ggaMostUsed > 0 ? std::min(UsedCount(e), d.ggaMostUsed) : UsedCount(e);
-    s.Time(e.utc, d.timeDecimals).Position(e, d.minuteDecimals).Integer(e.quality);
+    s.Time(e, d.timeDecimals).Position(e, d.minuteDecimals).Integer(e.quality);
     s.Padded(used, d.ggaUsedPadded ? 2 : 1).Dop(e.dop.hdop, e, d.dopDecimals);
-    s.FixedOrEmpty(e.Valid(), e.altitude, d.altitudeDecimals).Char('M').FixedOrEmpty(e.Valid(), e.geoidSeparation, 1).Char('M');
+    const bool height = e.fix == FixType::ThreeD || (e.fix == FixType::TwoD && d.heightIn2D);
+    s.FixedOrEmpty(height, e.altitude, d.altitudeDecimals).Char('M').FixedOrEmpty(e.Valid(), e.geoidSeparation, 1).Char('M');
     s.Empty();  // the age of the corrections
     if ((e.quality == 2 || d.stationAlways) && !d.differentialStation.empty()) {
         s.Text(d.differentialStation);
@@ -242,7 +246,7 @@ void AppendGGA(std::string& out, const Epoch& e, const Dialect& d) {
 }
 
 void AppendGLL(std::string& out, const Epoch& e, const Dialect& d) {
-    Sentence(out, e.talker, "GLL").Position(e, d.minuteDecimals).Time(e.utc, d.timeDecimals).Char(e.Valid() ? 'A' : 'V').Char(static_cast<char>(e.mode));
+    Sentence(out, e.talker, "GLL").Position(e, d.minuteDecimals).Time(e, d.timeDecimals).Char(e.Valid() ? 'A' : 'V').Char(static_cast<char>(e.mode));
 }
 
 void AppendVTG(std::string& out, const Epoch& e, const Dialect& d) {
@@ -267,7 +271,7 @@ void AppendGNS(std::string& out, const Epoch& e, const Dialect& d) {
         modes[i] = used && e.Valid() ? static_cast<char>(e.mode) : 'N';
     }
     Sentence s(out, e.talker, "GNS");
-    s.Time(e.utc, d.timeDecimals).Position(e, d.minuteDecimals).Text(std::string_view(modes, std::size(modes)));
+    s.Time(e, d.timeDecimals).Position(e, d.minuteDecimals).Text(std::string_view(modes, std::size(modes)));
     s.Padded(UsedCount(e), 2);
     s.Dop(e.dop.hdop, e).FixedOrEmpty(e.Valid(), e.altitude, 1).FixedOrEmpty(e.Valid(), e.geoidSeparation, 1);
     s.Empty(2).Char(e.Valid() ? 'S' : 'V');
@@ -320,8 +324,12 @@ void AppendGSV(std::string& out, const Epoch& e, Gnss system, const Dialect& d) 
             s.Padded(static_cast<long>(view.size()), 2);
             for (std::size_t i = 4 * m; i < std::min(view.size(), 4 * m + 4); ++i) {
                 const Satellite& satellite = *view[i];
-                s.Padded(NmeaNumber(system, satellite.number), 2).Padded(satellite.elevation, 2);
-                s.Padded(satellite.azimuth, 3);
+                s.Padded(NmeaNumber(system, satellite.number), 2);
+                if (satellite.placed) {
+                    s.Padded(satellite.elevation, 2).Padded(satellite.azimuth, 3);
+                } else {
+                    s.Empty(2);  // tracked before its orbit is known
+                }
                 const std::optional<int> snr = second ? satellite.secondSnr : satellite.snr;
                 if (snr) {
                     s.Padded(*snr, 2);
@@ -348,7 +356,7 @@ void AppendGSV(std::string& out, const Epoch& e) {
 
 void AppendGST(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "GST");
-    s.Time(e.utc, d.timeDecimals);
+    s.Time(e, d.timeDecimals);
     if (!e.Valid()) {
         s.Empty(7);
         return;
@@ -371,7 +379,12 @@ void AppendHDT(std::string& out, const Epoch& e) {
 
 void AppendZDA(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "ZDA");
-    s.Time(e.utc, d.timeDecimals).Padded(e.utc.day, 2).Padded(e.utc.month, 2).Padded(e.utc.year, 4);
+    s.Time(e, d.timeDecimals);
+    if (e.timeKnown) {
+        s.Padded(e.utc.day, 2).Padded(e.utc.month, 2).Padded(e.utc.year, 4);
+    } else {
+        s.Empty(3);
+    }
     if (d.zdaZoneEmpty) {
         s.Empty(2);
     } else {

@@ -34,6 +34,7 @@ struct Satellite {
     std::optional<int> snr;  // none while not tracked
     bool used = false;
     std::optional<int> secondSnr{};  // on the second band of a receiver of two
+    bool placed = true;  // its elevation and azimuth known (after a cold start, once its orbit is decoded)
 };
 
 // Everything one update reports.
@@ -54,6 +55,7 @@ struct Epoch {
     double rangeError = 0;  // metres, one sigma, for GST
     std::string talker = "GN";  // of the position sentences
     std::vector<Satellite> satellites;
+    bool timeKnown = true;  // false after a cold start until the first signal gives it
 
     bool Valid() const { return fix != FixType::None; }
 };

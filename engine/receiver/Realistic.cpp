@@ -165,7 +165,55 @@ void RealisticReceiver::DeriveFix() {
             only = system;
         }
     }
+    // Before a fix, a receiver of one system still speaks as that system.
+    if (systems == 0 && settings_.systems.size() == 1) {
+        systems = 1;
+        only = settings_.systems.front();
+    }
     epoch_.talker = settings_.talker.value_or(systems == 1 ? std::string(nmea4::TalkerOf(only)) : "GN");
+}
+
+// The satellites found so far after power-on, the highest first; before
+// their orbits are known only those tracked are listed, without a place.
+void RealisticReceiver::Acquire(const PowerOnState& power) {
+    if (power.trackedShare >= 1 && power.orbitsKnown) {
+        return;
+    }
+    std::vector<nmea4::Satellite>& sky = epoch_.satellites;
+    std::stable_sort(sky.begin(), sky.end(), [](const nmea4::Satellite& a, const nmea4::Satellite& b) {
+        return a.elevation > b.elevation;
+    });
+    const auto tracked = static_cast<std::size_t>(std::ceil(power.trackedShare * static_cast<double>(sky.size())));
+    for (std::size_t i = tracked; i < sky.size(); ++i) {
+        sky[i].snr.reset();
+        sky[i].secondSnr.reset();
+        sky[i].used = false;
+    }
+    if (!power.orbitsKnown) {
+        sky.resize(std::min(tracked, sky.size()));
+        for (nmea4::Satellite& s : sky) {
+            s.placed = false;
+        }
+    }
+}
+
+// No fix before the first, 2D for its first seconds, the dilution settling.
+void RealisticReceiver::Settle(const PowerOnState& power) {
+    if (power.mostFix == 0) {
+        epoch_.fix = FixType::None;
+        epoch_.quality = 0;
+        epoch_.mode = Mode::None;
+        return;
+    }
+    if (power.mostFix == 2 && epoch_.fix == FixType::ThreeD) {
+        epoch_.fix = FixType::TwoD;
+    }
+    if (epoch_.fix != FixType::None) {
+        Dilution& dop = epoch_.dop;
+        dop.pdop *= power.dopFactor;
+        dop.hdop *= power.dopFactor;
+        dop.vdop *= power.dopFactor;
+    }
 }
 
 bool RealisticReceiver::SwitchedOff(Gnss system) const {
@@ -184,9 +232,13 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     const double latitude = vessel.position.lat;
     const double longitude = vessel.position.lon;
     const double height = vessel.altitude + settings_.geoidSeparation;
-    // The fix and the dilution follow the sky: derived when it changes.
+    // The fix and the dilution follow the sky: derived when it changes, and
+    // every update while the receiver is still acquiring after power-on.
+    const PowerOnState power = PowerOnAt(settings_.start, settings_.startTimes, in.elapsed);
+    const bool acquiring = !power.Settled() || !power.timeKnown;
     if (!settings_.given.empty()) {
-        if (!skyTime_) {
+        if (!skyTime_ || acquiring) {
+            epoch_.satellites.clear();
             for (const GivenSatellite& g : settings_.given) {
                 if (SwitchedOff(g.system)) {
                     continue;
@@ -195,15 +247,22 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
                     {g.system, g.number, g.elevation, g.azimuth, g.snr.value_or(SignalFor(g.elevation)), g.used});
             }
             skyTime_ = t;
+            Acquire(power);
             DeriveFix();
+            Settle(power);
             WriteSkySentences();
         }
-    } else if (!skyTime_ || std::fabs(t - *skyTime_) > kSkyLifetime) {
+    } else if (!skyTime_ || std::fabs(t - *skyTime_) > kSkyLifetime || acquiring) {
         ComputeSky(t, latitude, longitude, height);
+        Acquire(power);
         DeriveFix();
+        Settle(power);
         WriteSkySentences();
     }
-    epoch_.utc = DecodeDateTime(in.utc);
+    epoch_.timeKnown = power.timeKnown;
+    // Until the current leap seconds are decoded, UTC as the firmware's own offset makes it.
+    const double offset = power.leapSecondsKnown ? 0 : LeapSecondsAt(in.utc) - settings_.firmwareLeapSeconds;
+    epoch_.utc = DecodeDateTime(in.utc + offset / 86'400);
     epoch_.latitude = latitude;
     epoch_.longitude = longitude;
     epoch_.altitude = vessel.altitude;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/receiver/Nmea4.h"
+#include "engine/receiver/PowerOn.h"
 #include "engine/receiver/Receiver.h"
 #include "engine/receiver/SentenceKinds.h"
 #include "engine/receiver/Sky.h"
@@ -48,6 +49,9 @@ struct RealisticSettings {
     Dialect dialect{};                           // how the receiver model writes them
     bool sbas = false;                           // SBAS satellites in the sky, with GPS
     std::vector<Kind4> order{};                  // of an epoch's kinds, GSV among them; none: kNmea4Order
+    Start start = Start::Fixed;                  // how the run begins: with a fix, or from power-on
+    StartTimes startTimes{};
+    int firmwareLeapSeconds = 18;                // UTC's offset from GPS time the firmware knows of
     // What the receiver's line carries in one update (baud / 10 / rate);
     // 0 for no limit. A system's GSV group and the route's WPL and RTE wait
     // for room: one of them goes every update, more while they fit.
@@ -83,7 +87,9 @@ private:
     enum class Waiting : std::uint8_t { GsvGps, GsvGlonass, GsvGalileo, GsvBeiDou, Route };
 
     void ComputeSky(GpsSeconds t, double latitude, double longitude, double height);
+    void Acquire(const PowerOnState& power);
     void DeriveFix();
+    void Settle(const PowerOnState& power);
     void WriteSkySentences();
     void QueueRoute(const World& world, const Route* route, double elapsed);
     void AppendAAM(std::string& out, const World& world, const Route* route, GeoPoint here) const;

@@ -173,7 +173,7 @@ std::pair<double, double> SinCosDegrees(double degrees) {
 
 }  // namespace
 
-GpsSeconds GpsTimeFromUtc(TDateTime utc) {
+int LeapSecondsAt(TDateTime utc) {
     // The leap-second days as date-times, worked out once: this runs every update.
     static const std::array<TDateTime, kLeapSeconds.size()> kLeapDays = [] {
         std::array<TDateTime, kLeapSeconds.size()> days{};
@@ -182,8 +182,11 @@ GpsSeconds GpsTimeFromUtc(TDateTime utc) {
         }
         return days;
     }();
-    const auto leap = std::count_if(kLeapDays.begin(), kLeapDays.end(), [utc](TDateTime day) { return utc >= day; });
-    return SecondsOf(utc) - SecondsOf(kGpsEpoch) + static_cast<double>(leap);
+    return static_cast<int>(std::count_if(kLeapDays.begin(), kLeapDays.end(), [utc](TDateTime day) { return utc >= day; }));
+}
+
+GpsSeconds GpsTimeFromUtc(TDateTime utc) {
+    return SecondsOf(utc) - SecondsOf(kGpsEpoch) + static_cast<double>(LeapSecondsAt(utc));
 }
 
 Ecef SatellitePosition(const OrbitElements& orbit, GpsSeconds t) {

@@ -24,6 +24,8 @@ inline constexpr double kEarthRotation = 7.2921151467e-5;
 
 // GPS time of a UTC date-time (leap seconds from 1981 to 2017 applied).
 GpsSeconds GpsTimeFromUtc(TDateTime utc);
+// How many seconds UTC is behind GPS time at a UTC date-time.
+int LeapSecondsAt(TDateTime utc);
 
 // Keplerian elements at a reference time, in the form of the GPS almanac.
 struct OrbitElements {
