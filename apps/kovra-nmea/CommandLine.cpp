@@ -284,6 +284,18 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
                    "to its first fix (its model's times, about 30, 25 and 1-2 s); fixed: a fix from the first update")
         ->check(OneOf({"fixed", "cold", "warm", "hot"}))
         ->group("Receiver");
+    app.add_option("--leap-second", o.leapSecond,
+                   "Insert a leap second at the end of DAY (2026-12-31): 23:59:60 where the model writes it, "
+                   "23:59:59 twice where it does not")
+        ->check(ReadBy([](const std::string& text) { return ParseDay(text); }))
+        ->type_name("DAY")
+        ->group("Receiver");
+    app.add_option("--week-base", o.weekBase,
+                   "The firmware counts GPS weeks from WEEK: 1024 weeks on, its dates fall back 19.6 years, as at a "
+                   "week rollover")
+        ->check(Within({0, 100'000, "GPS weeks"}))
+        ->type_name("WEEK")
+        ->group("Receiver");
     app.add_option("--receiver-setting", o.receiverSettings,
                    "A setting of the receiver model, as the receiver names it (repeatable): the u-blox models "
                    "nmeaVersion=2.3|4.0|4.10|4.11, highPrec=0|1, numSV=0|8|12|16")

@@ -210,6 +210,10 @@ void CheckOptions(Options& o) {
     if (!o.Realistic() && o.receiver != "nmea4") {
         throw UsageError("--receiver " + o.receiver + ": a receiver model speaks in the nmea4 profile, not the classic one");
     }
+    if (!o.Realistic() && (o.leapSecond || o.weekBase)) {
+        throw UsageError(std::string(o.leapSecond ? "--leap-second" : "--week-base") +
+                         ": the classic profile sends the time given as it is");
+    }
     if (!o.Realistic() && o.start != "fixed") {
         throw UsageError("--start " + o.start + ": the classic profile sends the state given from the first update");
     }
@@ -390,6 +394,24 @@ TDateTime ParseTime(const std::string& text) {
     if (month < 1 || month > 12 || hour > 23 || minute > 59 || second > 59 ||
         DecodeDateTime(value) != DecodedDateTime{year, month, day, hour, minute, second, millisecond}) {
         throw UsageError("time '" + text + "' for --time is not a valid date and time");
+    }
+    return value;
+}
+
+TDateTime ParseDay(const std::string& text) {
+    ValueScanner scan(text);
+    const std::optional<std::string_view> year = scan.Digits(4, 4);
+    const bool first = year && scan.Take('-');
+    const std::optional<std::string_view> month = first ? scan.Digits(2, 2) : std::nullopt;
+    const bool second = month && scan.Take('-');
+    const std::optional<std::string_view> day = second ? scan.Digits(2, 2) : std::nullopt;
+    if (!day || !scan.AtEnd()) {
+        throw UsageError("malformed day " + QuotedValue(text) + " (expected like 2026-12-31)");
+    }
+    const int y = Whole(*year), m = Whole(*month), d = Whole(*day);
+    const TDateTime value = EncodeDateTime(y, m, d);
+    if (y < 1900 || m < 1 || m > 12 || DecodeDateTime(value) != DecodedDateTime{y, m, d, 0, 0, 0, 0}) {
+        throw UsageError("day " + QuotedValue(text) + " is not a date from 1900 to 9999");
     }
     return value;
 }

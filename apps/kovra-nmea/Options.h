@@ -83,6 +83,8 @@ struct Options {
     std::string receiver = "nmea4";           // the receiver model of the nmea4 profile, or "list"
     std::vector<std::string> receiverSettings;  // KEY=VALUE, as the model names its settings
     std::string start = "fixed";              // cold, warm, hot: from power-on; fixed: a fix at once
+    std::optional<std::string> leapSecond;    // the day at whose end a leap second is inserted
+    std::optional<int> weekBase;              // the first GPS week the firmware's dates count from
     double elevationMask = 5;
     std::optional<std::string> almanacFile, talker;
     std::optional<double> trueHeading;
@@ -135,6 +137,8 @@ struct Coordinate {
 Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::string& option);
 // "2002-07-04T20:15:30.123Z", years 1900 to 9999.
 TDateTime ParseTime(const std::string& text);
+// "2026-12-31", the start of that day.
+TDateTime ParseDay(const std::string& text);
 // "I/N" of --shard: I from 0 to N - 1.
 std::pair<std::size_t, std::size_t> ParseShard(const std::string& text);
 // A leg of --leg: "course=90,speed=6,for=60", "goto=BUOY", "route=DEPART,speed=8";

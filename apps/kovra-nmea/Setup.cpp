@@ -388,6 +388,10 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
                                          : engine::Start::Fixed;
     settings.startTimes = model.startTimes;
     settings.firmwareLeapSeconds = model.firmwareLeapSeconds;
+    if (o.leapSecond) {
+        settings.leapSecondAt = ParseDay(*o.leapSecond) + 1;  // the midnight that ends the day
+    }
+    settings.weekBase = o.weekBase;
     settings.elevationMask = o.elevationMask;
     if (o.almanacFile) {
         const std::optional<std::string> text = ReadDataFile(ToPath(FileNameFromUtf8(*o.almanacFile)));

@@ -30,6 +30,7 @@ struct Dialect {
     bool ggaUsedPadded = true;  // GGA's count of used satellites in two digits ("08")
     bool heightIn2D = true;     // GGA's altitude with a 2D fix (the height held); false: left empty
     bool zdaZoneEmpty = false;  // ZDA's local zone left empty, not 00,00
+    bool second60 = true;       // a leap second written as 23:59:60; false: 23:59:59 twice
     GsvOrder gsvOrder = GsvOrder::ByNumber;
     double gsvInterval = 0;     // seconds between GSV groups; 0: every update
     // GSA: one a system with the system's own talker (GPGSA, GLGSA), or all

@@ -85,13 +85,15 @@ const std::vector<ModelSetting> kUbloxSettings = {
 // The MTK3339 family (Quectel L70 and its kin), NMEA 3.01, GPS only: four
 // decimals of a minute, milliseconds, speeds to hundredths, GGA's count in
 // one digit, ZDA's zone empty, GSV by elevation every fifth second; it
-// keeps giving the last course while standing still.
+// keeps giving the last course while standing still. MTK and SiRF write a
+// leap second as 23:59:59 twice, u-blox as 23:59:60.
 constexpr Dialect kMtk{.minuteDecimals = 4,
                        .timeDecimals = 3,
                        .speedDecimals = 2,
                        .ggaUsedPadded = false,
                        .heightIn2D = false,
                        .zdaZoneEmpty = true,
+                       .second60 = false,
                        .gsvOrder = GsvOrder::ByElevation,
                        .gsvInterval = 5,
                        .gsaSystemId = false,
@@ -107,6 +109,7 @@ constexpr Dialect kSirf{.minuteDecimals = 4,
                         .speedDecimals = 2,
                         .dopDecimals = 1,
                         .heightIn2D = false,
+                        .second60 = false,
                         .gsvOrder = GsvOrder::TrackedByElevation,
                         .gsvInterval = 5,
                         .gsaSystemId = false,

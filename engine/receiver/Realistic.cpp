@@ -173,6 +173,34 @@ void RealisticReceiver::DeriveFix() {
     epoch_.talker = settings_.talker.value_or(systems == 1 ? std::string(nmea4::TalkerOf(only)) : "GN");
 }
 
+// UTC as the receiver tells it: by the firmware's own leap seconds until the
+// current ones are decoded, with a leap second inserted, and the date a
+// firmware of an old week base makes of it.
+DecodedDateTime RealisticReceiver::ReceiverTime(TDateTime utc, const PowerOnState& power) const {
+    constexpr double kSecond = 1.0 / 86'400;
+    if (!power.leapSecondsKnown) {
+        utc += (LeapSecondsAt(utc) - settings_.firmwareLeapSeconds) * kSecond;
+    }
+    if (settings_.weekBase) {
+        // The broadcast week is ten bits: the firmware places it in the 1024 weeks from its base.
+        constexpr int kRollover = 1024;
+        const int week = static_cast<int>(std::floor((GpsTimeFromUtc(utc) + 1e-6) / kSecondsPerWeek));
+        const int placed = *settings_.weekBase + (((week - *settings_.weekBase) % kRollover) + kRollover) % kRollover;
+        utc += (placed - week) * 7.0;
+    }
+    bool second60 = false;
+    if (settings_.leapSecondAt && utc >= *settings_.leapSecondAt - 1e-9) {
+        // The clock runs on continuously; from the leap second on, UTC is a second behind it.
+        second60 = utc < *settings_.leapSecondAt + kSecond - 1e-9;
+        utc -= kSecond;
+    }
+    DecodedDateTime t = DecodeDateTime(utc);
+    if (second60 && settings_.dialect.second60) {
+        t.second = 60;
+    }
+    return t;
+}
+
 // The satellites found so far after power-on, the highest first; before
 // their orbits are known only those tracked are listed, without a place.
 void RealisticReceiver::Acquire(const PowerOnState& power) {
@@ -260,9 +288,7 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
         WriteSkySentences();
     }
     epoch_.timeKnown = power.timeKnown;
-    // Until the current leap seconds are decoded, UTC as the firmware's own offset makes it.
-    const double offset = power.leapSecondsKnown ? 0 : LeapSecondsAt(in.utc) - settings_.firmwareLeapSeconds;
-    epoch_.utc = DecodeDateTime(in.utc + offset / 86'400);
+    epoch_.utc = ReceiverTime(in.utc, power);
     epoch_.latitude = latitude;
     epoch_.longitude = longitude;
     epoch_.altitude = vessel.altitude;

@@ -52,6 +52,8 @@ struct RealisticSettings {
     Start start = Start::Fixed;                  // how the run begins: with a fix, or from power-on
     StartTimes startTimes{};
     int firmwareLeapSeconds = 18;                // UTC's offset from GPS time the firmware knows of
+    std::optional<TDateTime> leapSecondAt{};     // a leap second inserted just before this midnight
+    std::optional<int> weekBase{};               // the first GPS week the firmware's dates count from
     // What the receiver's line carries in one update (baud / 10 / rate);
     // 0 for no limit. A system's GSV group and the route's WPL and RTE wait
     // for room: one of them goes every update, more while they fit.
@@ -87,6 +89,7 @@ private:
     enum class Waiting : std::uint8_t { GsvGps, GsvGlonass, GsvGalileo, GsvBeiDou, Route };
 
     void ComputeSky(GpsSeconds t, double latitude, double longitude, double height);
+    DecodedDateTime ReceiverTime(TDateTime utc, const PowerOnState& power) const;
     void Acquire(const PowerOnState& power);
     void DeriveFix();
     void Settle(const PowerOnState& power);
