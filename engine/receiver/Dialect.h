@@ -29,6 +29,10 @@ struct Dialect {
     int dopDecimals = 2;        // of GGA's and GSA's dilutions
     bool ggaUsedPadded = true;  // GGA's count of used satellites in two digits ("08")
     bool heightIn2D = true;     // GGA's altitude with a 2D fix (the height held); false: left empty
+    bool unitsWithoutFix = true;  // GGA's "M" units without a fix; false: left empty with the numbers
+    // While it has no fix yet, GSA lists the satellites used and GSA and GGA
+    // the dilution of their geometry, as u-blox receivers do; false: 99.99.
+    bool solutionBeforeFix = false;
     bool zdaZoneEmpty = false;  // ZDA's local zone left empty, not 00,00
     bool second60 = true;       // a leap second written as 23:59:60; false: 23:59:59 twice
     GsvOrder gsvOrder = GsvOrder::ByNumber;

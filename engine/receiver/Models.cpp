@@ -18,9 +18,13 @@ constexpr Gnss kGps = Gnss::Gps, kGlonass = Gnss::Glonass, kGalileo = Gnss::Gali
 // whatever GSA lists.
 constexpr double kUbloxSlowKnots = 0.1;
 
+// Without a fix yet u-blox receivers list the satellites they use in GSA
+// with the dilution of their geometry, and leave GGA's units empty.
 // NMEA 4.0 as u-blox 8 firmware ships it: no system ID in GSA, no signal ID
 // in GSV, no navigational status in RMC; one GNGSA a system.
 constexpr Dialect kUbloxNmea40{.heightIn2D = false,
+                               .unitsWithoutFix = false,
+                               .solutionBeforeFix = true,
                                .gsaCombinedTalker = true,
                                .gsaSystemId = false,
                                .gsvSignalId = false,
@@ -31,6 +35,8 @@ constexpr Dialect kUbloxNmea40{.heightIn2D = false,
 // NMEA 4.10, the u-blox M9 and F9 default: the IDs added, and RMC's status
 // always V (the recordings give V with a differential fix).
 constexpr Dialect kUbloxNmea410{.heightIn2D = false,
+                                .unitsWithoutFix = false,
+                                .solutionBeforeFix = true,
                                 .gsaCombinedTalker = true,
                                 .rmcNavStatus = NavStatus::AlwaysNotValid,
                                 .courseEmptyBelowKnots = kUbloxSlowKnots,

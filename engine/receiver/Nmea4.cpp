@@ -143,8 +143,10 @@ public:
         }
         return Angle(e.latitude, 2, 'N', 'S', decimals).Angle(e.longitude, 3, 'E', 'W', decimals);
     }
-    Sentence& Dop(double value, const Epoch& e, int decimals = 2) {
-        return e.Valid() ? Fixed(value, decimals) : Text("99.99");
+    // A dilution, or 99.99 without a fix unless the receiver reports its
+    // solution while it is still finding one.
+    Sentence& Dop(double value, const Epoch& e, int decimals = 2, bool solving = false) {
+        return e.Valid() || (solving && value < 99.99) ? Fixed(value, decimals) : Text("99.99");
     }
     // A name as the NMEA names carry it, reserved characters escaped.
     // Escaped in place: AAM carries one every update.
@@ -234,9 +236,11 @@ void AppendGGA(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "GGA");
     const int used = d.ggaMostUsed > 0 ? std::min(UsedCount(e), d.ggaMostUsed) : UsedCount(e);
     s.Time(e, d.timeDecimals).Position(e, d.minuteDecimals).Integer(e.quality);
-    s.Padded(used, d.ggaUsedPadded ? 2 : 1).Dop(e.dop.hdop, e, d.dopDecimals);
+    s.Padded(used, d.ggaUsedPadded ? 2 : 1).Dop(e.dop.hdop, e, d.dopDecimals, d.solutionBeforeFix);
     const bool height = e.fix == FixType::ThreeD || (e.fix == FixType::TwoD && d.heightIn2D);
-    s.FixedOrEmpty(height, e.altitude, d.altitudeDecimals).Char('M').FixedOrEmpty(e.Valid(), e.geoidSeparation, 1).Char('M');
+    const std::string_view metres = e.Valid() || d.unitsWithoutFix ? "M" : "";
+    s.FixedOrEmpty(height, e.altitude, d.altitudeDecimals).Text(metres);
+    s.FixedOrEmpty(e.Valid(), e.geoidSeparation, 1).Text(metres);
     s.Empty();  // the age of the corrections
     if ((e.quality == 2 || d.stationAlways) && !d.differentialStation.empty()) {
         s.Text(d.differentialStation);
@@ -287,13 +291,14 @@ void AppendGSA(std::string& out, const Epoch& e, const Dialect& d) {
         s.Char('A').Integer(static_cast<int>(e.fix));
         int slots = 0;
         for (const Satellite* satellite : view) {
-            if (satellite->used && e.Valid() && slots < 12) {
+            if (satellite->used && (e.Valid() || d.solutionBeforeFix) && slots < 12) {
                 s.Padded(NmeaNumber(system, satellite->number), 2);
                 ++slots;
             }
         }
-        s.Empty(12 - slots).Dop(e.dop.pdop, e, d.dopDecimals).Dop(e.dop.hdop, e, d.dopDecimals);
-        s.Dop(e.dop.vdop, e, d.dopDecimals);
+        const bool solving = d.solutionBeforeFix;
+        s.Empty(12 - slots).Dop(e.dop.pdop, e, d.dopDecimals, solving).Dop(e.dop.hdop, e, d.dopDecimals, solving);
+        s.Dop(e.dop.vdop, e, d.dopDecimals, solving);
         if (d.gsaSystemId) {
             s.Integer(static_cast<int>(system));
         }

@@ -4,7 +4,9 @@ fix, standing still, with the sentences the recording's receiver was set
 to send, the model's output must have the recording's sentence kinds in the
 same order per epoch, the same talkers, the same field count of every kind,
 the same shape (empty, digits, decimals) of every field, satellites
-numbered alike and as many GSV sequences a system (one a signal). What still
+numbered alike and as many GSV sequences a system (one a signal); and a
+start's epochs before the fix as a recording of the receiver still
+acquiring shapes them. What still
 differs is listed in KNOWN with its reason; anything else fails."""
 import os
 import re
@@ -193,10 +195,48 @@ def compare(model, recording):
     return problems
 
 
+# Before a fix: model, recording made while its receiver was acquiring, the
+# recording's place (it has no fix to take it from) and how the receiver
+# started (it knew where its satellites were: from its almanac, warm).
+BEFORE_FIX = [("ublox-m8", "rx210.log", "50.0025", "8.6438", "warm")]
+
+
+def compare_before_fix(model, recording, lat, lon, start):
+    """A start's epochs without a fix, once the time is known, against a
+    recording of the receiver still acquiring: the same field counts and
+    shapes of every kind both send."""
+    with open(os.path.join(LOGS, recording), encoding="ascii", errors="replace") as file:
+        recorded = list(sentences(file.read()))
+    rmc = next(v for _, k, v in recorded if k == "RMC")
+    t, date = rmc[0], rmc[8]
+    kinds = list(dict.fromkeys(k for _, k, _ in recorded))
+    run = subprocess.run([PROGRAM, "--receiver", model, "--start", start, "--count", "20", "--fast", "--speed", "0",
+                          f"--time=20{date[4:6]}-{date[2:4]}-{date[0:2]}T{t[0:2]}:{t[2:4]}:{t[4:6]}Z",
+                          f"--lat={lat}", f"--lon={lon}", "--sentences", ",".join(kinds)],
+                         capture_output=True, text=True, timeout=60)
+    if run.returncode != 0:
+        return [f"{model} before a fix: the run failed: {run.stderr.strip()}"]
+    ours = [s for s in sentences(run.stdout) if s[1] != "RMC" or s[2][0] != ""]
+    ours = ours[next(i for i, s in enumerate(ours) if s[1] == "RMC"):]  # from the first epoch with a time
+    problems = []
+    (their_counts, their_fields), (our_counts, our_fields) = shapes(recorded), shapes(ours)
+    for kind, counts in their_counts.items():
+        if our_counts.get(kind) != counts:
+            problems.append(f"{model} before a fix {kind}: {sorted(our_counts.get(kind, []))} fields, "
+                            f"the receiver's {sorted(counts)}")
+    for key, seen in their_fields.items():
+        if key in our_fields and not our_fields[key] <= seen:
+            problems.append(f"{model} before a fix {key[0]} {key[1]}: {sorted(our_fields[key])}, "
+                            f"the receiver's {sorted(seen)}")
+    return problems
+
+
 def main():
     problems = []
     for model, recording in MODELS:
         problems += compare(model, recording)
+    for model, recording, lat, lon, start in BEFORE_FIX:
+        problems += compare_before_fix(model, recording, lat, lon, start)
     for problem in problems:
         print("FAILED:", problem, file=sys.stderr)
     print(f"receiver models against their recordings: {len(problems)} problems")

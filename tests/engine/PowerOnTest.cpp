@@ -50,8 +50,9 @@ TEST(PowerOn, EachStartGoesThroughWhatReceiversDo) {
 }
 
 // A u-blox 8 cold start, update by update: no time, then satellites without a
-// place, then the 2D fix without a height, then 3D; UTC as the firmware's 17
-// leap seconds make it, one second ahead.
+// place, the solution of those used before the fix, then the 2D fix without
+// a height, then 3D; UTC as the firmware's 17 leap seconds make it, one
+// second ahead.
 TEST(PowerOn, AColdStartAsAModelSendsIt) {
     const ReceiverModel& m8 = *FindReceiverModel("ublox-m8");
     RealisticSettings settings;
@@ -82,6 +83,9 @@ TEST(PowerOn, AColdStartAsAModelSendsIt) {
     EXPECT_EQ(line(updates[0], "$GNRMC"), "$GNRMC,,V,,,,,,,,,,N");
     EXPECT_EQ(line(updates[2], "$GNRMC"), "$GNRMC,120003.00,V,,,,,,,081226,,,N");  // one second ahead
     EXPECT_NE(line(updates[10], "$GPGSV").find(",,,"), std::string::npos);  // tracked, not yet placed
+    // Still without a fix, u-blox lists the satellites it uses and their dilution, its units empty.
+    EXPECT_NE(line(updates[24], "$GNGSA").substr(0, 12), "$GNGSA,A,1,,");
+    EXPECT_EQ(line(updates[24], "$GNGGA").substr(line(updates[24], "$GNGGA").size() - 6), ",,,,,,");
     EXPECT_EQ(line(updates[26], "$GNGSA").substr(0, 10), "$GNGSA,A,2");
     EXPECT_NE(line(updates[26], "$GNGGA").find(",,M,"), std::string::npos);  // no height in 2D
     EXPECT_EQ(line(updates[40], "$GNGSA").substr(0, 10), "$GNGSA,A,3");
