@@ -284,6 +284,10 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
                    "to its first fix (its model's times, about 30, 25 and 1-2 s); fixed: a fix from the first update")
         ->check(OneOf({"fixed", "cold", "warm", "hot"}))
         ->group("Receiver");
+    app.add_flag("--sbas-corrections", o.sbasCorrections,
+                 "The SBAS corrections are received: a model that tracks SBAS (u-blox, MTK) reports a differential "
+                 "fix (GGA quality 2) while it uses an SBAS satellite")
+        ->group("Receiver");
     app.add_option("--leap-second", o.leapSecond,
                    "Insert a leap second at the end of DAY (2026-12-31): 23:59:60 where the model writes it, "
                    "23:59:59 twice where it does not")

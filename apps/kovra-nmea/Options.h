@@ -85,6 +85,7 @@ struct Options {
     std::string start = "fixed";              // cold, warm, hot: from power-on; fixed: a fix at once
     std::optional<std::string> leapSecond;    // the day at whose end a leap second is inserted
     std::optional<int> weekBase;              // the first GPS week the firmware's dates count from
+    bool sbasCorrections = false;             // the SBAS corrections are received
     double elevationMask = 5;
     std::optional<std::string> almanacFile, talker;
     std::optional<double> trueHeading;

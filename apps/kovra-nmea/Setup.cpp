@@ -392,6 +392,7 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
         settings.leapSecondAt = ParseDay(*o.leapSecond) + 1;  // the midnight that ends the day
     }
     settings.weekBase = o.weekBase;
+    settings.sbasCorrections = o.sbasCorrections;
     settings.elevationMask = o.elevationMask;
     if (o.almanacFile) {
         const std::optional<std::string> text = ReadDataFile(ToPath(FileNameFromUtf8(*o.almanacFile)));

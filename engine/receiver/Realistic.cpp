@@ -129,7 +129,12 @@ void RealisticReceiver::DeriveFix() {
         fix = *settings_.fixQuality == 0 ? FixType::None : fix == FixType::None ? FixType::ThreeD : fix;
     }
     epoch_.fix = fix;
-    epoch_.quality = outage_ ? 0 : settings_.fixQuality.value_or(fix == FixType::None ? 0 : 1);
+    // Corrections from an SBAS satellite in use make the fix differential.
+    const bool corrected = settings_.sbasCorrections &&
+                           std::any_of(used.begin(), used.end(), [](const SkySatellite& s) {
+                               return s.system == Gnss::Gps && s.number >= kFirstSbasPrn;
+                           });
+    epoch_.quality = outage_ ? 0 : settings_.fixQuality.value_or(fix == FixType::None ? 0 : corrected ? 2 : 1);
     epoch_.mode = fix == FixType::None  ? Mode::None
                   : epoch_.quality == 2 ? Mode::Differential
                   : epoch_.quality == 6 ? Mode::Estimated

@@ -48,6 +48,7 @@ struct RealisticSettings {
     Kinds4 sentences = DefaultKinds4();
     Dialect dialect{};                           // how the receiver model writes them
     bool sbas = false;                           // SBAS satellites in the sky, with GPS
+    bool sbasCorrections = false;                // their corrections received: a differential fix while one is used
     std::vector<Kind4> order{};                  // of an epoch's kinds, GSV among them; none: kNmea4Order
     Start start = Start::Fixed;                  // how the run begins: with a fix, or from power-on
     StartTimes startTimes{};

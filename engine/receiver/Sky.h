@@ -106,6 +106,7 @@ private:
 // They are given as GPS satellites with their PRNs (120 to 158), above the
 // horizon of the receiver at latitude, longitude and height.
 std::vector<SkySatellite> SbasSkyAt(double latitude, double longitude, double height);
+inline constexpr int kFirstSbasPrn = 120;
 
 struct Dilution {
     double pdop = 0;

@@ -1,5 +1,6 @@
 // From power-on to a fix: what a receiver knows at each moment of a cold,
-// warm and hot start, and a cold start's sentences as a model sends them.
+// warm and hot start, and a cold start's sentences as a model sends them;
+// and the differential fix SBAS corrections give once the fix is there.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -89,6 +90,26 @@ TEST(PowerOn, AColdStartAsAModelSendsIt) {
     EXPECT_EQ(line(updates[26], "$GNGSA").substr(0, 10), "$GNGSA,A,2");
     EXPECT_NE(line(updates[26], "$GNGGA").find(",,M,"), std::string::npos);  // no height in 2D
     EXPECT_EQ(line(updates[40], "$GNGSA").substr(0, 10), "$GNGSA,A,3");
+}
+
+// WAAS is in view over Novato: a model that tracks SBAS, its corrections
+// received, reports a differential fix; without them, or without SBAS, not.
+TEST(PowerOn, SbasCorrectionsMakeTheFixDifferential) {
+    World world;
+    world.vessels.push_back(Vessel{});
+    world.vessels[0].state.position = {38.11, -122.62};
+    const TDateTime when = EncodeDateTime(2026, 12, 8, 12, 0, 0);
+    const auto quality = [&](bool sbas, bool corrections) {
+        RealisticSettings settings;
+        settings.sbas = sbas;
+        settings.sbasCorrections = corrections;
+        RealisticReceiver receiver(settings);
+        (void)receiver.Update({world, world.vessels[0], when, 0});
+        return receiver.Fix().quality;
+    };
+    EXPECT_EQ(quality(true, true), 2);
+    EXPECT_EQ(quality(true, false), 1);
+    EXPECT_EQ(quality(false, true), 1);
 }
 
 }  // namespace
