@@ -108,23 +108,19 @@ constexpr Dialect kMtk{.minuteDecimals = 4,
                        .magneticVariation = false,
                        .ggaMostUsed = 12};
 // SiRF IV (as in the BU-353-S4), NMEA 3.0, GPS only: as the MTK's numbers
-// but dilutions to one decimal, GGA's station 0000 whatever the fix, and
-// GSV every fifth second with the tracked satellites first.
-constexpr Dialect kSirf{.minuteDecimals = 4,
-                        .timeDecimals = 3,
-                        .speedDecimals = 2,
-                        .dopDecimals = 1,
-                        .heightIn2D = false,
-                        .second60 = false,
-                        .gsvOrder = GsvOrder::TrackedByElevation,
-                        .gsvInterval = 5,
-                        .gsaSystemId = false,
-                        .gsvSignalId = false,
-                        .rmcNavStatus = NavStatus::None,
-                        .magneticVariation = false,
-                        .ggaMostUsed = 12,
-                        .differentialStation = "0000",
-                        .stationAlways = true};
+// but dilutions to one decimal, GGA's count in two digits and its station
+// 0000 whatever the fix, ZDA's zone 00,00, and GSV every fifth second with
+// the tracked satellites first.
+constexpr Dialect kSirf = [] {
+    Dialect d = kMtk;
+    d.dopDecimals = 1;
+    d.ggaUsedPadded = true;
+    d.zdaZoneEmpty = false;
+    d.gsvOrder = GsvOrder::TrackedByElevation;
+    d.differentialStation = "0000";
+    d.stationAlways = true;
+    return d;
+}();
 
 // The Quectel L76K (a CASIC AT6558R), NMEA 4.10 as it writes it: GPS,
 // BeiDou and GLONASS in that order, BeiDou's GSV as BD, signal ID 0 for

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <optional>
 
 #include "engine/run/Errors.h"
 #include "foundation/DateTime.h"
@@ -223,12 +224,37 @@ Constellation::Constellation(std::vector<OrbitingSatellite> satellites) : satell
     }
 }
 
+namespace {
+
+// A receiver's place on WGS84, and where a satellite stands in its sky.
+class Horizon {
+public:
+    Horizon(double latitude, double longitude, double height) : m_(9) {
+        GeographicLib::Geocentric::WGS84().Forward(latitude, longitude, height, x0_, y0_, z0_, m_);
+    }
+    // The satellite at `p` as seen from here; none below the horizon.
+    std::optional<SkySatellite> See(const Ecef& p, Gnss system, int number, bool healthy) const {
+        const double dx = p.x - x0_, dy = p.y - y0_, dz = p.z - z0_;
+        const double up = m_[2] * dx + m_[5] * dy + m_[8] * dz;
+        if (up < 0) {
+            return std::nullopt;
+        }
+        const double east = m_[0] * dx + m_[3] * dy + m_[6] * dz;
+        const double north = m_[1] * dx + m_[4] * dy + m_[7] * dz;
+        const double elevation = std::atan2(up, std::sqrt(east * east + north * north)) / kDegree;
+        return SkySatellite{system, number, elevation, Normalized(std::atan2(east, north)) / kDegree, healthy};
+    }
+
+private:
+    double x0_ = 0, y0_ = 0, z0_ = 0;
+    std::vector<double> m_;  // east, north, up as columns in Earth-fixed axes
+};
+
+}  // namespace
+
 std::vector<SkySatellite> Constellation::SkyAt(GpsSeconds t, double latitude, double longitude,
                                                double height) const {
-    const GeographicLib::Geocentric& earth = GeographicLib::Geocentric::WGS84();
-    double x0 = 0, y0 = 0, z0 = 0;
-    std::vector<double> m(9);  // east, north, up as columns in Earth-fixed axes
-    earth.Forward(latitude, longitude, height, x0, y0, z0, m);
+    const Horizon horizon(latitude, longitude, height);
     std::vector<SkySatellite> sky;
     sky.reserve(satellites_.size());
     Placer place;
@@ -236,16 +262,9 @@ std::vector<SkySatellite> Constellation::SkyAt(GpsSeconds t, double latitude, do
         const OrbitingSatellite& satellite = satellites_[i];
         const Constants& c = constants_[i];
         const Ecef p = place(satellite.orbit, c.semiMajorAxis, c.meanMotion, c.sinInclination, c.cosInclination, t);
-        const double dx = p.x - x0, dy = p.y - y0, dz = p.z - z0;
-        const double up = m[2] * dx + m[5] * dy + m[8] * dz;
-        if (up < 0) {
-            continue;  // below the horizon
+        if (const auto seen = horizon.See(p, satellite.system, satellite.number, satellite.healthy)) {
+            sky.push_back(*seen);
         }
-        const double east = m[0] * dx + m[3] * dy + m[6] * dz;
-        const double north = m[1] * dx + m[4] * dy + m[7] * dz;
-        const double elevation = std::atan2(up, std::sqrt(east * east + north * north)) / kDegree;
-        sky.push_back({satellite.system, satellite.number, elevation,
-                       Normalized(std::atan2(east, north)) / kDegree, satellite.healthy});
     }
     return sky;
 }
@@ -257,22 +276,14 @@ std::vector<SkySatellite> SbasSkyAt(double latitude, double longitude, double he
     } kSbas[] = {{121, -5},  {123, 31.5}, {127, 55},  {128, 83}, {131, -117},
                  {132, 48},  {133, -98},  {136, 5},   {137, 140}, {138, -107.3}};
     constexpr double kGeostationaryRadius = 42'164'172;  // metres from the Earth's centre
-    const GeographicLib::Geocentric& earth = GeographicLib::Geocentric::WGS84();
-    double x0 = 0, y0 = 0, z0 = 0;
-    std::vector<double> m(9);
-    earth.Forward(latitude, longitude, height, x0, y0, z0, m);
+    const Horizon horizon(latitude, longitude, height);
     std::vector<SkySatellite> sky;
     for (const auto& s : kSbas) {
         const auto [sine, cosine] = SinCosDegrees(s.longitude < 0 ? s.longitude + 360 : s.longitude);
-        const double dx = kGeostationaryRadius * cosine - x0, dy = kGeostationaryRadius * sine - y0, dz = -z0;
-        const double up = m[2] * dx + m[5] * dy + m[8] * dz;
-        if (up < 0) {
-            continue;
+        if (const auto seen = horizon.See({kGeostationaryRadius * cosine, kGeostationaryRadius * sine, 0}, Gnss::Gps,
+                                          s.prn, true)) {
+            sky.push_back(*seen);
         }
-        const double east = m[0] * dx + m[3] * dy + m[6] * dz;
-        const double north = m[1] * dx + m[4] * dy + m[7] * dz;
-        sky.push_back({Gnss::Gps, s.prn, std::atan2(up, std::sqrt(east * east + north * north)) / kDegree,
-                       Normalized(std::atan2(east, north)) / kDegree, true});
     }
     return sky;
 }
