@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 
+#include "Options.h"
 #include "engine/run/Errors.h"
 
 namespace kovra::app {
@@ -59,11 +60,6 @@ public:
             Fail(key + " " + QuotedValue(value) + " is not true or false");
         }
         return value == "true";
-    }
-
-    static std::string Shown(double v) {
-        char text[32];
-        return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
     }
 
 private:
@@ -145,8 +141,8 @@ AisGiven ParseAis(const std::string& text, bool target) {
                " begins " + std::string(*prefix));
     }
     if (given.speed && *given.speed > kMostKnots(id.kind)) {
-        r.Fail("speed " + Reader::Shown(*given.speed) + " is more than a ship reports (" +
-               Reader::Shown(kMostKnots(id.kind)) + " knots; an aircraft's to 1022)");
+        r.Fail("speed " + Shown(*given.speed) + " is more than a ship reports (" +
+               Shown(kMostKnots(id.kind)) + " knots; an aircraft's to 1022)");
     }
     if (cpa || in || bearing) {
         if (!cpa || !in || !bearing) {

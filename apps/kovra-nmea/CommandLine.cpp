@@ -33,14 +33,6 @@ struct Bounds {
     bool belowHigh = false;  // … the high one
 };
 
-std::string Shown(double value) {
-    char text[32];
-    std::string shown(text, std::to_chars(text, text + sizeof text, value).ptr);
-    if (const std::size_t e = shown.find("e+"); e != std::string::npos) {
-        shown.erase(e + 1, shown[e + 2] == '0' ? 2 : 1);  // 1e9, as people write it
-    }
-    return shown;
-}
 
 // "from 0.001 to 1000 updates a second", "above 0 and at most 1e+09 seconds", "at least 1".
 std::string Described(const Bounds& b) {
@@ -152,7 +144,7 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
 
     app.add_option("--sentences", o.sentences, SentencesHelp())
         ->group("Pacing");
-    app.add_option("--rate", o.rate, "Updates per second, 0.001 to 1000")->check(Within({engine::kRates.low, engine::kRates.high, "updates a second"}))
+    app.add_option("--rate", o.rateOption, "Updates per second, 0.001 to 1000 (default 1; a receiver model's own, such as garmin's 0.5)")->check(Within({engine::kRates.low, engine::kRates.high, "updates a second"}))
         ->group("Pacing");
     app.add_option("--count", o.countText, "Number of updates; 0 runs until interrupted")->group("Pacing");
     app.add_option("--scenario", o.scenario,

@@ -96,7 +96,7 @@ std::vector<std::string> DefaultKinds(const Options& o) {
 // A comma list of kinds ("rmc,GPGGA", "ALL") as the profile names them.
 std::vector<std::string> KindList(const Options& o, const std::string& text, const std::string& option) {
     try {
-        return engine::ParseKindList(text, ProfileOf(o));
+        return engine::ParseKindList(text, ProfileOf(o), o.receiver);
     } catch (const UsageError& e) {
         throw UsageError(option + ": " + e.what());
     }
@@ -198,6 +198,15 @@ bool HasFaults(const Options& o) {
            (o.aisFaults && ParseAisFaults(*o.aisFaults).Any());
 }
 
+std::string Shown(double value) {
+    char text[32];
+    std::string shown(text, std::to_chars(text, text + sizeof text, value).ptr);
+    if (const std::size_t e = shown.find("e+"); e != std::string::npos) {
+        shown.erase(e + 1, shown[e + 2] == '0' ? 2 : 1);  // 1e9, as people write it
+    }
+    return shown;
+}
+
 std::string Joined(const std::vector<std::string>& items) {
     std::string text;
     for (const std::string& item : items) {
@@ -222,6 +231,11 @@ void CheckOptions(Options& o) {
             (void)engine::DialectOf(*model, o.receiverSettings);
         } catch (const engine::SettingError& e) {
             throw UsageError(std::string("--receiver-setting: ") + e.what());
+        }
+        o.rate = o.rateOption.value_or(o.Realistic() ? model->defaultRate : 1);
+        if (o.Realistic() && o.rate > model->mostRate) {
+            throw UsageError("--rate " + Shown(o.rate) + ": the " + o.receiver +
+                             " receiver sends at most " + Shown(model->mostRate) + " updates a second");
         }
     }
     o.count = ParseCount(o.countText);

@@ -28,7 +28,8 @@ struct Options {
     std::vector<std::string> sats, waypoints;
     // Pacing and motion.
     std::optional<std::string> sentences;  // the profile's own default when not given
-    double rate = 1;
+    std::optional<double> rateOption;
+    double rate = 1;  // from rateOption, or the receiver model's as shipped
     std::string countText = "0";
     std::uint64_t count = 0;  // from countText
     bool noMove = false, followRoute = false, loop = false;
@@ -151,5 +152,7 @@ engine::Dynamics DynamicsOfKind(const std::string& kind);
 engine::AisChances ParseAisFaults(const std::string& text);
 // "A,B,C" of a list.
 std::string Joined(const std::vector<std::string>& items);
+// A number as people write it: 0.5, 10, 1e9.
+std::string Shown(double value);
 
 }  // namespace kovra::app

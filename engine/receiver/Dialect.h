@@ -27,6 +27,17 @@ struct Dialect {
     int timeDecimals = 2;       // of the time of day: 2 or 3
     int speedDecimals = 3;      // of speeds
     int dopDecimals = 2;        // of GGA's and GSA's dilutions
+    int courseDecimals = 2;     // of courses
+    bool timeOnlyWithFix = false;     // the time of day left empty until a fix (the date given)
+    bool dopEmptyWithoutFix = false;  // the dilutions left empty without a fix, not 99.99
+    bool variationWithoutFix = false; // RMC's magnetic variation also without a fix
+    bool untrackedSnrZero = false;    // a satellite in view but not tracked: SNR 00, not empty
+    // GSA's twelve fields as channels: a used satellite in the field of its
+    // place among those in view, the others empty; false: used ones first.
+    bool gsaSlotsByChannel = false;
+    // RMB and BOD also while no route is active, their fields empty, as a
+    // receiver that always sends them; false: only with a route.
+    bool navigationWithoutRoute = false;
     bool ggaUsedPadded = true;  // GGA's count of used satellites in two digits ("08")
     bool heightIn2D = true;     // GGA's altitude with a 2D fix (the height held); false: left empty
     bool unitsWithoutFix = true;  // GGA's "M" units without a fix; false: left empty with the numbers

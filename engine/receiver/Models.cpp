@@ -137,6 +137,29 @@ constexpr Dialect kL76k{.timeDecimals = 3,
                         .rmcNavStatus = NavStatus::AlwaysNotValid,
                         .magneticVariation = false};
 
+// Garmin's handhelds (the Foretrex 201 recorded), NMEA 2.3, GPS and WAAS
+// on twelve channels: whole seconds, four decimals of a minute, speeds,
+// courses and dilutions to one decimal; GSA's fields as the channels; SNR
+// 00 for a satellite not tracked; until the fix no time of day (the date
+// and the magnetic variation given) and no dilution; RMB, BOD and RTE
+// always, empty with no route.
+constexpr Dialect kGarmin{.minuteDecimals = 4,
+                          .timeDecimals = 0,
+                          .speedDecimals = 1,
+                          .dopDecimals = 1,
+                          .courseDecimals = 1,
+                          .timeOnlyWithFix = true,
+                          .dopEmptyWithoutFix = true,
+                          .variationWithoutFix = true,
+                          .untrackedSnrZero = true,
+                          .gsaSlotsByChannel = true,
+                          .navigationWithoutRoute = true,
+                          .gsaSystemId = false,
+                          .gsvSignalId = false,
+                          .gsvMostPerSystem = 12,
+                          .rmcNavStatus = NavStatus::None,
+                          .ggaMostUsed = 12};
+
 using K = Kind4;
 
 const std::vector<ReceiverModel>& Table() {
@@ -145,22 +168,26 @@ const std::vector<ReceiverModel>& Table() {
          {kGps, kGlonass, kGalileo, kBeiDou}, false, {}},
         {"ublox-m8", "u-blox 8 (M8), NMEA 4.0 as shipped: GPS and GLONASS, GNGSA without system ID, GSV without signal ID",
          kUbloxNmea40, {kGps, kGlonass}, true, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"}, kUbloxSettings, {},
-         {26, 25, 1}, 17},  // firmware of 2016, before the leap second at its end
+         {26, 25, 1}, 17, 10},  // firmware of 2016, before the leap second at its end
         {"ublox-m9", "u-blox M9, NMEA 4.10: four systems, GNGSA with system IDs, GSV with signal IDs, RMC with status",
          kUbloxNmea410, {kGps, kGlonass, kGalileo, kBeiDou}, true, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"},
-         kUbloxSettings, {}, {24, 23, 2}},
+         kUbloxSettings, {}, {24, 23, 2}, 18, 25},
         {"ublox-f9p", "u-blox F9P (HPG 1.11), NMEA 4.10 on two bands: a GSV sequence a signal, no SBAS",
          kUbloxTwoBands, {kGps, kGlonass, kGalileo, kBeiDou}, false, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"},
-         kUbloxSettings, {}, {25, 24, 2}},
+         kUbloxSettings, {}, {25, 24, 2}, 18, 20},
         {"mtk", "MediaTek MTK3339 family (Quectel L70), NMEA 3.01: GPS and SBAS, ZDA first, GSV every 5 s by elevation",
          kMtk, {kGps}, true, {"RMC", "VTG", "GGA", "GSA", "GSV"}, {},
-         {K::ZDA, K::GLL, K::RMC, K::VTG, K::GGA, K::GSA, K::GSV, K::GST}, {35, 30, 1}},
+         {K::ZDA, K::GLL, K::RMC, K::VTG, K::GGA, K::GSA, K::GSV, K::GST}, {35, 30, 1}, 18, 10},
         {"quectel-l76k", "Quectel L76K (CASIC), NMEA 4.10: GPS, BeiDou and GLONASS, BDGSV, signal ID 0, GGA first",
          kL76k, {kGps, kBeiDou, kGlonass}, false, {"GGA", "GLL", "GSA", "GSV", "RMC", "VTG", "ZDA"}, {},
-         {K::GGA, K::GLL, K::GSA, K::GSV, K::RMC, K::VTG, K::ZDA}, {30, 28, 1}},
+         {K::GGA, K::GLL, K::GSA, K::GSV, K::RMC, K::VTG, K::ZDA}, {30, 28, 1}, 18, 5},
         {"sirf", "SiRF IV (GlobalSat BU-353-S4), NMEA 3.0: GPS only, GGA GSA RMC, GSV every 5 s",
          kSirf, {kGps}, false, {"GGA", "GSA", "GSV", "RMC"}, {},
-         {K::GGA, K::GLL, K::GSA, K::GSV, K::RMC, K::VTG, K::ZDA}, {35, 35, 1}, 15},  // firmware of about 2010
+         {K::GGA, K::GLL, K::GSA, K::GSV, K::RMC, K::VTG, K::ZDA}, {35, 35, 1}, 15, 5},  // firmware of about 2010
+        {"garmin", "Garmin handheld (Foretrex 201), NMEA 2.3: GPS and WAAS, every 2 s, RMB BOD RTE, PGRME PGRMZ",
+         kGarmin, {kGps}, true, {"RMC", "RMB", "GGA", "GSA", "GSV", "GLL", "BOD", "PGRME", "PGRMZ", "RTE"}, {},
+         {K::RMC, K::RMB, K::GGA, K::GSA, K::GSV, K::GLL, K::BOD, K::PGRME, K::PGRMZ, K::RTE}, {45, 15, 2}, 15,
+         0.5, 0.5},
     };
     return models;
 }

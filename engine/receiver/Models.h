@@ -35,6 +35,8 @@ struct ReceiverModel {
     std::vector<Kind4> order{};  // of an epoch's kinds; none: this simulator's own
     StartTimes startTimes{};     // to the first fix, as its data sheet gives them
     int firmwareLeapSeconds = 18;  // the UTC offset its firmware knows before it decodes the current one
+    double mostRate = 1000;        // updates a second it can send at most
+    double defaultRate = 1;        // updates a second as shipped
 };
 
 // Every model, the default (nmea4) first.

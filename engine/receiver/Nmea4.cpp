@@ -1,5 +1,7 @@
 #include "engine/receiver/Nmea4.h"
 
+#include "engine/receiver/SentenceWriter.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -14,10 +16,8 @@ namespace kovra::engine::nmea4 {
 namespace {
 
 using kovra::nmea::kMaxSentenceLength;
-constexpr std::size_t kFrame = 5;         // "*hh" and CR LF
 constexpr double kKmhPerKnot = 1.852;
 constexpr Gnss kSystems[] = {Gnss::Gps, Gnss::Glonass, Gnss::Galileo, Gnss::BeiDou};
-constexpr double kScale[] = {1, 10, 100, 1000, 10'000, 100'000, 1'000'000, 10'000'000};
 
 std::string Escaped(std::string_view name) {
     std::string text(3 * name.size(), '\0');
@@ -25,157 +25,6 @@ std::string Escaped(std::string_view name) {
     text.resize(static_cast<std::size_t>(end - text.data()));
     return text;
 }
-
-// One sentence written straight onto the end of the update: "$", the
-// address, the fields, each after its comma, then the frame. Every number
-// is written with "." whatever the locale.
-class Sentence {
-public:
-    Sentence(std::string& out, std::string_view talker, std::string_view type) : out_(out), start_(out.size()) {
-        out_ += '$';
-        out_ += talker;
-        out_ += type;
-    }
-    Sentence(const Sentence&) = delete;
-    Sentence& operator=(const Sentence&) = delete;
-    ~Sentence() {
-        const std::size_t end = out_.size();
-        out_.resize(end + kFrame);
-        kovra::nmea::CloseSentence(out_.data() + start_, out_.data() + end);
-    }
-
-    Sentence& Empty(int count = 1) {
-        out_.append(static_cast<std::size_t>(count), ',');
-        return *this;
-    }
-    Sentence& Text(std::string_view text) {
-        out_ += ',';
-        out_ += text;
-        return *this;
-    }
-    Sentence& Char(char c) {
-        out_ += ',';
-        out_ += c;
-        return *this;
-    }
-    Sentence& Integer(long value) { return Padded(value, 1); }
-    // At least `width` digits, zeros in front.
-    Sentence& Padded(long value, int width) {
-        out_ += ',';
-        PutDigits(value, width);
-        return *this;
-    }
-    // A fixed count of decimals (at most 7), the last rounded half away
-    // from zero; a value that rounds to zero is written without a sign.
-    Sentence& Fixed(double value, int decimals) {
-        out_ += ',';
-        const double scaled = std::round(value * kScale[decimals]);
-        if (!(std::fabs(scaled) < 1e15)) {  // beyond whole digits of a double, or not a number
-            char text[350];
-            const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-            out_.append(text, result.ptr);
-            return *this;
-        }
-        const auto whole = static_cast<long long>(std::fabs(scaled));
-        const auto unit = static_cast<long long>(kScale[decimals]);
-        if (scaled < 0) {
-            out_ += '-';
-        }
-        PutDigits(whole / unit, 1);
-        if (decimals > 0) {
-            out_ += '.';
-            PutDigits(whole % unit, decimals);
-        }
-        return *this;
-    }
-    Sentence& FixedOrEmpty(bool present, double value, int decimals) {
-        return present ? Fixed(value, decimals) : Empty();
-    }
-    // A course or heading to hundredths, from 0.00 to 359.99: 359.996 is 0.00, not 360.00.
-    Sentence& Bearing(double degrees) {
-        double hundredths = std::round(std::fmod(degrees, 360) * 100);
-        hundredths += hundredths < 0 ? 36'000 : hundredths >= 36'000 ? -36'000 : 0;
-        return Fixed(hundredths / 100, 2);
-    }
-    Sentence& BearingOrEmpty(bool present, double degrees) { return present ? Bearing(degrees) : Empty(); }
-    // hhmmss.ss, or hhmmss.sss with three decimals.
-    Sentence& Time(const DecodedDateTime& utc, int decimals = 2) {
-        out_ += ',';
-        PutDigits(utc.hour, 2);
-        PutDigits(utc.minute, 2);
-        PutDigits(utc.second, 2);
-        out_ += '.';
-        PutDigits(decimals == 3 ? utc.millisecond : utc.millisecond / 10, decimals == 3 ? 3 : 2);
-        return *this;
-    }
-    // The epoch's time, empty while the receiver does not know it.
-    Sentence& Time(const Epoch& e, int decimals) { return e.timeKnown ? Time(e.utc, decimals) : Empty(); }
-    Sentence& Date(const Epoch& e) { return e.timeKnown ? Date(e.utc) : Empty(); }
-    // ddmmyy
-    Sentence& Date(const DecodedDateTime& utc) {
-        out_ += ',';
-        PutDigits(utc.day, 2);
-        PutDigits(utc.month, 2);
-        PutDigits(utc.year % 100, 2);
-        return *this;
-    }
-    // ddmm.mmmmm,N or dddmm.mmmmm,E, with `decimals` of a minute.
-    Sentence& Angle(double degrees, int degreeWidth, char positive, char negative, int decimals = 5) {
-        const double magnitude = std::fabs(degrees);
-        long whole = static_cast<long>(magnitude);
-        const auto unit = static_cast<long long>(kScale[decimals]);
-        long long minutes = std::llround((magnitude - static_cast<double>(whole)) * 60 * kScale[decimals]);
-        if (minutes >= 60 * unit) {
-            minutes -= 60 * unit;
-            ++whole;
-        }
-        out_ += ',';
-        PutDigits(whole, degreeWidth);
-        PutDigits(minutes / unit, 2);
-        out_ += '.';
-        PutDigits(minutes % unit, decimals);
-        return Char(degrees < 0 ? negative : positive);
-    }
-    // Latitude and longitude, or four empty fields without a fix.
-    Sentence& Position(const Epoch& e, int decimals = 5) {
-        if (!e.Valid()) {
-            return Empty(4);
-        }
-        return Angle(e.latitude, 2, 'N', 'S', decimals).Angle(e.longitude, 3, 'E', 'W', decimals);
-    }
-    // A dilution, or 99.99 without a fix unless the receiver reports its
-    // solution while it is still finding one.
-    Sentence& Dop(double value, const Epoch& e, int decimals = 2, bool solving = false) {
-        return e.Valid() || (solving && value < 99.99) ? Fixed(value, decimals) : Text("99.99");
-    }
-    // A name as the NMEA names carry it, reserved characters escaped.
-    // Escaped in place: AAM carries one every update.
-    Sentence& Name(std::string_view name) {
-        out_ += ',';
-        const std::size_t at = out_.size();
-        out_.resize(at + 3 * name.size());
-        const char* end = kovra::nmea::PutName(out_.data() + at, name);
-        out_.resize(static_cast<std::size_t>(end - out_.data()));
-        return *this;
-    }
-
-private:
-    void PutDigits(long long value, int width) {
-        char text[24];
-        const auto result = std::to_chars(text, text + sizeof text, value < 0 ? -value : value);
-        const auto digits = static_cast<int>(result.ptr - text);
-        if (value < 0) {
-            out_ += '-';
-        }
-        if (digits < width) {
-            out_.append(static_cast<std::size_t>(width - digits), '0');
-        }
-        out_.append(text, result.ptr);
-    }
-
-    std::string& out_;
-    std::size_t start_;
-};
 
 int UsedCount(const Epoch& e) {
     return static_cast<int>(std::count_if(e.satellites.begin(), e.satellites.end(),
@@ -193,6 +42,10 @@ std::vector<const Satellite*> InView(const Epoch& e, Gnss system) {
     std::sort(view.begin(), view.end(), [](const Satellite* a, const Satellite* b) { return a->number < b->number; });
     return view;
 }
+
+// The side to steer to, back onto the leg: left when right of it; R when
+// on it to the hundredth written.
+char SteerTo(double crossTrackNm) { return crossTrackNm >= 0.005 ? 'L' : 'R'; }
 
 double Degrees(double radians) { return radians * 180 / std::numbers::pi; }
 
@@ -219,9 +72,10 @@ bool CourseKnown(const Epoch& e, const Dialect& d) { return e.Valid() && e.speed
 
 void AppendRMC(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "RMC");
-    s.Time(e, d.timeDecimals).Char(e.Valid() ? 'A' : 'V').Position(e, d.minuteDecimals);
-    s.FixedOrEmpty(e.Valid(), e.speedKnots, d.speedDecimals).BearingOrEmpty(CourseKnown(e, d), e.course).Date(e);
-    if (e.magneticVariation && e.Valid() && d.magneticVariation) {
+    s.Time(e, d).Char(e.Valid() ? 'A' : 'V').Position(e, d.minuteDecimals);
+    s.FixedOrEmpty(e.Valid(), e.speedKnots, d.speedDecimals);
+    s.BearingOrEmpty(CourseKnown(e, d), e.course, d.courseDecimals).Date(e);
+    if (e.magneticVariation && (e.Valid() || d.variationWithoutFix) && d.magneticVariation) {
         s.Fixed(std::fabs(*e.magneticVariation), 1).Char(*e.magneticVariation < 0 ? 'W' : 'E');
     } else {
         s.Empty(2);
@@ -235,8 +89,8 @@ void AppendRMC(std::string& out, const Epoch& e, const Dialect& d) {
 void AppendGGA(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "GGA");
     const int used = d.ggaMostUsed > 0 ? std::min(UsedCount(e), d.ggaMostUsed) : UsedCount(e);
-    s.Time(e, d.timeDecimals).Position(e, d.minuteDecimals).Integer(e.quality);
-    s.Padded(used, d.ggaUsedPadded ? 2 : 1).Dop(e.dop.hdop, e, d.dopDecimals, d.solutionBeforeFix);
+    s.Time(e, d).Position(e, d.minuteDecimals).Integer(e.quality);
+    s.Padded(used, d.ggaUsedPadded ? 2 : 1).Dop(e.dop.hdop, e, d);
     const bool height = e.fix == FixType::ThreeD || (e.fix == FixType::TwoD && d.heightIn2D);
     const std::string_view metres = e.Valid() || d.unitsWithoutFix ? "M" : "";
     s.FixedOrEmpty(height, e.altitude, d.altitudeDecimals).Text(metres);
@@ -250,7 +104,7 @@ void AppendGGA(std::string& out, const Epoch& e, const Dialect& d) {
 }
 
 void AppendGLL(std::string& out, const Epoch& e, const Dialect& d) {
-    Sentence(out, e.talker, "GLL").Position(e, d.minuteDecimals).Time(e, d.timeDecimals).Char(e.Valid() ? 'A' : 'V').Char(static_cast<char>(e.mode));
+    Sentence(out, e.talker, "GLL").Position(e, d.minuteDecimals).Time(e, d).Char(e.Valid() ? 'A' : 'V').Char(static_cast<char>(e.mode));
 }
 
 void AppendVTG(std::string& out, const Epoch& e, const Dialect& d) {
@@ -260,8 +114,9 @@ void AppendVTG(std::string& out, const Epoch& e, const Dialect& d) {
         return;
     }
     const bool course = CourseKnown(e, d);
-    s.BearingOrEmpty(course, e.course).Char('T');
-    s.BearingOrEmpty(course && e.magneticVariation.has_value() && d.magneticVariation, e.course - e.magneticVariation.value_or(0) + 360);
+    s.BearingOrEmpty(course, e.course, d.courseDecimals).Char('T');
+    s.BearingOrEmpty(course && e.magneticVariation.has_value() && d.magneticVariation,
+                     e.course - e.magneticVariation.value_or(0) + 360, d.courseDecimals);
     s.Char('M').Fixed(e.speedKnots, d.speedDecimals).Char('N');
     s.Fixed(e.speedKnots * kKmhPerKnot, d.speedDecimals).Char('K');
     s.Char(static_cast<char>(e.mode));
@@ -275,30 +130,36 @@ void AppendGNS(std::string& out, const Epoch& e, const Dialect& d) {
         modes[i] = used && e.Valid() ? static_cast<char>(e.mode) : 'N';
     }
     Sentence s(out, e.talker, "GNS");
-    s.Time(e, d.timeDecimals).Position(e, d.minuteDecimals).Text(std::string_view(modes, std::size(modes)));
+    s.Time(e, d).Position(e, d.minuteDecimals).Text(std::string_view(modes, std::size(modes)));
     s.Padded(UsedCount(e), 2);
-    s.Dop(e.dop.hdop, e).FixedOrEmpty(e.Valid(), e.altitude, 1).FixedOrEmpty(e.Valid(), e.geoidSeparation, 1);
+    s.Dop(e.dop.hdop, e, d).FixedOrEmpty(e.Valid(), e.altitude, 1).FixedOrEmpty(e.Valid(), e.geoidSeparation, 1);
     s.Empty(2).Char(e.Valid() ? 'S' : 'V');
 }
 
 void AppendGSA(std::string& out, const Epoch& e, const Dialect& d) {
+    // With nothing in view yet, one GSA all the same, of the first system.
+    const bool none = e.satellites.empty();
     for (const Gnss system : d.systemOrder) {
         const std::vector<const Satellite*> view = InView(e, system);
-        if (view.empty()) {
+        if (view.empty() && !(none && system == d.systemOrder.front())) {
             continue;
         }
         Sentence s(out, d.gsaCombinedTalker ? "GN" : TalkerOf(system), "GSA");
         s.Char('A').Integer(static_cast<int>(e.fix));
         int slots = 0;
         for (const Satellite* satellite : view) {
-            if (satellite->used && (e.Valid() || d.solutionBeforeFix) && slots < 12) {
+            if (slots == 12) {
+                break;
+            }
+            if (satellite->used && (e.Valid() || d.solutionBeforeFix)) {
                 s.Padded(NmeaNumber(system, satellite->number), 2);
+                ++slots;
+            } else if (d.gsaSlotsByChannel) {
+                s.Empty();  // the channel of a satellite not used
                 ++slots;
             }
         }
-        const bool solving = d.solutionBeforeFix;
-        s.Empty(12 - slots).Dop(e.dop.pdop, e, d.dopDecimals, solving).Dop(e.dop.hdop, e, d.dopDecimals, solving);
-        s.Dop(e.dop.vdop, e, d.dopDecimals, solving);
+        s.Empty(12 - slots).Dop(e.dop.pdop, e, d).Dop(e.dop.hdop, e, d).Dop(e.dop.vdop, e, d);
         if (d.gsaSystemId) {
             s.Integer(static_cast<int>(system));
         }
@@ -336,8 +197,8 @@ void AppendGSV(std::string& out, const Epoch& e, Gnss system, const Dialect& d) 
                     s.Empty(2);  // tracked before its orbit is known
                 }
                 const std::optional<int> snr = second ? satellite.secondSnr : satellite.snr;
-                if (snr) {
-                    s.Padded(*snr, 2);
+                if (snr || d.untrackedSnrZero) {
+                    s.Padded(snr.value_or(0), 2);
                 } else {
                     s.Empty();
                 }
@@ -361,7 +222,7 @@ void AppendGSV(std::string& out, const Epoch& e) {
 
 void AppendGST(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "GST");
-    s.Time(e, d.timeDecimals);
+    s.Time(e, d);
     if (!e.Valid()) {
         s.Empty(7);
         return;
@@ -384,7 +245,7 @@ void AppendHDT(std::string& out, const Epoch& e) {
 
 void AppendZDA(std::string& out, const Epoch& e, const Dialect& d) {
     Sentence s(out, e.talker, "ZDA");
-    s.Time(e, d.timeDecimals);
+    s.Time(e, d);
     if (e.timeKnown) {
         s.Padded(e.utc.day, 2).Padded(e.utc.month, 2).Padded(e.utc.year, 4);
     } else {
@@ -395,6 +256,81 @@ void AppendZDA(std::string& out, const Epoch& e, const Dialect& d) {
     } else {
         s.Text("00").Text("00");
     }
+}
+
+// $--RMB,A,x.xx,a,c--c,c--c,llll.ll,a,yyyyy.yy,a,x.x,x.x,x.x,A,a
+// Status, cross-track error (nautical miles, at most 9.99) and the side to
+// steer to, origin and destination IDs, the destination's latitude and
+// longitude, range (nautical miles), bearing (true) and closing velocity
+// (knots) to it, arrival status (A: the circle entered or the
+// perpendicular passed), mode. With no route: $--RMB,A,,,,,,,,,,,,A,a.
+void AppendRMB(std::string& out, const Epoch& e, const Dialect& d) {
+    constexpr double kMostCrossTrackNm = 9.99;
+    Sentence s(out, e.talker, "RMB");
+    s.Char(e.Valid() ? 'A' : 'V');
+    if (!e.navigation) {
+        s.Empty(11).Char('A').Char(static_cast<char>(e.mode));
+        return;
+    }
+    const RouteLeg& leg = e.navigation->leg;
+    const Approach& a = e.navigation->approach;
+    if (e.Valid()) {
+        s.Fixed(std::min(std::fabs(a.crossTrackNm), kMostCrossTrackNm), 2).Char(SteerTo(a.crossTrackNm));
+    } else {
+        s.Empty(2);
+    }
+    s.Name(leg.origin).Name(leg.destination);
+    s.Angle(leg.to.lat, 2, 'N', 'S', d.minuteDecimals).Angle(leg.to.lon, 3, 'E', 'W', d.minuteDecimals);
+    if (e.Valid()) {
+        s.Fixed(a.rangeNm, 1).Bearing(a.bearing, 1).Fixed(a.closingKnots, 1);
+    } else {
+        s.Empty(3);
+    }
+    s.Char(e.Valid() && (a.inCircle || a.passedPerpendicular) ? 'A' : 'V').Char(static_cast<char>(e.mode));
+}
+
+// $--BOD,x.x,T,x.x,M,c--c,c--c
+// Bearing from origin to destination, true and magnetic; the destination's
+// ID, the origin's. With no route: $--BOD,,T,,M,,.
+void AppendBOD(std::string& out, const Epoch& e, const Dialect& d) {
+    Sentence s(out, e.talker, "BOD");
+    if (!e.navigation) {
+        s.Empty().Char('T').Empty().Char('M').Empty(2);
+        return;
+    }
+    const double bearing = e.navigation->approach.legBearing;
+    const bool magnetic = e.magneticVariation.has_value() && d.magneticVariation;
+    s.Bearing(bearing, 1).Char('T').BearingOrEmpty(magnetic, bearing - e.magneticVariation.value_or(0) + 360, 1);
+    s.Char('M').Name(e.navigation->leg.destination).Name(e.navigation->leg.origin);
+}
+
+// $PGRME,x.x,M,x.x,M,x.x,M
+// Estimated horizontal, vertical and spherical position errors, metres, as
+// twice the range error scaled by the dilution; a held height's error is
+// the receiver's 50 m. Empty without a fix.
+void AppendPGRME(std::string& out, const Epoch& e) {
+    constexpr double kHeldHeightError = 50;
+    Sentence s(out, "P", "GRME");
+    if (!e.Valid()) {
+        s.Empty().Char('M').Empty().Char('M').Empty().Char('M');
+        return;
+    }
+    const double horizontal = 2 * e.rangeError * e.dop.hdop;
+    const double vertical = e.fix == FixType::ThreeD ? 2 * e.rangeError * e.dop.vdop : kHeldHeightError;
+    s.Fixed(horizontal, 1).Char('M').Fixed(vertical, 1).Char('M').Fixed(std::hypot(horizontal, vertical), 1).Char('M');
+}
+
+// $PGRMZ,x,f,d
+// Altitude in whole feet, the fix's dimension (1 none, 2 2D, 3 3D).
+void AppendPGRMZ(std::string& out, const Epoch& e) {
+    constexpr double kFeetPerMetre = 1 / 0.3048;
+    Sentence s(out, "P", "GRMZ");
+    if (e.Valid()) {
+        s.Integer(std::lround(e.altitude * kFeetPerMetre));
+    } else {
+        s.Empty();
+    }
+    s.Char('f').Integer(static_cast<int>(e.fix));
 }
 
 void AppendWPL(std::string& out, std::string_view talker, std::string_view name, double latitude, double longitude) {

@@ -16,6 +16,7 @@
 
 #include "engine/receiver/Dialect.h"
 #include "engine/receiver/Sky.h"
+#include "engine/scenario/Navigation.h"
 #include "foundation/DateTime.h"
 
 namespace kovra::engine::nmea4 {
@@ -56,6 +57,12 @@ struct Epoch {
     std::string talker = "GN";  // of the position sentences
     std::vector<Satellite> satellites;
     bool timeKnown = true;  // false after a cold start until the first signal gives it
+    // The leg steered and how the vessel stands to it, while a route is active.
+    struct Navigation {
+        RouteLeg leg;
+        Approach approach;
+    };
+    std::optional<Navigation> navigation{};
 
     bool Valid() const { return fix != FixType::None; }
 };
@@ -92,6 +99,18 @@ inline void AppendGST(std::string& out, const Epoch& e) { AppendGST(out, e, Dial
 void AppendHDT(std::string& out, const Epoch& e);
 void AppendZDA(std::string& out, const Epoch& e, const Dialect& d);
 inline void AppendZDA(std::string& out, const Epoch& e) { AppendZDA(out, e, Dialect{}); }
+
+// The route's leg: the cross-track error and the destination (RMB), the
+// bearing from origin to destination (BOD). Without a leg the fields are
+// left empty, as a receiver with no route active writes them.
+void AppendRMB(std::string& out, const Epoch& e, const Dialect& d);
+inline void AppendRMB(std::string& out, const Epoch& e) { AppendRMB(out, e, Dialect{}); }
+void AppendBOD(std::string& out, const Epoch& e, const Dialect& d);
+inline void AppendBOD(std::string& out, const Epoch& e) { AppendBOD(out, e, Dialect{}); }
+// A receiver's estimate of its position error (PGRME) and its altitude in
+// feet with the fix's dimension (PGRMZ), as proprietary sentences.
+void AppendPGRME(std::string& out, const Epoch& e);
+void AppendPGRMZ(std::string& out, const Epoch& e);
 
 // A waypoint of the active route, as WPL.
 void AppendWPL(std::string& out, std::string_view talker, std::string_view name, double latitude, double longitude);

@@ -236,6 +236,11 @@ void RealisticReceiver::Settle(const PowerOnState& power) {
         epoch_.fix = FixType::None;
         epoch_.quality = 0;
         epoch_.mode = Mode::None;
+        if (!settings_.dialect.solutionBeforeFix) {
+            for (nmea4::Satellite& s : epoch_.satellites) {
+                s.used = false;  // tracked, but in no solution yet
+            }
+        }
         return;
     }
     if (power.mostFix == 2 && epoch_.fix == FixType::ThreeD) {
@@ -305,20 +310,24 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     epoch_.rangeError = settings_.positionNoise
                             ? *settings_.positionNoise * std::numbers::sqrt2 / std::max(epoch_.dop.hdop, 0.01)
                             : settings_.rangeError;
+    epoch_.navigation.reset();
+    if (const std::optional<RouteLeg> leg = LegOf(in.world, in.vessel)) {
+        epoch_.navigation = {*leg, ApproachOf(*leg, vessel.position, epoch_.speedKnots, vessel.course, kArrivalCircleNm)};
+    }
 
     // The epoch in the model's order: what comes before the satellites in
     // view, then they (and the route) as the line has room, then the rest.
     std::string out, tail;
     out.reserve(1024);
     bool afterSky = false;
-    for (const Kind4 kind : settings_.order.empty() ? std::span<const Kind4>(kNmea4Order) : settings_.order) {
+    const Route* route = in.world.FindRoute(in.vessel.progress.route);
+    for (const Kind4 kind : Order()) {
         if (kind == Kind4::GSV) {
             afterSky = true;
         } else if (Has(settings_.sentences, kind)) {
-            AppendKind(afterSky ? tail : out, kind);
+            AppendKind(afterSky ? tail : out, kind, route);
         }
     }
-    const Route* route = in.world.FindRoute(in.vessel.progress.route);
     AppendAAM(tail, in.world, route, vessel.position);
 
     QueueRoute(in.world, route, in.elapsed);
@@ -339,8 +348,13 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     return out;
 }
 
-void RealisticReceiver::AppendKind(std::string& out, Kind4 kind) const {
+std::span<const Kind4> RealisticReceiver::Order() const {
+    return settings_.order.empty() ? std::span<const Kind4>(kNmea4Order) : settings_.order;
+}
+
+void RealisticReceiver::AppendKind(std::string& out, Kind4 kind, const Route* route) const {
     const Dialect& d = settings_.dialect;
+    const bool navigation = epoch_.navigation || d.navigationWithoutRoute;
     switch (kind) {
         case Kind4::RMC: nmea4::AppendRMC(out, epoch_, d); break;
         case Kind4::GGA: nmea4::AppendGGA(out, epoch_, d); break;
@@ -351,6 +365,13 @@ void RealisticReceiver::AppendKind(std::string& out, Kind4 kind) const {
         case Kind4::GST: nmea4::AppendGST(out, epoch_, d); break;
         case Kind4::HDT: nmea4::AppendHDT(out, epoch_); break;
         case Kind4::GSA: out += gsa_; break;
+        case Kind4::RMB: if (navigation) nmea4::AppendRMB(out, epoch_, d); break;
+        case Kind4::BOD: if (navigation) nmea4::AppendBOD(out, epoch_, d); break;
+        case Kind4::PGRME: nmea4::AppendPGRME(out, epoch_); break;
+        case Kind4::PGRMZ: nmea4::AppendPGRMZ(out, epoch_); break;
+        case Kind4::RTE:  // in the model's order: every epoch, empty with no route
+            nmea4::AppendRTE(out, epoch_.talker, route ? route->name : "", route ? route->points : std::vector<std::string>{});
+            break;
         default: break;  // GSV and the route's wait for room on the line
     }
 }
@@ -424,7 +445,8 @@ void RealisticReceiver::QueueRoute(const World& world, const Route* route, doubl
             nmea4::AppendWPL(routeText_, epoch_.talker, w->name, w->position.lat, w->position.lon);
         }
     }
-    if (Has(settings_.sentences, Kind4::RTE)) {
+    const auto order = Order();
+    if (Has(settings_.sentences, Kind4::RTE) && std::find(order.begin(), order.end(), Kind4::RTE) == order.end()) {
         nmea4::AppendRTE(routeText_, epoch_.talker, route->name, route->points);
     }
     if (!routeText_.empty() && std::find(waiting_.begin(), waiting_.end(), Waiting::Route) == waiting_.end()) {

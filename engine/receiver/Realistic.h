@@ -8,6 +8,7 @@
 #include <bitset>
 #include <deque>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -63,8 +64,8 @@ struct RealisticSettings {
 
 // The order of an epoch this simulator sends (the route's sentences wait
 // with the satellites in view for room on the line).
-inline constexpr Kind4 kNmea4Order[] = {Kind4::RMC, Kind4::VTG, Kind4::GGA, Kind4::GNS, Kind4::GSA,
-                                        Kind4::GSV, Kind4::GLL, Kind4::GST, Kind4::HDT, Kind4::ZDA};
+inline constexpr Kind4 kNmea4Order[] = {Kind4::RMC, Kind4::VTG, Kind4::GGA, Kind4::GNS, Kind4::GSA, Kind4::GSV,
+                                        Kind4::GLL, Kind4::RMB, Kind4::BOD, Kind4::GST, Kind4::HDT, Kind4::ZDA};
 
 // The sky plot of an epoch's satellites as an SVG picture, one colour per
 // system: GPS blue, GLONASS red, Galileo green, BeiDou orange.
@@ -98,7 +99,8 @@ private:
     void QueueRoute(const World& world, const Route* route, double elapsed);
     void AppendAAM(std::string& out, const World& world, const Route* route, GeoPoint here) const;
     void AppendWaiting(std::string& out, std::size_t room);
-    void AppendKind(std::string& out, Kind4 kind) const;
+    void AppendKind(std::string& out, Kind4 kind, const Route* route) const;
+    std::span<const Kind4> Order() const;
     const std::string& TextOf(Waiting waiting) const;
 
     RealisticSettings settings_;

@@ -11,7 +11,9 @@ namespace {
 
 using C = TNMEACommand;
 
-bool In(Profile profile, const SentenceKindInfo& k) { return profile == Profile::Nmea4 || k.classicRank > 0; }
+bool In(Profile profile, const SentenceKindInfo& k, std::string_view model) {
+    return profile == Profile::Nmea4 ? k.model.empty() || k.model == model : k.classicRank > 0;
+}
 
 std::string ProfileName(Profile profile) { return profile == Profile::Nmea4 ? "nmea4" : "classic"; }
 
@@ -39,6 +41,10 @@ const std::array<SentenceKindInfo, static_cast<std::size_t>(Kind4::Count)> kSent
     {Kind4::WPL, "WPL", 8, true, 0, C::GPWPL},
     {Kind4::RTE, "RTE", 9, true, 0, C::GPRTE},
     {Kind4::AAM, "AAM", 10, true, 0, C::GPAAM},
+    {Kind4::RMB, "RMB", 0, false, 0, std::nullopt},
+    {Kind4::BOD, "BOD", 0, false, 0, std::nullopt},
+    {Kind4::PGRME, "PGRME", 0, false, 0, std::nullopt, "garmin"},
+    {Kind4::PGRMZ, "PGRMZ", 0, false, 0, std::nullopt, "garmin"},
 }};
 
 const SentenceKindInfo* FindSentenceKind(std::string_view name) {
@@ -47,10 +53,10 @@ const SentenceKindInfo* FindSentenceKind(std::string_view name) {
     return found == kSentenceKinds.end() ? nullptr : &*found;
 }
 
-std::vector<std::string> KindsOf(Profile profile) {
+std::vector<std::string> KindsOf(Profile profile, std::string_view model) {
     std::vector<const SentenceKindInfo*> rows;
     for (const SentenceKindInfo& k : kSentenceKinds) {
-        if (In(profile, k)) {
+        if (In(profile, k, model)) {
             rows.push_back(&k);
         }
     }
@@ -78,7 +84,7 @@ std::vector<std::string> DefaultKindsOf(Profile profile) {
     return names;
 }
 
-std::vector<std::string> ParseKindList(std::string_view text, Profile profile) {
+std::vector<std::string> ParseKindList(std::string_view text, Profile profile, std::string_view model) {
     std::vector<std::string> kinds;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -89,13 +95,17 @@ std::vector<std::string> ParseKindList(std::string_view text, Profile profile) {
             kind = kind.substr(2);
         }
         if (kind == "ALL") {
-            return KindsOf(profile);
+            return KindsOf(profile, model);
         }
         const SentenceKindInfo* known = FindSentenceKind(kind);
         const bool ais = kind == "VDM" || kind == "VDO";  // the AIS stations', beside either receiver's
-        if (!ais && (known == nullptr || !In(profile, *known))) {
+        if (!ais && known != nullptr && profile == Profile::Nmea4 && !In(profile, *known, model)) {
+            throw SettingError("sentence kind " + QuotedValue(given) + " is the " + std::string(known->model) +
+                               " receiver's own (--receiver " + std::string(known->model) + ")");
+        }
+        if (!ais && (known == nullptr || !In(profile, *known, model))) {
             throw SettingError("unknown sentence kind " + QuotedValue(given) + " (the " +
-                               ProfileName(profile) + " profile sends " + Joined(KindsOf(profile)) +
+                               ProfileName(profile) + " profile sends " + Joined(KindsOf(profile, model)) +
                                " or ALL; AIS: VDM, VDO)");
         }
         if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) {

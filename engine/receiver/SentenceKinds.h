@@ -16,7 +16,9 @@
 namespace kovra::engine {
 
 // The kinds, in the order the nmea4 receiver lists them.
-enum class Kind4 : std::uint8_t { RMC, GGA, GLL, VTG, GNS, GSA, GSV, GST, HDT, ZDA, WPL, RTE, AAM, Count };
+enum class Kind4 : std::uint8_t {
+    RMC, GGA, GLL, VTG, GNS, GSA, GSV, GST, HDT, ZDA, WPL, RTE, AAM, RMB, BOD, PGRME, PGRMZ, Count
+};
 using Kinds4 = std::bitset<static_cast<std::size_t>(Kind4::Count)>;
 
 enum class Profile : std::uint8_t { Classic, Nmea4 };
@@ -28,21 +30,23 @@ struct SentenceKindInfo {
     bool byDefault;   // sent by the nmea4 profile unless the sentences are chosen (classic sends all it has)
     int timeField;    // the field with the time of day, from 1; 0 when it carries none
     std::optional<TNMEACommand> command;  // the library's own, for the classic profile
+    std::string_view model = "";  // the receiver model whose own (proprietary) sentence it is; empty: any
 };
 
 extern const std::array<SentenceKindInfo, static_cast<std::size_t>(Kind4::Count)> kSentenceKinds;
 
 // A kind by its three letters; none for one the simulator does not know.
 const SentenceKindInfo* FindSentenceKind(std::string_view name);
-// The profile's kinds, in its own order.
-std::vector<std::string> KindsOf(Profile profile);
+// The profile's kinds, in its own order, with the receiver model's own.
+std::vector<std::string> KindsOf(Profile profile, std::string_view model = "nmea4");
 // What the profile sends when the sentences are not chosen.
 std::vector<std::string> DefaultKindsOf(Profile profile);
 
 // "RMC,GGA" or "ALL", any letter case, a talker allowed before the kind
 // ("GPRMC"), each kind once, in the order given (ALL: the profile's).
-// Throws SettingError naming the first kind the profile does not send.
-std::vector<std::string> ParseKindList(std::string_view text, Profile profile);
+// Throws SettingError naming the first kind the profile (or the receiver
+// model) does not send.
+std::vector<std::string> ParseKindList(std::string_view text, Profile profile, std::string_view model = "nmea4");
 
 // The nmea4 receiver's set of the kinds named.
 Kinds4 Kinds4Of(const std::vector<std::string>& names);

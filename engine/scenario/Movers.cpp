@@ -42,6 +42,9 @@ double ReachNm(const Vessel& v) {
 // stops past the last waypoint of a route that does not loop.
 double FollowRoute(Vessel& v, const World& world, const Route& route, double step) {
     const bool instant = v.limits.rateOfTurn <= 0;
+    if (!v.progress.start) {
+        v.progress.start = v.state.position;
+    }
     for (std::size_t guard = 0; guard <= 2 * route.points.size() + 1 && !v.progress.arrived; ++guard) {
         if (v.progress.next >= route.points.size()) {
             if (!v.loop || route.points.empty()) {

@@ -52,6 +52,7 @@ struct RouteProgress {
     std::size_t next = 0;         // index of the waypoint steered for
     bool arrived = false;         // past the last waypoint of a route that does not loop
     std::uint64_t arrivals = 0;   // waypoints reached so far
+    std::optional<GeoPoint> start{};  // where the vessel began following it: its first leg's origin
 };
 
 struct Vessel {

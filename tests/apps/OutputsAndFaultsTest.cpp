@@ -106,7 +106,7 @@ TEST(UdpOutput, AnUpdateTooLargeForOneDatagramIsSplitAtSentences) {
                                  "ALL", "--udp-batch", "--udp", listener.Address()});
     ASSERT_EQ(r.status, 0) << r.error;
     const std::vector<std::string> datagrams = listener.Receive();
-    ASSERT_EQ(datagrams.size(), 3U);  // the first update, with the route's WPL and RTE, takes two
+    ASSERT_EQ(datagrams.size(), 4U);  // every kind and the route's: each update takes two
     for (const std::string& datagram : datagrams) {
         EXPECT_LE(datagram.size(), 1472U);
         EXPECT_EQ(datagram[0], '$');

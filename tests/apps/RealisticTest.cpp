@@ -166,3 +166,51 @@ TEST(RealisticProfile, ASavedSkyLoadsBackAsTheSkyReported) {
 
 }  // namespace
 }  // namespace kovra::test
+
+namespace kovra::test {
+namespace {
+
+// A receiver that navigates: the garmin model, at its own 2 s cycle, on a
+// two-leg route it follows at 30 knots. Its RMB and BOD name the leg being
+// steered, the range closes at the speed sailed, the vessel stays on the
+// leg (it turns for B at once: no rate of turn), and it steers for B once
+// past A.
+TEST(RealisticProfile, AGpsOnARouteReportsTheLegItSteers) {
+    const Result r = RunProgram({"--receiver", "garmin", "--time", "2026-12-08T12:00:00Z", "--count", "100", "--fast",
+                                 "--lat", "54.0", "--lon", "10.0", "--course", "0", "--speed", "30",
+                                 "--acceleration", "0", "--rate-of-turn", "0", "--waypoint", "A,54.02,10.0",
+                                 "--waypoint", "B,54.02,10.05", "--route", "TRIP:A,B", "--follow-route"});
+    ASSERT_EQ(r.status, 0) << r.error;
+    const std::vector<std::string> rmc = Kind(r.output, "$GPRMC"), rmb = Kind(r.output, "$GPRMB"),
+                                   bod = Kind(r.output, "$GPBOD");
+    ASSERT_EQ(rmb.size(), 100U);
+    ASSERT_EQ(bod.size(), 100U);
+    EXPECT_EQ(Field(rmc[0], 1) + " " + Field(rmc[1], 1), "120000 120002");  // every 2 s
+    EXPECT_EQ(Kind(r.output, "$GPRTE")[0].substr(0, 22), "$GPRTE,1,1,c,TRIP,A,B*");
+    // From the start: no waypoint left yet, A due north 1.2 nm away, closing at 30 knots.
+    EXPECT_EQ(rmb[0].substr(0, 61), "$GPRMB,A,0.00,R,,A,5401.2000,N,01000.0000,E,1.2,0.0,30.0,V,A*");
+    EXPECT_EQ(bod[0].substr(0, 23), "$GPBOD,0.0,T,356.9,M,A,");  // the harbour's 3.1° east
+    double last = 1e9;
+    std::size_t toB = 0;
+    for (std::size_t i = 0; i < rmb.size(); ++i) {
+        EXPECT_EQ(Field(rmb[i], 2), "0.00") << rmb[i];  // on the leg throughout
+        const double range = std::stod(Field(rmb[i], 10));
+        if (Field(rmb[i], 5) == "B") {
+            toB = toB == 0 ? i : toB;
+            EXPECT_EQ(Field(rmb[i], 4), "A") << rmb[i];
+            EXPECT_EQ(Field(bod[i], 5) + Field(bod[i], 6), "BA") << bod[i];
+        } else {
+            EXPECT_LE(range, last) << rmb[i];
+            EXPECT_NEAR(range, 1.2 - i * 2 * 30 / 3600.0, 0.06) << rmb[i];
+        }
+        last = range;
+    }
+    EXPECT_NEAR(static_cast<double>(toB), 72, 1);  // 1.2 nm at 30 knots: 144 s, 72 updates of 2 s
+    // The model sends at most what the receiver can.
+    const Result fast = RunProgram({"--receiver", "garmin", "--rate", "1", "--count", "1"});
+    EXPECT_EQ(fast.status, 2);
+    EXPECT_EQ(fast.error, "kovra-nmea: --rate 1: the garmin receiver sends at most 0.5 updates a second\n");
+}
+
+}  // namespace
+}  // namespace kovra::test

@@ -24,6 +24,7 @@ MODELS = [
     ("mtk", "quectel-L70.log"),
     ("sirf", "bu353s4.log"),
     ("quectel-l76k", "quectel-l76k-nmea.log"),
+    ("garmin", "foretrex-201.log"),
 ]
 # (model, kind, field) -> why it differs
 KNOWN = {
@@ -38,18 +39,25 @@ KNOWN = {
 }
 
 
+# The kinds the simulator sends; a recording's others are listed as the model's gaps.
+KNOWN_KINDS = {"RMC", "GGA", "GLL", "VTG", "GNS", "GSA", "GSV", "GST", "HDT", "ZDA", "RMB", "BOD", "RTE",
+               "PGRME", "PGRMZ"}
+
+
 def sentences(text):
-    """Every whole sentence with a right checksum: (talker, kind, fields)."""
+    """Every whole sentence with a right checksum: (talker, kind, fields); a
+    proprietary sentence (PGRME) has no talker."""
     for line in text.splitlines():
-        match = re.fullmatch(r"\$([A-Z]{2})([A-Z]{3}),(.*)\*([0-9A-F]{2})", line.strip())
+        match = re.fullmatch(r"\$([A-Z]{5}),(.*)\*([0-9A-F]{2})", line.strip())
         if not match:
             continue
-        body = match.group(1) + match.group(2) + "," + match.group(3)
+        address = match.group(1)
         checksum = 0
-        for c in body.encode():
+        for c in (address + "," + match.group(2)).encode():
             checksum ^= c
-        if checksum == int(match.group(4), 16):
-            yield match.group(1), match.group(2), match.group(3).split(",")
+        if checksum == int(match.group(3), 16):
+            talker, kind = ("", address) if address[0] == "P" else (address[:2], address[2:])
+            yield talker, kind, match.group(2).split(",")
 
 
 def epochs(parsed):
@@ -146,7 +154,7 @@ def recorded_state(parsed):
 def compare(model, recording):
     with open(os.path.join(LOGS, recording), encoding="ascii", errors="replace") as file:
         recorded = list(sentences(file.read()))
-    known = {"RMC", "GGA", "GLL", "VTG", "GNS", "GSA", "GSV", "GST", "HDT", "ZDA"}
+    known = KNOWN_KINDS
     kinds = list(dict.fromkeys(k for _, k, _ in recorded))
     state = recorded_state(recorded)
     command = [PROGRAM, "--receiver", model, "--count", "20", "--fast", "--speed", "0",
@@ -165,7 +173,7 @@ def compare(model, recording):
                                                  + (f" — {reason}" if reason else ""))
 
     # Every epoch of ours as one of the receiver's (GSV comes every epoch, or every fifth).
-    their_orders = {tuple(s for s in order(e) if s[2:] in known) for e in epochs(recorded)}
+    their_orders = {tuple(s for s in order(e) if s[2:] in known or s in known) for e in epochs(recorded)}
     for our_order in {tuple(order(e)) for e in epochs(ours)}:
         if our_order not in their_orders:
             problems.append(f"{model}: an epoch is {' '.join(our_order)}, the receiver's "
@@ -198,7 +206,8 @@ def compare(model, recording):
 # Before a fix: model, recording made while its receiver was acquiring, the
 # recording's place (it has no fix to take it from) and how the receiver
 # started (it knew where its satellites were: from its almanac, warm).
-BEFORE_FIX = [("ublox-m8", "rx210.log", "50.0025", "8.6438", "warm")]
+BEFORE_FIX = [("ublox-m8", "rx210.log", "50.0025", "8.6438", "warm"),
+              ("garmin", "foretrex-201.log", "55.07", "10.43", "warm")]
 
 
 def compare_before_fix(model, recording, lat, lon, start):
@@ -207,7 +216,7 @@ def compare_before_fix(model, recording, lat, lon, start):
     shapes of every kind both send."""
     with open(os.path.join(LOGS, recording), encoding="ascii", errors="replace") as file:
         recorded = list(sentences(file.read()))
-    rmc = next(v for _, k, v in recorded if k == "RMC")
+    rmc = next(v for _, k, v in recorded if k == "RMC" and v[0])  # the first with a time of day
     t, date = rmc[0], rmc[8]
     kinds = list(dict.fromkeys(k for _, k, _ in recorded))
     run = subprocess.run([PROGRAM, "--receiver", model, "--start", start, "--count", "20", "--fast", "--speed", "0",
@@ -216,8 +225,10 @@ def compare_before_fix(model, recording, lat, lon, start):
                          capture_output=True, text=True, timeout=60)
     if run.returncode != 0:
         return [f"{model} before a fix: the run failed: {run.stderr.strip()}"]
-    ours = [s for s in sentences(run.stdout) if s[1] != "RMC" or s[2][0] != ""]
-    ours = ours[next(i for i, s in enumerate(ours) if s[1] == "RMC"):]  # from the first epoch with a time
+    ours = [s for s in sentences(run.stdout) if s[1] != "RMC" or s[2][8] != ""]
+    ours = ours[next(i for i, s in enumerate(ours) if s[1] == "RMC"):]  # from the first epoch with a date
+    fixed = next((i for i, s in enumerate(ours) if s[1] == "RMC" and s[2][1] == "A"), len(ours))
+    ours = ours[:fixed]  # to the fix
     problems = []
     (their_counts, their_fields), (our_counts, our_fields) = shapes(recorded), shapes(ours)
     for kind, counts in their_counts.items():

@@ -184,6 +184,114 @@ TEST(Nmea4, WithoutAFixFieldsAreEmptyAndTheModeIsN) {
     EXPECT_EQ(Built(AppendGSA, e).substr(0, 33), "$GPGSA,A,1,,,,,,,,,,,,,99.99,99.9");
 }
 
+// Two epochs of the Foretrex 201 recording (tests/data/receiver-logs),
+// rebuilt from their state in the garmin model's order: byte for byte the
+// receiver's lines, before its fix and with its differential 2D fix.
+TEST(Nmea4, TheGarminModelWritesItsRecordedEpochsByteForByte) {
+    const ReceiverModel& garmin = *FindReceiverModel("garmin");
+    const auto epoch = [&](const Epoch& e) {
+        std::string out;
+        for (const Kind4 kind : garmin.order) {
+            switch (kind) {
+                case Kind4::RMC: AppendRMC(out, e, garmin.dialect); break;
+                case Kind4::RMB: AppendRMB(out, e, garmin.dialect); break;
+                case Kind4::GGA: AppendGGA(out, e, garmin.dialect); break;
+                case Kind4::GSA: AppendGSA(out, e, garmin.dialect); break;
+                case Kind4::GSV: AppendGSV(out, e, Gnss::Gps, garmin.dialect); break;
+                case Kind4::GLL: AppendGLL(out, e, garmin.dialect); break;
+                case Kind4::BOD: AppendBOD(out, e, garmin.dialect); break;
+                case Kind4::PGRME: AppendPGRME(out, e); break;
+                case Kind4::PGRMZ: AppendPGRMZ(out, e); break;
+                case Kind4::RTE: AppendRTE(out, e.talker, "", {}); break;
+                default: ADD_FAILURE() << "a kind the recording does not have";
+            }
+        }
+        return out;
+    };
+    const auto framed = [](std::initializer_list<const char*> lines) {
+        std::string text;
+        for (const char* line : lines) {
+            text += line;
+            text += "\r\n";
+        }
+        return text;
+    };
+    Epoch e;
+    e.talker = "GP";
+    e.utc = DecodeDateTime(EncodeDateTime(2010, 8, 26, 20, 0, 4, 0));
+    e.magneticVariation = 1.0;
+    const std::optional<int> none;
+    e.satellites = {{Gnss::Gps, 3, 57, 171, none},  {Gnss::Gps, 6, 46, 153, none},  {Gnss::Gps, 8, 6, 303, none},
+                    {Gnss::Gps, 11, 17, 274, none}, {Gnss::Gps, 15, 2, 14, none},   {Gnss::Gps, 18, 27, 53, none},
+                    {Gnss::Gps, 19, 74, 257, 41},   {Gnss::Gps, 22, 56, 80, 41},    {Gnss::Gps, 24, 85, 96, none},
+                    {Gnss::Gps, 28, 15, 328, none}, {Gnss::Gps, 120, 23, 211, 40},  {Gnss::Gps, 124, 26, 166, none}};
+    EXPECT_EQ(epoch(e), framed({"$GPRMC,,V,,,,,,,260810,1.0,E,N*34",
+                                "$GPRMB,V,,,,,,,,,,,,A,N*13",
+                                "$GPGGA,,,,,,0,00,,,M,,M,,*66",
+                                "$GPGSA,A,1,,,,,,,,,,,,,,,*1E",
+                                "$GPGSV,3,1,12,03,57,171,00,06,46,153,00,08,06,303,00,11,17,274,00*74",
+                                "$GPGSV,3,2,12,15,02,014,00,18,27,053,00,19,74,257,41,22,56,080,41*72",
+                                "$GPGSV,3,3,12,24,85,096,00,28,15,328,00,33,23,211,40,37,26,166,00*7F",
+                                "$GPGLL,,,,,,V,N*64",
+                                "$GPBOD,,T,,M,,*47",
+                                "$PGRME,,M,,M,,M*00",
+                                "$PGRMZ,,f,1*29",
+                                "$GPRTE,1,1,c,*37"}));
+
+    e.fix = FixType::TwoD;
+    e.mode = Mode::Differential;
+    e.quality = 2;
+    e.latitude = 55 + 4.4343 / 60;
+    e.longitude = 10 + 25.5386 / 60;
+    e.altitude = -9.1;
+    e.geoidSeparation = 43.9;
+    e.dop = {2.7, 2.5, 1.0, 0, 0, 0};
+    e.rangeError = 3.98;  // twice it times the HDOP: 19.9 m
+    e.satellites = {{Gnss::Gps, 6, 43, 153, 43, true}, {Gnss::Gps, 8, 5, 301, none},   {Gnss::Gps, 11, 19, 274, none},
+                    {Gnss::Gps, 14, 18, 127, none},    {Gnss::Gps, 15, 1, 13, none},    {Gnss::Gps, 18, 25, 53, none},
+                    {Gnss::Gps, 19, 75, 249, 43, true}, {Gnss::Gps, 22, 55, 78, 32, true}, {Gnss::Gps, 24, 83, 92, none},
+                    {Gnss::Gps, 28, 17, 327, none},    {Gnss::Gps, 120, 23, 211, 42},   {Gnss::Gps, 124, 26, 166, 42}};
+    EXPECT_EQ(epoch(e), framed({"$GPRMC,200004,A,5504.4343,N,01025.5386,E,0.0,0.0,260810,1.0,E,D*1E",
+                                "$GPRMB,A,,,,,,,,,,,,A,D*0E",
+                                "$GPGGA,200004,5504.4343,N,01025.5386,E,2,03,2.5,-9.1,M,43.9,M,,*62",
+                                "$GPGSA,A,2,06,,,,,,19,22,,,,,2.7,2.5,1.0*3E",
+                                "$GPGSV,3,1,12,06,43,153,43,08,05,301,00,11,19,274,00,14,18,127,00*77",
+                                "$GPGSV,3,2,12,15,01,013,00,18,25,053,00,19,75,249,43,22,55,078,32*78",
+                                "$GPGSV,3,3,12,24,83,092,00,28,17,327,00,33,23,211,42,37,26,166,42*74",
+                                "$GPGLL,5504.4343,N,01025.5386,E,200004,A,D*4E",
+                                "$GPBOD,,T,,M,,*47",
+                                "$PGRME,19.9,M,50.0,M,53.8,M*14",
+                                "$PGRMZ,-30,f,2*04",
+                                "$GPRTE,1,1,c,*37"}));
+}
+
+// On a route the leg's sentences name the waypoint left and the one
+// steered for; without a fix the figures measured from here are empty.
+TEST(Nmea4, RouteLegSentences) {
+    Epoch e = WithFix();
+    e.talker = "GP";
+    RouteLeg leg{"TRIP", "A", {54.0, 10.0}, "B", {54.0 + 1.0 / 60, 10.0}};
+    e.navigation = {leg, {}};
+    Approach& a = e.navigation->approach;
+    a.crossTrackNm = 0.123;  // right of the leg: steer left
+    a.legBearing = 0;
+    a.bearing = 3.25;
+    a.rangeNm = 0.87;
+    a.closingKnots = 5.04;
+    const Dialect garmin = FindReceiverModel("garmin")->dialect;
+    EXPECT_EQ(Built(AppendRMB, e), FrameSentence("$GPRMB,A,0.12,L,A,B,5401.00000,N,01000.00000,E,0.9,3.3,5.0,V,A"));
+    EXPECT_EQ(Built(AppendBOD, e), FrameSentence("$GPBOD,0.0,T,3.1,M,B,A"));  // magnetic: 3.1 west
+    std::string rmb;
+    AppendRMB(rmb, e, garmin);
+    EXPECT_EQ(rmb, FrameSentence("$GPRMB,A,0.12,L,A,B,5401.0000,N,01000.0000,E,0.9,3.3,5.0,V,A"));
+    a.crossTrackNm = -12.5;  // far left: at most 9.99
+    a.inCircle = true;
+    EXPECT_EQ(Built(AppendRMB, e), FrameSentence("$GPRMB,A,9.99,R,A,B,5401.00000,N,01000.00000,E,0.9,3.3,5.0,A,A"));
+    e.fix = FixType::None;
+    e.mode = Mode::None;
+    EXPECT_EQ(Built(AppendRMB, e), FrameSentence("$GPRMB,V,,,A,B,5401.00000,N,01000.00000,E,,,,V,N"));
+}
+
 TEST(Nmea4, LongRoutesAreSplitWithin82CharactersAndNamesEscaped) {
     std::vector<std::string> names;
     for (int i = 1; i <= 20; ++i) {

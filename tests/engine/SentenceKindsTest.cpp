@@ -13,7 +13,9 @@ using Names = std::vector<std::string>;
 
 TEST(SentenceKinds, EachProfileListsItsOwnKindsInItsOwnOrder) {
     EXPECT_EQ(KindsOf(Profile::Classic), (Names{"ZDA", "GGA", "GLL", "VTG", "RMC", "GSA", "GSV", "WPL", "RTE", "AAM"}));
-    EXPECT_EQ(KindsOf(Profile::Nmea4).size(), 13U);
+    EXPECT_EQ(KindsOf(Profile::Nmea4).size(), 15U);  // a receiver model's own only with it
+    EXPECT_EQ(KindsOf(Profile::Nmea4, "garmin").size(), 17U);
+    EXPECT_EQ(ParseKindList("RMC,PGRMZ", Profile::Nmea4, "garmin"), (Names{"RMC", "PGRMZ"}));
     EXPECT_EQ(DefaultKindsOf(Profile::Nmea4), (Names{"RMC", "GGA", "GLL", "VTG", "GSA", "GSV", "WPL", "RTE", "AAM"}));
     EXPECT_EQ(CommandsOf({"RMC", "GNS", "ZDA"}), (TNMEACommands{TNMEACommand::GPRMC, TNMEACommand::GPZDA}));
 }
@@ -41,6 +43,8 @@ TEST(SentenceKinds, AKindTheProfileDoesNotSendIsRefusedWithWhatItSends) {
                         "ZDA,GGA,GLL,VTG,RMC,GSA,GSV,WPL,RTE,AAM or ALL; AIS: VDM, VDO)"},
              std::tuple{"RMC,", Profile::Nmea4, "unknown sentence kind ''"},
              std::tuple{"XYZ", Profile::Nmea4, "unknown sentence kind 'XYZ'"},
+             std::tuple{"rmc,pgrme", Profile::Nmea4,
+                        "sentence kind 'pgrme' is the garmin receiver's own (--receiver garmin)"},
          }) {
         try {
             (void)ParseKindList(text, profile);
