@@ -18,7 +18,9 @@ COLD = len(sys.argv) > 4 and sys.argv[4] == "cold"
 # gpsd's system IDs: 0 GPS, 1 SBAS, 2 Galileo, 3 BeiDou, 6 GLONASS.
 SYSTEMS = {"nmea4": {0, 2, 3, 6}, "ublox-m8": {0, 1, 6}, "ublox-m9": {0, 1, 2, 3, 6},
            "ublox-f9p": {0, 2, 3, 6}, "mtk": {0, 1}, "sirf": {0},
-           "quectel-l76k": {0, 3, 6}}[MODEL]
+           "quectel-l76k": {0, 3, 6}, "garmin": {0, 1}}[MODEL]
+# Two updates a second, or the 2 s cycle of a model that cannot, four times the wall clock.
+PACE = ["--speedup", "4"] if MODEL == "garmin" else ["--rate", "2"]
 
 
 def main():
@@ -31,13 +33,13 @@ def main():
             probe.bind(("127.0.0.1", 0))
             udp = probe.getsockname()[1]
         source = f"udp://127.0.0.1:{udp}"
-        command = [PROGRAM, "--udp", f"127.0.0.1:{udp}", "--rate", "2", "--count", "30", "--receiver", MODEL]
+        command = [PROGRAM, "--udp", f"127.0.0.1:{udp}", *PACE, "--count", "30", "--receiver", MODEL]
     else:
         source = os.path.join(work, "gps")
-        command = [PROGRAM, "--pty", source, "--rate", "2", "--count", "30", "--receiver", MODEL]
+        command = [PROGRAM, "--pty", source, *PACE, "--count", "30", "--receiver", MODEL]
     if COLD:  # forty simulated seconds, ten times the wall clock
-        command = [c for c in command if c not in ("--count", "30")] + ["--start", "cold", "--count", "80",
-                                                                        "--speedup", "10"]
+        command = [c for c in command if c not in ("--count", "30", "--speedup", "4")] + [
+            "--start", "cold", "--count", "80", "--speedup", "10"]
         if MODEL.startswith("ublox"):
             # gpsd 3.22 takes a GLL at the end of a cycle for a 3D fix whatever GGA and GSA say.
             command += ["--sentences", "RMC,VTG,GGA,GSA,GSV"]
