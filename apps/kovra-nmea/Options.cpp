@@ -228,7 +228,7 @@ void CheckOptions(Options& o) {
     }
     if (const engine::ReceiverModel* model = engine::FindReceiverModel(o.receiver)) {
         try {
-            (void)engine::DialectOf(*model, o.receiverSettings);
+            (void)engine::ConfigurationOf(*model, o.receiverSettings);
         } catch (const engine::SettingError& e) {
             throw UsageError(std::string("--receiver-setting: ") + e.what());
         }

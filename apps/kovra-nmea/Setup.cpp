@@ -379,8 +379,9 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     engine::RealisticSettings settings;
     const engine::ReceiverModel& model = *engine::FindReceiverModel(o.receiver);
     settings.systems = o.gnss ? ParseSystems(*o.gnss) : model.systems;
-    settings.dialect = engine::DialectOf(model, o.receiverSettings);
-    settings.sbas = model.sbas;
+    const engine::ReceiverConfiguration configuration = engine::ConfigurationOf(model, o.receiverSettings);
+    settings.dialect = configuration.dialect;
+    settings.sbas = configuration.sbas;
     settings.order = model.order;
     settings.start = o.start == "cold"   ? engine::Start::Cold
                      : o.start == "warm" ? engine::Start::Warm
@@ -392,7 +393,7 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
         settings.leapSecondAt = ParseDay(*o.leapSecond) + 1;  // the midnight that ends the day
     }
     settings.weekBase = o.weekBase;
-    settings.sbasCorrections = o.sbasCorrections;
+    settings.sbasCorrections = o.sbasCorrections && configuration.sbasCorrectionsUsed;
     settings.elevationMask = o.elevationMask;
     if (o.almanacFile) {
         const std::optional<std::string> text = ReadDataFile(ToPath(FileNameFromUtf8(*o.almanacFile)));

@@ -54,7 +54,8 @@ constexpr Dialect kUbloxTwoBands = [] {
 }();
 
 // The settings of u-blox's NMEA configuration (CFG-NMEA), as the receivers name them.
-bool SetNmeaVersion(Dialect& d, std::string_view v) {
+bool SetNmeaVersion(ReceiverConfiguration& c, std::string_view v) {
+    Dialect& d = c.dialect;
     if (v != "2.3" && v != "4.0" && v != "4.10" && v != "4.11") {
         return false;
     }
@@ -65,7 +66,8 @@ bool SetNmeaVersion(Dialect& d, std::string_view v) {
     return true;
 }
 
-bool SetHighPrecision(Dialect& d, std::string_view v) {
+bool SetHighPrecision(ReceiverConfiguration& c, std::string_view v) {
+    Dialect& d = c.dialect;
     if (v != "0" && v != "1") {
         return false;
     }
@@ -74,11 +76,11 @@ bool SetHighPrecision(Dialect& d, std::string_view v) {
     return true;
 }
 
-bool SetMostSatellites(Dialect& d, std::string_view v) {
+bool SetMostSatellites(ReceiverConfiguration& c, std::string_view v) {
     if (v != "0" && v != "8" && v != "12" && v != "16") {
         return false;
     }
-    d.gsvMostPerSystem = std::stoi(std::string(v));
+    c.dialect.gsvMostPerSystem = std::stoi(std::string(v));
     return true;
 }
 
@@ -86,6 +88,35 @@ const std::vector<ModelSetting> kUbloxSettings = {
     {"nmeaVersion", "2.3, 4.0, 4.10 or 4.11", SetNmeaVersion},
     {"highPrec", "0 or 1 (7 decimals of a minute, 3 of altitude)", SetHighPrecision},
     {"numSV", "0 (all), 8, 12 or 16 satellites a system", SetMostSatellites},
+};
+
+bool SetFlag(bool& flag, std::string_view v) {
+    if (v != "0" && v != "1") {
+        return false;
+    }
+    flag = v == "1";
+    return true;
+}
+
+// MTK's commands name its settings: PMTK313 searches for SBAS satellites,
+// PMTK301 picks the source of corrections (none, RTCM, or WAAS: SBAS).
+const std::vector<ModelSetting> kMtkSettings = {
+    {"PMTK313", "0 or 1 (SBAS satellites searched)",
+     [](ReceiverConfiguration& c, std::string_view v) { return SetFlag(c.sbas, v); }},
+    {"PMTK301", "0 (no corrections), 1 (RTCM) or 2 (WAAS, from SBAS)",
+     [](ReceiverConfiguration& c, std::string_view v) {
+         if (v != "0" && v != "1" && v != "2") {
+             return false;
+         }
+         c.sbasCorrectionsUsed = v == "2";
+         return true;
+     }},
+};
+
+// SiRF's PSRF151 switches WAAS/EGNOS on (tracked and used) or off, as shipped.
+const std::vector<ModelSetting> kSirfSettings = {
+    {"PSRF151", "0 or 1 (WAAS/EGNOS)",
+     [](ReceiverConfiguration& c, std::string_view v) { return SetFlag(c.sbas, v); }},
 };
 
 // The MTK3339 family (Quectel L70 and its kin), NMEA 3.01, GPS only: four
@@ -176,13 +207,13 @@ const std::vector<ReceiverModel>& Table() {
          kUbloxTwoBands, {kGps, kGlonass, kGalileo, kBeiDou}, false, {"RMC", "VTG", "GGA", "GSA", "GSV", "GLL"},
          kUbloxSettings, {}, {25, 24, 2}, 18, 20},
         {"mtk", "MediaTek MTK3339 family (Quectel L70), NMEA 3.01: GPS and SBAS, ZDA first, GSV every 5 s by elevation",
-         kMtk, {kGps}, true, {"RMC", "VTG", "GGA", "GSA", "GSV"}, {},
+         kMtk, {kGps}, true, {"RMC", "VTG", "GGA", "GSA", "GSV"}, kMtkSettings,
          {K::ZDA, K::GLL, K::RMC, K::VTG, K::GGA, K::GSA, K::GSV, K::GST}, {35, 30, 1}, 18, 10},
         {"quectel-l76k", "Quectel L76K (CASIC), NMEA 4.10: GPS, BeiDou and GLONASS, BDGSV, signal ID 0, GGA first",
          kL76k, {kGps, kBeiDou, kGlonass}, false, {"GGA", "GLL", "GSA", "GSV", "RMC", "VTG", "ZDA"}, {},
          {K::GGA, K::GLL, K::GSA, K::GSV, K::RMC, K::VTG, K::ZDA}, {30, 28, 1}, 18, 5},
         {"sirf", "SiRF IV (GlobalSat BU-353-S4), NMEA 3.0: GPS only, GGA GSA RMC, GSV every 5 s",
-         kSirf, {kGps}, false, {"GGA", "GSA", "GSV", "RMC"}, {},
+         kSirf, {kGps}, false, {"GGA", "GSA", "GSV", "RMC"}, kSirfSettings,
          {K::GGA, K::GLL, K::GSA, K::GSV, K::RMC, K::VTG, K::ZDA}, {35, 35, 1}, 15, 5},  // firmware of about 2010
         {"garmin", "Garmin handheld (Foretrex 201), NMEA 2.3: GPS and WAAS, every 2 s, RMB BOD RTE, PGRME PGRMZ",
          kGarmin, {kGps}, true, {"RMC", "RMB", "GGA", "GSA", "GSV", "GLL", "BOD", "PGRME", "PGRMZ", "RTE"}, {},
@@ -202,8 +233,8 @@ const ReceiverModel* FindReceiverModel(std::string_view name) {
     return found == models.end() ? nullptr : &*found;
 }
 
-Dialect DialectOf(const ReceiverModel& model, std::span<const std::string> settings) {
-    Dialect dialect = model.dialect;
+ReceiverConfiguration ConfigurationOf(const ReceiverModel& model, std::span<const std::string> settings) {
+    ReceiverConfiguration configuration{model.dialect, model.sbas};
     for (const std::string& given : settings) {
         const std::size_t equals = given.find('=');
         const std::string key = given.substr(0, equals);
@@ -217,11 +248,11 @@ Dialect DialectOf(const ReceiverModel& model, std::span<const std::string> setti
             throw SettingError("'" + key + "' is not a setting of " + std::string(model.name) +
                                (known.empty() ? " (it has none)" : " (" + known + ")"));
         }
-        if (equals == std::string::npos || !setting->apply(dialect, std::string_view(given).substr(equals + 1))) {
+        if (equals == std::string::npos || !setting->apply(configuration, std::string_view(given).substr(equals + 1))) {
             throw SettingError("'" + given + "': " + key + " takes " + std::string(setting->values));
         }
     }
-    return dialect;
+    return configuration;
 }
 
 }  // namespace kovra::engine

@@ -15,13 +15,20 @@
 
 namespace kovra::engine {
 
+// What a model's settings change: how it writes, and what it tracks and uses.
+struct ReceiverConfiguration {
+    Dialect dialect;
+    bool sbas = false;                 // SBAS satellites tracked, listed among GPS
+    bool sbasCorrectionsUsed = true;   // their corrections applied, when received, for a differential fix
+};
+
 // A setting of the real receiver that changes what it sends, named and
 // valued as the receiver's own configuration names them.
 struct ModelSetting {
     std::string_view key;     // "highPrec"
     std::string_view values;  // the values it takes, as messages list them: "0 or 1"
     // Applies the value; false for one the setting does not take.
-    bool (*apply)(Dialect& dialect, std::string_view value);
+    bool (*apply)(ReceiverConfiguration& configuration, std::string_view value);
 };
 
 struct ReceiverModel {
@@ -44,8 +51,8 @@ std::span<const ReceiverModel> ReceiverModels();
 // The model of that name; none for one the simulator does not know.
 const ReceiverModel* FindReceiverModel(std::string_view name);
 
-// The model's dialect with each "KEY=VALUE" applied in turn; SettingError
+// The model as shipped with each "KEY=VALUE" applied in turn; SettingError
 // for a key the model does not have or a value its setting does not take.
-Dialect DialectOf(const ReceiverModel& model, std::span<const std::string> settings);
+ReceiverConfiguration ConfigurationOf(const ReceiverModel& model, std::span<const std::string> settings);
 
 }  // namespace kovra::engine

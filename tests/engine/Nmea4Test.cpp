@@ -115,7 +115,7 @@ TEST(Nmea4, ReceiverModelsWriteTheirDialects) {
 TEST(Nmea4, ReceiverSettingsChangeTheDialect) {
     const ReceiverModel& m8 = *FindReceiverModel("ublox-m8");
     const std::vector<std::string> settings = {"nmeaVersion=4.10", "highPrec=1", "numSV=8"};
-    const Dialect d = DialectOf(m8, settings);
+    const Dialect d = ConfigurationOf(m8, settings).dialect;
     std::string gga, rmc, gsv;
     Epoch e = WithFix();
     for (int n = 10; n < 20; ++n) {
@@ -130,7 +130,7 @@ TEST(Nmea4, ReceiverSettingsChangeTheDialect) {
     EXPECT_NE(gsv.find(",30,1*"), std::string::npos);  // 4.10's signal ID
     const auto refused = [&](std::vector<std::string> given) {
         try {
-            (void)DialectOf(m8, given);
+            (void)ConfigurationOf(m8, given);
         } catch (const SettingError& error) {
             return std::string(error.what());
         }
@@ -139,6 +139,14 @@ TEST(Nmea4, ReceiverSettingsChangeTheDialect) {
     EXPECT_EQ(refused({"highPrec=2"}), "'highPrec=2': highPrec takes 0 or 1 (7 decimals of a minute, 3 of altitude)");
     EXPECT_EQ(refused({"baud=9600"}), "'baud' is not a setting of ublox-m8 (nmeaVersion, highPrec, numSV)");
     EXPECT_EQ(refused({"numSV"}), "'numSV': numSV takes 0 (all), 8, 12 or 16 satellites a system");
+    // The others' commands: MTK's SBAS search and source of corrections, SiRF's WAAS switch.
+    const ReceiverModel& mtk = *FindReceiverModel("mtk");
+    const ReceiverModel& sirf = *FindReceiverModel("sirf");
+    EXPECT_TRUE(ConfigurationOf(mtk, {}).sbas && ConfigurationOf(mtk, {}).sbasCorrectionsUsed);
+    EXPECT_FALSE(ConfigurationOf(mtk, std::vector<std::string>{"PMTK313=0"}).sbas);
+    EXPECT_FALSE(ConfigurationOf(mtk, std::vector<std::string>{"PMTK301=1"}).sbasCorrectionsUsed);
+    EXPECT_FALSE(ConfigurationOf(sirf, {}).sbas);
+    EXPECT_TRUE(ConfigurationOf(sirf, std::vector<std::string>{"PSRF151=1"}).sbas);
 }
 
 // Courses and headings run from 0.00 to 359.99: what rounds up to 360 is north.
