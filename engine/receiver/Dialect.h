@@ -35,6 +35,10 @@ struct Dialect {
     // GSA's twelve fields as channels: a used satellite in the field of its
     // place among those in view, the others empty; false: used ones first.
     bool gsaSlotsByChannel = false;
+    // Before a signal gives the time, the receiver's own clock, run from the
+    // start of GPS time (5 January 1980 just before midnight, by the
+    // firmware's leap seconds), as MTK firmware writes it; false: no time.
+    bool clockFromGpsEpoch = false;
     // RMB and BOD also while no route is active, their fields empty, as a
     // receiver that always sends them; false: only with a route.
     bool navigationWithoutRoute = false;

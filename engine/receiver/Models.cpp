@@ -123,10 +123,12 @@ const std::vector<ModelSetting> kSirfSettings = {
 // decimals of a minute, milliseconds, speeds to hundredths, GGA's count in
 // one digit, ZDA's zone empty, GSV by elevation every fifth second; it
 // keeps giving the last course while standing still. MTK and SiRF write a
-// leap second as 23:59:59 twice, u-blox as 23:59:60.
+// leap second as 23:59:59 twice, u-blox as 23:59:60. Until a signal gives
+// the time it writes its clock's, from the start of GPS time.
 constexpr Dialect kMtk{.minuteDecimals = 4,
                        .timeDecimals = 3,
                        .speedDecimals = 2,
+                       .clockFromGpsEpoch = true,
                        .ggaUsedPadded = false,
                        .heightIn2D = false,
                        .zdaZoneEmpty = true,
@@ -144,6 +146,7 @@ constexpr Dialect kMtk{.minuteDecimals = 4,
 // the tracked satellites first.
 constexpr Dialect kSirf = [] {
     Dialect d = kMtk;
+    d.clockFromGpsEpoch = false;
     d.dopDecimals = 1;
     d.ggaUsedPadded = true;
     d.zdaZoneEmpty = false;

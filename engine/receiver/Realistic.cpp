@@ -299,6 +299,11 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     }
     epoch_.timeKnown = power.timeKnown;
     epoch_.utc = ReceiverTime(in.utc, power);
+    if (!power.timeKnown && settings_.dialect.clockFromGpsEpoch) {
+        constexpr double kSecond = 1.0 / 86'400;
+        epoch_.timeKnown = true;  // as far as the receiver can tell
+        epoch_.utc = DecodeDateTime(EncodeDateTime(1980, 1, 6) + (in.elapsed - settings_.firmwareLeapSeconds) * kSecond);
+    }
     epoch_.latitude = latitude;
     epoch_.longitude = longitude;
     epoch_.altitude = vessel.altitude;

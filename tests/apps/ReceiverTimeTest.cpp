@@ -50,5 +50,21 @@ TEST(ReceiverTime, AtAWeekRolloverTheDatesFallBack1024Weeks) {
               "kovra-nmea: --leap-second: day '2026-13-31' is not a date from 1900 to 9999\n");
 }
 
+// After a cold start, before a signal gives the time: the MTK writes its
+// clock's, run from the start of GPS time by its firmware's 18 leap
+// seconds; the u-blox writes none.
+TEST(ReceiverTime, BeforeTheTimeIsKnownTheMtkWritesItsClockFrom1980) {
+    const auto zda = [](const char* model) {
+        const Result r = RunProgram({"--receiver", model, "--start", "cold", "--time", "2026-12-08T12:00:00Z", "--rate",
+                                     "2", "--count", "3", "--fast", "--sentences", "ZDA"});
+        EXPECT_EQ(r.status, 0) << r.error;
+        return r.output;
+    };
+    EXPECT_EQ(zda("mtk"), Framed({"$GPZDA,235942.000,05,01,1980,,", "$GPZDA,235942.500,05,01,1980,,",
+                                  "$GPZDA,120001.000,08,12,2026,,"}));
+    // The u-blox 8's firmware knows 17 leap seconds: a second ahead until it decodes 18.
+    EXPECT_EQ(zda("ublox-m8"), Framed({"$GNZDA,,,,,00,00", "$GNZDA,,,,,00,00", "$GNZDA,120002.00,08,12,2026,00,00"}));
+}
+
 }  // namespace
 }  // namespace kovra::test
