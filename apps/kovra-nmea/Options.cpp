@@ -1049,9 +1049,12 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         }
         Options& o = result.options;
         if (o.receiver == "list") {
+            std::size_t widest = 0;
             for (const engine::ReceiverModel& model : engine::ReceiverModels()) {
-                std::cout << model.name << std::string(std::max<std::size_t>(10, model.name.size() + 2) - model.name.size(), ' ')
-                          << model.summary << "\n";
+                widest = std::max(widest, model.name.size());
+            }
+            for (const engine::ReceiverModel& model : engine::ReceiverModels()) {
+                std::cout << model.name << std::string(widest + 2 - model.name.size(), ' ') << model.summary << "\n";
             }
             result.exitNow = 0;
             return result;
