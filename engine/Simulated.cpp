@@ -64,6 +64,11 @@ bool SimulatedSource::Next(std::uint64_t n, Update& update) {
     SendAis(elapsed, utc_, update.bytes);
     update.at = elapsed;
     update.built = true;
+    for (Station& station : p_.stations) {
+        if (const std::optional<double> rate = std::exchange(station.rateAsked, std::nullopt)) {
+            p_.timeline.ChangeRate(*rate, n);  // the run keeps one pace: its receivers' last asked
+        }
+    }
     return true;
 }
 

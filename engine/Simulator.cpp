@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/Sources.h"
+#include "engine/input/Listener.h"
 #include "engine/receiver/Classic.h"
 #include "nmea/Format.h"
 
@@ -255,6 +256,57 @@ void Simulator::AddDevice(Device device) {
     devices_.push_back(std::move(added));
 }
 
+namespace {
+
+// For a run, the receivers that take commands hear their consumers on
+// every output that carries bytes back; what each heard is told at the end.
+class Listeners {
+public:
+    explicit Listeners(std::vector<Station>& stations) {
+        for (Station& station : stations) {
+            const auto* realistic = dynamic_cast<const RealisticReceiver*>(station.receiver);
+            const ReceiverModel* model = realistic != nullptr ? FindReceiverModel(realistic->Model()) : nullptr;
+            if (model == nullptr || model->commands == CommandSet::None) {
+                continue;
+            }
+            input::Listener& listener = *listeners_.emplace_back(std::make_unique<input::Listener>(
+                *station.receiver, model->commands, model->firmware,
+                [&station](double rate) { station.rateAsked = rate; }));
+            for (std::size_t i = 0; i < station.outputs.size(); ++i) {
+                Output& output = *station.outputs[i];
+                // Each consumer of each output a stream of its own.
+                const std::size_t base = (heard_.size() + 1) << 32;
+                output.Listen({[&listener, base](std::size_t consumer, std::string_view bytes) {
+                                   return listener.Receive(base + consumer, bytes);
+                               },
+                               [&listener, base](std::size_t consumer) { listener.Forget(base + consumer); }});
+                heard_.push_back(&output);
+            }
+        }
+    }
+    Listeners(const Listeners&) = delete;
+    Listeners& operator=(const Listeners&) = delete;
+    ~Listeners() {
+        for (Output* output : heard_) {
+            output->Listen({});
+        }
+    }
+
+    void Tell(const Notify& notify) const {
+        for (const auto& listener : listeners_) {
+            if (listener->Total().input.bytes > 0) {
+                notify(listener->Summary());
+            }
+        }
+    }
+
+private:
+    std::vector<std::unique_ptr<input::Listener>> listeners_;
+    std::vector<Output*> heard_;
+};
+
+}  // namespace
+
 void CheckRunSettings(const RunSettings& settings) {
     if (!(settings.rate >= kRates.low && settings.rate <= kRates.high)) {
         throw SettingError("rate " + nmea::FloatToStr(settings.rate) + " is outside 0.001 to 1000 updates a second");
@@ -412,7 +464,12 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     }
     SimulatedSource source(
         {world_, timeline, movers, itineraries, stations, ais, *clock_, web_.get(), observers, notify_, limit});
-    return Loop(source, settings, stop, observers);
+    const Listeners listeners(stations);
+    const std::uint64_t sent = Loop(source, settings, stop, observers);
+    if (settings.verbose) {
+        listeners.Tell(notify_);
+    }
+    return sent;
 }
 
 std::uint64_t Simulator::Replay(NmeaLog& log, bool loop, const RunSettings& settings, const Stop& stop) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@ struct Station {
     VesselState seen{};
     std::string built{}, sent{};  // sent: stations after the first (the run's own update is the first's)
     std::vector<std::string> applied{};  // the events applied to its vessel in this update
+    std::optional<double> rateAsked{};   // by a configuration command, for the updates after the next
 };
 
 // A vessel's AIS station: what it sends goes out with the first vessel's update.

@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kovra::engine::input;
     static const Firmware kFirmware{"EXT CORE 4.04 (7f89f7)", "00190000", {"PROTVER=32.01"}};
-    Present present;
+    Running present;
     present.mostRate = 10;
     present.kinds = {{"GGA", 1}, {"NAV-PVT", 0}};
     Framer framer;
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         for (const CommandSet set : {CommandSet::Ublox, CommandSet::Mtk, CommandSet::Sirf, CommandSet::Casic}) {
             const Answer a = AnswerTo(set, frame, kFirmware, present);
-            if ((a.rate && !(*a.rate > 0 && *a.rate <= present.mostRate + 1e-9)) || a.reply.size() > 4096) {
+            if ((a.change.rate && !(*a.change.rate > 0 && *a.change.rate <= present.mostRate + 1e-9)) || a.reply.size() > 4096) {
                 std::abort();
             }
         }

@@ -393,7 +393,13 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
         settings.leapSecondAt = ParseDay(*o.leapSecond) + 1;  // the midnight that ends the day
     }
     settings.weekBase = o.weekBase;
-    settings.sbasCorrections = o.sbasCorrections && configuration.sbasCorrectionsUsed;
+    settings.sbasCorrections = o.sbasCorrections;
+    settings.sbasCorrectionsUsed = configuration.sbasCorrectionsUsed;
+    settings.model = o.receiver;
+    settings.modelSettings = o.receiverSettings;
+    settings.rate = o.rate;
+    settings.baud = o.baud;
+    settings.mostRate = model.mostRate;
     settings.elevationMask = o.elevationMask;
     if (o.almanacFile) {
         const std::optional<std::string> text = ReadDataFile(ToPath(FileNameFromUtf8(*o.almanacFile)));

@@ -41,7 +41,7 @@ bool OneOf(long value, std::initializer_list<long> values) {
 }
 
 // A rate from a fix interval in milliseconds, when the receiver can send at it.
-std::optional<double> RateOf(long milliseconds, long shortest, long longest, const Present& present) {
+std::optional<double> RateOf(long milliseconds, long shortest, long longest, const Running& present) {
     if (milliseconds < shortest || milliseconds > longest || 1000.0 / static_cast<double>(milliseconds) > present.mostRate + 1e-9) {
         return std::nullopt;
     }
@@ -50,7 +50,7 @@ std::optional<double> RateOf(long milliseconds, long shortest, long longest, con
 
 // MTK: PMTK commands, each acknowledged by PMTK001 with its number and a
 // flag: 0 invalid, 1 unsupported, 2 valid but failed, 3 done.
-Answer Mtk(const std::vector<std::string_view>& f, const Firmware& firmware, const Present& present) {
+Answer Mtk(const std::vector<std::string_view>& f, const Firmware& firmware, const Running& present) {
     Answer a;
     const std::optional<long> number = f[0].size() > 4 ? Number(f[0].substr(4)) : std::nullopt;
     if (f[0].substr(0, 4) != "PMTK" || !number) {
@@ -63,14 +63,14 @@ Answer Mtk(const std::vector<std::string_view>& f, const Firmware& firmware, con
         case 220:    // fix interval
         case 300: {  // fix control: its interval first
             const std::optional<long> ms = arg(1);
-            a.rate = ms ? RateOf(*ms, 100, 10'000, present) : std::nullopt;
-            flag = a.rate ? 3 : 2;
+            a.change.rate = ms ? RateOf(*ms, 100, 10'000, present) : std::nullopt;
+            flag = a.change.rate ? 3 : 2;
             break;
         }
         case 251: {
             const std::optional<long> baud = arg(1);
             if (baud && OneOf(*baud, {4800, 9600, 14400, 19200, 38400, 57600, 115200})) {
-                a.baud = static_cast<int>(*baud);
+                a.change.baud = static_cast<int>(*baud);
             } else {
                 flag = 2;
             }
@@ -81,7 +81,7 @@ Answer Mtk(const std::vector<std::string_view>& f, const Firmware& firmware, con
             static constexpr std::array<std::string_view, 19> kOrder = {
                 "GLL", "RMC", "VTG", "GGA", "GSA", "GSV", "GRS", "GST", "", "", "", "", "", "", "", "", "", "ZDA", ""};
             if (f.size() == 2 && f[1] == "-1") {
-                a.defaults = true;
+                a.change.defaults = true;
                 break;
             }
             if (f.size() < kOrder.size() + 1 || f.size() > kOrder.size() + 3) {
@@ -93,11 +93,11 @@ Answer Mtk(const std::vector<std::string_view>& f, const Firmware& firmware, con
                 if (!every || *every < 0 || *every > 5) {
                     flag = 2;
                 } else if (!kOrder[i].empty()) {
-                    a.kinds.push_back({std::string(kOrder[i]), static_cast<int>(*every)});
+                    a.change.kinds.push_back({std::string(kOrder[i]), static_cast<int>(*every)});
                 }
             }
             if (flag != 3) {
-                a.kinds.clear();
+                a.change.kinds.clear();
             }
             break;
         }
@@ -106,7 +106,7 @@ Answer Mtk(const std::vector<std::string_view>& f, const Firmware& firmware, con
             const std::optional<long> value = arg(1);
             const bool valid = value && *value >= 0 && *value <= (*number == 301 ? 2 : 1);
             if (valid) {
-                a.settings.push_back("PMTK" + std::to_string(*number) + "=" + std::to_string(*value));
+                a.change.settings.push_back("PMTK" + std::to_string(*number) + "=" + std::to_string(*value));
             }
             flag = valid ? 3 : 2;
             break;
@@ -118,8 +118,8 @@ Answer Mtk(const std::vector<std::string_view>& f, const Firmware& firmware, con
         case 102:
         case 103:
         case 104:
-            a.restart = *number == 101 ? 0 : *number == 102 ? 1 : 2;
-            a.defaults = *number == 104;
+            a.change.restart = *number == 101 ? 0 : *number == 102 ? 1 : 2;
+            a.change.defaults = *number == 104;
             a.reply = Sentence("PMTK010,001");
             return a;
         default: flag = 1; break;
@@ -130,7 +130,7 @@ Answer Mtk(const std::vector<std::string_view>& f, const Firmware& firmware, con
 
 // SiRF: PSRF100 (the port), PSRF103 (a sentence's rate, or a query) and
 // PSRF151 (WAAS); none is acknowledged.
-Answer Sirf(const std::vector<std::string_view>& f, const Present& present) {
+Answer Sirf(const std::vector<std::string_view>& f, const Running& present) {
     Answer a;
     const auto arg = [&](std::size_t i) { return i < f.size() ? Number(f[i]) : std::nullopt; };
     if (f[0] == "PSRF100") {
@@ -138,7 +138,7 @@ Answer Sirf(const std::vector<std::string_view>& f, const Present& present) {
         if (protocol == 1 && baud && OneOf(*baud, {4800, 9600, 19200, 38400, 57600, 115200}) && arg(3) == 8 &&
             arg(4) == 1 && arg(5) == 0) {
             a.handled = true;
-            a.baud = static_cast<int>(*baud);
+            a.change.baud = static_cast<int>(*baud);
         }
     } else if (f[0] == "PSRF103") {
         static constexpr std::array<std::string_view, 9> kMessages = {"GGA", "GLL", "GSA", "GSV", "RMC", "VTG", "", "", "ZDA"};
@@ -148,17 +148,17 @@ Answer Sirf(const std::vector<std::string_view>& f, const Present& present) {
             const std::string kind(kMessages[static_cast<std::size_t>(*message)]);
             if (mode == 0) {
                 a.handled = true;
-                a.kinds.push_back({kind, static_cast<int>(std::lround(static_cast<double>(*seconds) * present.rate))});
+                a.change.kinds.push_back({kind, static_cast<int>(std::lround(static_cast<double>(*seconds) * present.rate))});
             } else if (mode == 1) {
                 a.handled = true;
-                a.once.push_back(kind);
+                a.change.once.push_back(kind);
             }
         }
     } else if (f[0] == "PSRF151") {
         const std::optional<long> on = arg(1);
         if (on == 0 || on == 1) {
             a.handled = true;
-            a.settings.push_back("PSRF151=" + std::to_string(*on));
+            a.change.settings.push_back("PSRF151=" + std::to_string(*on));
         }
     }
     return a;
@@ -166,7 +166,7 @@ Answer Sirf(const std::vector<std::string_view>& f, const Present& present) {
 
 // CASIC (the L76K): PCAS01 baud, PCAS02 fix interval, PCAS03 each
 // sentence's rate, PCAS10 restart, PCAS00 save; none is acknowledged.
-Answer Casic(const std::vector<std::string_view>& f, const Present& present) {
+Answer Casic(const std::vector<std::string_view>& f, const Running& present) {
     Answer a;
     const auto arg = [&](std::size_t i) { return i < f.size() ? Number(f[i]) : std::nullopt; };
     if (f[0] == "PCAS00") {
@@ -175,12 +175,12 @@ Answer Casic(const std::vector<std::string_view>& f, const Present& present) {
         static constexpr std::array<int, 6> kBauds = {4800, 9600, 19200, 38400, 57600, 115200};
         if (const std::optional<long> i = arg(1); i && *i >= 0 && *i < static_cast<long>(kBauds.size())) {
             a.handled = true;
-            a.baud = kBauds[static_cast<std::size_t>(*i)];
+            a.change.baud = kBauds[static_cast<std::size_t>(*i)];
         }
     } else if (f[0] == "PCAS02") {
         if (const std::optional<long> ms = arg(1); ms && OneOf(*ms, {1000, 500, 250, 200, 100})) {
-            a.rate = RateOf(*ms, 100, 1000, present);
-            a.handled = a.rate.has_value();
+            a.change.rate = RateOf(*ms, 100, 1000, present);
+            a.handled = a.change.rate.has_value();
         }
     } else if (f[0] == "PCAS03") {
         // GGA GLL GSA GSV RMC VTG ZDA, then the antenna's and others: each
@@ -195,19 +195,19 @@ Answer Casic(const std::vector<std::string_view>& f, const Present& present) {
                 continue;
             }
             if (!every || *every < 0 || *every > 9) {
-                a.kinds.clear();
+                a.change.kinds.clear();
                 return a;
             }
             if (i < kOrder.size()) {
-                a.kinds.push_back({std::string(kOrder[i]), static_cast<int>(*every)});
+                a.change.kinds.push_back({std::string(kOrder[i]), static_cast<int>(*every)});
             }
         }
         a.handled = true;
     } else if (f[0] == "PCAS10") {
         if (const std::optional<long> mode = arg(1); mode && *mode >= 0 && *mode <= 3) {
             a.handled = true;
-            a.restart = static_cast<int>(std::min(*mode, 2L));
-            a.defaults = *mode == 3;
+            a.change.restart = static_cast<int>(std::min(*mode, 2L));
+            a.change.defaults = *mode == 3;
         }
     }
     return a;
@@ -224,15 +224,15 @@ Answer Pubx(const std::vector<std::string_view>& f) {
     if (f[1] == "40" && f.size() >= 8 && f[2].size() == 3) {
         if (const std::optional<long> every = arg(4); every && *every >= 0 && *every <= 255) {
             a.handled = true;
-            a.kinds.push_back({std::string(f[2]), static_cast<int>(*every)});
+            a.change.kinds.push_back({std::string(f[2]), static_cast<int>(*every)});
         }
     } else if (f[1] == "41" && f.size() >= 7) {
         const std::optional<long> port = arg(2), out = arg(4, 16), baud = arg(5);
         if (port == 1 && out && baud && *baud >= 4800 && *baud <= 921'600) {
             a.handled = true;
-            a.baud = static_cast<int>(*baud);
-            a.ubxOut = (*out & 1) != 0;
-            a.nmeaOut = (*out & 2) != 0;
+            a.change.baud = static_cast<int>(*baud);
+            a.change.ubxOut = (*out & 1) != 0;
+            a.change.nmeaOut = (*out & 2) != 0;
         }
     }
     return a;
@@ -253,7 +253,7 @@ std::string UbxFrame(std::uint8_t messageClass, std::uint8_t id, std::string_vie
     return frame;
 }
 
-Answer AnswerTo(CommandSet commands, const Frame& frame, const Firmware& firmware, const Present& present) {
+Answer AnswerTo(CommandSet commands, const Frame& frame, const Firmware& firmware, const Running& present) {
     if (frame.kind == Frame::Kind::Ubx) {
         return commands == CommandSet::Ublox ? UbxAnswer(frame, firmware, present) : Answer{};
     }

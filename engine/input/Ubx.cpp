@@ -42,13 +42,13 @@ std::string Ack(std::uint8_t messageClass, std::uint8_t id, bool accepted) {
     return UbxFrame(kAck, accepted ? 0x01 : 0x00, std::string_view(payload, 2));
 }
 
-int EveryOf(const Present& present, std::string_view kind) {
+int EveryOf(const Running& present, std::string_view kind) {
     const auto found = std::find_if(present.kinds.begin(), present.kinds.end(),
                                     [&](const KindRate& k) { return k.kind == kind; });
     return found == present.kinds.end() ? 0 : found->every;
 }
 
-std::uint16_t MeasRate(const Present& present) {
+std::uint16_t MeasRate(const Running& present) {
     return static_cast<std::uint16_t>(std::lround(1000 / present.rate));
 }
 
@@ -68,7 +68,7 @@ std::string Padded(std::string_view text, std::size_t size) {
 }
 
 // A rate from CFG-RATE's measurement period and navigation ratio, when the receiver can send at it.
-std::optional<double> RateOf(std::uint32_t measMs, std::uint32_t navRatio, const Present& present) {
+std::optional<double> RateOf(std::uint32_t measMs, std::uint32_t navRatio, const Running& present) {
     if (measMs == 0 || navRatio == 0 || navRatio > 127) {
         return std::nullopt;
     }
@@ -84,7 +84,7 @@ struct Command {
 void Refuse(Answer& a, const Command& c) { a.reply += Ack(c.messageClass, c.id, false); }
 void Accept(Answer& a, const Command& c) { a.reply += Ack(c.messageClass, c.id, true); }
 
-void CfgRate(Answer& a, const Command& c, const Present& present) {
+void CfgRate(Answer& a, const Command& c, const Running& present) {
     if (c.payload.empty()) {
         std::string rate;
         PutLe(rate, MeasRate(present), 2);
@@ -98,11 +98,11 @@ void CfgRate(Answer& a, const Command& c, const Present& present) {
     if (!rate) {
         return Refuse(a, c);
     }
-    a.rate = rate;
+    a.change.rate = rate;
     Accept(a, c);
 }
 
-void CfgMsg(Answer& a, const Command& c, const Present& present) {
+void CfgMsg(Answer& a, const Command& c, const Running& present) {
     const UbxMessage* message = c.payload.size() >= 2 ? FindUbxMessage(static_cast<std::uint8_t>(c.payload[0]),
                                                                         static_cast<std::uint8_t>(c.payload[1]))
                                                       : nullptr;
@@ -117,11 +117,11 @@ void CfgMsg(Answer& a, const Command& c, const Present& present) {
         return Accept(a, c);
     }
     const auto every = static_cast<std::uint8_t>(c.payload[c.payload.size() == 3 ? 2 : 2 + kPort]);
-    a.kinds.push_back({std::string(message->kind), every});
+    a.change.kinds.push_back({std::string(message->kind), every});
     Accept(a, c);
 }
 
-std::string PortSettings(const Present& present) {
+std::string PortSettings(const Running& present) {
     std::string port;
     PutLe(port, kPort, 1);
     PutLe(port, 0, 1);
@@ -135,7 +135,7 @@ std::string PortSettings(const Present& present) {
     return port;
 }
 
-void CfgPrt(Answer& a, const Command& c, const Present& present) {
+void CfgPrt(Answer& a, const Command& c, const Running& present) {
     if (c.payload.size() <= 1) {
         if (!c.payload.empty() && static_cast<std::uint8_t>(c.payload[0]) != kPort) {
             return Refuse(a, c);
@@ -148,14 +148,14 @@ void CfgPrt(Answer& a, const Command& c, const Present& present) {
         return Refuse(a, c);
     }
     const std::uint32_t out = ReadLe(c.payload, 14, 2);
-    a.baud = static_cast<int>(baud);
-    a.ubxOut = (out & 1) != 0;
-    a.nmeaOut = (out & 2) != 0;
+    a.change.baud = static_cast<int>(baud);
+    a.change.ubxOut = (out & 1) != 0;
+    a.change.nmeaOut = (out & 2) != 0;
     Accept(a, c);
 }
 
 // CFG-NMEA: the NMEA version and the satellites a system, as the model's settings.
-void CfgNmea(Answer& a, const Command& c, const Present& present) {
+void CfgNmea(Answer& a, const Command& c, const Running& present) {
     static constexpr std::pair<std::uint8_t, std::string_view> kVersions[] = {
         {0x23, "2.3"}, {0x40, "4.0"}, {0x41, "4.10"}, {0x4B, "4.11"}};
     if (c.payload.empty()) {
@@ -177,7 +177,7 @@ void CfgNmea(Answer& a, const Command& c, const Present& present) {
     if (version == std::end(kVersions) || (satellites != 0 && satellites != 8 && satellites != 12 && satellites != 16)) {
         return Refuse(a, c);
     }
-    a.settings = {"nmeaVersion=" + std::string(version->second), "numSV=" + std::to_string(satellites)};
+    a.change.settings = {"nmeaVersion=" + std::string(version->second), "numSV=" + std::to_string(satellites)};
     Accept(a, c);
 }
 
@@ -186,11 +186,11 @@ void CfgRst(Answer& a, const Command& c) {
         return;  // not answered, as no reset is
     }
     const std::uint32_t mask = ReadLe(c.payload, 0, 2);
-    a.restart = mask == 0 ? 0 : mask == 1 ? 1 : 2;
+    a.change.restart = mask == 0 ? 0 : mask == 1 ? 1 : 2;
 }
 
 // CFG-VALSET: every key known and its value in range, or nothing is set.
-void ValSet(Answer& a, const Command& c, const Present& present) {
+void ValSet(Answer& a, const Command& c, const Running& present) {
     Answer set;
     std::optional<std::uint32_t> meas, ratio;
     std::size_t at = 4;
@@ -207,22 +207,22 @@ void ValSet(Answer& a, const Command& c, const Present& present) {
         const auto message = std::find_if(kMessages.begin(), kMessages.end(),
                                           [&](const UbxMessage& m) { return m.uart1Key == key; });
         if (message != kMessages.end()) {
-            set.kinds.push_back({std::string(message->kind), static_cast<int>(value)});
+            set.change.kinds.push_back({std::string(message->kind), static_cast<int>(value)});
         } else if (key == kRateMeas) {
             meas = value;
         } else if (key == kRateNav) {
             ratio = value;
         } else if (key == kUart1Baud && value >= 4800 && value <= 921'600) {
-            set.baud = static_cast<int>(value);
+            set.change.baud = static_cast<int>(value);
         } else if (key == kUart1OutUbx || key == kUart1OutNmea) {
-            (key == kUart1OutUbx ? set.ubxOut : set.nmeaOut) = value != 0;
+            (key == kUart1OutUbx ? set.change.ubxOut : set.change.nmeaOut) = value != 0;
         } else {
             valid = false;  // a key this receiver does not have, or a value out of range
         }
     }
     if (valid && (meas || ratio)) {
-        set.rate = RateOf(meas.value_or(MeasRate(present)), ratio.value_or(1), present);
-        valid = set.rate.has_value();
+        set.change.rate = RateOf(meas.value_or(MeasRate(present)), ratio.value_or(1), present);
+        valid = set.change.rate.has_value();
     }
     if (!valid) {
         return Refuse(a, c);
@@ -233,7 +233,7 @@ void ValSet(Answer& a, const Command& c, const Present& present) {
 }
 
 // CFG-VALGET: the values of the keys asked, from the layer in use.
-void ValGet(Answer& a, const Command& c, const Present& present) {
+void ValGet(Answer& a, const Command& c, const Running& present) {
     if (c.payload.size() < 8 || (c.payload.size() - 4) % 4 != 0) {
         return Refuse(a, c);
     }
@@ -298,7 +298,7 @@ void PutLe(std::string& out, std::uint64_t value, std::size_t size) {
     }
 }
 
-Answer UbxAnswer(const Frame& frame, const Firmware& firmware, const Present& present) {
+Answer UbxAnswer(const Frame& frame, const Firmware& firmware, const Running& present) {
     Answer a;
     if (frame.body.size() < 2) {
         return a;

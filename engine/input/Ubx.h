@@ -29,6 +29,6 @@ void PutLe(std::string& out, std::uint64_t value, std::size_t size);
 // CFG-PRT, CFG-NMEA and CFG-RST; CFG-VALSET and CFG-VALGET where the
 // protocol version (MON-VER's PROTVER) is 27 or later; MON-VER polled.
 // Set commands are acknowledged (ACK-ACK) or refused (ACK-NAK).
-Answer UbxAnswer(const Frame& frame, const Firmware& firmware, const Present& present);
+Answer UbxAnswer(const Frame& frame, const Firmware& firmware, const Running& present);
 
 }  // namespace kovra::engine::input

@@ -24,6 +24,7 @@ public:
         Keep(update, kept);
         return kept;
     }
+    void Listen(Listening listening) override { output_->Listen(std::move(listening)); }
     void Watch(std::vector<pollfd>& waits) override { output_->Watch(waits); }
     void Serve(std::span<const pollfd> ready) override { output_->Serve(ready); }
     void Finish() override { output_->Finish(); }

@@ -6,6 +6,7 @@
 #include <poll.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -40,7 +41,32 @@ public:
     // What it is given of an update (an output with a sentence list of its own takes part).
     virtual std::string Passed(std::string_view update) const { return std::string(update); }
 
+    // Whoever listens to what consumers send back (a receiver that takes
+    // commands): each consumer by a number of its own, its bytes as they
+    // come, and what goes back to it; told when a consumer has gone.
+    struct Listening {
+        std::function<std::string(std::size_t consumer, std::string_view bytes)> receive;
+        std::function<void(std::size_t consumer)> gone;
+    };
+    virtual void Listen(Listening listening) { listening_ = std::move(listening); }
+
     std::string label;  // how the truth names it: "udp 127.0.0.1:10110"
+
+protected:
+    // What goes back to the consumer for its bytes; nothing while none listens.
+    std::string Heard(std::size_t consumer, std::string_view bytes) const {
+        return listening_.receive ? listening_.receive(consumer, bytes) : std::string();
+    }
+    void Gone(std::size_t consumer) const {
+        if (listening_.gone) {
+            listening_.gone(consumer);
+        }
+    }
+    // The most read from one consumer in one turn, so that a flood cannot hold up an update.
+    static constexpr std::size_t kMostReadPerTurn = 64 * 1024;
+
+private:
+    Listening listening_;
 };
 
 std::unique_ptr<Output> OpenStandardOutput(const Stop& stop);

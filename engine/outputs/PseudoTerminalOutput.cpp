@@ -113,11 +113,18 @@ public:
     }
 
     // Opens and closes are served as they come, between updates too, so
-    // nothing is left for a consumer that opens right after another closed.
-    void Watch(std::vector<pollfd>& waits) override { waits.push_back({opens_.Get(), POLLIN, 0}); }
+    // nothing is left for a consumer that opens right after another closed;
+    // and what consumers write to the terminal is read as it comes.
+    void Watch(std::vector<pollfd>& waits) override {
+        waits.push_back({opens_.Get(), POLLIN, 0});
+        waits.push_back({master_.Get(), POLLIN, 0});
+    }
     void Serve(std::span<const pollfd> ready) override {
         if (!ready.empty() && ready[0].revents != 0) {
             (void)FollowConsumers();
+        }
+        if (ready.size() > 1 && (ready[1].revents & POLLIN) != 0) {
+            ReadInput();
         }
     }
 
@@ -154,6 +161,28 @@ private:
                 }
                 p += sizeof(inotify_event) + event->len;
             }
+        }
+    }
+
+    // What consumers wrote, a turn's worth at most; the answer goes out
+    // before the next update.
+    void ReadInput() {
+        char buffer[4096];
+        std::string answer;
+        for (std::size_t taken = 0; taken < kMostReadPerTurn;) {
+            const ssize_t n = ::read(master_.Get(), buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;  // all read (EAGAIN)
+            }
+            taken += static_cast<std::size_t>(n);
+            answer += Heard(0, std::string_view(buffer, static_cast<std::size_t>(n)));
+        }
+        if (!answer.empty() && consumers_ > 0) {
+            pending_ += answer;
+            (void)WritePending();
         }
     }
 

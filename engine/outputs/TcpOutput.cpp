@@ -64,13 +64,19 @@ public:
                 client.pending.append(update);
             }
         }
-        std::erase_if(clients_, [](Client& client) { return !Flush(client); });
+        std::erase_if(clients_, [this](Client& client) {
+            const bool gone = !Flush(client);
+            if (gone) {
+                Gone(client.id);
+            }
+            return gone;
+        });
     }
 
     void Watch(std::vector<pollfd>& waits) override {
         waits.push_back({listener_.Get(), POLLIN, 0});
         for (const Client& client : clients_) {
-            waits.push_back({client.fd.Get(), static_cast<short>(client.pending.empty() ? 0 : POLLOUT), 0});
+            waits.push_back({client.fd.Get(), static_cast<short>(POLLIN | (client.pending.empty() ? 0 : POLLOUT)), 0});
         }
         watched_ = clients_.size();
     }
@@ -81,10 +87,16 @@ public:
         std::erase_if(clients_, [&](Client& client) {
             const std::size_t i = index++;
             const short events = i < watched_ && i + 1 < ready.size() ? ready[i + 1].revents : 0;
-            if ((events & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-                return true;  // gone
+            if ((events & (POLLERR | POLLNVAL)) != 0 || ((events & POLLIN) != 0 && !ReadFrom(client)) ||
+                ((events & POLLHUP) != 0 && (events & POLLIN) == 0)) {
+                Gone(client.id);
+                return true;
             }
-            return (events & POLLOUT) != 0 && !Flush(client);
+            if ((events & POLLOUT) != 0 && !Flush(client)) {
+                Gone(client.id);
+                return true;
+            }
+            return false;
         });
         if (!ready.empty() && ready[0].revents != 0) {
             Accept();
@@ -99,7 +111,29 @@ private:
         Clock::time_point lastTaken = Clock::now();  // when its end last took a byte (or it came)
         std::uint64_t sent = 0;                      // bytes handed to the socket
         std::uint64_t taken = 0;                     // of them, acknowledged by the other end
+        std::size_t id = 0;                          // as the listener knows it
     };
+
+    // What the client sent, a turn's worth at most, answered on its own
+    // connection; false once it has closed its end.
+    bool ReadFrom(Client& client) {
+        char buffer[4096];
+        for (std::size_t taken = 0; taken < kMostReadPerTurn;) {
+            const ssize_t n = ::recv(client.fd.Get(), buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n == 0) {
+                return false;
+            }
+            if (n < 0) {
+                return errno == EAGAIN || errno == EWOULDBLOCK;
+            }
+            taken += static_cast<std::size_t>(n);
+            client.pending += Heard(client.id, std::string_view(buffer, static_cast<std::size_t>(n)));
+        }
+        return Flush(client);
+    }
 
     // The client that has taken nothing for the longest, when that is long enough to give its place up.
     std::vector<Client>::iterator Idlest() {
@@ -120,11 +154,13 @@ private:
                 if (idlest == clients_.end()) {
                     continue;  // refused: closed at once, so memory stays bounded
                 }
+                Gone(idlest->id);
                 clients_.erase(idlest);  // it reads nothing: its place goes to one that may
             }
             const int yes = 1;
             (void)::setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);  // a latency hint only
             clients_.push_back({std::move(fd), {}});
+            clients_.back().id = ++clientsSeen_;
         }
     }
 
@@ -168,6 +204,7 @@ private:
     FileDescriptor listener_;
     std::vector<Client> clients_;
     std::size_t watched_ = 0;
+    std::size_t clientsSeen_ = 0;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 // The sentence builders read a dialect; no model has code of its own.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -14,6 +15,16 @@
 #include "engine/receiver/Sky.h"
 
 namespace kovra::engine {
+
+// Whose configuration commands a receiver takes.
+enum class CommandSet : std::uint8_t { None, Ublox, Mtk, Sirf, Casic };
+
+// Who the receiver says it is when asked (MON-VER, PMTK605).
+struct Firmware {
+    std::string_view software = "";              // u-blox: MON-VER's swVersion; MTK: PMTK705's release
+    std::string_view hardware = "";              // u-blox: hwVersion
+    std::vector<std::string_view> extensions{};  // u-blox: "PROTVER=18.00", "GPS;GLO"
+};
 
 // What a model's settings change: how it writes, and what it tracks and uses.
 struct ReceiverConfiguration {
@@ -44,6 +55,8 @@ struct ReceiverModel {
     int firmwareLeapSeconds = 18;  // the UTC offset its firmware knows before it decodes the current one
     double mostRate = 1000;        // updates a second it can send at most
     double defaultRate = 1;        // updates a second as shipped
+    CommandSet commands = CommandSet::None;  // the configuration commands it takes
+    Firmware firmware{};
 };
 
 // Every model, the default (nmea4) first.

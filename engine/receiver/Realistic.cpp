@@ -7,7 +7,10 @@
 #include <map>
 #include <numbers>
 #include <span>
+#include <utility>
 
+#include "engine/receiver/Models.h"
+#include "engine/run/Errors.h"
 #include "engine/scenario/Motion.h"
 #include "satellites/SkyPlot.h"
 
@@ -78,7 +81,85 @@ std::vector<OrbitingSatellite> OrbitsOf(const RealisticSettings& settings) {
 }  // namespace
 
 RealisticReceiver::RealisticReceiver(RealisticSettings settings)
-    : settings_(std::move(settings)), constellation_(OrbitsOf(settings_)) {}
+    : settings_(std::move(settings)), constellation_(OrbitsOf(settings_)) {
+    for (std::size_t k = 0; k < every_.size(); ++k) {
+        every_[k] = settings_.sentences.test(k) ? 1 : 0;
+    }
+}
+
+bool RealisticReceiver::Sends(Kind4 kind) const {
+    const auto k = static_cast<std::size_t>(kind);
+    return (every_[k] > 0 && updates_ % static_cast<std::uint64_t>(every_[k]) == 0) || once_.test(k);
+}
+
+Running RealisticReceiver::Configuration() const {
+    Running running{settings_.rate, settings_.baud, {}, nmeaOut_, ubxOut_, settings_.mostRate, "4.0"};
+    for (const SentenceKindInfo& k : kSentenceKinds) {
+        running.kinds.push_back({std::string(k.name), every_[static_cast<std::size_t>(k.kind)]});
+    }
+    running.nmeaVersion = settings_.dialect.gsaSystemId ? "4.10" : "4.0";
+    for (const std::string& setting : settings_.modelSettings) {
+        if (setting.rfind("nmeaVersion=", 0) == 0) {
+            running.nmeaVersion = setting.substr(12);
+        }
+    }
+    return running;
+}
+
+void RealisticReceiver::Configure(const ReceiverChange& change) {
+    if (change.defaults) {
+        for (std::size_t k = 0; k < every_.size(); ++k) {
+            every_[k] = settings_.sentences.test(k) ? 1 : 0;
+        }
+    }
+    for (const KindRate& rate : change.kinds) {
+        if (const SentenceKindInfo* k = FindSentenceKind(rate.kind)) {
+            every_[static_cast<std::size_t>(k->kind)] = std::max(0, rate.every);
+        }
+    }
+    for (const std::string& name : change.once) {
+        if (const SentenceKindInfo* k = FindSentenceKind(name)) {
+            once_.set(static_cast<std::size_t>(k->kind));
+        }
+    }
+    if (!change.settings.empty()) {
+        std::vector<std::string> settings = settings_.modelSettings;
+        settings.insert(settings.end(), change.settings.begin(), change.settings.end());
+        if (const ReceiverModel* model = FindReceiverModel(settings_.model)) {
+            try {
+                const ReceiverConfiguration configured = ConfigurationOf(*model, settings);
+                settings_.modelSettings = std::move(settings);
+                settings_.dialect = configured.dialect;
+                settings_.sbas = configured.sbas;
+                settings_.sbasCorrectionsUsed = configured.sbasCorrectionsUsed;
+                skyTime_.reset();  // the sky as the receiver now tracks it
+            } catch (const SettingError&) {
+                // a value the model does not take: the command changes nothing
+            }
+        }
+    }
+    nmeaOut_ = change.nmeaOut.value_or(nmeaOut_);
+    ubxOut_ = change.ubxOut.value_or(ubxOut_);
+    settings_.rate = change.rate.value_or(settings_.rate);
+    settings_.baud = change.baud.value_or(settings_.baud);
+    if (change.baud || (change.rate && settings_.lineBytesPerUpdate > 0)) {
+        // What the line carries in an update at its new rate or baud.
+        settings_.lineBytesPerUpdate = static_cast<std::size_t>(settings_.baud / 10.0 / settings_.rate);
+    }
+    if (change.restart) {
+        restartAsked_ = change.restart;
+    }
+}
+
+// From power-on again, as the start asked: hot, warm or cold.
+void RealisticReceiver::Restart(int how, double elapsed) {
+    settings_.start = how == 0 ? Start::Hot : how == 1 ? Start::Warm : Start::Cold;
+    poweredOnAt_ = elapsed;
+    skyTime_.reset();
+    epoch_.satellites.clear();
+    lastGsv_.reset();
+    waiting_.clear();
+}
 
 void RealisticReceiver::SetOutage(bool outage) {
     if (outage != outage_) {
@@ -130,7 +211,7 @@ void RealisticReceiver::DeriveFix() {
     }
     epoch_.fix = fix;
     // Corrections from an SBAS satellite in use make the fix differential.
-    const bool corrected = settings_.sbasCorrections &&
+    const bool corrected = settings_.sbasCorrections && settings_.sbasCorrectionsUsed &&
                            std::any_of(used.begin(), used.end(), [](const SkySatellite& s) {
                                return s.system == Gnss::Gps && s.number >= kFirstSbasPrn;
                            });
@@ -272,7 +353,10 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     const double height = vessel.altitude + settings_.geoidSeparation;
     // The fix and the dilution follow the sky: derived when it changes, and
     // every update while the receiver is still acquiring after power-on.
-    const PowerOnState power = PowerOnAt(settings_.start, settings_.startTimes, in.elapsed);
+    if (restartAsked_) {
+        Restart(*std::exchange(restartAsked_, std::nullopt), in.elapsed);
+    }
+    const PowerOnState power = PowerOnAt(settings_.start, settings_.startTimes, in.elapsed - poweredOnAt_);
     const bool acquiring = !power.Settled() || !power.timeKnown;
     if (!settings_.given.empty()) {
         if (!skyTime_ || acquiring) {
@@ -329,7 +413,7 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     for (const Kind4 kind : Order()) {
         if (kind == Kind4::GSV) {
             afterSky = true;
-        } else if (Has(settings_.sentences, kind)) {
+        } else if (Sends(kind)) {
             AppendKind(afterSky ? tail : out, kind, route);
         }
     }
@@ -337,7 +421,7 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
 
     QueueRoute(in.world, route, in.elapsed);
     const double interval = settings_.dialect.gsvInterval;
-    if (interval <= 0 || !lastGsv_ || in.elapsed - *lastGsv_ >= interval - 1e-6) {
+    if (Sends(Kind4::GSV) && (interval <= 0 || !lastGsv_ || in.elapsed - *lastGsv_ >= interval - 1e-6)) {
         lastGsv_ = in.elapsed;
         for (std::size_t i = 0; i < gsv_.size(); ++i) {
             const auto group = static_cast<Waiting>(i);
@@ -350,6 +434,11 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     const std::size_t limit = settings_.lineBytesPerUpdate;
     AppendWaiting(out, limit == 0 ? std::string::npos : limit > fixed ? limit - fixed : 0);
     out += tail;
+    ++updates_;
+    once_.reset();
+    if (!nmeaOut_) {
+        out.clear();  // NMEA switched off on this port
+    }
     return out;
 }
 
@@ -386,9 +475,7 @@ void RealisticReceiver::WriteSkySentences() {
     nmea4::AppendGSA(gsa_, epoch_, settings_.dialect);
     for (std::size_t i = 0; i < gsv_.size(); ++i) {
         gsv_[i].clear();
-        if (Has(settings_.sentences, Kind4::GSV)) {
-            nmea4::AppendGSV(gsv_[i], epoch_, static_cast<Gnss>(i + 1), settings_.dialect);
-        }
+        nmea4::AppendGSV(gsv_[i], epoch_, static_cast<Gnss>(i + 1), settings_.dialect);
     }
 }
 
@@ -446,12 +533,12 @@ void RealisticReceiver::QueueRoute(const World& world, const Route* route, doubl
     routeText_.clear();
     for (const std::string& name : route->points) {
         const WayPoint* w = world.FindWayPoint(name);
-        if (w != nullptr && Has(settings_.sentences, Kind4::WPL)) {
+        if (w != nullptr && Sends(Kind4::WPL)) {
             nmea4::AppendWPL(routeText_, epoch_.talker, w->name, w->position.lat, w->position.lon);
         }
     }
     const auto order = Order();
-    if (Has(settings_.sentences, Kind4::RTE) && std::find(order.begin(), order.end(), Kind4::RTE) == order.end()) {
+    if (Sends(Kind4::RTE) && std::find(order.begin(), order.end(), Kind4::RTE) == order.end()) {
         nmea4::AppendRTE(routeText_, epoch_.talker, route->name, route->points);
     }
     if (!routeText_.empty() && std::find(waiting_.begin(), waiting_.end(), Waiting::Route) == waiting_.end()) {
@@ -461,7 +548,7 @@ void RealisticReceiver::QueueRoute(const World& world, const Route* route, doubl
 
 // AAM every update, for the nearest waypoint of the active route.
 void RealisticReceiver::AppendAAM(std::string& out, const World& world, const Route* route, GeoPoint here) const {
-    if (route == nullptr || !Has(settings_.sentences, Kind4::AAM)) {
+    if (route == nullptr || !Sends(Kind4::AAM)) {
         return;
     }
     // The nearest by a flat measure, good enough to choose; then its

@@ -50,6 +50,7 @@ struct RealisticSettings {
     Dialect dialect{};                           // how the receiver model writes them
     bool sbas = false;                           // SBAS satellites in the sky, with GPS
     bool sbasCorrections = false;                // their corrections received: a differential fix while one is used
+    bool sbasCorrectionsUsed = true;             // … when the receiver is set to use them
     std::vector<Kind4> order{};                  // of an epoch's kinds, GSV among them; none: kNmea4Order
     Start start = Start::Fixed;                  // how the run begins: with a fix, or from power-on
     StartTimes startTimes{};
@@ -60,6 +61,13 @@ struct RealisticSettings {
     // 0 for no limit. A system's GSV group and the route's WPL and RTE wait
     // for room: one of them goes every update, more while they fit.
     std::size_t lineBytesPerUpdate = 0;
+    // The model and its settings, which configuration commands change; the
+    // run's rate and the line's baud, as commands read them.
+    std::string model = "nmea4";
+    std::vector<std::string> modelSettings{};
+    double rate = 1;
+    int baud = 9600;
+    double mostRate = 1000;
 };
 
 // The order of an epoch this simulator sends (the route's sentences wait
@@ -79,9 +87,12 @@ public:
     // satellites in view without signal, no position, mode N.
     std::string Update(const ReceiverInput& input) override;
     ReportedFix Fix() const override;
+    Running Configuration() const override;
+    void Configure(const ReceiverChange& change) override;
     std::string SkyPlot(std::int32_t radius) const override { return SkyPlotOf(epoch_, radius); }
     // The epoch the last update reported.
     const nmea4::Epoch& LastEpoch() const { return epoch_; }
+    const std::string& Model() const { return settings_.model; }
 
 private:
     void SetOutage(bool outage);
@@ -100,6 +111,9 @@ private:
     void AppendAAM(std::string& out, const World& world, const Route* route, GeoPoint here) const;
     void AppendWaiting(std::string& out, std::size_t room);
     void AppendKind(std::string& out, Kind4 kind, const Route* route) const;
+    // Whether the kind goes in this update: at its rate, or asked for once.
+    bool Sends(Kind4 kind) const;
+    void Restart(int how, double elapsed);
     std::span<const Kind4> Order() const;
     const std::string& TextOf(Waiting waiting) const;
 
@@ -117,6 +131,13 @@ private:
     std::deque<Waiting> waiting_;
     bool outage_ = false;
     std::vector<Gnss> systemsOff_;
+    // As configuration commands set them: each kind every so many updates (0: off).
+    std::array<int, static_cast<std::size_t>(Kind4::Count)> every_{};
+    Kinds4 once_;
+    std::uint64_t updates_ = 0;
+    bool nmeaOut_ = true, ubxOut_ = false;
+    std::optional<int> restartAsked_;
+    double poweredOnAt_ = 0;  // simulated seconds into the run
 };
 
 }  // namespace kovra::engine

@@ -73,7 +73,15 @@ public:
     TDateTime start = 0;
 
     double Period() const { return 1.0 / rate; }
-    double Elapsed(std::uint64_t update) const { return Period() * static_cast<double>(update); }
+    double Elapsed(std::uint64_t update) const {
+        return since_ + Period() * (static_cast<double>(update) - static_cast<double>(sinceUpdate_));
+    }
+    // A new rate for the updates after `update` (a receiver told to send faster).
+    void ChangeRate(double newRate, std::uint64_t update) {
+        since_ = Elapsed(update);
+        sinceUpdate_ = update;
+        rate = newRate;
+    }
     // The sentences' clock at `elapsed` on a fixed clock, to the millisecond.
     TDateTime At(double elapsed) const;
 
@@ -84,6 +92,8 @@ public:
 
 private:
     std::vector<Event> events_;
+    double since_ = 0;               // the time of update sinceUpdate_, from which the rate holds
+    std::uint64_t sinceUpdate_ = 0;
 };
 
 }  // namespace kovra::engine

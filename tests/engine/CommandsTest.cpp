@@ -13,8 +13,8 @@ const Firmware kL70{"AXN_2.51_3339_19071200,0002,QUECTEL-L70,1.0"};
 const Firmware kM8{"ROM CORE 3.01 (107888)", "00080000", {"FWVER=SPG 3.01", "PROTVER=18.00", "GPS;GLO;GAL;BDS"}};
 const Firmware kM9{"EXT CORE 4.04 (7f89f7)", "00190000", {"FWVER=SPG 4.04", "PROTVER=32.01", "MOD=NEO-M9N-0"}};
 
-Present At10Hz() {
-    Present p;
+Running At10Hz() {
+    Running p;
     p.mostRate = 10;
     p.kinds = {{"GGA", 1}, {"RMC", 1}, {"GSV", 1}, {"NAV-PVT", 0}};
     return p;
@@ -24,7 +24,7 @@ Answer Nmea(CommandSet set, const std::string& body, const Firmware& firmware = 
     return AnswerTo(set, {Frame::Kind::Nmea, body}, firmware, At10Hz());
 }
 
-Answer Ubx(const std::string& classIdPayload, const Firmware& firmware = kM8, const Present& present = At10Hz()) {
+Answer Ubx(const std::string& classIdPayload, const Firmware& firmware = kM8, const Running& present = At10Hz()) {
     return AnswerTo(CommandSet::Ublox, {Frame::Kind::Ubx, classIdPayload}, firmware, present);
 }
 
@@ -38,7 +38,7 @@ std::string Bytes(std::initializer_list<int> bytes) {
 
 std::string Kinds(const Answer& a) {
     std::string text;
-    for (const KindRate& k : a.kinds) {
+    for (const KindRate& k : a.change.kinds) {
         text += (text.empty() ? "" : " ") + k.kind + "=" + std::to_string(k.every);
     }
     return text;
@@ -67,14 +67,14 @@ TEST(ReceiverCommands, MtkAcknowledgesEachWithItsFlag) {
         const Answer a = Nmea(CommandSet::Mtk, c.body);
         EXPECT_TRUE(a.handled) << c.body;
         EXPECT_EQ(a.reply, c.reply) << c.body;
-        EXPECT_EQ(a.rate, c.rate) << c.body;
+        EXPECT_EQ(a.change.rate, c.rate) << c.body;
         EXPECT_EQ(Kinds(a), c.kinds) << c.body;
     }
-    EXPECT_EQ(Nmea(CommandSet::Mtk, "PMTK251,38400").baud, 38400);
+    EXPECT_EQ(Nmea(CommandSet::Mtk, "PMTK251,38400").change.baud, 38400);
     EXPECT_EQ(Nmea(CommandSet::Mtk, "PMTK251,12345").reply, "$PMTK001,251,2*37\r\n");
-    EXPECT_TRUE(Nmea(CommandSet::Mtk, "PMTK314,-1").defaults);
-    EXPECT_EQ(Nmea(CommandSet::Mtk, "PMTK313,0").settings, std::vector<std::string>{"PMTK313=0"});
-    EXPECT_EQ(Nmea(CommandSet::Mtk, "PMTK103").restart, 2);
+    EXPECT_TRUE(Nmea(CommandSet::Mtk, "PMTK314,-1").change.defaults);
+    EXPECT_EQ(Nmea(CommandSet::Mtk, "PMTK313,0").change.settings, std::vector<std::string>{"PMTK313=0"});
+    EXPECT_EQ(Nmea(CommandSet::Mtk, "PMTK103").change.restart, 2);
     EXPECT_EQ(Nmea(CommandSet::Mtk, "PMTK103").reply, "$PMTK010,001*2E\r\n");  // the start-up message
     EXPECT_FALSE(Nmea(CommandSet::Mtk, "PMTKX").handled);
     EXPECT_FALSE(Nmea(CommandSet::Mtk, "PSRF103,00,00,01,01").handled);  // another maker's
@@ -109,12 +109,12 @@ TEST(ReceiverCommands, SirfCasicAndPubxAreObeyedSilently) {
         EXPECT_EQ(a.handled, c.handled) << c.body;
         EXPECT_EQ(a.reply, "") << c.body;
         EXPECT_EQ(Kinds(a), c.kinds) << c.body;
-        EXPECT_EQ(a.baud, c.baud) << c.body;
+        EXPECT_EQ(a.change.baud, c.baud) << c.body;
     }
-    EXPECT_EQ(Nmea(CommandSet::Sirf, "PSRF103,04,01,00,01").once, std::vector<std::string>{"RMC"});
-    EXPECT_EQ(Nmea(CommandSet::Casic, "PCAS02,200").rate, 5.0);
+    EXPECT_EQ(Nmea(CommandSet::Sirf, "PSRF103,04,01,00,01").change.once, std::vector<std::string>{"RMC"});
+    EXPECT_EQ(Nmea(CommandSet::Casic, "PCAS02,200").change.rate, 5.0);
     EXPECT_FALSE(Nmea(CommandSet::Casic, "PCAS02,300").handled);
-    EXPECT_EQ(Nmea(CommandSet::Casic, "PCAS10,2").restart, 2);
+    EXPECT_EQ(Nmea(CommandSet::Casic, "PCAS10,2").change.restart, 2);
 }
 
 TEST(ReceiverCommands, UbloxAcknowledgesOrRefusesEachConfiguration) {
@@ -123,10 +123,10 @@ TEST(ReceiverCommands, UbloxAcknowledgesOrRefusesEachConfiguration) {
     const std::string nakMsg = Bytes({0xB5, 0x62, 0x05, 0x00, 0x02, 0x00, 0x06, 0x01, 0x0E, 0x33});
     // CFG-RATE: 200 ms a measurement, a solution each: 5 Hz; 50 ms is beyond a 10 Hz receiver.
     Answer a = Ubx(Bytes({0x06, 0x08, 0xC8, 0x00, 0x01, 0x00, 0x01, 0x00}));
-    EXPECT_EQ(a.rate, 5.0);
+    EXPECT_EQ(a.change.rate, 5.0);
     EXPECT_EQ(a.reply, ackRate);
     a = Ubx(Bytes({0x06, 0x08, 0x32, 0x00, 0x01, 0x00, 0x01, 0x00}));
-    EXPECT_FALSE(a.rate);
+    EXPECT_FALSE(a.change.rate);
     EXPECT_EQ(a.reply.substr(0, 4), Bytes({0xB5, 0x62, 0x05, 0x00}));
     // CFG-MSG, short and long: GGA off, NAV-PVT every update on UART1 (the second of six ports).
     a = Ubx(Bytes({0x06, 0x01, 0xF0, 0x00, 0x00}));
@@ -143,16 +143,16 @@ TEST(ReceiverCommands, UbloxAcknowledgesOrRefusesEachConfiguration) {
     PutLe(port, 115'200, 4);
     port += Bytes({0x07, 0x00, 0x01, 0x00, 0, 0, 0, 0});
     a = Ubx(port);
-    EXPECT_EQ(a.baud, 115'200);
-    EXPECT_EQ(a.ubxOut, true);
-    EXPECT_EQ(a.nmeaOut, false);
+    EXPECT_EQ(a.change.baud, 115'200);
+    EXPECT_EQ(a.change.ubxOut, true);
+    EXPECT_EQ(a.change.nmeaOut, false);
     port[2] = 0x03;
-    EXPECT_FALSE(Ubx(port).baud);
+    EXPECT_FALSE(Ubx(port).change.baud);
     // CFG-NMEA: version 4.10 and eight satellites a system, as the model's settings.
     a = Ubx(Bytes({0x06, 0x17, 0x00, 0x41, 0x08, 0x02}));
-    EXPECT_EQ(a.settings, (std::vector<std::string>{"nmeaVersion=4.10", "numSV=8"}));
-    EXPECT_TRUE(Ubx(Bytes({0x06, 0x17, 0x00, 0x42, 0x08, 0x02})).settings.empty());  // no such version
-    EXPECT_EQ(Ubx(Bytes({0x06, 0x04, 0xFF, 0xFF, 0x02, 0x00})).restart, 2);        // CFG-RST cold
+    EXPECT_EQ(a.change.settings, (std::vector<std::string>{"nmeaVersion=4.10", "numSV=8"}));
+    EXPECT_TRUE(Ubx(Bytes({0x06, 0x17, 0x00, 0x42, 0x08, 0x02})).change.settings.empty());  // no such version
+    EXPECT_EQ(Ubx(Bytes({0x06, 0x04, 0xFF, 0xFF, 0x02, 0x00})).change.restart, 2);        // CFG-RST cold
 }
 
 TEST(ReceiverCommands, MonVerAndTheKeyedConfigurationOfNewerFirmware) {
@@ -168,14 +168,14 @@ TEST(ReceiverCommands, MonVerAndTheKeyedConfigurationOfNewerFirmware) {
     PutLe(set, 0x209100BB, 4);
     PutLe(set, 0, 1);
     Answer a = Ubx(set, kM9);
-    EXPECT_EQ(a.rate, 10.0);
+    EXPECT_EQ(a.change.rate, 10.0);
     EXPECT_EQ(Kinds(a), "GGA=0");
     EXPECT_EQ(a.reply, Bytes({0xB5, 0x62, 0x05, 0x01, 0x02, 0x00, 0x06, 0x8A, 0x98, 0xC1}));
     std::string unknown = set;
     PutLe(unknown, 0x10110013, 4);  // a key of the navigation engine: not this model's
     PutLe(unknown, 1, 1);
     a = Ubx(unknown, kM9);
-    EXPECT_TRUE(a.kinds.empty() && !a.rate);
+    EXPECT_TRUE(a.change.kinds.empty() && !a.change.rate);
     EXPECT_EQ(a.reply.substr(0, 4), Bytes({0xB5, 0x62, 0x05, 0x00}));
     EXPECT_EQ(Ubx(set, kM8).reply.substr(0, 4), Bytes({0xB5, 0x62, 0x05, 0x00}));  // the M8 has no keys
     // CFG-VALGET of the rate and the baud: version 1, the layer, the values, then ACK.

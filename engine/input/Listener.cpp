@@ -1,0 +1,71 @@
+#include "engine/input/Listener.h"
+
+#include <algorithm>
+
+namespace kovra::engine::input {
+
+Listener::Listener(Receiver& receiver, CommandSet commands, Firmware firmware, std::function<void(double)> rateAsked)
+    : receiver_(receiver), commands_(commands), firmware_(std::move(firmware)), rateAsked_(std::move(rateAsked)) {}
+
+namespace {
+
+void Add(InputCounts& total, const InputCounts& n) {
+    total.bytes += n.bytes;
+    total.sentences += n.sentences;
+    total.frames += n.frames;
+    total.badChecksums += n.badChecksums;
+    total.overlong += n.overlong;
+    total.garbage += n.garbage;
+}
+
+}  // namespace
+
+void Listener::Forget(std::size_t consumer) {
+    const auto found = std::find_if(framers_.begin(), framers_.end(), [&](const auto& f) { return f.first == consumer; });
+    if (found != framers_.end()) {
+        Add(gone_, found->second.Counts());
+        framers_.erase(found);
+    }
+}
+
+std::string Listener::Receive(std::size_t consumer, std::string_view bytes) {
+    auto found = std::find_if(framers_.begin(), framers_.end(), [&](const auto& f) { return f.first == consumer; });
+    Framer& framer = found != framers_.end() ? found->second : framers_.emplace_back(consumer, Framer{}).second;
+    std::vector<Frame> frames;
+    framer.Feed(bytes, frames);
+    std::string replies;
+    for (const Frame& frame : frames) {
+        Answer answer = AnswerTo(commands_, frame, firmware_, receiver_.Configuration());
+        if (!answer.handled) {
+            ++ignored_;
+            continue;
+        }
+        ++commandsAnswered_;
+        replies += answer.reply;
+        if (answer.change.rate && rateAsked_) {
+            rateAsked_(*answer.change.rate);
+        }
+        if (!answer.change.Empty()) {
+            receiver_.Configure(answer.change);
+        }
+    }
+    return replies;
+}
+
+Listener::Counts Listener::Total() const {
+    Counts total{gone_, commandsAnswered_, ignored_};
+    for (const auto& [consumer, framer] : framers_) {
+        Add(total.input, framer.Counts());
+    }
+    return total;
+}
+
+std::string Listener::Summary() const {
+    const Counts t = Total();
+    return "input: " + std::to_string(t.input.bytes) + " bytes, " + std::to_string(t.commands) + " commands, " +
+           std::to_string(t.ignored) + " ignored, " + std::to_string(t.input.Rejected()) + " rejected (" +
+           std::to_string(t.input.badChecksums) + " bad checksum, " + std::to_string(t.input.overlong) +
+           " overlong, " + std::to_string(t.input.garbage) + " garbage bytes)";
+}
+
+}  // namespace kovra::engine::input
