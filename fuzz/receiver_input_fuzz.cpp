@@ -8,6 +8,7 @@
 #include "engine/input/Commands.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace kovra::engine;
     using namespace kovra::engine::input;
     static const Firmware kFirmware{"EXT CORE 4.04 (7f89f7)", "00190000", {"PROTVER=32.01"}};
     Running present;

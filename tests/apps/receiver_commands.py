@@ -1,0 +1,187 @@
+"""A receiver that listens, end to end: configuration commands sent on the
+pseudo-terminal and over TCP are answered as the model's receiver answers
+them and change what it sends; bad input is ignored and counted; a flood of
+garbage leaves every update whole. Everything talks over loopback or a
+pseudo-terminal, and every wait is bounded."""
+import os
+import re
+import select
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import tty
+
+PROGRAM = sys.argv[1]
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAILED:", what, file=sys.stderr)
+
+
+def ubx(cls, mid, payload=b""):
+    body = bytes([cls, mid, len(payload) & 0xFF, len(payload) >> 8]) + payload
+    a = b = 0
+    for x in body:
+        a = (a + x) & 0xFF
+        b = (b + a) & 0xFF
+    return b"\xb5\x62" + body + bytes([a, b])
+
+
+def nmea(body):
+    checksum = 0
+    for c in body.encode():
+        checksum ^= c
+    return f"${body}*{checksum:02X}\r\n".encode()
+
+
+class Link:
+    """The program on a pseudo-terminal (or a TCP port), and our end of it."""
+
+    def __init__(self, options, tcp=False):
+        self.work = tempfile.mkdtemp(prefix="kovra-listen-")
+        if tcp:
+            with socket.socket() as probe:
+                probe.bind(("127.0.0.1", 0))
+                port = probe.getsockname()[1]
+            options = options + ["--tcp", str(port)]
+        else:
+            link = os.path.join(self.work, "gps")
+            options = options + ["--pty", link]
+        self.process = subprocess.Popen([PROGRAM, "-v", *options], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        deadline = time.time() + 10
+        self.fd = self.sock = None
+        while time.time() < deadline and self.fd is None and self.sock is None:
+            try:
+                if tcp:
+                    self.sock = socket.create_connection(("127.0.0.1", port), timeout=1)
+                elif os.path.exists(link):
+                    self.fd = os.open(link, os.O_RDWR | os.O_NOCTTY)
+                    tty.setraw(self.fd)
+            except OSError:
+                pass
+            time.sleep(0.05)
+        if self.fd is None and self.sock is None:
+            raise RuntimeError("no link to the program")
+
+    def send(self, data):
+        if self.sock:
+            self.sock.sendall(data)
+        else:
+            os.write(self.fd, data)
+
+    def read_for(self, seconds):
+        out, end = b"", time.time() + seconds
+        handle = self.sock.fileno() if self.sock else self.fd
+        while time.time() < end:
+            ready, _, _ = select.select([handle], [], [], 0.05)
+            if ready:
+                chunk = os.read(handle, 65536)
+                if not chunk:
+                    break
+                out += chunk
+        return out
+
+    def finish(self):
+        if self.sock:
+            self.sock.close()
+        else:
+            os.close(self.fd)
+        try:
+            _, err = self.process.communicate(timeout=30)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            _, err = self.process.communicate()
+        return err.decode(errors="replace")
+
+
+def times(text, kind):
+    return [float(m.group(1)[4:]) + 60 * float(m.group(1)[2:4])
+            for m in re.finditer(rf"\$..{kind},(\d{{6}}\.\d+)", text)]
+
+
+def mtk():
+    link = Link(["--receiver", "mtk", "--rate", "2", "--count", "16"])
+    link.read_for(0.8)
+    link.send(nmea("PMTK605"))
+    check(b"$PMTK705,AXN_2.51_3339_19071200,0002,QUECTEL-L70,1.0*32\r\n" in link.read_for(0.8), "MTK: PMTK605 answered by PMTK705")
+    link.send(b"$PMTK220,200*00\r\n")  # a wrong checksum: no answer
+    check(b"PMTK001" not in link.read_for(0.8), "MTK: a command with a wrong checksum is not answered")
+    link.send(nmea("PMTK314,0,1,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0"))
+    out = link.read_for(1.2).decode(errors="replace")
+    check("$PMTK001,314,3*36" in out, "MTK: PMTK314 acknowledged")
+    after = out.split("$PMTK001,314,3*36")[-1]
+    check("RMC" in after and "GGA" not in after and "GSA" not in after, f"MTK: RMC alone after PMTK314: {after!r}")
+    link.send(nmea("PMTK220,1000"))
+    out = link.read_for(2.6).decode(errors="replace")
+    rmc = times(out.split("$PMTK001,220,3*30")[-1], "RMC")
+    check(len(rmc) >= 2 and all(abs(b - a - 1.0) < 0.01 for a, b in zip(rmc, rmc[1:])),
+          f"MTK: one RMC a second after PMTK220,1000: {rmc}")
+    log = link.finish()
+    check("1 bad checksum" in log and "3 commands" in log, f"MTK: what came in is told: {log[-200:]!r}")
+
+
+def ublox():
+    link = Link(["--receiver", "ublox-m8", "--count", "8"], tcp=True)
+    link.read_for(0.5)
+    link.send(ubx(0x0A, 0x04))
+    out = link.read_for(1.2)
+    check(b"\xb5\x62\x0a\x04" in out and b"PROTVER=18.00" in out, "u-blox: MON-VER answered")
+    link.send(ubx(0x06, 0x01, bytes([0xF0, 0x00, 0x00])))  # GGA off
+    out = link.read_for(1.5)
+    check(b"\xb5\x62\x05\x01\x02\x00\x06\x01\x0f\x38" in out, "u-blox: CFG-MSG acknowledged")
+    check(b"GGA" not in out.split(b"\xb5\x62\x05\x01")[-1], "u-blox: no GGA after CFG-MSG turned it off")
+    link.send(ubx(0x06, 0x8A, bytes([0, 1, 0, 0, 0x01, 0x00, 0x21, 0x30, 0x64, 0x00])))  # VALSET: an M8 has none
+    check(b"\xb5\x62\x05\x00\x02\x00\x06\x8a" in link.read_for(1.0), "u-blox: CFG-VALSET refused by the M8")
+    link.send(ubx(0x06, 0x08, bytes([0xF4, 0x01, 0x01, 0x00, 0x01, 0x00])))  # 500 ms
+    out = link.read_for(2.2).decode(errors="replace")
+    rmc = times(out.split("\x05\x01\x02\x00\x06\x08")[-1], "RMC")
+    check(len(rmc) >= 3 and all(abs(b - a - 0.5) < 0.01 for a, b in zip(rmc, rmc[1:])),
+          f"u-blox: two updates a second after CFG-RATE: {rmc}")
+    link.finish()
+
+
+def flood():
+    """A consumer writing garbage, overlong lines and half UBX frames as fast
+    as the line takes them for three seconds: every update still comes whole."""
+    link = Link(["--receiver", "mtk", "--rate", "10", "--count", "40"])
+    junk = (b"\xb5\x62\x06\x08\x06\x00\xc8" + b"$GPGGA," + b"9" * 200 + b"\r\n" + os.urandom(1000)) * 64
+    stop = time.time() + 3
+    sent = [0]
+
+    def write():
+        while time.time() < stop:
+            try:
+                sent[0] += os.write(link.fd, junk)
+            except BlockingIOError:
+                time.sleep(0.001)
+            except OSError:
+                return
+            time.sleep(0.05)  # about 1.3 MB a second
+
+    writer = threading.Thread(target=write)
+    writer.start()
+    out = link.read_for(3.5).decode(errors="replace")
+    writer.join()
+    log = link.finish()
+    lines = [line for line in out.split("\r\n") if line]
+    whole = [line for line in lines if re.fullmatch(r"\$[A-Z]{5},[^*]*\*[0-9A-F]{2}", line)]
+    check(len(whole) > 60 and len(whole) == len(lines), f"flood: {len(lines) - len(whole)} broken lines of {len(lines)}")
+    lateness = re.search(r"worst lateness ([0-9.]+) ms", log)
+    rejected = re.search(r"(\d+) rejected", log)
+    check(rejected is not None and int(rejected.group(1)) > 0, f"flood: the garbage is counted: {log[-300:]!r}")
+    print(f"flood: {sent[0]} bytes sent in 3 s; worst lateness {lateness.group(1) if lateness else '?'} ms")
+
+
+for case in (mtk, ublox, flood):
+    try:
+        case()
+    except Exception as error:  # a case that cannot run fails, with why
+        check(False, f"{case.__name__}: {error}")
+print(f"receiver commands: {len(failures)} failures")
+sys.exit(1 if failures else 0)
