@@ -233,6 +233,8 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
     app.add_option("--http", o.http, "Serve the live view and control on [ADDR:]PORT (address 127.0.0.1 unless given)")
         ->group("Output");
     app.add_flag("--http-read-only", o.httpReadOnly, "The live view without control")->group("Output");
+    app.add_option("--listen-udp", o.listenUdp,
+                   "Take configuration commands on a UDP port of the receiver's own, [ADDR:]PORT (127.0.0.1 unless given)");
     app.add_option("--tcp-connect", o.tcpConnectTexts,
                    "Connect to the server at HOST:PORT and send it the stream, reconnecting (repeatable)")
         ->group("Output");
@@ -380,7 +382,7 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         {"--waypoints", "FILE"}, {"--route", "NAME:WP,..."}, {"--route-file", "FILE"}, {"--sentences", "KINDS"},
         {"--scenario", "FILE"}, {"--dump-scenario", "FILE"}, {"--name", "NAME"}, {"--shard", "I/N"}, {"--truth", "FILE"}, {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--replay", "FILE"}, {"--gpx", "FILE"}, {"--gpx-route", "NAME"}, {"--gpx-track", "NAME"}, {"--record-gpx", "FILE"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
         {"--tcp", "PORT"}, {"--udp", "HOST:PORT"}, {"--udp-broadcast", "PORT"}, {"--udp-ttl", "HOPS"},
-        {"--tcp-connect", "HOST:PORT"}, {"--http", "[ADDR:]PORT"}, {"--seed", "N"}, {"--outage", "START+LENGTH"}, {"--freeze", "START+LENGTH"},
+        {"--tcp-connect", "HOST:PORT"}, {"--listen-udp", "[ADDR:]PORT"}, {"--http", "[ADDR:]PORT"}, {"--seed", "N"}, {"--outage", "START+LENGTH"}, {"--freeze", "START+LENGTH"},
         {"--drop", "P"}, {"--corrupt", "P"}, {"--truncate", "P"}, {"--garbage", "P"}, {"--jitter", "MS"},
         {"--noise", "METRES"}, {"--extra", "SENTENCE"}, {"--bind", "ADDR"}, {"--tcp-max-clients", "N"}, {"--tcp-idle", "SECONDS"}, {"--skyplot", "FILE"},
         {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},

@@ -59,6 +59,7 @@ struct Options {
         std::optional<std::vector<std::string>> kinds;
     };
     std::vector<std::string> udpTexts, udpBroadcastTexts, tcpConnectTexts;
+    std::optional<std::string> listenUdp;  // [ADDR:]PORT for commands
     std::vector<Destination> udp, udpBroadcast, tcpConnect;  // from the texts
     std::optional<std::string> http;  // [ADDR:]PORT of the live view
     std::string httpAddress = "127.0.0.1";

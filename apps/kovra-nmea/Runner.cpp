@@ -140,6 +140,10 @@ Outputs OpenOutputs(const Options& o, TKovraNMEAGenerator& gps, Stop& stop, cons
     if (!o.port && !o.pty && !o.tcp && o.udp.empty() && o.udpBroadcast.empty() && o.tcpConnect.empty()) {
         add(OpenStandardOutput(stop), std::nullopt, "stdout");
     }
+    if (o.listenUdp) {
+        const std::string where = o.listenUdp->find(':') == std::string::npos ? "127.0.0.1:" + *o.listenUdp : *o.listenUdp;
+        add(Made("--listen-udp", [&] { return OpenUdpListener(where, notify); }), std::nullopt, "listen-udp " + where);
+    }
     return outputs;
 }
 

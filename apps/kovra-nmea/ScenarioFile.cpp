@@ -95,7 +95,8 @@ constexpr Key kReceiverKeys[] = {{"profile", "--profile"},
 constexpr Key kOutputKeys[] = {{"port", "--port"}, {"pty", "--pty"},
                                {"tcp", "--tcp"},   {"udp", "--udp", Shape::Each},
                                {"udp-broadcast", "--udp-broadcast", Shape::Each},
-                               {"tcp-connect", "--tcp-connect", Shape::Each}};
+                               {"tcp-connect", "--tcp-connect", Shape::Each},
+                               {"listen_udp", "--listen-udp"}};
 constexpr Key kSerialKeys[] = {{"baud", "--baud"}, {"threaded", "--threaded", Shape::Flag}};
 constexpr Key kNetworkKeys[] = {{"bind", "--bind"},
                                 {"udp_batch", "--udp-batch", Shape::Flag},

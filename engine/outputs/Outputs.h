@@ -95,6 +95,9 @@ struct UdpSettings {
 };
 std::unique_ptr<Output> OpenUdpSender(const std::string& destination, const UdpSettings& settings,
                                       Notify notify = StandardErrorNotify());
+// A UDP port "HOST:PORT" that consumers send commands to, answered to each
+// sender; it carries no stream of its own.
+std::unique_ptr<Output> OpenUdpListener(const std::string& where, Notify notify = StandardErrorNotify());
 // Connects to a TCP server "HOST:PORT" and sends it the stream; when the
 // connection fails or drops it tries again after 0.5 s, doubling up to
 // 10 s, without holding up the other outputs. With `verbose` each outage

@@ -79,13 +79,8 @@ public:
                 Lost("the server closed the connection");
                 return;
             }
-            if ((ready[0].revents & POLLIN) != 0) {
-                char sink[4096];  // what the server says is not for us
-                const ssize_t n = ::recv(socket_.Get(), sink, sizeof sink, MSG_DONTWAIT);
-                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-                    Lost(n == 0 ? "the server closed the connection" : std::strerror(errno));
-                    return;
-                }
+            if ((ready[0].revents & POLLIN) != 0 && !ReadInput()) {
+                return;
             }
             Flush();
         }
@@ -119,6 +114,28 @@ private:
         }
     }
 
+    // What the server sends, a turn's worth at most, for whoever listens;
+    // false once the connection is lost.
+    bool ReadInput() {
+        char buffer[4096];
+        for (std::size_t taken = 0; taken < kMostReadPerTurn;) {
+            const ssize_t n = ::recv(socket_.Get(), buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                break;
+            }
+            if (n <= 0) {
+                Lost(n == 0 ? "the server closed the connection" : std::strerror(errno));
+                return false;
+            }
+            taken += static_cast<std::size_t>(n);
+            pending_ += Heard(connection_, std::string_view(buffer, static_cast<std::size_t>(n)));
+        }
+        return true;
+    }
+
     void Connected() {
         int error = 0;
         socklen_t length = sizeof error;
@@ -129,6 +146,7 @@ private:
         const int yes = 1;
         (void)::setsockopt(socket_.Get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);  // a latency hint only
         state_ = State::Connected;
+        ++connection_;
         delay_ = kFirstRetry;
         pending_.clear();
         if (verbose_ && inOutage_) {
@@ -139,6 +157,9 @@ private:
 
     void Lost(const std::string& reason) {
         (void)socket_.Close();  // the connection is given up either way
+        if (state_ == State::Connected) {
+            Gone(connection_);
+        }
         pending_.clear();
         state_ = State::Waiting;
         retryAt_ = Clock::now() + delay_;
@@ -177,6 +198,7 @@ private:
     bool inOutage_ = false;
     std::string pending_;
     std::uint64_t leftOut_ = 0;
+    std::size_t connection_ = 0;  // as the listener knows it: one a connection
 };
 
 }  // namespace

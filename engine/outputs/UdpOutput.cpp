@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -124,7 +125,76 @@ private:
     bool noRoute_ = false;  // what was warned of: no route to the destination
 };
 
+// A UDP port of the receiver's own that consumers send commands to; each
+// answer goes back to the datagram's sender. It sends no stream.
+class UdpListenerOutput final : public Output {
+public:
+    UdpListenerOutput(const std::string& where, const Notify& notify) {
+        const Endpoint at = ResolveEndpoint(where, SOCK_DGRAM).front();
+        socket_ = FileDescriptor(::socket(at.address.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        if (!socket_.Valid() || ::bind(socket_.Get(), reinterpret_cast<const sockaddr*>(&at.address), at.length) != 0) {
+            throw OutputError(SystemError("cannot listen on udp://" + at.text));
+        }
+        notify("listening for commands on udp://" + at.text);
+    }
+
+    void Write(std::string_view /*update*/) override {}
+    void Watch(std::vector<pollfd>& waits) override { waits.push_back({socket_.Get(), POLLIN, 0}); }
+    void Serve(std::span<const pollfd> ready) override {
+        if (ready.empty() || (ready[0].revents & POLLIN) == 0) {
+            return;
+        }
+        char datagram[65'536];
+        for (std::size_t taken = 0; taken < kMostReadPerTurn;) {
+            sockaddr_storage from{};
+            socklen_t length = sizeof from;
+            const ssize_t n = ::recvfrom(socket_.Get(), datagram, sizeof datagram, MSG_DONTWAIT,
+                                         reinterpret_cast<sockaddr*>(&from), &length);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                return;  // all read (EAGAIN)
+            }
+            taken += static_cast<std::size_t>(n) + 1;
+            const std::string answer = Heard(SenderOf(from, length), std::string_view(datagram, static_cast<std::size_t>(n)));
+            if (!answer.empty()) {
+                // Best effort, as UDP is: a sender gone is no error of ours.
+                (void)::sendto(socket_.Get(), answer.data(), answer.size(), MSG_DONTWAIT,
+                               reinterpret_cast<const sockaddr*>(&from), length);
+            }
+        }
+    }
+
+private:
+    // The number a sender is known by; the longest silent is forgotten
+    // beyond kSenders, so that memory stays bounded whoever sends.
+    std::size_t SenderOf(const sockaddr_storage& from, socklen_t length) {
+        static constexpr std::size_t kSenders = 64;
+        const std::string key(reinterpret_cast<const char*>(&from), length);
+        const auto known = std::find_if(senders_.begin(), senders_.end(), [&](const auto& s) { return s.first == key; });
+        if (known != senders_.end()) {
+            std::rotate(known, known + 1, senders_.end());  // the latest last
+            return senders_.back().second;
+        }
+        if (senders_.size() == kSenders) {
+            Gone(senders_.front().second);
+            senders_.erase(senders_.begin());
+        }
+        senders_.emplace_back(key, ++seen_);
+        return seen_;
+    }
+
+    FileDescriptor socket_;
+    std::vector<std::pair<std::string, std::size_t>> senders_;
+    std::size_t seen_ = 0;
+};
+
 }  // namespace
+
+std::unique_ptr<Output> OpenUdpListener(const std::string& where, Notify notify) {
+    return std::make_unique<UdpListenerOutput>(where, notify);
+}
 
 std::unique_ptr<Output> OpenUdpSender(const std::string& destination, const UdpSettings& settings, Notify notify) {
     return std::make_unique<UdpOutput>(destination, settings, std::move(notify));

@@ -146,6 +146,46 @@ def ublox():
     link.finish()
 
 
+def links():
+    """Commands on the receiver's own UDP port and on the --tcp-connect link, each answered to its sender."""
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as udp, socket.socket() as server:
+        udp.bind(("127.0.0.1", 0))
+        udp_port = udp.getsockname()[1]
+        udp.close()
+        server.bind(("127.0.0.1", 0))
+        server.listen(1)
+        server.settimeout(5)
+        process = subprocess.Popen([PROGRAM, "--receiver", "mtk", "--count", "6", "--listen-udp", str(udp_port),
+                                    "--tcp-connect", f"127.0.0.1:{server.getsockname()[1]}"],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            connection, _ = server.accept()
+            connection.settimeout(0.2)
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sender:
+                sender.settimeout(0.5)
+                answer = b""
+                for _ in range(6):  # until the program listens
+                    sender.sendto(nmea("PMTK605"), ("127.0.0.1", udp_port))
+                    try:
+                        answer = sender.recv(2048)
+                        break
+                    except socket.timeout:
+                        pass
+                check(answer.startswith(b"$PMTK705,AXN_2.51"), f"UDP: PMTK605 answered to its sender: {answer!r}")
+            connection.sendall(nmea("PMTK220,1000"))
+            data, end = b"", time.time() + 3
+            while time.time() < end and b"$PMTK001,220,3*30" not in data:
+                try:
+                    data += connection.recv(4096)
+                except socket.timeout:
+                    pass
+            check(b"$PMTK001,220,3*30" in data, "TCP client link: PMTK220 acknowledged on the link")
+            connection.close()
+        finally:
+            process.kill()
+            process.wait(timeout=10)
+
+
 def flood():
     """A consumer writing garbage, overlong lines and half UBX frames as fast
     as the line takes them for three seconds: every update still comes whole."""
@@ -178,7 +218,7 @@ def flood():
     print(f"flood: {sent[0]} bytes sent in 3 s; worst lateness {lateness.group(1) if lateness else '?'} ms")
 
 
-for case in (mtk, ublox, flood):
+for case in (mtk, ublox, links, flood):
     try:
         case()
     except Exception as error:  # a case that cannot run fails, with why
