@@ -2,7 +2,9 @@
 // faults that act on it, and the observers of each update.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
+#include <utility>
 
 #include "engine/Pacing.h"
 #include "engine/Sources.h"
@@ -38,6 +40,9 @@ bool SimulatedSource::Next(std::uint64_t n, Update& update) {
     for (std::size_t i = 0; i < p_.itineraries.size() && !p_.timeline.paused; ++i) {
         FollowLegs(p_.world.vessels[i], p_.itineraries[i], elapsed);
     }
+    for (Station& station : p_.stations) {
+        Steer(station, elapsed);
+    }
     const double step = n > 0 ? p_.timeline.Period() : 0;
     for (std::size_t i = 0; i < p_.world.vessels.size() && !p_.timeline.paused; ++i) {
         if (!p_.movers[i].Advance(p_.world.vessels[i], p_.world, elapsed, step)) {
@@ -70,6 +75,38 @@ bool SimulatedSource::Next(std::uint64_t n, Update& update) {
         }
     }
     return true;
+}
+
+// A course to steer heard since the last update turns the vessel within its
+// rate of turn (XTE corrects the course last told); once the sentences have
+// been silent for the autopilot's time it holds its course, as autopilots do.
+void SimulatedSource::Steer(Station& station, double elapsed) {
+    Vessel& v = p_.world.vessels[station.vessel];
+    if (!v.autopilot) {
+        return;
+    }
+    const auto degrees = [](double value) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%05.1f", value);
+        return std::string(text);
+    };
+    if (const std::optional<HelmOrder> order = std::exchange(station.steerAsked, std::nullopt)) {
+        const double base = v.autopilotCourse.value_or(v.state.course);
+        v.autopilotCourse = order->course ? *order->course : base;
+        v.orderedCourse = Normalized360(order->course.value_or(base + order->correction));
+        if (v.limits.rateOfTurn <= 0 || !v.moves) {
+            v.state.course = v.state.heading = v.orderedCourse;
+        }
+        if (v.steering == Steering::Route) {
+            v.steering = Steering::Course;  // the autopilot steers now, not the route
+        }
+        v.autopilotHeardAt = elapsed;
+        station.applied.push_back("autopilot " + order->from + ": steering " + degrees(v.orderedCourse));
+    } else if (v.autopilotHeardAt && elapsed - *v.autopilotHeardAt > *v.autopilot + 1e-9) {
+        v.autopilotHeardAt.reset();
+        v.autopilotCourse.reset();
+        station.applied.push_back("autopilot silent: holding " + degrees(v.orderedCourse));
+    }
 }
 
 int SimulatedSource::VesselNamed(const std::optional<std::string>& name) const {

@@ -55,6 +55,7 @@ void PlanFirstVessel(Vessel& v, const Plan& plan, bool tracked, bool realistic) 
     v.limits = plan.limits.value_or(realistic ? kVesselDynamics : Dynamics{});
     v.loop = plan.loop;
     v.moves = plan.move;
+    v.autopilot = plan.autopilot;
     v.steering = tracked                                         ? Steering::Track
                  : plan.followRoute && !v.progress.route.empty() ? Steering::Route
                                                                  : Steering::Course;
@@ -262,16 +263,22 @@ namespace {
 // every output that carries bytes back; what each heard is told at the end.
 class Listeners {
 public:
-    explicit Listeners(std::vector<Station>& stations) {
+    Listeners(std::vector<Station>& stations, const World& world) {
         for (Station& station : stations) {
             const auto* realistic = dynamic_cast<const RealisticReceiver*>(station.receiver);
             const ReceiverModel* model = realistic != nullptr ? FindReceiverModel(realistic->Model()) : nullptr;
-            if (model == nullptr || model->commands == CommandSet::None) {
+            const bool steers = world.vessels[station.vessel].autopilot.has_value();
+            if (!steers && (model == nullptr || model->commands == CommandSet::None)) {
                 continue;
             }
+            std::function<void(const HelmOrder&)> steer;
+            if (steers) {
+                steer = [&station](const HelmOrder& order) { station.steerAsked = order; };
+            }
             input::Listener& listener = *listeners_.emplace_back(std::make_unique<input::Listener>(
-                *station.receiver, model->commands, model->firmware,
-                [&station](double rate) { station.rateAsked = rate; }));
+                *station.receiver, model != nullptr ? model->commands : CommandSet::None,
+                model != nullptr ? model->firmware : Firmware{}, [&station](double rate) { station.rateAsked = rate; },
+                std::move(steer)));
             for (std::size_t i = 0; i < station.outputs.size(); ++i) {
                 Output& output = *station.outputs[i];
                 // Each consumer of each output a stream of its own.
@@ -464,7 +471,7 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     }
     SimulatedSource source(
         {world_, timeline, movers, itineraries, stations, ais, *clock_, web_.get(), observers, notify_, limit});
-    const Listeners listeners(stations);
+    const Listeners listeners(stations, world_);
     const std::uint64_t sent = Loop(source, settings, stop, observers);
     if (settings.verbose) {
         listeners.Tell(notify_);

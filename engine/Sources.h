@@ -106,6 +106,8 @@ private:
     // or the waypoint or route it steered for is reached.
     void FollowLegs(Vessel& vessel, Itinerary& itinerary, double elapsed);
     void Receive(Station& station, double elapsed, TDateTime utc);
+    // The autopilot of the station's vessel, by what its consumers sent.
+    void Steer(Station& station, double elapsed);
     // What the AIS stations send in this update.
     void SendAis(double elapsed, TDateTime utc, std::string& out);
 

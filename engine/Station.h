@@ -30,6 +30,7 @@ struct Station {
     std::string built{}, sent{};  // sent: stations after the first (the run's own update is the first's)
     std::vector<std::string> applied{};  // the events applied to its vessel in this update
     std::optional<double> rateAsked{};   // by a configuration command, for the updates after the next
+    std::optional<HelmOrder> steerAsked{};  // by an autopilot sentence its consumers sent, for the next update
 };
 
 // A vessel's AIS station: what it sends goes out with the first vessel's update.

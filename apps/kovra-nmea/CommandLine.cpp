@@ -209,6 +209,13 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
     app.add_flag("--fast", o.fast, "Do not wait: each update as soon as the outputs took the last")->group("Pacing");
     app.add_flag("--no-move", o.noMove, "Keep the position still")->group("Pacing");
     app.add_flag("--follow-route", o.followRoute, "Steer toward each waypoint of the active route")->group("Pacing");
+    app.add_flag("--autopilot", o.autopilot,
+                 "Steer by the APB, RMB, XTE and HSC sentences a plotter sends back, within the rate of turn")
+        ->group("Pacing");
+    app.add_option("--autopilot-timeout", o.autopilotTimeout,
+                   "Seconds without autopilot sentences after which the vessel holds its course (default 5)")
+        ->check(Within({0, 3600, "seconds", true}))
+        ->group("Pacing");
     app.add_flag("--loop", o.loop, "Start the route, the track or the replayed log again at its end")
         ->group("Pacing");
 
@@ -382,7 +389,7 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         {"--waypoints", "FILE"}, {"--route", "NAME:WP,..."}, {"--route-file", "FILE"}, {"--sentences", "KINDS"},
         {"--scenario", "FILE"}, {"--dump-scenario", "FILE"}, {"--name", "NAME"}, {"--shard", "I/N"}, {"--truth", "FILE"}, {"--rate", "HZ"}, {"--count", "N"}, {"--duration", "SECONDS"}, {"--replay", "FILE"}, {"--gpx", "FILE"}, {"--gpx-route", "NAME"}, {"--gpx-track", "NAME"}, {"--record-gpx", "FILE"}, {"--speedup", "FACTOR"}, {"--port", "PORT"}, {"--baud", "BAUD"}, {"--pty", "LINK"},
         {"--tcp", "PORT"}, {"--udp", "HOST:PORT"}, {"--udp-broadcast", "PORT"}, {"--udp-ttl", "HOPS"},
-        {"--tcp-connect", "HOST:PORT"}, {"--listen-udp", "[ADDR:]PORT"}, {"--http", "[ADDR:]PORT"}, {"--seed", "N"}, {"--outage", "START+LENGTH"}, {"--freeze", "START+LENGTH"},
+        {"--tcp-connect", "HOST:PORT"}, {"--listen-udp", "[ADDR:]PORT"}, {"--autopilot-timeout", "SECONDS"}, {"--http", "[ADDR:]PORT"}, {"--seed", "N"}, {"--outage", "START+LENGTH"}, {"--freeze", "START+LENGTH"},
         {"--drop", "P"}, {"--corrupt", "P"}, {"--truncate", "P"}, {"--garbage", "P"}, {"--jitter", "MS"},
         {"--noise", "METRES"}, {"--extra", "SENTENCE"}, {"--bind", "ADDR"}, {"--tcp-max-clients", "N"}, {"--tcp-idle", "SECONDS"}, {"--skyplot", "FILE"},
         {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},

@@ -33,6 +33,8 @@ struct Options {
     std::string countText = "0";
     std::uint64_t count = 0;  // from countText
     bool noMove = false, followRoute = false, loop = false;
+    bool autopilot = false;        // steers by the autopilot sentences its consumers send
+    double autopilotTimeout = 5;   // seconds of silence after which it holds its course
     double speedup = 1;
     // Scenarios from files.
     std::optional<std::string> scenario, dumpScenario;

@@ -132,6 +132,8 @@ constexpr Key kVesselKeys[] = {
     {"gpx_route", "--gpx-route"},
     {"gpx_track", "--gpx-track"},
     {"follow_route", "--follow-route", Shape::Flag},
+    {"autopilot", "--autopilot", Shape::Flag},
+    {"autopilot_timeout", "--autopilot-timeout"},
     {"move", "--no-move", Shape::NoFlag},
     {"loop", "--loop", Shape::Flag},
     {"limits", "", Shape::Map, kLimitKeys},

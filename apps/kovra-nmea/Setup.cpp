@@ -206,6 +206,9 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps, const engine
         plan.legs.push_back(ParseLeg(leg));
     }
     plan.followRoute = o.followRoute;
+    if (o.autopilot) {
+        plan.autopilot = o.autopilotTimeout;
+    }
     plan.loop = o.loop;
     if (o.Realistic()) {  // the classic profile's vessel keeps the engine's instant changes
         const engine::Dynamics kind = DynamicsOfKind(o.kind);
@@ -222,6 +225,9 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps, const engine
         if ((o.lat || o.lon || gpx) && !o.route && !o.routeFile) {
             gps.Routes().Clear();  // the harbour's route does not start where the receiver now is
             plan.followRoute = o.followRoute;
+    if (o.autopilot) {
+        plan.autopilot = o.autopilotTimeout;
+    }
         }
         if (gpx) {
             gps.WayPoints().Clear();  // the file's places replace the harbour's

@@ -13,18 +13,6 @@ namespace kovra::engine::input {
 
 namespace {
 
-std::vector<std::string_view> Fields(std::string_view body) {
-    std::vector<std::string_view> fields;
-    for (std::size_t start = 0;;) {
-        const std::size_t comma = body.find(',', start);
-        fields.push_back(body.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
-        if (comma == std::string_view::npos) {
-            return fields;
-        }
-        start = comma + 1;
-    }
-}
-
 std::optional<long> Number(std::string_view text, int base = 10) {
     long value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
@@ -257,7 +245,7 @@ Answer AnswerTo(CommandSet commands, const Frame& frame, const Firmware& firmwar
     if (frame.kind == Frame::Kind::Ubx) {
         return commands == CommandSet::Ublox ? UbxAnswer(frame, firmware, present) : Answer{};
     }
-    const std::vector<std::string_view> fields = Fields(frame.body);
+    const std::vector<std::string_view> fields = FieldsOf(frame.body);
     switch (commands) {
         case CommandSet::Mtk: return Mtk(fields, firmware, present);
         case CommandSet::Sirf: return Sirf(fields, present);

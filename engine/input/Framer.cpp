@@ -16,6 +16,18 @@ bool Printable(char c) { return c >= 0x20 && c <= 0x7E; }
 
 }  // namespace
 
+std::vector<std::string_view> FieldsOf(std::string_view body) {
+    std::vector<std::string_view> fields;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = body.find(',', start);
+        fields.push_back(body.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        if (comma == std::string_view::npos) {
+            return fields;
+        }
+        start = comma + 1;
+    }
+}
+
 std::uint16_t UbxChecksum(std::string_view classToPayload) {
     std::uint8_t a = 0, b = 0;
     for (const char c : classToPayload) {

@@ -4,8 +4,13 @@
 
 namespace kovra::engine::input {
 
-Listener::Listener(Receiver& receiver, CommandSet commands, Firmware firmware, std::function<void(double)> rateAsked)
-    : receiver_(receiver), commands_(commands), firmware_(std::move(firmware)), rateAsked_(std::move(rateAsked)) {}
+Listener::Listener(Receiver& receiver, CommandSet commands, Firmware firmware, std::function<void(double)> rateAsked,
+                   std::function<void(const HelmOrder&)> steer)
+    : receiver_(receiver),
+      commands_(commands),
+      firmware_(std::move(firmware)),
+      rateAsked_(std::move(rateAsked)),
+      steer_(std::move(steer)) {}
 
 namespace {
 
@@ -35,6 +40,13 @@ std::string Listener::Receive(std::size_t consumer, std::string_view bytes) {
     framer.Feed(bytes, frames);
     std::string replies;
     for (const Frame& frame : frames) {
+        if (steer_) {
+            if (const std::optional<HelmOrder> order = HelmOrderOf(frame, receiver_.Configuration().magneticVariation)) {
+                ++steering_;
+                steer_(*order);
+                continue;
+            }
+        }
         Answer answer = AnswerTo(commands_, frame, firmware_, receiver_.Configuration());
         if (!answer.handled) {
             ++ignored_;
@@ -53,7 +65,7 @@ std::string Listener::Receive(std::size_t consumer, std::string_view bytes) {
 }
 
 Listener::Counts Listener::Total() const {
-    Counts total{gone_, commandsAnswered_, ignored_};
+    Counts total{gone_, commandsAnswered_, ignored_, steering_};
     for (const auto& [consumer, framer] : framers_) {
         Add(total.input, framer.Counts());
     }
@@ -63,6 +75,7 @@ Listener::Counts Listener::Total() const {
 std::string Listener::Summary() const {
     const Counts t = Total();
     return "input: " + std::to_string(t.input.bytes) + " bytes, " + std::to_string(t.commands) + " commands, " +
+           (t.steering > 0 ? std::to_string(t.steering) + " autopilot sentences, " : "") +
            std::to_string(t.ignored) + " ignored, " + std::to_string(t.input.Rejected()) + " rejected (" +
            std::to_string(t.input.badChecksums) + " bad checksum, " + std::to_string(t.input.overlong) +
            " overlong, " + std::to_string(t.input.garbage) + " garbage bytes)";

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/input/Autopilot.h"
 #include "engine/input/Commands.h"
 #include "engine/receiver/Receiver.h"
 
@@ -16,8 +17,10 @@ namespace kovra::engine::input {
 
 class Listener {
 public:
-    // `rateAsked` is told a rate a command asks for: the run's pace is the caller's.
-    Listener(Receiver& receiver, CommandSet commands, Firmware firmware, std::function<void(double)> rateAsked);
+    // `rateAsked` is told a rate a command asks for: the run's pace is the
+    // caller's; `steer`, when given, each helm order of an autopilot sentence.
+    Listener(Receiver& receiver, CommandSet commands, Firmware firmware, std::function<void(double)> rateAsked,
+             std::function<void(const HelmOrder&)> steer = {});
 
     // The bytes a consumer sent, framed as a stream of its own (one's half
     // frame never joins another's); what goes back to it.
@@ -29,6 +32,7 @@ public:
         InputCounts input;
         std::uint64_t commands = 0;  // frames answered as commands
         std::uint64_t ignored = 0;   // whole frames that are no command of this receiver
+        std::uint64_t steering = 0;  // autopilot sentences steered by
     };
     Counts Total() const;
     // "input: 120 bytes, 3 commands, 1 ignored, 2 rejected (1 bad checksum, 1 overlong, 0 garbage)"
@@ -39,9 +43,10 @@ private:
     CommandSet commands_;
     Firmware firmware_;
     std::function<void(double)> rateAsked_;
+    std::function<void(const HelmOrder&)> steer_;
     std::vector<std::pair<std::size_t, Framer>> framers_;
     InputCounts gone_;  // of consumers forgotten
-    std::uint64_t commandsAnswered_ = 0, ignored_ = 0;
+    std::uint64_t commandsAnswered_ = 0, ignored_ = 0, steering_ = 0;
 };
 
 }  // namespace kovra::engine::input

@@ -25,7 +25,6 @@ constexpr double kArrivalCircleNm = 0.1;
 // Satellites move about 0.01° a second: a sky up to a second old is written
 // as it stands (at 1 Hz it is computed every other update).
 constexpr double kSkyLifetime = 1.0;
-bool Has(const Kinds4& kinds, Kind4 kind) { return kinds.test(static_cast<std::size_t>(kind)); }
 
 // A signal that grows with elevation, as a patch antenna sees it: 25 dB-Hz
 // at the horizon, 50 at the zenith.
@@ -98,6 +97,7 @@ Running RealisticReceiver::Configuration() const {
         running.kinds.push_back({std::string(k.name), every_[static_cast<std::size_t>(k.kind)]});
     }
     running.nmeaVersion = settings_.dialect.gsaSystemId ? "4.10" : "4.0";
+    running.magneticVariation = settings_.magneticVariation;
     for (const std::string& setting : settings_.modelSettings) {
         if (setting.rfind("nmeaVersion=", 0) == 0) {
             running.nmeaVersion = setting.substr(12);

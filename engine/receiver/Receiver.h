@@ -44,6 +44,7 @@ struct Running {
     bool nmeaOut = true, ubxOut = false;
     double mostRate = 1000;
     std::string nmeaVersion = "4.11";  // as u-blox's CFG-NMEA reports it
+    double magneticVariation = 0;      // degrees, east positive: magnetic headings heard are turned true by it
 };
 
 // What a configuration command asks of a receiver.

@@ -26,6 +26,7 @@ struct Plan {
     // library's own sentences, as a vessel does (kVesselDynamics) for the nmea4 receiver.
     std::optional<Dynamics> limits{};
     std::vector<Leg> legs{};  // how it moves, leg after leg; none: by its course, route or track
+    std::optional<double> autopilot{};  // steers by autopilot sentences, silent this long at most (seconds)
 };
 
 // A vessel leaving Kiel harbour through the fjord at 6 knots, 8 satellites

@@ -55,6 +55,14 @@ struct RouteProgress {
     std::optional<GeoPoint> start{};  // where the vessel began following it: its first leg's origin
 };
 
+// What an autopilot is told by a plotter's sentences: a course to steer, or
+// a correction of the present one (back onto the leg).
+struct HelmOrder {
+    std::string from;               // the sentence kind that said it: "APB"
+    std::optional<double> course{};  // degrees true
+    double correction = 0;          // degrees, to starboard positive
+};
+
 struct Vessel {
     int id = 0;
     std::string name;
@@ -68,6 +76,11 @@ struct Vessel {
     std::vector<Gnss> systemsOff{};  // systems whose signals do not reach its receiver
     bool loop = false;         // the route starts again at its end
     RouteProgress progress;
+    // Steers by the autopilot sentences its receiver hears, until they have
+    // been silent this long (seconds), then holds its course; none: ignores them.
+    std::optional<double> autopilot{};
+    std::optional<double> autopilotHeardAt{};  // when it last was told
+    std::optional<double> autopilotCourse{};   // the last course it was told; XTE corrects from it
 };
 
 struct WayPoint {

@@ -3,6 +3,7 @@
 // acknowledgements) and what the receiver is asked to change.
 #include <gtest/gtest.h>
 
+#include "engine/input/Autopilot.h"
 #include "engine/input/Commands.h"
 #include "engine/input/Ubx.h"
 
@@ -188,6 +189,41 @@ TEST(ReceiverCommands, MonVerAndTheKeyedConfigurationOfNewerFirmware) {
     PutLe(values, 0x40520001, 4);
     PutLe(values, 9600, 4);
     EXPECT_EQ(Ubx(get, kM9).reply, UbxFrame(0x06, 0x8B, values) + Bytes({0xB5, 0x62, 0x05, 0x01, 0x02, 0x00, 0x06, 0x8B, 0x99, 0xC2}));
+}
+
+// What a plotter tells an autopilot: a heading to steer (true, or magnetic
+// turned true by the variation), or a correction back onto the leg.
+TEST(AutopilotSentences, EachGivesTheHelmItsOrder) {
+    const struct {
+        std::string body;
+        std::optional<double> course;
+        double correction;
+    } cases[] = {
+        {"ECAPB,A,A,0.10,R,N,V,V,011.0,T,DEST,012.0,T,013.0,T,A", 13.0, 0},   // heading to steer
+        {"ECAPB,A,A,0.10,R,N,V,V,011.0,T,DEST,012.0,T,,,A", 12.0, 0},         // none: bearing to DEST
+        {"ECAPB,A,A,0.10,R,N,V,V,011.0,M,DEST,012.0,M,358.0,M,A", 1.0, 0},    // magnetic, 3° east
+        {"GPRMB,A,0.12,L,A,B,5401.000,N,01000.000,E,0.9,273.4,5.0,V,A", 273.4, 0},
+        {"IIHSC,045.0,T,042.0,M", 45.0, 0},
+        {"IIHSC,,T,042.0,M", 45.0, 0},
+        {"ECXTE,A,A,0.05,R,N,A", std::nullopt, 5.0},   // ten degrees a tenth of a mile
+        {"ECXTE,A,A,2.00,L,N,A", std::nullopt, -30.0},  // thirty at most
+    };
+    for (const auto& c : cases) {
+        const std::optional<HelmOrder> order = HelmOrderOf({Frame::Kind::Nmea, c.body}, 3.0);
+        ASSERT_TRUE(order) << c.body;
+        EXPECT_EQ(order->from, c.body.substr(2, 3));
+        ASSERT_EQ(order->course.has_value(), c.course.has_value()) << c.body;
+        if (c.course) {
+            EXPECT_NEAR(*order->course, *c.course, 1e-9) << c.body;
+        }
+        EXPECT_NEAR(order->correction, c.correction, 1e-9) << c.body;
+    }
+    for (const std::string body : {"ECAPB,V,A,0.10,R,N,V,V,011.0,T,DEST,012.0,T,013.0,T,A",  // not valid
+                                   "GPRMB,V,0.12,L,A,B,5401.000,N,01000.000,E,0.9,273.4,5.0,V,A",
+                                   "ECAPB,A,A,0.10,R,N,V,V,011.0,T,DEST,400.0,T,,,A", "IIHSC,,T,,M",
+                                   "ECXTE,A,A,0.05,X,N,A", "GPRMC,120000,A", "PMTK220,200"}) {
+        EXPECT_FALSE(HelmOrderOf({Frame::Kind::Nmea, body}, 3.0)) << body;
+    }
 }
 
 }  // namespace
