@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const Firmware kFirmware{"EXT CORE 4.04 (7f89f7)", "00190000", {"PROTVER=32.01"}};
     Running present;
     present.mostRate = 10;
-    present.kinds = {{"GGA", 1}, {"NAV-PVT", 0}};
+    present.kinds = {{"GGA", 1}, {"RMC", 0}};
     Framer framer;
     std::vector<Frame> frames;
     // In two pieces, as a line delivers it: a frame split across reads must come out whole.

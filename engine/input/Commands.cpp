@@ -228,18 +228,6 @@ Answer Pubx(const std::vector<std::string_view>& f) {
 
 }  // namespace
 
-std::string UbxFrame(std::uint8_t messageClass, std::uint8_t id, std::string_view payload) {
-    std::string frame = "\xB5\x62";
-    frame += static_cast<char>(messageClass);
-    frame += static_cast<char>(id);
-    frame += static_cast<char>(payload.size() & 0xFF);
-    frame += static_cast<char>((payload.size() >> 8) & 0xFF);
-    frame += payload;
-    const std::uint16_t sum = UbxChecksum(std::string_view(frame).substr(2));
-    frame += static_cast<char>(sum & 0xFF);
-    frame += static_cast<char>(sum >> 8);
-    return frame;
-}
 
 Answer AnswerTo(CommandSet commands, const Frame& frame, const Firmware& firmware, const Running& present) {
     if (frame.kind == Frame::Kind::Ubx) {

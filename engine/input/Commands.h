@@ -13,6 +13,7 @@
 #include "engine/input/Framer.h"
 #include "engine/receiver/Models.h"
 #include "engine/receiver/Receiver.h"
+#include "engine/receiver/UbxFrame.h"
 
 namespace kovra::engine::input {
 
@@ -26,7 +27,5 @@ struct Answer {
 // The answer of a receiver taking `commands` to one frame.
 Answer AnswerTo(CommandSet commands, const Frame& frame, const Firmware& firmware, const Running& present);
 
-// A UBX frame: sync, class, id, length, payload, checksum.
-std::string UbxFrame(std::uint8_t messageClass, std::uint8_t id, std::string_view payload);
 
 }  // namespace kovra::engine::input

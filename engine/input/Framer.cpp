@@ -1,5 +1,7 @@
 #include "engine/input/Framer.h"
 
+#include "engine/receiver/UbxFrame.h"
+
 namespace kovra::engine::input {
 
 namespace {
@@ -28,14 +30,6 @@ std::vector<std::string_view> FieldsOf(std::string_view body) {
     }
 }
 
-std::uint16_t UbxChecksum(std::string_view classToPayload) {
-    std::uint8_t a = 0, b = 0;
-    for (const char c : classToPayload) {
-        a = static_cast<std::uint8_t>(a + static_cast<std::uint8_t>(c));
-        b = static_cast<std::uint8_t>(b + a);
-    }
-    return static_cast<std::uint16_t>(a | (b << 8));
-}
 
 void Framer::Feed(std::string_view bytes, std::vector<Frame>& frames) {
     counts_.bytes += bytes.size();

@@ -59,8 +59,5 @@ private:
 // A sentence's fields, split at its commas: "PMTK220,200" is PMTK220 and 200.
 std::vector<std::string_view> FieldsOf(std::string_view body);
 
-// The checksum of a UBX frame: Fletcher's 8-bit sums over class, id,
-// length and payload.
-std::uint16_t UbxChecksum(std::string_view classToPayload);
 
 }  // namespace kovra::engine::input

@@ -10,15 +10,16 @@ namespace kovra::engine::input {
 
 namespace {
 
-constexpr std::uint8_t kNmea = 0xF0, kNav = 0x01, kAck = 0x05, kCfg = 0x06, kMon = 0x0A;
+constexpr std::uint8_t kNmea = 0xF0, kAck = 0x05, kCfg = 0x06, kMon = 0x0A;
 constexpr std::uint8_t kPort = 1;  // UART1: the line the consumer is on
 
-constexpr std::array<UbxMessage, 14> kMessages = {{
+// The messages whose rate commands set. The NAV messages are built
+// (receiver/UbxNav.h) but not yet sent in a run's stream, so commands for
+// them are refused rather than acknowledged and ignored.
+constexpr std::array<UbxMessage, 9> kMessages = {{
     {"GGA", kNmea, 0x00, 0x209100BB}, {"GLL", kNmea, 0x01, 0x209100CA}, {"GSA", kNmea, 0x02, 0x209100C0},
     {"GSV", kNmea, 0x03, 0x209100C5}, {"RMC", kNmea, 0x04, 0x209100AC}, {"VTG", kNmea, 0x05, 0x209100B1},
     {"GST", kNmea, 0x07, 0x209100D4}, {"ZDA", kNmea, 0x08, 0x209100D9}, {"GNS", kNmea, 0x0D, 0x209100B6},
-    {"NAV-PVT", kNav, 0x07, 0x20910007}, {"NAV-SAT", kNav, 0x35, 0x20910016}, {"NAV-DOP", kNav, 0x04, 0x20910039},
-    {"NAV-TIMEUTC", kNav, 0x21, 0x2091005C}, {"NAV-STATUS", kNav, 0x03, 0x2091001B},
 }};
 
 // The configuration keys of rate, port and protocols (F9 generation).
@@ -282,20 +283,6 @@ const UbxMessage* FindUbxMessage(std::uint8_t messageClass, std::uint8_t id) {
 const UbxMessage* FindUbxMessage(std::string_view kind) {
     const auto found = std::find_if(kMessages.begin(), kMessages.end(), [&](const UbxMessage& m) { return m.kind == kind; });
     return found == kMessages.end() ? nullptr : &*found;
-}
-
-std::uint32_t ReadLe(std::string_view bytes, std::size_t at, std::size_t size) {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < size && at + i < bytes.size(); ++i) {
-        value |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + i])) << (8 * i);
-    }
-    return value;
-}
-
-void PutLe(std::string& out, std::uint64_t value, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) {
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
 }
 
 Answer UbxAnswer(const Frame& frame, const Firmware& firmware, const Running& present) {

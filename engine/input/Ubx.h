@@ -21,10 +21,6 @@ struct UbxMessage {
 const UbxMessage* FindUbxMessage(std::uint8_t messageClass, std::uint8_t id);
 const UbxMessage* FindUbxMessage(std::string_view kind);
 
-// Little-endian fields of a payload.
-std::uint32_t ReadLe(std::string_view bytes, std::size_t at, std::size_t size);
-void PutLe(std::string& out, std::uint64_t value, std::size_t size);
-
 // The answer of a u-blox receiver to a UBX frame: CFG-RATE, CFG-MSG,
 // CFG-PRT, CFG-NMEA and CFG-RST; CFG-VALSET and CFG-VALGET where the
 // protocol version (MON-VER's PROTVER) is 27 or later; MON-VER polled.

@@ -352,7 +352,8 @@ bool ComputeDilution(std::span<const SkySatellite> used, Dilution& dilution) {
         }
     }
     const double qe = a[0][columns], qn = a[1][columns + 1], qu = a[2][columns + 2];
-    dilution = {std::sqrt(qe + qn + qu), std::sqrt(qe + qn), std::sqrt(qu), qe, qn, a[0][columns + 1]};
+    const double qt = a[3][columns + 3];  // the first system's clock
+    dilution = {std::sqrt(qe + qn + qu), std::sqrt(qe + qn), std::sqrt(qu), qe, qn, a[0][columns + 1], std::sqrt(qt)};
     return true;
 }
 

@@ -116,6 +116,7 @@ struct Dilution {
     double eastEast = 0;
     double northNorth = 0;
     double eastNorth = 0;
+    double tdop = 0;  // of the receiver's clock (the first system's)
 };
 
 // The dilution of precision of a set of used satellites: the least-squares

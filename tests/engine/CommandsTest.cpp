@@ -17,7 +17,7 @@ const Firmware kM9{"EXT CORE 4.04 (7f89f7)", "00190000", {"FWVER=SPG 4.04", "PRO
 Running At10Hz() {
     Running p;
     p.mostRate = 10;
-    p.kinds = {{"GGA", 1}, {"RMC", 1}, {"GSV", 1}, {"NAV-PVT", 0}};
+    p.kinds = {{"GGA", 1}, {"RMC", 1}, {"GSV", 1}};
     return p;
 }
 
@@ -133,8 +133,10 @@ TEST(ReceiverCommands, UbloxAcknowledgesOrRefusesEachConfiguration) {
     a = Ubx(Bytes({0x06, 0x01, 0xF0, 0x00, 0x00}));
     EXPECT_EQ(Kinds(a), "GGA=0");
     EXPECT_EQ(a.reply, ackMsg);
-    a = Ubx(Bytes({0x06, 0x01, 0x01, 0x07, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(Kinds(a), "NAV-PVT=1");
+    a = Ubx(Bytes({0x06, 0x01, 0xF0, 0x03, 0x00, 0x05, 0x00, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(Kinds(a), "GSV=5");
+    // NAV-PVT is refused while the stream cannot carry it, never acknowledged and left out.
+    EXPECT_EQ(Ubx(Bytes({0x06, 0x01, 0x01, 0x07, 0x01})).reply, nakMsg);
     EXPECT_EQ(Ubx(Bytes({0x06, 0x01, 0x0B, 0x30, 0x01})).reply, nakMsg);  // a message this model has not
     // A poll of GSV's rate: CFG-MSG with six ports' rates, then the acknowledgement.
     a = Ubx(Bytes({0x06, 0x01, 0xF0, 0x03}));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/input/Framer.h"
+#include "engine/receiver/UbxFrame.h"
 
 namespace kovra::engine::input {
 namespace {

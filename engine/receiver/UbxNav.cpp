@@ -1,0 +1,150 @@
+#include "engine/receiver/UbxNav.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "engine/receiver/UbxFrame.h"
+
+namespace kovra::engine::ubx {
+
+namespace {
+
+constexpr std::uint8_t kNav = 0x01;
+
+// A signed value in its two's complement, for PutLe.
+std::uint64_t Signed(double value) { return static_cast<std::uint64_t>(static_cast<std::int64_t>(std::llround(value))); }
+std::uint64_t Unsigned(double value) { return static_cast<std::uint64_t>(std::llround(std::max(0.0, value))); }
+
+int FixType(const nmea4::Epoch& e) { return e.fix == nmea4::FixType::ThreeD ? 3 : e.fix == nmea4::FixType::TwoD ? 2 : 0; }
+
+int UsedCount(const nmea4::Epoch& e) {
+    return static_cast<int>(std::count_if(e.satellites.begin(), e.satellites.end(), [](const auto& s) { return s.used; }));
+}
+
+// UBX numbers the systems 0 GPS, 1 SBAS, 2 Galileo, 3 BeiDou, 6 GLONASS.
+int GnssId(const nmea4::Satellite& s) {
+    switch (s.system) {
+        case Gnss::Gps: return s.number >= 120 ? 1 : 0;
+        case Gnss::Galileo: return 2;
+        case Gnss::BeiDou: return 3;
+        case Gnss::Glonass: return 6;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::uint32_t TimeOfWeek(const nmea4::Epoch& e) {
+    const DecodedDateTime& t = e.utc;
+    const TDateTime utc = EncodeDateTime(t.year, t.month, t.day, t.hour, t.minute, std::min(t.second, 59), t.millisecond);
+    const double gps = GpsTimeFromUtc(utc) + (t.second == 60 ? 1 : 0);
+    constexpr std::uint64_t kWeekMs = 604'800'000;
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(std::llround(std::fmod(gps, kSecondsPerWeek) * 1000)) % kWeekMs);
+}
+
+// NAV-PVT (0x01 0x07), 92 bytes.
+void AppendNavPvt(std::string& out, const nmea4::Epoch& e) {
+    const DecodedDateTime& t = e.utc;
+    const bool fixed = e.Valid();
+    const double speed = e.speedKnots * kMetresPerSecondPerKnot * 1000;  // mm/s
+    const double course = e.course * std::numbers::pi / 180;
+    std::string p;
+    PutLe(p, TimeOfWeek(e), 4);
+    PutLe(p, static_cast<std::uint64_t>(t.year), 2);
+    for (const int field : {t.month, t.day, t.hour, t.minute, t.second}) {
+        PutLe(p, static_cast<std::uint64_t>(field), 1);
+    }
+    PutLe(p, e.timeKnown ? 0x07 : 0x00, 1);                // date, time and fully resolved
+    PutLe(p, e.timeKnown ? 50 : 0xFFFFFFFF, 4);            // tAcc, ns
+    PutLe(p, Signed(t.millisecond * 1e6), 4);              // nano
+    PutLe(p, static_cast<std::uint64_t>(FixType(e)), 1);
+    PutLe(p, (fixed ? 0x01 : 0) | (e.quality == 2 ? 0x02 : 0), 1);  // gnssFixOK, diffSoln
+    PutLe(p, e.timeKnown ? 0xE0 : 0, 1);                   // confirmed available, date and time
+    PutLe(p, static_cast<std::uint64_t>(UsedCount(e)), 1);
+    PutLe(p, Signed(e.longitude * 1e7), 4);
+    PutLe(p, Signed(e.latitude * 1e7), 4);
+    PutLe(p, Signed((e.altitude + e.geoidSeparation) * 1000), 4);  // above the ellipsoid
+    PutLe(p, Signed(e.altitude * 1000), 4);                         // above mean sea level
+    PutLe(p, fixed ? Unsigned(e.rangeError * e.dop.hdop * 1000) : 0xFFFFFFFF, 4);
+    PutLe(p, fixed ? Unsigned(e.rangeError * e.dop.vdop * 1000) : 0xFFFFFFFF, 4);
+    PutLe(p, Signed(speed * std::cos(course)), 4);  // velN
+    PutLe(p, Signed(speed * std::sin(course)), 4);  // velE
+    PutLe(p, 0, 4);                                 // velD
+    PutLe(p, Unsigned(speed), 4);                   // gSpeed
+    PutLe(p, Signed(e.course * 1e5), 4);            // headMot
+    PutLe(p, 100, 4);                               // sAcc, mm/s
+    PutLe(p, Unsigned(1e5), 4);                     // headAcc: a degree
+    PutLe(p, Unsigned(e.dop.pdop * 100), 2);
+    PutLe(p, fixed ? 0 : 1, 1);                     // flags3: invalidLlh without a fix
+    PutLe(p, 0, 5);
+    PutLe(p, Signed(e.trueHeading * 1e5), 4);       // headVeh
+    PutLe(p, Signed(e.magneticVariation.value_or(0) * 100), 2);
+    PutLe(p, 100, 2);                               // magAcc
+    out += UbxFrame(kNav, 0x07, p);
+}
+
+// NAV-SAT (0x01 0x35): 8 bytes, then 12 a satellite.
+void AppendNavSat(std::string& out, const nmea4::Epoch& e) {
+    std::string p;
+    PutLe(p, TimeOfWeek(e), 4);
+    PutLe(p, 1, 1);  // the message's version
+    PutLe(p, std::min<std::size_t>(e.satellites.size(), 255), 1);
+    PutLe(p, 0, 2);
+    for (std::size_t i = 0; i < std::min<std::size_t>(e.satellites.size(), 255); ++i) {
+        const nmea4::Satellite& s = e.satellites[i];
+        PutLe(p, static_cast<std::uint64_t>(GnssId(s)), 1);
+        PutLe(p, static_cast<std::uint64_t>(s.number), 1);
+        PutLe(p, static_cast<std::uint64_t>(s.snr.value_or(0)), 1);
+        PutLe(p, Signed(s.placed ? s.elevation : -91), 1);  // -91: not known
+        PutLe(p, Signed(s.placed ? s.azimuth : 0), 2);
+        PutLe(p, 0, 2);  // prRes
+        // Quality: searching (1), code locked (4) or carrier locked and used (7); svUsed; healthy.
+        const std::uint32_t quality = !s.snr ? 1 : s.used ? 7 : 4;
+        PutLe(p, quality | (s.used ? 0x08U : 0U) | 0x10U, 4);
+    }
+    out += UbxFrame(kNav, 0x35, p);
+}
+
+// NAV-DOP (0x01 0x04), 18 bytes: geometric, position, time, vertical,
+// horizontal, northing and easting dilutions, in hundredths.
+void AppendNavDop(std::string& out, const nmea4::Epoch& e) {
+    const Dilution& d = e.dop;
+    std::string p;
+    PutLe(p, TimeOfWeek(e), 4);
+    for (const double value : {std::hypot(d.pdop, d.tdop), d.pdop, d.tdop, d.vdop, d.hdop, std::sqrt(d.northNorth),
+                               std::sqrt(d.eastEast)}) {
+        PutLe(p, Unsigned(std::min(value, 655.35) * 100), 2);
+    }
+    out += UbxFrame(kNav, 0x04, p);
+}
+
+// NAV-TIMEUTC (0x01 0x21), 20 bytes.
+void AppendNavTimeUtc(std::string& out, const nmea4::Epoch& e) {
+    const DecodedDateTime& t = e.utc;
+    std::string p;
+    PutLe(p, TimeOfWeek(e), 4);
+    PutLe(p, e.timeKnown ? 50 : 0xFFFFFFFF, 4);
+    PutLe(p, Signed(t.millisecond * 1e6), 4);
+    PutLe(p, static_cast<std::uint64_t>(t.year), 2);
+    for (const int field : {t.month, t.day, t.hour, t.minute, t.second}) {
+        PutLe(p, static_cast<std::uint64_t>(field), 1);
+    }
+    PutLe(p, e.timeKnown ? 0x07 : 0x00, 1);  // time of week, week number and UTC valid
+    out += UbxFrame(kNav, 0x21, p);
+}
+
+// NAV-STATUS (0x01 0x03), 16 bytes.
+void AppendNavStatus(std::string& out, const nmea4::Epoch& e, double sinceStart) {
+    std::string p;
+    PutLe(p, TimeOfWeek(e), 4);
+    PutLe(p, static_cast<std::uint64_t>(FixType(e)), 1);
+    PutLe(p, (e.Valid() ? 0x01 : 0) | (e.quality == 2 ? 0x02 : 0) | (e.timeKnown ? 0x0C : 0), 1);
+    PutLe(p, 0, 1);
+    PutLe(p, 0, 1);
+    PutLe(p, 0, 4);  // time to first fix: not told
+    PutLe(p, Unsigned(sinceStart * 1000), 4);
+    out += UbxFrame(kNav, 0x03, p);
+}
+
+}  // namespace kovra::engine::ubx
