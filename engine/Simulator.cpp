@@ -34,7 +34,8 @@ public:
         while (!tooLong_ && start < update.size()) {
             const std::size_t end = update.find('\n', start);
             const std::size_t length = (end == std::string::npos ? update.size() : end + 1) - start;
-            if (length > kMaxSentenceLength) {
+            const bool sentence = update[start] == '$' || update[start] == '!';  // not UBX, which has no lines
+            if (length > kMaxSentenceLength && sentence) {
                 tooLong_ = true;
                 notify_("warning: " + update.substr(start, 6) + " sentence of " + std::to_string(length) +
                         " characters exceeds NMEA 0183's 82 (it is sent as built)");

@@ -10,16 +10,16 @@ namespace kovra::engine::input {
 
 namespace {
 
-constexpr std::uint8_t kNmea = 0xF0, kAck = 0x05, kCfg = 0x06, kMon = 0x0A;
+constexpr std::uint8_t kNmea = 0xF0, kNav = 0x01, kAck = 0x05, kCfg = 0x06, kMon = 0x0A;
 constexpr std::uint8_t kPort = 1;  // UART1: the line the consumer is on
 
-// The messages whose rate commands set. The NAV messages are built
-// (receiver/UbxNav.h) but not yet sent in a run's stream, so commands for
-// them are refused rather than acknowledged and ignored.
-constexpr std::array<UbxMessage, 9> kMessages = {{
+// The messages whose rate commands set: NMEA sentences and NAV messages.
+constexpr std::array<UbxMessage, 14> kMessages = {{
     {"GGA", kNmea, 0x00, 0x209100BB}, {"GLL", kNmea, 0x01, 0x209100CA}, {"GSA", kNmea, 0x02, 0x209100C0},
     {"GSV", kNmea, 0x03, 0x209100C5}, {"RMC", kNmea, 0x04, 0x209100AC}, {"VTG", kNmea, 0x05, 0x209100B1},
     {"GST", kNmea, 0x07, 0x209100D4}, {"ZDA", kNmea, 0x08, 0x209100D9}, {"GNS", kNmea, 0x0D, 0x209100B6},
+    {"NAV-PVT", kNav, 0x07, 0x20910007}, {"NAV-SAT", kNav, 0x35, 0x20910016}, {"NAV-DOP", kNav, 0x04, 0x20910039},
+    {"NAV-TIMEUTC", kNav, 0x21, 0x2091005C}, {"NAV-STATUS", kNav, 0x03, 0x2091001B},
 }};
 
 // The configuration keys of rate, port and protocols (F9 generation).

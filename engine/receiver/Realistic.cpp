@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "engine/receiver/Models.h"
+#include "engine/receiver/UbxNav.h"
 #include "engine/run/Errors.h"
 #include "engine/scenario/Motion.h"
 #include "satellites/SkyPlot.h"
@@ -84,7 +85,14 @@ RealisticReceiver::RealisticReceiver(RealisticSettings settings)
     for (std::size_t k = 0; k < every_.size(); ++k) {
         every_[k] = settings_.sentences.test(k) ? 1 : 0;
     }
+    ubxOut_ = settings_.ubx;  // u-blox's ports send UBX and NMEA as shipped, no UBX message on
 }
+
+namespace {
+
+constexpr std::string_view kNavKinds[] = {"NAV-PVT", "NAV-SAT", "NAV-DOP", "NAV-TIMEUTC", "NAV-STATUS"};
+
+}  // namespace
 
 bool RealisticReceiver::Sends(Kind4 kind) const {
     const auto k = static_cast<std::size_t>(kind);
@@ -95,6 +103,9 @@ Running RealisticReceiver::Configuration() const {
     Running running{settings_.rate, settings_.baud, {}, nmeaOut_, ubxOut_, settings_.mostRate, "4.0"};
     for (const SentenceKindInfo& k : kSentenceKinds) {
         running.kinds.push_back({std::string(k.name), every_[static_cast<std::size_t>(k.kind)]});
+    }
+    for (std::size_t i = 0; i < std::size(kNavKinds) && settings_.ubx; ++i) {
+        running.kinds.push_back({std::string(kNavKinds[i]), navEvery_[i]});
     }
     running.nmeaVersion = settings_.dialect.gsaSystemId ? "4.10" : "4.0";
     running.magneticVariation = settings_.magneticVariation;
@@ -115,6 +126,10 @@ void RealisticReceiver::Configure(const ReceiverChange& change) {
     for (const KindRate& rate : change.kinds) {
         if (const SentenceKindInfo* k = FindSentenceKind(rate.kind)) {
             every_[static_cast<std::size_t>(k->kind)] = std::max(0, rate.every);
+        }
+        const auto nav = std::find(std::begin(kNavKinds), std::end(kNavKinds), rate.kind);
+        if (nav != std::end(kNavKinds) && settings_.ubx) {
+            navEvery_[static_cast<std::size_t>(nav - std::begin(kNavKinds))] = std::max(0, rate.every);
         }
     }
     for (const std::string& name : change.once) {
@@ -149,6 +164,18 @@ void RealisticReceiver::Configure(const ReceiverChange& change) {
     if (change.restart) {
         restartAsked_ = change.restart;
     }
+}
+
+// The NAV messages asked for, each at its rate, after the epoch's sentences.
+void RealisticReceiver::AppendNav(std::string& out, double sinceStart) const {
+    const auto due = [this](std::size_t i) {
+        return navEvery_[i] > 0 && updates_ % static_cast<std::uint64_t>(navEvery_[i]) == 0;
+    };
+    if (due(0)) ubx::AppendNavPvt(out, epoch_);
+    if (due(1)) ubx::AppendNavSat(out, epoch_);
+    if (due(2)) ubx::AppendNavDop(out, epoch_);
+    if (due(3)) ubx::AppendNavTimeUtc(out, epoch_);
+    if (due(4)) ubx::AppendNavStatus(out, epoch_, sinceStart);
 }
 
 // From power-on again, as the start asked: hot, warm or cold.
@@ -434,11 +461,14 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     const std::size_t limit = settings_.lineBytesPerUpdate;
     AppendWaiting(out, limit == 0 ? std::string::npos : limit > fixed ? limit - fixed : 0);
     out += tail;
-    ++updates_;
-    once_.reset();
     if (!nmeaOut_) {
         out.clear();  // NMEA switched off on this port
     }
+    if (ubxOut_) {
+        AppendNav(out, in.elapsed - poweredOnAt_);
+    }
+    ++updates_;
+    once_.reset();
     return out;
 }
 

@@ -68,6 +68,7 @@ struct RealisticSettings {
     double rate = 1;
     int baud = 9600;
     double mostRate = 1000;
+    bool ubx = false;  // speaks UBX as well (u-blox): its NAV messages go when commands ask for them
 };
 
 // The order of an epoch this simulator sends (the route's sentences wait
@@ -114,6 +115,7 @@ private:
     // Whether the kind goes in this update: at its rate, or asked for once.
     bool Sends(Kind4 kind) const;
     void Restart(int how, double elapsed);
+    void AppendNav(std::string& out, double sinceStart) const;
     std::span<const Kind4> Order() const;
     const std::string& TextOf(Waiting waiting) const;
 
@@ -136,6 +138,7 @@ private:
     Kinds4 once_;
     std::uint64_t updates_ = 0;
     bool nmeaOut_ = true, ubxOut_ = false;
+    std::array<int, 5> navEvery_{};  // NAV-PVT, NAV-SAT, NAV-DOP, NAV-TIMEUTC, NAV-STATUS
     std::optional<int> restartAsked_;
     double poweredOnAt_ = 0;  // simulated seconds into the run
 };

@@ -146,6 +146,39 @@ def ublox():
     link.finish()
 
 
+def ubx_binary():
+    """NAV-PVT switched on by CFG-MSG carries the fix the RMC beside it reports; CFG-PRT with UBX
+    alone out switches NMEA off."""
+    import struct
+    link = Link(["--receiver", "ublox-m9", "--rate", "2", "--count", "12"])
+    link.read_for(0.6)
+    link.send(ubx(0x06, 0x01, bytes([0x01, 0x07, 0x01])))
+    out = link.read_for(1.5)
+    after = out.split(b"\xb5\x62\x05\x01\x02\x00\x06\x01")[-1]
+    at = after.find(b"\xb5\x62\x01\x07\x5c\x00")
+    check(at >= 0, "u-blox: NAV-PVT sent once CFG-MSG turned it on")
+    if at >= 0:
+        payload = after[at + 6:at + 6 + 92]
+        lon, lat = struct.unpack_from("<ii", payload, 24)
+        rmc = re.findall(rb"\$GNRMC,[^,]*,A,(\d+\.\d+),([NS]),(\d+\.\d+),([EW])", after[:at])
+        if rmc:
+            rlat = degrees(rmc[-1][0].decode(), 2)
+            rlon = degrees(rmc[-1][2].decode(), 3)
+            check(abs(lat * 1e-7 - rlat) < 1e-4 and abs(lon * 1e-7 - rlon) < 1e-4,
+                  f"u-blox: NAV-PVT's position {lat * 1e-7}, {lon * 1e-7} is RMC's {rlat}, {rlon}")
+        check(payload[20] == 3, "u-blox: NAV-PVT's 3D fix")
+    port = bytes([1, 0, 0, 0, 0xD0, 0x08, 0, 0]) + struct.pack("<I", 9600) + bytes([7, 0, 1, 0, 0, 0, 0, 0])
+    link.send(ubx(0x06, 0x00, port))
+    out = link.read_for(1.5)
+    after = out.split(b"\xb5\x62\x05\x01\x02\x00\x06\x00")[-1]
+    check(b"$GN" not in after and b"\xb5\x62\x01\x07" in after, "u-blox: UBX alone once CFG-PRT said so")
+    link.finish()
+
+
+def degrees(text, width):
+    return int(text[:width]) + float(text[width:]) / 60
+
+
 def links():
     """Commands on the receiver's own UDP port and on the --tcp-connect link, each answered to its sender."""
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as udp, socket.socket() as server:
@@ -218,7 +251,7 @@ def flood():
     print(f"flood: {sent[0]} bytes sent in 3 s; worst lateness {lateness.group(1) if lateness else '?'} ms")
 
 
-for case in (mtk, ublox, links, flood):
+for case in (mtk, ublox, ubx_binary, links, flood):
     try:
         case()
     except Exception as error:  # a case that cannot run fails, with why
