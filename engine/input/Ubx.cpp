@@ -295,6 +295,9 @@ Answer UbxAnswer(const Frame& frame, const Firmware& firmware, const Running& pr
     a.handled = true;
     if (c.messageClass == kMon && c.id == 0x04 && c.payload.empty()) {
         MonVer(a, firmware);
+    } else if (const UbxMessage* polled = FindUbxMessage(c.messageClass, c.id);
+               polled != nullptr && c.messageClass == kNav && c.payload.empty()) {
+        a.change.once.emplace_back(polled->kind);  // a NAV message polled: it goes with the next epoch
     } else if (c.messageClass != kCfg) {
         a.handled = false;  // not a command this receiver takes
     } else if (c.id == 0x08) {

@@ -136,6 +136,10 @@ void RealisticReceiver::Configure(const ReceiverChange& change) {
         if (const SentenceKindInfo* k = FindSentenceKind(name)) {
             once_.set(static_cast<std::size_t>(k->kind));
         }
+        const auto nav = std::find(std::begin(kNavKinds), std::end(kNavKinds), name);
+        if (nav != std::end(kNavKinds) && settings_.ubx) {
+            navOnce_.set(static_cast<std::size_t>(nav - std::begin(kNavKinds)));
+        }
     }
     if (!change.settings.empty()) {
         std::vector<std::string> settings = settings_.modelSettings;
@@ -169,7 +173,7 @@ void RealisticReceiver::Configure(const ReceiverChange& change) {
 // The NAV messages asked for, each at its rate, after the epoch's sentences.
 void RealisticReceiver::AppendNav(std::string& out, double sinceStart) const {
     const auto due = [this](std::size_t i) {
-        return navEvery_[i] > 0 && updates_ % static_cast<std::uint64_t>(navEvery_[i]) == 0;
+        return (navEvery_[i] > 0 && updates_ % static_cast<std::uint64_t>(navEvery_[i]) == 0) || navOnce_.test(i);
     };
     if (due(0)) ubx::AppendNavPvt(out, epoch_);
     if (due(1)) ubx::AppendNavSat(out, epoch_);
@@ -469,6 +473,7 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     }
     ++updates_;
     once_.reset();
+    navOnce_.reset();
     return out;
 }
 

@@ -139,6 +139,7 @@ private:
     std::uint64_t updates_ = 0;
     bool nmeaOut_ = true, ubxOut_ = false;
     std::array<int, 5> navEvery_{};  // NAV-PVT, NAV-SAT, NAV-DOP, NAV-TIMEUTC, NAV-STATUS
+    std::bitset<5> navOnce_;         // polled: sent with the next epoch
     std::optional<int> restartAsked_;
     double poweredOnAt_ = 0;  // simulated seconds into the run
 };

@@ -33,9 +33,11 @@ def wait_for_link(link):
         time.sleep(0.05)
 
 
-def start_gpsd(source, port, work):
-    """gpsd on `source`, answering on `port`; None when it does not listen."""
-    gpsd = subprocess.Popen([GPSD, "-N", "-n", "-b", "-S", str(port), "-F", os.path.join(work, "gpsd.sock"), source],
+def start_gpsd(source, port, work, configure=False):
+    """gpsd on `source`, answering on `port`; None when it does not listen.
+    With `configure` gpsd may configure the receiver it finds (no -b)."""
+    flags = ["-N", "-n"] + ([] if configure else ["-b"])
+    gpsd = subprocess.Popen([GPSD, *flags, "-S", str(port), "-F", os.path.join(work, "gpsd.sock"), source],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if not wait_for(port):
         stop(gpsd)
