@@ -50,9 +50,12 @@ bool Pacer::WaitUntil(double at, std::chrono::nanoseconds late) {
     if (fast_) {
         return !stop_.Requested();
     }
-    const Clock::time_point due = start_ + Seconds(at / speedup_);
+    // How late the update goes out after the time it was due (a fault's
+    // deliberate delay apart): the work before the wait, and the wait's own overshoot.
+    const Clock::time_point due = start_ + Seconds(at / speedup_) + std::chrono::duration_cast<Clock::duration>(late);
+    const bool waited = WaitServing(due);
     worstLateness_ = std::max(worstLateness_, clock_.Now() - due);
-    return WaitServing(due + std::chrono::duration_cast<Clock::duration>(late));
+    return waited;
 }
 
 bool Pacer::Breathe(std::uint64_t n) {
@@ -66,7 +69,7 @@ bool Pacer::WaitServing(Clock::time_point deadline) {
     std::vector<pollfd> waits;
     std::vector<std::size_t> firsts;
     while (!stop_.Requested()) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock_.Now());
+        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - clock_.Now());
         if (left.count() <= 0) {
             return true;
         }
@@ -82,16 +85,18 @@ bool Pacer::WaitServing(Clock::time_point deadline) {
         for (const auto& output : outputs_) {
             wake = std::min(wake, output->WakeAt());
         }
-        std::int64_t timeout = std::min<std::int64_t>(left.count(), 60'000);
+        // To the nanosecond, so that an update goes out when due, not on the next millisecond.
+        std::int64_t timeout = std::min<std::int64_t>(left.count(), 60'000'000'000);
         if (wake != Clock::time_point::max()) {
             timeout = std::clamp<std::int64_t>(
-                std::chrono::ceil<std::chrono::milliseconds>(wake - clock_.Now()).count(), 0, timeout);
+                std::chrono::duration_cast<std::chrono::nanoseconds>(wake - clock_.Now()).count(), 0, timeout);
         }
         if (!clock_.Waits()) {
             timeout = 0;  // a clock of a test's own: the outputs get their turn, the deadline comes at once
             clock_.JumpTo(deadline);
         }
-        const int ready = ::poll(waits.data(), waits.size(), static_cast<int>(timeout));
+        const timespec wait{static_cast<time_t>(timeout / 1'000'000'000), static_cast<long>(timeout % 1'000'000'000)};
+        const int ready = ::ppoll(waits.data(), waits.size(), &wait, nullptr);
         if (ready < 0 && errno != EINTR) {
             throw OutputError(SystemError("cannot wait for the next update"));
         }
