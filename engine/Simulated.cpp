@@ -85,10 +85,10 @@ void SimulatedSource::Steer(Station& station, double elapsed) {
     if (!v.autopilot) {
         return;
     }
-    const auto degrees = [](double value) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%05.1f", value);
-        return std::string(text);
+    const auto degrees = [](double value) {  // 045.0, whatever the host's locale
+        const long tenths = std::lround(value * 10) % 3600;
+        const std::string digits = std::to_string(tenths / 10);
+        return std::string(3 - std::min<std::size_t>(3, digits.size()), '0') + digits + "." + std::to_string(tenths % 10);
     };
     if (const std::optional<HelmOrder> order = std::exchange(station.steerAsked, std::nullopt)) {
         const double base = v.autopilotCourse.value_or(v.state.course);
