@@ -405,8 +405,6 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     settings.modelSettings = o.receiverSettings;
     settings.rate = o.rate;
     settings.baud = o.baud;
-    settings.mostRate = model.mostRate;
-    settings.ubx = model.commands == engine::CommandSet::Ublox;
     settings.elevationMask = o.elevationMask;
     if (o.almanacFile) {
         const std::optional<std::string> text = ReadDataFile(ToPath(FileNameFromUtf8(*o.almanacFile)));

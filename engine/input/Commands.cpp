@@ -22,6 +22,11 @@ std::optional<long> Number(std::string_view text, int base = 10) {
     return value;
 }
 
+// Field i as a whole number; none when it is missing or no number.
+std::optional<long> Arg(const std::vector<std::string_view>& f, std::size_t i, int base = 10) {
+    return i < f.size() ? Number(f[i], base) : std::nullopt;
+}
+
 std::string Sentence(const std::string& body) { return nmea::FrameSentence("$" + body); }
 
 bool OneOf(long value, std::initializer_list<long> values) {
@@ -45,18 +50,17 @@ Answer Mtk(const std::vector<std::string_view>& f, const Firmware& firmware, con
         return a;
     }
     a.handled = true;
-    const auto arg = [&](std::size_t i) { return i < f.size() ? Number(f[i]) : std::nullopt; };
     int flag = 3;
     switch (*number) {
         case 220:    // fix interval
         case 300: {  // fix control: its interval first
-            const std::optional<long> ms = arg(1);
+            const std::optional<long> ms = Arg(f, 1);
             a.change.rate = ms ? RateOf(*ms, 100, 10'000, present) : std::nullopt;
             flag = a.change.rate ? 3 : 2;
             break;
         }
         case 251: {
-            const std::optional<long> baud = arg(1);
+            const std::optional<long> baud = Arg(f, 1);
             if (baud && OneOf(*baud, {4800, 9600, 14400, 19200, 38400, 57600, 115200})) {
                 a.change.baud = static_cast<int>(*baud);
             } else {
@@ -77,7 +81,7 @@ Answer Mtk(const std::vector<std::string_view>& f, const Firmware& firmware, con
                 break;
             }
             for (std::size_t i = 0; i < kOrder.size() && flag == 3; ++i) {
-                const std::optional<long> every = arg(i + 1);
+                const std::optional<long> every = Arg(f, i + 1);
                 if (!every || *every < 0 || *every > 5) {
                     flag = 2;
                 } else if (!kOrder[i].empty()) {
@@ -91,7 +95,7 @@ Answer Mtk(const std::vector<std::string_view>& f, const Firmware& firmware, con
         }
         case 313:
         case 301: {
-            const std::optional<long> value = arg(1);
+            const std::optional<long> value = Arg(f, 1);
             const bool valid = value && *value >= 0 && *value <= (*number == 301 ? 2 : 1);
             if (valid) {
                 a.change.settings.push_back("PMTK" + std::to_string(*number) + "=" + std::to_string(*value));
@@ -120,17 +124,16 @@ Answer Mtk(const std::vector<std::string_view>& f, const Firmware& firmware, con
 // PSRF151 (WAAS); none is acknowledged.
 Answer Sirf(const std::vector<std::string_view>& f, const Running& present) {
     Answer a;
-    const auto arg = [&](std::size_t i) { return i < f.size() ? Number(f[i]) : std::nullopt; };
     if (f[0] == "PSRF100") {
-        const std::optional<long> protocol = arg(1), baud = arg(2);
-        if (protocol == 1 && baud && OneOf(*baud, {4800, 9600, 19200, 38400, 57600, 115200}) && arg(3) == 8 &&
-            arg(4) == 1 && arg(5) == 0) {
+        const std::optional<long> protocol = Arg(f, 1), baud = Arg(f, 2);
+        if (protocol == 1 && baud && OneOf(*baud, {4800, 9600, 19200, 38400, 57600, 115200}) && Arg(f, 3) == 8 &&
+            Arg(f, 4) == 1 && Arg(f, 5) == 0) {
             a.handled = true;
             a.change.baud = static_cast<int>(*baud);
         }
     } else if (f[0] == "PSRF103") {
         static constexpr std::array<std::string_view, 9> kMessages = {"GGA", "GLL", "GSA", "GSV", "RMC", "VTG", "", "", "ZDA"};
-        const std::optional<long> message = arg(1), mode = arg(2), seconds = arg(3);
+        const std::optional<long> message = Arg(f, 1), mode = Arg(f, 2), seconds = Arg(f, 3);
         if (message && *message >= 0 && *message < static_cast<long>(kMessages.size()) &&
             !kMessages[static_cast<std::size_t>(*message)].empty() && seconds && *seconds >= 0 && *seconds <= 255) {
             const std::string kind(kMessages[static_cast<std::size_t>(*message)]);
@@ -143,7 +146,7 @@ Answer Sirf(const std::vector<std::string_view>& f, const Running& present) {
             }
         }
     } else if (f[0] == "PSRF151") {
-        const std::optional<long> on = arg(1);
+        const std::optional<long> on = Arg(f, 1);
         if (on == 0 || on == 1) {
             a.handled = true;
             a.change.settings.push_back("PSRF151=" + std::to_string(*on));
@@ -156,17 +159,16 @@ Answer Sirf(const std::vector<std::string_view>& f, const Running& present) {
 // sentence's rate, PCAS10 restart, PCAS00 save; none is acknowledged.
 Answer Casic(const std::vector<std::string_view>& f, const Running& present) {
     Answer a;
-    const auto arg = [&](std::size_t i) { return i < f.size() ? Number(f[i]) : std::nullopt; };
     if (f[0] == "PCAS00") {
         a.handled = true;
     } else if (f[0] == "PCAS01") {
         static constexpr std::array<int, 6> kBauds = {4800, 9600, 19200, 38400, 57600, 115200};
-        if (const std::optional<long> i = arg(1); i && *i >= 0 && *i < static_cast<long>(kBauds.size())) {
+        if (const std::optional<long> i = Arg(f, 1); i && *i >= 0 && *i < static_cast<long>(kBauds.size())) {
             a.handled = true;
             a.change.baud = kBauds[static_cast<std::size_t>(*i)];
         }
     } else if (f[0] == "PCAS02") {
-        if (const std::optional<long> ms = arg(1); ms && OneOf(*ms, {1000, 500, 250, 200, 100})) {
+        if (const std::optional<long> ms = Arg(f, 1); ms && OneOf(*ms, {1000, 500, 250, 200, 100})) {
             a.change.rate = RateOf(*ms, 100, 1000, present);
             a.handled = a.change.rate.has_value();
         }
@@ -178,7 +180,7 @@ Answer Casic(const std::vector<std::string_view>& f, const Running& present) {
             return a;
         }
         for (std::size_t i = 0; i + 1 < f.size(); ++i) {
-            const std::optional<long> every = arg(i + 1);
+            const std::optional<long> every = Arg(f, i + 1);
             if (f[i + 1].empty()) {
                 continue;
             }
@@ -192,7 +194,7 @@ Answer Casic(const std::vector<std::string_view>& f, const Running& present) {
         }
         a.handled = true;
     } else if (f[0] == "PCAS10") {
-        if (const std::optional<long> mode = arg(1); mode && *mode >= 0 && *mode <= 3) {
+        if (const std::optional<long> mode = Arg(f, 1); mode && *mode >= 0 && *mode <= 3) {
             a.handled = true;
             a.change.restart = static_cast<int>(std::min(*mode, 2L));
             a.change.defaults = *mode == 3;
@@ -205,17 +207,16 @@ Answer Casic(const std::vector<std::string_view>& f, const Running& present) {
 // UART1) and PUBX,41 (a port's protocols and baud); neither is answered.
 Answer Pubx(const std::vector<std::string_view>& f) {
     Answer a;
-    const auto arg = [&](std::size_t i, int base = 10) { return i < f.size() ? Number(f[i], base) : std::nullopt; };
     if (f[0] != "PUBX" || f.size() < 2) {
         return a;
     }
     if (f[1] == "40" && f.size() >= 8 && f[2].size() == 3) {
-        if (const std::optional<long> every = arg(4); every && *every >= 0 && *every <= 255) {
+        if (const std::optional<long> every = Arg(f, 4); every && *every >= 0 && *every <= 255) {
             a.handled = true;
             a.change.kinds.push_back({std::string(f[2]), static_cast<int>(*every)});
         }
     } else if (f[1] == "41" && f.size() >= 7) {
-        const std::optional<long> port = arg(2), out = arg(4, 16), baud = arg(5);
+        const std::optional<long> port = Arg(f, 2), out = Arg(f, 4, 16), baud = Arg(f, 5);
         if (port == 1 && out && baud && *baud >= 4800 && *baud <= 921'600) {
             a.handled = true;
             a.change.baud = static_cast<int>(*baud);

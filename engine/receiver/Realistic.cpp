@@ -80,31 +80,51 @@ std::vector<OrbitingSatellite> OrbitsOf(const RealisticSettings& settings) {
 
 }  // namespace
 
+namespace {
+
+const ReceiverModel& ModelNamed(const std::string& name) {
+    const ReceiverModel* model = FindReceiverModel(name);
+    return model != nullptr ? *model : ReceiverModels().front();  // a name of no model: this simulator's own
+}
+
+}  // namespace
+
 RealisticReceiver::RealisticReceiver(RealisticSettings settings)
-    : settings_(std::move(settings)), constellation_(OrbitsOf(settings_)) {
+    : settings_(std::move(settings)),
+      constellation_(OrbitsOf(settings_)),
+      model_(ModelNamed(settings_.model)),
+      ubx_(model_.commands == CommandSet::Ublox) {
     for (std::size_t k = 0; k < every_.size(); ++k) {
         every_[k] = settings_.sentences.test(k) ? 1 : 0;
     }
-    ubxOut_ = settings_.ubx;  // u-blox's ports send UBX and NMEA as shipped, no UBX message on
+    ubxOut_ = ubx_;  // u-blox's ports send UBX and NMEA as shipped, no UBX message on
 }
 
 namespace {
 
 constexpr std::string_view kNavKinds[] = {"NAV-PVT", "NAV-SAT", "NAV-DOP", "NAV-TIMEUTC", "NAV-STATUS"};
 
+std::optional<std::size_t> NavIndex(std::string_view kind) {
+    const auto nav = std::find(std::begin(kNavKinds), std::end(kNavKinds), kind);
+    return nav == std::end(kNavKinds) ? std::nullopt : std::optional(static_cast<std::size_t>(nav - std::begin(kNavKinds)));
+}
+
+// Due in this update at one every `every` (0: never).
+bool Due(int every, std::uint64_t update) { return every > 0 && update % static_cast<std::uint64_t>(every) == 0; }
+
 }  // namespace
 
 bool RealisticReceiver::Sends(Kind4 kind) const {
     const auto k = static_cast<std::size_t>(kind);
-    return (every_[k] > 0 && updates_ % static_cast<std::uint64_t>(every_[k]) == 0) || once_.test(k);
+    return Due(every_[k], updates_) || once_.test(k);
 }
 
 Running RealisticReceiver::Configuration() const {
-    Running running{settings_.rate, settings_.baud, {}, nmeaOut_, ubxOut_, settings_.mostRate, "4.0"};
+    Running running{settings_.rate, settings_.baud, {}, nmeaOut_, ubxOut_, model_.mostRate, "4.0"};
     for (const SentenceKindInfo& k : kSentenceKinds) {
         running.kinds.push_back({std::string(k.name), every_[static_cast<std::size_t>(k.kind)]});
     }
-    for (std::size_t i = 0; i < std::size(kNavKinds) && settings_.ubx; ++i) {
+    for (std::size_t i = 0; i < std::size(kNavKinds) && ubx_; ++i) {
         running.kinds.push_back({std::string(kNavKinds[i]), navEvery_[i]});
     }
     running.nmeaVersion = settings_.dialect.gsaSystemId ? "4.10" : "4.0";
@@ -127,34 +147,30 @@ void RealisticReceiver::Configure(const ReceiverChange& change) {
         if (const SentenceKindInfo* k = FindSentenceKind(rate.kind)) {
             every_[static_cast<std::size_t>(k->kind)] = std::max(0, rate.every);
         }
-        const auto nav = std::find(std::begin(kNavKinds), std::end(kNavKinds), rate.kind);
-        if (nav != std::end(kNavKinds) && settings_.ubx) {
-            navEvery_[static_cast<std::size_t>(nav - std::begin(kNavKinds))] = std::max(0, rate.every);
+        if (const std::optional<std::size_t> nav = NavIndex(rate.kind); nav && ubx_) {
+            navEvery_[*nav] = std::max(0, rate.every);
         }
     }
     for (const std::string& name : change.once) {
         if (const SentenceKindInfo* k = FindSentenceKind(name)) {
             once_.set(static_cast<std::size_t>(k->kind));
         }
-        const auto nav = std::find(std::begin(kNavKinds), std::end(kNavKinds), name);
-        if (nav != std::end(kNavKinds) && settings_.ubx) {
-            navOnce_.set(static_cast<std::size_t>(nav - std::begin(kNavKinds)));
+        if (const std::optional<std::size_t> nav = NavIndex(name); nav && ubx_) {
+            navOnce_.set(*nav);
         }
     }
     if (!change.settings.empty()) {
         std::vector<std::string> settings = settings_.modelSettings;
         settings.insert(settings.end(), change.settings.begin(), change.settings.end());
-        if (const ReceiverModel* model = FindReceiverModel(settings_.model)) {
-            try {
-                const ReceiverConfiguration configured = ConfigurationOf(*model, settings);
-                settings_.modelSettings = std::move(settings);
-                settings_.dialect = configured.dialect;
-                settings_.sbas = configured.sbas;
-                settings_.sbasCorrectionsUsed = configured.sbasCorrectionsUsed;
-                skyTime_.reset();  // the sky as the receiver now tracks it
-            } catch (const SettingError&) {
-                // a value the model does not take: the command changes nothing
-            }
+        try {
+            const ReceiverConfiguration configured = ConfigurationOf(model_, settings);
+            settings_.modelSettings = std::move(settings);
+            settings_.dialect = configured.dialect;
+            settings_.sbas = configured.sbas;
+            settings_.sbasCorrectionsUsed = configured.sbasCorrectionsUsed;
+            skyTime_.reset();  // the sky as the receiver now tracks it
+        } catch (const SettingError&) {
+            // a value the model does not take: the command changes nothing
         }
     }
     nmeaOut_ = change.nmeaOut.value_or(nmeaOut_);
@@ -172,9 +188,7 @@ void RealisticReceiver::Configure(const ReceiverChange& change) {
 
 // The NAV messages asked for, each at its rate, after the epoch's sentences.
 void RealisticReceiver::AppendNav(std::string& out, double sinceStart) const {
-    const auto due = [this](std::size_t i) {
-        return (navEvery_[i] > 0 && updates_ % static_cast<std::uint64_t>(navEvery_[i]) == 0) || navOnce_.test(i);
-    };
+    const auto due = [this](std::size_t i) { return Due(navEvery_[i], updates_) || navOnce_.test(i); };
     if (due(0)) ubx::AppendNavPvt(out, epoch_);
     if (due(1)) ubx::AppendNavSat(out, epoch_);
     if (due(2)) ubx::AppendNavDop(out, epoch_);

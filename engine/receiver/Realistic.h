@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/receiver/Models.h"
 #include "engine/receiver/Nmea4.h"
 #include "engine/receiver/PowerOn.h"
 #include "engine/receiver/Receiver.h"
@@ -67,8 +68,6 @@ struct RealisticSettings {
     std::vector<std::string> modelSettings{};
     double rate = 1;
     int baud = 9600;
-    double mostRate = 1000;
-    bool ubx = false;  // speaks UBX as well (u-blox): its NAV messages go when commands ask for them
 };
 
 // The order of an epoch this simulator sends (the route's sentences wait
@@ -138,6 +137,8 @@ private:
     Kinds4 once_;
     std::uint64_t updates_ = 0;
     bool nmeaOut_ = true, ubxOut_ = false;
+    const ReceiverModel& model_;     // as settings_.model names it
+    bool ubx_;                       // speaks UBX as well (u-blox): its NAV messages go when asked for
     std::array<int, 5> navEvery_{};  // NAV-PVT, NAV-SAT, NAV-DOP, NAV-TIMEUTC, NAV-STATUS
     std::bitset<5> navOnce_;         // polled: sent with the next epoch
     std::optional<int> restartAsked_;
