@@ -285,7 +285,8 @@ public:
                 // Each consumer of each output a stream of its own.
                 const std::size_t base = (heard_.size() + 1) << 32;
                 output.Listen({[&listener, base](std::size_t consumer, std::string_view bytes) {
-                                   return listener.Receive(base + consumer, bytes);
+                                   input::Listener::Reply reply = listener.Receive(base + consumer, bytes);
+                                   return Output::Reply{std::move(reply.bytes), reply.baud};
                                },
                                [&listener, base](std::size_t consumer) { listener.Forget(base + consumer); }});
                 heard_.push_back(&output);

@@ -91,6 +91,29 @@ public:
         return written;
     }
 
+    std::size_t Read(std::span<char> into, std::error_code& error) override {
+        error.clear();
+        for (;;) {
+            const ssize_t result = ::read(fd_.Get(), into.data(), into.size());
+            if (result == 0 && !into.empty()) {
+                // Nothing waiting is EAGAIN here; the end of the stream is a hang-up.
+                error = std::error_code(EIO, std::generic_category());
+            }
+            if (result >= 0) {
+                return static_cast<std::size_t>(result);
+            }
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                error = std::error_code(errno, std::generic_category());
+            }
+            return 0;
+        }
+    }
+
+    int ReadableDescriptor() const override { return fd_.Get(); }
+
     void AbortWrite() override {
         aborted_.store(true);
         const std::uint64_t one = 1;
@@ -161,6 +184,11 @@ private:
 };
 
 }  // namespace
+
+std::size_t SerialDevice::Read(std::span<char> /*into*/, std::error_code& error) {
+    error.clear();
+    return 0;
+}
 
 std::string SerialDevicePath(std::string_view portName) {
     if (!portName.empty() && portName.front() == '/') {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -33,6 +34,13 @@ public:
     // Callable from any thread while another writes: ends a write in progress
     // at once and refuses every later one, so the device can be closed.
     virtual void AbortWrite() = 0;
+    // Takes what the line has received, up to into.size() bytes, without
+    // waiting: 0 when nothing has come. `error` as for Write. A device that
+    // cannot receive never has anything.
+    virtual std::size_t Read(std::span<char> into, std::error_code& error);
+    // A descriptor that poll() reports readable once bytes have come; -1 for
+    // a device without one.
+    virtual int ReadableDescriptor() const { return -1; }
     // Discards whatever is queued in either direction.
     virtual void Purge() = 0;
     // Releases the device; false when the platform reported an error.

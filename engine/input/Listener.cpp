@@ -33,12 +33,12 @@ void Listener::Forget(std::size_t consumer) {
     }
 }
 
-std::string Listener::Receive(std::size_t consumer, std::string_view bytes) {
+Listener::Reply Listener::Receive(std::size_t consumer, std::string_view bytes) {
     auto found = std::find_if(framers_.begin(), framers_.end(), [&](const auto& f) { return f.first == consumer; });
     Framer& framer = found != framers_.end() ? found->second : framers_.emplace_back(consumer, Framer{}).second;
     std::vector<Frame> frames;
     framer.Feed(bytes, frames);
-    std::string replies;
+    Reply reply;
     for (const Frame& frame : frames) {
         if (steer_) {
             if (const std::optional<HelmOrder> order = HelmOrderOf(frame, receiver_.Configuration().magneticVariation)) {
@@ -53,7 +53,10 @@ std::string Listener::Receive(std::size_t consumer, std::string_view bytes) {
             continue;
         }
         ++commandsAnswered_;
-        replies += answer.reply;
+        reply.bytes += answer.reply;
+        if (answer.change.baud) {
+            reply.baud = answer.change.baud;
+        }
         if (answer.change.rate && rateAsked_) {
             rateAsked_(*answer.change.rate);
         }
@@ -61,7 +64,7 @@ std::string Listener::Receive(std::size_t consumer, std::string_view bytes) {
             receiver_.Configure(answer.change);
         }
     }
-    return replies;
+    return reply;
 }
 
 Listener::Counts Listener::Total() const {
@@ -74,8 +77,11 @@ Listener::Counts Listener::Total() const {
 
 std::string Listener::Summary() const {
     const Counts t = Total();
-    return "input: " + std::to_string(t.input.bytes) + " bytes, " + std::to_string(t.commands) + " commands, " +
-           (t.steering > 0 ? std::to_string(t.steering) + " autopilot sentences, " : "") +
+    const auto count = [](std::uint64_t n, const std::string& what) {
+        return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+    };
+    return "input: " + count(t.input.bytes, "byte") + ", " + count(t.commands, "command") + ", " +
+           (t.steering > 0 ? count(t.steering, "autopilot sentence") + ", " : "") +
            std::to_string(t.ignored) + " ignored, " + std::to_string(t.input.Rejected()) + " rejected (" +
            std::to_string(t.input.badChecksums) + " bad checksum, " + std::to_string(t.input.overlong) +
            " overlong, " + std::to_string(t.input.garbage) + " garbage bytes)";

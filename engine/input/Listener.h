@@ -22,9 +22,15 @@ public:
     Listener(Receiver& receiver, CommandSet commands, Firmware firmware, std::function<void(double)> rateAsked,
              std::function<void(const HelmOrder&)> steer = {});
 
+    // What goes back to a consumer, and the baud a command asked its line
+    // to take once that has gone out.
+    struct Reply {
+        std::string bytes;
+        std::optional<int> baud;
+    };
     // The bytes a consumer sent, framed as a stream of its own (one's half
     // frame never joins another's); what goes back to it.
-    std::string Receive(std::size_t consumer, std::string_view bytes);
+    Reply Receive(std::size_t consumer, std::string_view bytes);
     // The consumer has gone: its half frame with it.
     void Forget(std::size_t consumer);
 

@@ -41,11 +41,17 @@ public:
     // What it is given of an update (an output with a sentence list of its own takes part).
     virtual std::string Passed(std::string_view update) const { return std::string(update); }
 
+    // What goes back to a consumer for its bytes, and the baud its line
+    // takes once that has gone out (a serial line's; others carry on).
+    struct Reply {
+        std::string bytes;
+        std::optional<int> baud;
+    };
     // Whoever listens to what consumers send back (a receiver that takes
     // commands): each consumer by a number of its own, its bytes as they
     // come, and what goes back to it; told when a consumer has gone.
     struct Listening {
-        std::function<std::string(std::size_t consumer, std::string_view bytes)> receive;
+        std::function<Reply(std::size_t consumer, std::string_view bytes)> receive;
         std::function<void(std::size_t consumer)> gone;
     };
     virtual void Listen(Listening listening) { listening_ = std::move(listening); }
@@ -54,8 +60,8 @@ public:
 
 protected:
     // What goes back to the consumer for its bytes; nothing while none listens.
-    std::string Heard(std::size_t consumer, std::string_view bytes) const {
-        return listening_.receive ? listening_.receive(consumer, bytes) : std::string();
+    Reply Heard(std::size_t consumer, std::string_view bytes) const {
+        return listening_.receive ? listening_.receive(consumer, bytes) : Reply{};
     }
     void Gone(std::size_t consumer) const {
         if (listening_.gone) {

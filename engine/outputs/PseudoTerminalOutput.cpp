@@ -178,7 +178,7 @@ private:
                 break;  // all read (EAGAIN)
             }
             taken += static_cast<std::size_t>(n);
-            answer += Heard(0, std::string_view(buffer, static_cast<std::size_t>(n)));
+            answer += Heard(0, std::string_view(buffer, static_cast<std::size_t>(n))).bytes;
         }
         if (!answer.empty() && consumers_ > 0) {
             pending_ += answer;

@@ -131,7 +131,7 @@ private:
                 return false;
             }
             taken += static_cast<std::size_t>(n);
-            pending_ += Heard(connection_, std::string_view(buffer, static_cast<std::size_t>(n)));
+            pending_ += Heard(connection_, std::string_view(buffer, static_cast<std::size_t>(n))).bytes;
         }
         return true;
     }

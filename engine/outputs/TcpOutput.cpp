@@ -130,7 +130,7 @@ private:
                 return errno == EAGAIN || errno == EWOULDBLOCK;
             }
             taken += static_cast<std::size_t>(n);
-            client.pending += Heard(client.id, std::string_view(buffer, static_cast<std::size_t>(n)));
+            client.pending += Heard(client.id, std::string_view(buffer, static_cast<std::size_t>(n))).bytes;
         }
         return Flush(client);
     }

@@ -157,7 +157,8 @@ public:
                 return;  // all read (EAGAIN)
             }
             taken += static_cast<std::size_t>(n) + 1;
-            const std::string answer = Heard(SenderOf(from, length), std::string_view(datagram, static_cast<std::size_t>(n)));
+            const std::string answer =
+                Heard(SenderOf(from, length), std::string_view(datagram, static_cast<std::size_t>(n))).bytes;
             if (!answer.empty()) {
                 // Best effort, as UDP is: a sender gone is no error of ours.
                 (void)::sendto(socket_.Get(), answer.data(), answer.size(), MSG_DONTWAIT,

@@ -175,6 +175,48 @@ def ubx_binary():
     link.finish()
 
 
+def serial_baud():
+    """PMTK251 on a serial line (one end of a pair of pseudo-terminals): the
+    acknowledgement comes at the old baud, then the line runs at the new one
+    and the receiver goes on sending; a baud the receiver has not is refused
+    and changes nothing."""
+    import termios
+    master, slave = os.openpty()
+    process = subprocess.Popen([PROGRAM, "--receiver", "mtk", "--count", "6", "--port", os.ttyname(slave)],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+    def read_until(marker, seconds):
+        out, end = b"", time.time() + seconds
+        while time.time() < end and marker not in out:
+            if select.select([master], [], [], 0.05)[0]:
+                out += os.read(master, 4096)
+        return out
+
+    def speed():
+        return termios.tcgetattr(master)[5]  # a master reports its terminal's settings
+
+    try:
+        check(b"RMC" in read_until(b"RMC", 3) and speed() == termios.B9600, "serial: 9600 baud to begin with")
+        os.write(master, nmea("PMTK251,12345"))
+        check(b"$PMTK001,251,2*37" in read_until(b"PMTK001", 2) and speed() == termios.B9600,
+              "serial: a baud the receiver has not is refused and changes nothing")
+        os.write(master, nmea("PMTK251,115200"))
+        check(b"$PMTK001,251,3*36" in read_until(b"PMTK001", 2), "serial: PMTK251,115200 acknowledged")
+        end = time.time() + 3
+        while time.time() < end and speed() != termios.B115200:
+            time.sleep(0.02)
+        check(speed() == termios.B115200, "serial: 115200 baud once the acknowledgement has gone")
+        check(b"RMC" in read_until(b"RMC", 3), "serial: the receiver sends on at the new baud")
+        _, err = process.communicate(timeout=30)
+        check("115200 baud, as the receiver was told" in err.decode(errors="replace"), f"serial: the change is told: {err[-300:]!r}")
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait(timeout=10)
+        os.close(master)
+        os.close(slave)
+
+
 def degrees(text, width):
     return int(text[:width]) + float(text[width:]) / 60
 
@@ -251,7 +293,8 @@ def flood():
     print(f"flood: {sent[0]} bytes sent in 3 s; worst lateness {lateness.group(1) if lateness else '?'} ms")
 
 
-for case in (mtk, ublox, ubx_binary, links, flood):
+CASES = (mtk, ublox, ubx_binary, serial_baud, links, flood)
+for case in [c for c in CASES if len(sys.argv) < 3 or c.__name__ in sys.argv[2:]]:
     try:
         case()
     except Exception as error:  # a case that cannot run fails, with why

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -93,6 +95,29 @@ TEST(SerialLink, DevicesAreHeldExclusively) {
     first.Disconnect();
     EXPECT_TRUE(second.Connect(pty.SlavePath()));
     second.Disconnect();
+}
+
+// What the far end sends is taken as it stands, never waited for; a line
+// that hung up says so.
+TEST(SerialDevice, ReadsWhatTheFarEndSentWithoutWaiting) {
+    PseudoTerminal pty;
+    const std::unique_ptr<SerialDevice> device = OpenSerialDevice(pty.SlavePath());
+    ASSERT_TRUE(device && device->Configure(9600));
+    char buffer[64];
+    std::error_code error;
+    EXPECT_EQ(device->Read(buffer, error), 0U);
+    EXPECT_FALSE(error);
+
+    ASSERT_EQ(::write(pty.Master(), "$PMTK605*31\r\n", 13), 13);
+    pollfd readable{device->ReadableDescriptor(), POLLIN, 0};
+    ASSERT_EQ(::poll(&readable, 1, 2000), 1);
+    const std::size_t n = device->Read(buffer, error);
+    EXPECT_EQ(std::string(buffer, n), "$PMTK605*31\r\n");
+    EXPECT_FALSE(error);
+
+    pty.CloseMaster();
+    EXPECT_EQ(device->Read(buffer, error), 0U);
+    EXPECT_EQ(error, std::errc::io_error);
 }
 
 TEST(Send, WritesExactlyTheBytesBeforeTheFirstNul) {
