@@ -6,21 +6,14 @@
 #include <cstdlib>
 #include <optional>
 
+#include "engine/receiver/UbxNav.h"
+
 namespace kovra::engine::input {
 
 namespace {
 
-constexpr std::uint8_t kNmea = 0xF0, kNav = 0x01, kAck = 0x05, kCfg = 0x06, kMon = 0x0A;
+constexpr std::uint8_t kNav = 0x01, kAck = 0x05, kCfg = 0x06, kMon = 0x0A;
 constexpr std::uint8_t kPort = 1;  // UART1: the line the consumer is on
-
-// The messages whose rate commands set: NMEA sentences and NAV messages.
-constexpr std::array<UbxMessage, 14> kMessages = {{
-    {"GGA", kNmea, 0x00, 0x209100BB}, {"GLL", kNmea, 0x01, 0x209100CA}, {"GSA", kNmea, 0x02, 0x209100C0},
-    {"GSV", kNmea, 0x03, 0x209100C5}, {"RMC", kNmea, 0x04, 0x209100AC}, {"VTG", kNmea, 0x05, 0x209100B1},
-    {"GST", kNmea, 0x07, 0x209100D4}, {"ZDA", kNmea, 0x08, 0x209100D9}, {"GNS", kNmea, 0x0D, 0x209100B6},
-    {"NAV-PVT", kNav, 0x07, 0x20910007}, {"NAV-SAT", kNav, 0x35, 0x20910016}, {"NAV-DOP", kNav, 0x04, 0x20910039},
-    {"NAV-TIMEUTC", kNav, 0x21, 0x2091005C}, {"NAV-STATUS", kNav, 0x03, 0x2091001B},
-}};
 
 // The configuration keys of rate, port and protocols (F9 generation).
 constexpr std::uint32_t kRateMeas = 0x30210001, kRateNav = 0x30210002, kUart1Baud = 0x40520001,
@@ -104,7 +97,7 @@ void CfgRate(Answer& a, const Command& c, const Running& present) {
 }
 
 void CfgMsg(Answer& a, const Command& c, const Running& present) {
-    const UbxMessage* message = c.payload.size() >= 2 ? FindUbxMessage(static_cast<std::uint8_t>(c.payload[0]),
+    const ubx::UbxMessage* message = c.payload.size() >= 2 ? ubx::FindUbxMessage(static_cast<std::uint8_t>(c.payload[0]),
                                                                         static_cast<std::uint8_t>(c.payload[1]))
                                                       : nullptr;
     if (message == nullptr || (c.payload.size() != 2 && c.payload.size() != 3 && c.payload.size() != 8)) {
@@ -205,9 +198,9 @@ void ValSet(Answer& a, const Command& c, const Running& present) {
         }
         const std::uint32_t value = ReadLe(c.payload, at + 4, std::min<std::size_t>(size, 4));
         at += 4 + size;
-        const auto message = std::find_if(kMessages.begin(), kMessages.end(),
-                                          [&](const UbxMessage& m) { return m.uart1Key == key; });
-        if (message != kMessages.end()) {
+        const auto message = std::find_if(ubx::kUbxMessages.begin(), ubx::kUbxMessages.end(),
+                                          [&](const ubx::UbxMessage& m) { return m.uart1Key == key; });
+        if (message != ubx::kUbxMessages.end()) {
             set.change.kinds.push_back({std::string(message->kind), static_cast<int>(value)});
         } else if (key == kRateMeas) {
             meas = value;
@@ -242,8 +235,8 @@ void ValGet(Answer& a, const Command& c, const Running& present) {
     for (std::size_t at = 4; at < c.payload.size(); at += 4) {
         const std::uint32_t key = ReadLe(c.payload, at, 4);
         std::optional<std::uint64_t> value;
-        if (const auto m = std::find_if(kMessages.begin(), kMessages.end(), [&](const UbxMessage& u) { return u.uart1Key == key; });
-            m != kMessages.end()) {
+        if (const auto m = std::find_if(ubx::kUbxMessages.begin(), ubx::kUbxMessages.end(), [&](const ubx::UbxMessage& u) { return u.uart1Key == key; });
+            m != ubx::kUbxMessages.end()) {
             value = static_cast<std::uint64_t>(std::clamp(EveryOf(present, m->kind), 0, 255));
         } else if (key == kRateMeas) {
             value = MeasRate(present);
@@ -274,16 +267,6 @@ void MonVer(Answer& a, const Firmware& firmware) {
 
 }  // namespace
 
-const UbxMessage* FindUbxMessage(std::uint8_t messageClass, std::uint8_t id) {
-    const auto found = std::find_if(kMessages.begin(), kMessages.end(),
-                                    [&](const UbxMessage& m) { return m.messageClass == messageClass && m.id == id; });
-    return found == kMessages.end() ? nullptr : &*found;
-}
-
-const UbxMessage* FindUbxMessage(std::string_view kind) {
-    const auto found = std::find_if(kMessages.begin(), kMessages.end(), [&](const UbxMessage& m) { return m.kind == kind; });
-    return found == kMessages.end() ? nullptr : &*found;
-}
 
 Answer UbxAnswer(const Frame& frame, const Firmware& firmware, const Running& present) {
     Answer a;
@@ -295,7 +278,7 @@ Answer UbxAnswer(const Frame& frame, const Firmware& firmware, const Running& pr
     a.handled = true;
     if (c.messageClass == kMon && c.id == 0x04 && c.payload.empty()) {
         MonVer(a, firmware);
-    } else if (const UbxMessage* polled = FindUbxMessage(c.messageClass, c.id);
+    } else if (const ubx::UbxMessage* polled = ubx::FindUbxMessage(c.messageClass, c.id);
                polled != nullptr && c.messageClass == kNav && c.payload.empty()) {
         a.change.once.emplace_back(polled->kind);  // a NAV message polled: it goes with the next epoch
     } else if (c.messageClass != kCfg) {

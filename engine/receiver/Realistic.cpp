@@ -102,11 +102,13 @@ RealisticReceiver::RealisticReceiver(RealisticSettings settings)
 
 namespace {
 
-constexpr std::string_view kNavKinds[] = {"NAV-PVT", "NAV-SAT", "NAV-DOP", "NAV-TIMEUTC", "NAV-STATUS"};
-
+// A NAV message's place among the NAV rows of the UBX table.
 std::optional<std::size_t> NavIndex(std::string_view kind) {
-    const auto nav = std::find(std::begin(kNavKinds), std::end(kNavKinds), kind);
-    return nav == std::end(kNavKinds) ? std::nullopt : std::optional(static_cast<std::size_t>(nav - std::begin(kNavKinds)));
+    const ubx::UbxMessage* message = ubx::FindUbxMessage(kind);
+    if (message == nullptr || message->append == nullptr) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(message - ubx::kUbxMessages.data()) - ubx::kFirstNavMessage;
 }
 
 // Due in this update at one every `every` (0: never).
@@ -124,8 +126,8 @@ Running RealisticReceiver::Configuration() const {
     for (const SentenceKindInfo& k : kSentenceKinds) {
         running.kinds.push_back({std::string(k.name), every_[static_cast<std::size_t>(k.kind)]});
     }
-    for (std::size_t i = 0; i < std::size(kNavKinds) && ubx_; ++i) {
-        running.kinds.push_back({std::string(kNavKinds[i]), navEvery_[i]});
+    for (std::size_t i = 0; i < ubx::kNavMessageCount && ubx_; ++i) {
+        running.kinds.push_back({std::string(ubx::kUbxMessages[ubx::kFirstNavMessage + i].kind), navEvery_[i]});
     }
     running.nmeaVersion = settings_.dialect.gsaSystemId ? "4.10" : "4.0";
     running.magneticVariation = settings_.magneticVariation;
@@ -188,12 +190,11 @@ void RealisticReceiver::Configure(const ReceiverChange& change) {
 
 // The NAV messages asked for, each at its rate, after the epoch's sentences.
 void RealisticReceiver::AppendNav(std::string& out, double sinceStart) const {
-    const auto due = [this](std::size_t i) { return Due(navEvery_[i], updates_) || navOnce_.test(i); };
-    if (due(0)) ubx::AppendNavPvt(out, epoch_);
-    if (due(1)) ubx::AppendNavSat(out, epoch_);
-    if (due(2)) ubx::AppendNavDop(out, epoch_);
-    if (due(3)) ubx::AppendNavTimeUtc(out, epoch_);
-    if (due(4)) ubx::AppendNavStatus(out, epoch_, sinceStart);
+    for (std::size_t i = 0; i < ubx::kNavMessageCount; ++i) {
+        if (Due(navEvery_[i], updates_) || navOnce_.test(i)) {
+            ubx::kUbxMessages[ubx::kFirstNavMessage + i].append(out, epoch_, {sinceStart});
+        }
+    }
 }
 
 // From power-on again, as the start asked: hot, warm or cold.

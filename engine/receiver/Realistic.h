@@ -18,6 +18,7 @@
 #include "engine/receiver/Receiver.h"
 #include "engine/receiver/SentenceKinds.h"
 #include "engine/receiver/Sky.h"
+#include "engine/receiver/UbxNav.h"
 
 namespace kovra::engine {
 
@@ -139,8 +140,8 @@ private:
     bool nmeaOut_ = true, ubxOut_ = false;
     const ReceiverModel& model_;     // as settings_.model names it
     bool ubx_;                       // speaks UBX as well (u-blox): its NAV messages go when asked for
-    std::array<int, 5> navEvery_{};  // NAV-PVT, NAV-SAT, NAV-DOP, NAV-TIMEUTC, NAV-STATUS
-    std::bitset<5> navOnce_;         // polled: sent with the next epoch
+    std::array<int, ubx::kNavMessageCount> navEvery_{};  // as the UBX table's NAV rows
+    std::bitset<ubx::kNavMessageCount> navOnce_;         // polled: sent with the next epoch
     std::optional<int> restartAsked_;
     double poweredOnAt_ = 0;  // simulated seconds into the run
 };

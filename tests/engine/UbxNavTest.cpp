@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
+
+#include <GeographicLib/Geocentric.hpp>
 
 #include "engine/input/Framer.h"
 #include "engine/receiver/UbxFrame.h"
@@ -69,7 +72,7 @@ TEST(UbxNav, SatDopTimeAndStatus) {
     AppendNavSat(sat, e);
     AppendNavDop(dop, e);
     AppendNavTimeUtc(utc, e);
-    AppendNavStatus(status, e, 12.5);
+    AppendNavStatus(status, e, {12.5});
     const std::string s = Payload(sat);
     ASSERT_EQ(s.size(), 8 + 3 * 12U);
     EXPECT_EQ(s[5], 3);  // satellites
@@ -89,6 +92,53 @@ TEST(UbxNav, SatDopTimeAndStatus) {
     EXPECT_EQ(st[4], 3);
     EXPECT_EQ(st[5], 0x0F);  // fix OK, differential, week and time of week set
     EXPECT_EQ(ReadLe(st, 12, 4), 12'500U);
+}
+
+// What gpsd asks of a u-blox 8 besides: the week and leap seconds, the
+// position and velocity on the earth-centred frame, the end of the epoch.
+TEST(UbxNav, TimeGpsEcefAndTheEndOfTheEpoch) {
+    const nmea4::Epoch e = Kiel();
+    std::string time, position, velocity, end;
+    AppendNavTimeGps(time, e);
+    AppendNavPosEcef(position, e);
+    AppendNavVelEcef(velocity, e);
+    AppendNavEoe(end, e);
+    const std::uint32_t tow = (2 * 86'400U + 12 * 3600U + 18U) * 1000U;
+    const std::string t = Payload(time);
+    EXPECT_EQ(ReadLe(t, 0, 4), tow);
+    EXPECT_EQ(ReadLe(t, 8, 2), 2448U);  // week
+    EXPECT_EQ(t[10], 18);               // leap seconds
+    EXPECT_EQ(t[11], 0x07);
+    // 54.32°N 10.15°W, 52.6 m above the ellipsoid, in centimetres.
+    const std::string p = Payload(position);
+    const double x = Signed(p, 4) / 100.0, y = Signed(p, 8) / 100.0, z = Signed(p, 12) / 100.0;
+    double latitude = 0, longitude = 0, height = 0;
+    GeographicLib::Geocentric::WGS84().Reverse(x, y, z, latitude, longitude, height);
+    EXPECT_NEAR(latitude, 54.32, 1e-7);
+    EXPECT_NEAR(longitude, -10.15, 1e-7);
+    EXPECT_NEAR(height, 52.6, 0.01);
+    // Due east at 10 knots: 514 cm/s, square to the radius and to the axis.
+    const std::string v = Payload(velocity);
+    const double vx = Signed(v, 4), vy = Signed(v, 8), vz = Signed(v, 12);
+    EXPECT_NEAR(std::sqrt(vx * vx + vy * vy + vz * vz), 514.4, 1.0);
+    EXPECT_NEAR(vz, 0, 0.5);
+    EXPECT_NEAR((vx * x + vy * y) / std::hypot(x, y), 0, 1.0);
+    EXPECT_EQ(end.size(), 8 + 4U);
+    EXPECT_EQ(ReadLe(Payload(end), 0, 4), tow);
+}
+
+// Every NAV row builds the message of its own class and id.
+TEST(UbxNav, TheTableBuildsEachMessageUnderItsOwnId) {
+    for (std::size_t i = kFirstNavMessage; i < kUbxMessages.size(); ++i) {
+        const UbxMessage& m = kUbxMessages[i];
+        std::string frame;
+        m.append(frame, Kiel(), {});
+        ASSERT_GE(frame.size(), 8U) << m.kind;
+        EXPECT_EQ(static_cast<std::uint8_t>(frame[2]), m.messageClass) << m.kind;
+        EXPECT_EQ(static_cast<std::uint8_t>(frame[3]), m.id) << m.kind;
+        EXPECT_EQ(FindUbxMessage(m.messageClass, m.id), &m);
+    }
+    EXPECT_EQ(kUbxMessages.back().kind, "NAV-EOE");
 }
 
 }  // namespace
