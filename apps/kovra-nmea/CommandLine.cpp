@@ -103,7 +103,8 @@ std::string SentencesHelp() {
             more.push_back(kind);
         }
     }
-    return "Comma list of the profile's kinds or ALL: classic " + Joined(classic) + "; nmea4 also " + Joined(more);
+    return "Comma list of the profile's kinds or ALL: classic " + Joined(classic) + "; nmea4 also " + Joined(more) +
+           "; the u-blox models also their UBX NAV messages (NAV-PVT, NAV-SAT, NAV-DOP …)";
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include "Setup.h"
 #include "engine/Simulator.h"
 #include "engine/receiver/Classic.h"
+#include "engine/receiver/SentenceKinds.h"
+#include "engine/receiver/UbxNav.h"
 #include "files/DataFile.h"
 #include "foundation/Text.h"
 
@@ -99,6 +101,16 @@ auto Made(const std::string& option, Make make) {
     }
 }
 
+// A kind list as outputs name its kinds: a NAV message by its class and id.
+std::vector<std::string> OutputKinds(const std::vector<std::string>& kinds) {
+    std::vector<std::string> named;
+    for (const std::string& kind : kinds) {
+        const engine::ubx::UbxMessage* nav = engine::IsNavMessage(kind) ? engine::ubx::FindUbxMessage(kind) : nullptr;
+        named.push_back(nav != nullptr ? UbxKindOf(nav->messageClass, nav->id) : kind);
+    }
+    return named;
+}
+
 // Every output carries its own sentence list, or the run's --sentences
 // when more kinds are generated for the others.
 Outputs OpenOutputs(const Options& o, TKovraNMEAGenerator& gps, Stop& stop, const Notify& notify) {
@@ -107,7 +119,7 @@ Outputs OpenOutputs(const Options& o, TKovraNMEAGenerator& gps, Stop& stop, cons
                          std::string label) {
         const std::vector<std::string>& list = kinds ? *kinds : o.runKinds;
         if (list.size() != o.generatedKinds.size()) {
-            output = Filtered(std::move(output), list, o.generatedKinds);
+            output = Filtered(std::move(output), OutputKinds(list), OutputKinds(o.generatedKinds));
         }
         output->label = std::move(label);
         outputs.push_back(std::move(output));

@@ -436,6 +436,8 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     // The receiver fits its updates to the port's line, unless the port carries AIS alone.
     settings.lineBytesPerUpdate = o.port && !o.AisOnlyPort() ? static_cast<std::size_t>(o.baud / 10.0 / o.rate) : 0;
     settings.sentences = engine::Kinds4Of(o.generatedKinds);
+    std::copy_if(o.generatedKinds.begin(), o.generatedKinds.end(), std::back_inserter(settings.navMessages),
+                 [](const std::string& kind) { return engine::IsNavMessage(kind); });
     settings.geoidSeparation = static_cast<double>(gps.Geo_Height());
     const double variation = static_cast<double>(gps.Magnetic_Variation());
     settings.magneticVariation = gps.Magnetic_Variation_Direction() == TCardinalPoint::cpWest ? -variation : variation;

@@ -33,13 +33,13 @@ public:
 
 private:
     void Keep(std::string_view update, std::string& kept) const {
-        std::size_t start = 0;
-        while (start < update.size()) {
-            const std::size_t newline = update.find('\n', start);
-            const std::size_t end = newline == std::string_view::npos ? update.size() : newline + 1;
-            const std::string_view line = update.substr(start, end - start);
-            if (Keeps(SentenceKind(line))) {
-                kept.append(line);
+        for (std::size_t start = 0; start < update.size();) {
+            const std::size_t end = PieceEnd(update, start);
+            const std::string_view piece = update.substr(start, end - start);
+            if (Keeps(piece[0] == '\xB5' && piece.size() >= 8
+                          ? UbxKindOf(static_cast<std::uint8_t>(piece[2]), static_cast<std::uint8_t>(piece[3]))
+                          : std::string(SentenceKind(piece)))) {
+                kept.append(piece);
             }
             start = end;
         }
@@ -64,6 +64,23 @@ std::string_view SentenceKind(std::string_view line) {
         return {};
     }
     return line.substr(3, 3);
+}
+
+std::size_t PieceEnd(std::string_view update, std::size_t start) {
+    const std::string_view rest = update.substr(start);
+    if (rest.size() >= 6 && rest[0] == '\xB5' && rest[1] == '\x62') {
+        // A UBX frame, whose bytes may hold a newline: its length says where it ends.
+        const std::size_t length =
+            static_cast<std::uint8_t>(rest[4]) | static_cast<std::size_t>(static_cast<std::uint8_t>(rest[5])) << 8;
+        return start + std::min(rest.size(), 8 + length);
+    }
+    const std::size_t newline = rest.find('\n');
+    return newline == std::string_view::npos ? update.size() : start + newline + 1;
+}
+
+std::string UbxKindOf(std::uint8_t messageClass, std::uint8_t id) {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    return {'U', 'B', 'X', '-', kHex[messageClass >> 4], kHex[messageClass & 15], kHex[id >> 4], kHex[id & 15]};
 }
 
 std::unique_ptr<Output> Filtered(std::unique_ptr<Output> output, std::vector<std::string> kinds,

@@ -113,8 +113,14 @@ std::unique_ptr<Output> OpenTcpClient(const std::string& destination, bool verbo
 
 // The sentence kind of a line: "RMC" of "$GNRMC,..."; empty for what is not a sentence.
 std::string_view SentenceKind(std::string_view line);
-// An output that is given only the sentences of `kinds` ("RMC", "GGA" …);
-// lines of a kind outside `known` (a user's sentence, line noise) go as they are.
+// Where the sentence (through its newline) or the UBX frame that begins
+// at `start` ends.
+std::size_t PieceEnd(std::string_view update, std::size_t start);
+// How a list names a UBX message to an output: "UBX-0107" (class and id).
+std::string UbxKindOf(std::uint8_t messageClass, std::uint8_t id);
+// An output that is given only the sentences of `kinds` ("RMC", "GGA" …)
+// and UBX messages (by UbxKindOf); lines of a kind outside `known` (a
+// user's sentence, line noise) go as they are.
 std::unique_ptr<Output> Filtered(std::unique_ptr<Output> output, std::vector<std::string> kinds,
                                  std::vector<std::string> known);
 

@@ -1,5 +1,5 @@
-// UDP: one datagram a sentence, or one an update split at sentence
-// boundaries. Chart plotters listen on 10110 by convention. A datagram the
+// UDP: one datagram a sentence (or UBX frame), or one an update split at
+// sentence boundaries. Chart plotters listen on 10110 by convention. A datagram the
 // socket cannot take at once is left out; a destination that cannot be
 // reached is told once and the stream goes on.
 #include <netinet/in.h>
@@ -74,10 +74,7 @@ public:
     }
 
 private:
-    static std::size_t NextSentenceEnd(std::string_view update, std::size_t start) {
-        const std::size_t newline = update.find('\n', start);
-        return newline == std::string_view::npos ? update.size() : newline + 1;
-    }
+    static std::size_t NextSentenceEnd(std::string_view update, std::size_t start) { return PieceEnd(update, start); }
 
     static bool NoRouteYet(int error) {
         return error == ENETUNREACH || error == EHOSTUNREACH || error == ENETDOWN || error == EADDRNOTAVAIL;

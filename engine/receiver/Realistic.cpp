@@ -97,7 +97,12 @@ RealisticReceiver::RealisticReceiver(RealisticSettings settings)
     for (std::size_t k = 0; k < every_.size(); ++k) {
         every_[k] = settings_.sentences.test(k) ? 1 : 0;
     }
-    ubxOut_ = ubx_;  // u-blox's ports send UBX and NMEA as shipped, no UBX message on
+    ubxOut_ = ubx_;  // u-blox's ports send UBX and NMEA as shipped, no UBX message on unless asked
+    ReceiverChange asked;
+    for (const std::string& kind : settings_.navMessages) {
+        asked.kinds.push_back({kind, 1});
+    }
+    Configure(asked);
 }
 
 namespace {

@@ -49,6 +49,7 @@ struct RealisticSettings {
     double geoidSeparation = 0;                  // metres, for GGA and the height the sky is seen from
     double magneticVariation = 0;                // degrees, east positive
     Kinds4 sentences = DefaultKinds4();
+    std::vector<std::string> navMessages{};      // UBX NAV messages sent every update (u-blox models)
     Dialect dialect{};                           // how the receiver model writes them
     bool sbas = false;                           // SBAS satellites in the sky, with GPS
     bool sbasCorrections = false;                // their corrections received: a differential fix while one is used

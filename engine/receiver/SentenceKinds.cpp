@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/receiver/Models.h"
+#include "engine/receiver/UbxNav.h"
 #include "engine/run/Errors.h"
 #include "foundation/Names.h"
 
@@ -84,6 +86,44 @@ std::vector<std::string> DefaultKindsOf(Profile profile) {
     return names;
 }
 
+bool IsNavMessage(std::string_view kind) {
+    const ubx::UbxMessage* message = ubx::FindUbxMessage(kind);
+    return message != nullptr && message->append != nullptr;
+}
+
+namespace {
+
+// A UBX NAV message is a kind of the u-blox receivers only.
+void RequireUbx(std::string_view given, Profile profile, std::string_view model) {
+    const ReceiverModel* receiver = FindReceiverModel(model);
+    if (profile == Profile::Nmea4 && receiver != nullptr && receiver->commands == CommandSet::Ublox) {
+        return;
+    }
+    std::string ublox;
+    for (const ReceiverModel& m : ReceiverModels()) {
+        if (m.commands == CommandSet::Ublox) {
+            ublox += (ublox.empty() ? "" : ", ") + std::string(m.name);
+        }
+    }
+    throw SettingError(QuotedValue(given) + " is a UBX message of the u-blox receivers (--receiver " + ublox + ")");
+}
+
+void RequireSentenceKind(std::string_view given, const std::string& kind, Profile profile, std::string_view model) {
+    const SentenceKindInfo* known = FindSentenceKind(kind);
+    const bool ais = kind == "VDM" || kind == "VDO";  // the AIS stations', beside either receiver's
+    if (!ais && known != nullptr && profile == Profile::Nmea4 && !In(profile, *known, model)) {
+        throw SettingError("sentence kind " + QuotedValue(given) + " is the " + std::string(known->model) +
+                           " receiver's own (--receiver " + std::string(known->model) + ")");
+    }
+    if (!ais && (known == nullptr || !In(profile, *known, model))) {
+        throw SettingError("unknown sentence kind " + QuotedValue(given) + " (the " +
+                           ProfileName(profile) + " profile sends " + Joined(KindsOf(profile, model)) +
+                           " or ALL; AIS: VDM, VDO)");
+    }
+}
+
+}  // namespace
+
 std::vector<std::string> ParseKindList(std::string_view text, Profile profile, std::string_view model) {
     std::vector<std::string> kinds;
     std::size_t start = 0;
@@ -97,16 +137,10 @@ std::vector<std::string> ParseKindList(std::string_view text, Profile profile, s
         if (kind == "ALL") {
             return KindsOf(profile, model);
         }
-        const SentenceKindInfo* known = FindSentenceKind(kind);
-        const bool ais = kind == "VDM" || kind == "VDO";  // the AIS stations', beside either receiver's
-        if (!ais && known != nullptr && profile == Profile::Nmea4 && !In(profile, *known, model)) {
-            throw SettingError("sentence kind " + QuotedValue(given) + " is the " + std::string(known->model) +
-                               " receiver's own (--receiver " + std::string(known->model) + ")");
-        }
-        if (!ais && (known == nullptr || !In(profile, *known, model))) {
-            throw SettingError("unknown sentence kind " + QuotedValue(given) + " (the " +
-                               ProfileName(profile) + " profile sends " + Joined(KindsOf(profile, model)) +
-                               " or ALL; AIS: VDM, VDO)");
+        if (IsNavMessage(kind)) {
+            RequireUbx(given, profile, model);
+        } else {
+            RequireSentenceKind(given, kind, profile, model);
         }
         if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) {
             kinds.push_back(kind);

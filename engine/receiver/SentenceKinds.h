@@ -42,10 +42,12 @@ std::vector<std::string> KindsOf(Profile profile, std::string_view model = "nmea
 // What the profile sends when the sentences are not chosen.
 std::vector<std::string> DefaultKindsOf(Profile profile);
 
+// True for a u-blox NAV message ("NAV-PVT"), a kind of the u-blox receivers in a list.
+bool IsNavMessage(std::string_view kind);
 // "RMC,GGA" or "ALL", any letter case, a talker allowed before the kind
-// ("GPRMC"), each kind once, in the order given (ALL: the profile's).
-// Throws SettingError naming the first kind the profile (or the receiver
-// model) does not send.
+// ("GPRMC"), each kind once, in the order given (ALL: the profile's); the
+// u-blox models' NAV messages among them. Throws SettingError naming the
+// first kind the profile (or the receiver model) does not send.
 std::vector<std::string> ParseKindList(std::string_view text, Profile profile, std::string_view model = "nmea4");
 
 // The nmea4 receiver's set of the kinds named.

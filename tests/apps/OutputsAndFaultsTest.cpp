@@ -100,6 +100,33 @@ TEST(UdpOutput, OneDatagramASentenceOrAnUpdateToEachListener) {
     }
 }
 
+// A u-blox's NAV messages chosen like sentences: each output takes those
+// of its list, a frame whole in one datagram though its bytes hold newlines.
+TEST(UdpOutput, NavMessagesChosenLikeSentencesGoWholeToTheOutputsThatListThem) {
+    UdpListener nav, rmc;
+    const Result r = RunProgram({"--receiver", "ublox-m8", "--time", "2026-12-08T12:00:00Z", "--count", "3",
+                                 "--rate", "10", "--sentences", "RMC,NAV-PVT,nav-timegps", "--udp",
+                                 nav.Address() + "@NAV-PVT,NAV-TIMEGPS", "--udp", rmc.Address() + "@RMC"});
+    ASSERT_EQ(r.status, 0) << r.error;
+    const std::vector<std::string> frames = nav.Receive();
+    ASSERT_EQ(frames.size(), 6U);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const std::string_view expected = i % 2 == 0 ? std::string_view("\xB5\x62\x01\x07\x5C\x00", 6)
+                                                     : std::string_view("\xB5\x62\x01\x20\x10\x00", 6);
+        EXPECT_EQ(frames[i].substr(0, 6), expected) << i;
+        EXPECT_EQ(frames[i].size(), i % 2 == 0 ? 100U : 24U);
+    }
+    const std::vector<std::string> sentences = rmc.Receive();
+    ASSERT_EQ(sentences.size(), 3U);
+    EXPECT_EQ(sentences[0].rfind("$GNRMC,", 0), 0U);
+    const Result mtk = RunProgram({"--receiver", "mtk", "--sentences", "RMC,NAV-PVT", "--count", "1"});
+    EXPECT_EQ(mtk.status, 2);
+    EXPECT_NE(mtk.error.find("'NAV-PVT' is a UBX message of the u-blox receivers (--receiver ublox-m8, ublox-m9, "
+                             "ublox-f9p)"),
+              std::string::npos)
+        << mtk.error;
+}
+
 TEST(UdpOutput, AnUpdateTooLargeForOneDatagramIsSplitAtSentences) {
     UdpListener listener;
     const Result r = RunProgram({"--time", "2026-12-08T12:00:00Z", "--count", "2", "--rate", "20", "--sentences",
