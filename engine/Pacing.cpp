@@ -41,6 +41,10 @@ bool WriteAll(const std::vector<Output*>& outputs, std::string_view update) {
 Pacer::Pacer(Clock& clock, bool fast, double speedup, const Outputs& outputs, const Stop& stop)
     : clock_(clock), fast_(fast), speedup_(speedup), outputs_(outputs), stop_(stop), start_(clock.Now()) {}
 
+void Pacer::StartIn(std::chrono::nanoseconds delay) {
+    start_ = clock_.Now() + std::chrono::duration_cast<Clock::duration>(delay);
+}
+
 void Pacer::ChangeSpeedup(double speedup, double at) {
     speedup_ = speedup;
     start_ = clock_.Now() - Seconds(at / speedup);

@@ -30,6 +30,8 @@ class Pacer {
 public:
     Pacer(Clock& clock, bool fast, double speedup, const Outputs& outputs, const Stop& stop);
 
+    // The run's time 0 falls `delay` from now, not now.
+    void StartIn(std::chrono::nanoseconds delay);
     // From simulated time `at` on, a new speedup, paced from now.
     void ChangeSpeedup(double speedup, double at);
     // Waits until simulated time `at` (`late` after it); false when a stop came first.

@@ -316,6 +316,12 @@ private:
 
 }  // namespace
 
+TDateTime NextEpoch(TDateTime utc, double rate) {
+    const double seconds = utc * 86'400;
+    // A microsecond's grace: a clock read on the instant is on it.
+    return std::ceil(seconds * rate - 1e-6 * rate) / rate / 86'400;
+}
+
 void CheckRunSettings(const RunSettings& settings) {
     if (!(settings.rate >= kRates.low && settings.rate <= kRates.high)) {
         throw SettingError("rate " + nmea::FloatToStr(settings.rate) + " is outside 0.001 to 1000 updates a second");
@@ -332,6 +338,7 @@ void CheckRunSettings(const RunSettings& settings) {
 std::uint64_t Simulator::Loop(Source& source, const RunSettings& settings, const Stop& stop,
                                const std::vector<Observer*>& observers) {
     Pacer pacer(*clock_, settings.fast, settings.speedup, outputs_, stop);
+    pacer.StartIn(firstUpdateIn_);
     Warnings warnings(settings, notify_);
     ProgressReport progress(settings.progress, *clock_, source.Total(), source.Unit());
     std::uint64_t sent = 0;
@@ -401,10 +408,17 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     }
     // Faster or slower than the wall clock (or so at any moment from the
     // live view), the sentences' clock follows simulated time from the
-    // system clock's now.
-    if ((settings.fast || settings.speedup != 1 || web_) && !plan_.fixedTime) {
+    // system clock's now. A receiver's does so always, from the next instant
+    // of its rate (whole seconds at 1 Hz, .0/.2/.4 at 5 Hz), as receivers
+    // align their epochs; the first update waits for it.
+    firstUpdateIn_ = std::chrono::nanoseconds(0);
+    if ((settings.fast || settings.speedup != 1 || web_ || realistic_) && !plan_.fixedTime) {
         plan_.fixedTime = true;
-        plan_.startTime = gps_.GetUTCDateTime();
+        const TDateTime now = realistic_ ? clock_->Utc() : gps_.GetUTCDateTime();
+        plan_.startTime = realistic_ ? NextEpoch(now, settings.rate) : now;
+        if (!settings.fast) {
+            firstUpdateIn_ = std::chrono::nanoseconds(std::llround((plan_.startTime - now) * 86'400e9));
+        }
         gps_.UseSystemDateTime(false);
         gps_.UTCDateTime(plan_.startTime);
     }

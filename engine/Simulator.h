@@ -59,6 +59,8 @@ constexpr SettingRange kDurations{0, 1e9};
 
 // Checks the settings: SettingError for a value out of range.
 void CheckRunSettings(const RunSettings& settings);
+// The first instant at or after `utc` on a multiple of 1/rate seconds of the day.
+TDateTime NextEpoch(TDateTime utc, double rate);
 
 // Another vessel with a receiver of its own, built as the first one is: its
 // receiver's state at the first update and its plan; what it reports goes
@@ -183,6 +185,7 @@ private:
     std::vector<Output*> firstOutputs_;  // the first vessel's
     SystemClock systemClock_;
     Clock* clock_ = &systemClock_;
+    std::chrono::nanoseconds firstUpdateIn_{0};  // from the run's start to its first update
     Notify notify_;
 };
 

@@ -87,6 +87,31 @@ TEST(EngineSimulator, AFixedClockAdvancesByOnePeriodAnUpdate) {
     EXPECT_EQ(updates[2].substr(0, 17), "$GPZDA,000000.002");
 }
 
+// Without a time given, a receiver's epochs fall on its rate's instants of
+// the system clock, the first waited for; the classic profile keeps the
+// library's own clock.
+TEST(EngineSimulator, AReceiversEpochsFallOnTheInstantsOfItsRate) {
+    FakeClock clock(EncodeDateTime(2026, 12, 8, 12, 0, 0, 370));
+    std::vector<std::string> updates;
+    Simulator simulator([](const std::string&) {});
+    simulator.UseClock(clock);
+    simulator.UseBuiltInScenario();
+    simulator.UseRealisticOutput(RealisticSettings{});
+    simulator.AddOutput(std::make_unique<RecordingOutput>(updates));
+    Stop stop;
+    simulator.Run({.rate = 5, .count = 3}, stop);
+    ASSERT_EQ(updates.size(), 3U);
+    EXPECT_EQ(updates[0].substr(0, 17), "$GNRMC,120000.40,");
+    EXPECT_EQ(updates[1].substr(0, 17), "$GNRMC,120000.60,");
+    EXPECT_EQ(updates[2].substr(0, 17), "$GNRMC,120000.80,");
+    // 30 ms to the first instant, two periods after it.
+    EXPECT_NEAR(std::chrono::duration<double>(clock.Now().time_since_epoch()).count(), 0.430, 1e-6);
+
+    EXPECT_EQ(NextEpoch(EncodeDateTime(2026, 12, 8, 23, 59, 59, 999), 1), EncodeDateTime(2026, 12, 9));
+    EXPECT_EQ(DecodeDateTime(NextEpoch(EncodeDateTime(2026, 12, 8, 12, 0, 1, 0), 1)).second, 1);  // on it already
+    EXPECT_EQ(DecodeDateTime(NextEpoch(EncodeDateTime(2026, 12, 8, 12, 0, 1, 0), 0.5)).second, 2);
+}
+
 // Motion on WGS84: a nautical mile north of the equator is 1852 m of
 // meridian, 0.016749° (on the library's sphere it would be 0.016638°).
 TEST(EngineMotion, StepsFollowTheGeodesicOnTheEllipsoid) {
