@@ -370,6 +370,10 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
     app.add_option("--route-interval", o.routeInterval, "Time between the WPL and RTE of the active route")
         ->check(Within({0, 86400, "seconds", true}))
         ->group("Receiver");
+    app.add_option("--arrival-radius", o.arrivalRadius,
+                   "The arrival circle round the destination of the leg steered, nautical miles (AAM, APB, RMB)")
+        ->check(Within({0.001, 100, "nautical miles"}))
+        ->group("Receiver");
 
     // Which options go together, stated once; CLI11 refuses the rest
     // ("--gpx-route requires --gpx", "--record-gpx excludes --replay").
@@ -395,10 +399,11 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         {"--noise", "METRES"}, {"--extra", "SENTENCE"}, {"--bind", "ADDR"}, {"--tcp-max-clients", "N"}, {"--tcp-idle", "SECONDS"}, {"--skyplot", "FILE"},
         {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},
         {"--save-route", "FILE"}, {"--profile", "nmea4|classic"}, {"--gnss", "SYSTEMS"},
-        {"--elevation-mask", "DEG"}, {"--almanac", "FILE"}, {"--talker", "GP|GN"}, {"--route-interval", "SECONDS"}};
+        {"--elevation-mask", "DEG"}, {"--almanac", "FILE"}, {"--talker", "GP|GN"}, {"--route-interval", "SECONDS"},
+        {"--arrival-radius", "NM"}};
     static const std::set<std::string> kShownDefaults = {
         "--rate", "--count", "--speedup", "--bind", "--tcp-max-clients", "--tcp-idle", "--skyplot-radius", "--profile", "--gnss",
-        "--elevation-mask", "--route-interval"};
+        "--elevation-mask", "--route-interval", "--arrival-radius"};
     for (CLI::Option* option : app.get_options()) {
         const std::string name = option->get_name(false, true);
         if (const auto found = kValueNames.find(name); found != kValueNames.end()) {

@@ -100,6 +100,7 @@ struct Options {
     std::vector<std::string> aisTargets;   // the run's quick AIS targets, as --ais-target takes them
     std::optional<std::string> aisFaults;  // what goes wrong with AIS messages, as --ais-faults takes it
     double routeInterval = 10;
+    double arrivalRadius = 0.1;  // nautical miles
 
     bool Realistic() const { return profile == "nmea4"; }
     // Whether any output is given (otherwise the updates go to standard output).

@@ -91,7 +91,8 @@ constexpr Key kReceiverKeys[] = {{"profile", "--profile"},
                                  {"talker", "--talker"},
                                  {"sentences", "--sentences", Shape::Joined},
                                  {"systems", "--gnss", Shape::Joined},
-                                 {"route_interval", "--route-interval"}};
+                                 {"route_interval", "--route-interval"},
+                                 {"arrival_radius", "--arrival-radius"}};
 constexpr Key kOutputKeys[] = {{"port", "--port"}, {"pty", "--pty"},
                                {"tcp", "--tcp"},   {"udp", "--udp", Shape::Each},
                                {"udp-broadcast", "--udp-broadcast", Shape::Each},

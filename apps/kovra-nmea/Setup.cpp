@@ -431,6 +431,7 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     settings.talker = o.talker;
     settings.trueHeading = o.trueHeading;
     settings.routeInterval = o.routeInterval;
+    settings.arrivalRadiusNm = o.arrivalRadius;
     // On a serial line the receiver sends what the line carries; a terminal,
     // a socket or standard output take every update whole.
     // The receiver fits its updates to the port's line, unless the port carries AIS alone.

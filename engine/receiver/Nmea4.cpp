@@ -304,6 +304,70 @@ void AppendBOD(std::string& out, const Epoch& e, const Dialect& d) {
     s.Char('M').Name(e.navigation->leg.destination).Name(e.navigation->leg.origin);
 }
 
+namespace {
+
+// The cross-track error's size and the side to steer; empty without a fix.
+Sentence& CrossTrack(Sentence& s, const Epoch& e, double crossTrackNm) {
+    return e.Valid() ? s.Fixed(std::fabs(crossTrackNm), 2).Char(SteerTo(crossTrackNm)) : s.Empty(2);
+}
+
+}  // namespace
+
+// $--APB,A,A,x.xx,a,N,A,A,x.x,T,c--c,x.x,T,x.x,T,a
+// Both status flags A with a fix (V without), the cross-track error and the
+// side to steer, the arrival circle entered and the perpendicular passed,
+// the bearing origin to destination, the destination's ID, the bearing from
+// here to it and the heading to steer (that bearing), all true; the mode.
+void AppendAPB(std::string& out, const Epoch& e) {
+    const Approach& a = e.navigation->approach;
+    const char valid = e.Valid() ? 'A' : 'V';
+    Sentence s(out, e.talker, "APB");
+    s.Char(valid).Char(valid);
+    CrossTrack(s, e, a.crossTrackNm).Char('N');
+    s.Char(a.inCircle ? 'A' : 'V').Char(a.passedPerpendicular ? 'A' : 'V');
+    s.Bearing(a.legBearing, 1).Char('T').Name(e.navigation->leg.destination);
+    s.Bearing(a.bearing, 1).Char('T').Bearing(a.bearing, 1).Char('T').Char(static_cast<char>(e.mode));
+}
+
+// $--XTE,A,A,x.xx,a,N,a
+void AppendXTE(std::string& out, const Epoch& e) {
+    const double crossTrack = e.navigation->approach.crossTrackNm;
+    const char valid = e.Valid() ? 'A' : 'V';
+    Sentence s(out, e.talker, "XTE");
+    s.Char(valid).Char(valid);
+    CrossTrack(s, e, crossTrack).Char('N').Char(static_cast<char>(e.mode));
+}
+
+namespace {
+
+// $--BWC/BWR,hhmmss.ss,llll.ll,a,yyyyy.yy,a,x.x,T,x.x,M,x.x,N,c--c,a
+void AppendBearingToWaypoint(std::string& out, const Epoch& e, const Dialect& d, std::string_view kind,
+                             double bearing, double rangeNm) {
+    const RouteLeg& leg = e.navigation->leg;
+    const bool magnetic = e.magneticVariation.has_value() && d.magneticVariation;
+    Sentence s(out, e.talker, kind);
+    s.Time(e, d).Angle(leg.to.lat, 2, 'N', 'S', d.minuteDecimals).Angle(leg.to.lon, 3, 'E', 'W', d.minuteDecimals);
+    if (e.Valid()) {
+        s.Bearing(bearing, 1).Char('T').BearingOrEmpty(magnetic, bearing - e.magneticVariation.value_or(0) + 360, 1);
+        s.Char('M').Fixed(rangeNm, 2).Char('N');
+    } else {
+        s.Empty().Char('T').Empty().Char('M').Empty().Char('N');
+    }
+    s.Name(leg.destination).Char(static_cast<char>(e.mode));
+}
+
+}  // namespace
+
+void AppendBWC(std::string& out, const Epoch& e, const Dialect& d) {
+    const Approach& a = e.navigation->approach;
+    AppendBearingToWaypoint(out, e, d, "BWC", a.bearing, a.rangeNm);
+}
+
+void AppendBWR(std::string& out, const Epoch& e, const Dialect& d) {
+    const Approach& a = e.navigation->approach;
+    AppendBearingToWaypoint(out, e, d, "BWR", a.rhumbBearing, a.rhumbRangeNm);
+}
+
 // $PGRME,x.x,M,x.x,M,x.x,M
 // Estimated horizontal, vertical and spherical position errors, metres, as
 // twice the range error scaled by the dilution; a held height's error is

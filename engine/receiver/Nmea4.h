@@ -107,6 +107,16 @@ void AppendRMB(std::string& out, const Epoch& e, const Dialect& d);
 inline void AppendRMB(std::string& out, const Epoch& e) { AppendRMB(out, e, Dialect{}); }
 void AppendBOD(std::string& out, const Epoch& e, const Dialect& d);
 inline void AppendBOD(std::string& out, const Epoch& e) { AppendBOD(out, e, Dialect{}); }
+// The leg for an autopilot: the cross-track error, the arrival flags and
+// the bearings (APB); the cross-track error alone (XTE). The bearing and
+// range to the destination along the great circle (BWC) and the rhumb line
+// (BWR). Sent only while a leg is steered.
+void AppendAPB(std::string& out, const Epoch& e);
+void AppendXTE(std::string& out, const Epoch& e);
+void AppendBWC(std::string& out, const Epoch& e, const Dialect& d);
+inline void AppendBWC(std::string& out, const Epoch& e) { AppendBWC(out, e, Dialect{}); }
+void AppendBWR(std::string& out, const Epoch& e, const Dialect& d);
+inline void AppendBWR(std::string& out, const Epoch& e) { AppendBWR(out, e, Dialect{}); }
 // A receiver's estimate of its position error (PGRME) and its altitude in
 // feet with the fix's dimension (PGRMZ), as proprietary sentences.
 void AppendPGRME(std::string& out, const Epoch& e);

@@ -22,7 +22,6 @@ namespace {
 using nmea4::FixType;
 using nmea4::Mode;
 
-constexpr double kArrivalCircleNm = 0.1;
 // Satellites move about 0.01° a second: a sky up to a second old is written
 // as it stands (at 1 Hz it is computed every other update).
 constexpr double kSkyLifetime = 1.0;
@@ -452,7 +451,8 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
                             : settings_.rangeError;
     epoch_.navigation.reset();
     if (const std::optional<RouteLeg> leg = LegOf(in.world, in.vessel)) {
-        epoch_.navigation = {*leg, ApproachOf(*leg, vessel.position, epoch_.speedKnots, vessel.course, kArrivalCircleNm)};
+        epoch_.navigation = {*leg, ApproachOf(*leg, vessel.position, epoch_.speedKnots, vessel.course,
+                                              settings_.arrivalRadiusNm)};
     }
 
     // The epoch in the model's order: what comes before the satellites in
@@ -468,7 +468,7 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
             AppendKind(afterSky ? tail : out, kind, route);
         }
     }
-    AppendAAM(tail, in.world, route, vessel.position);
+    AppendAAM(tail);
 
     QueueRoute(in.world, route, in.elapsed);
     const double interval = settings_.dialect.gsvInterval;
@@ -516,6 +516,10 @@ void RealisticReceiver::AppendKind(std::string& out, Kind4 kind, const Route* ro
         case Kind4::GSA: out += gsa_; break;
         case Kind4::RMB: if (navigation) nmea4::AppendRMB(out, epoch_, d); break;
         case Kind4::BOD: if (navigation) nmea4::AppendBOD(out, epoch_, d); break;
+        case Kind4::APB: if (epoch_.navigation) nmea4::AppendAPB(out, epoch_); break;
+        case Kind4::XTE: if (epoch_.navigation) nmea4::AppendXTE(out, epoch_); break;
+        case Kind4::BWC: if (epoch_.navigation) nmea4::AppendBWC(out, epoch_, d); break;
+        case Kind4::BWR: if (epoch_.navigation) nmea4::AppendBWR(out, epoch_, d); break;
         case Kind4::PGRME: nmea4::AppendPGRME(out, epoch_); break;
         case Kind4::PGRMZ: nmea4::AppendPGRMZ(out, epoch_); break;
         case Kind4::RTE:  // in the model's order: every epoch, empty with no route
@@ -601,32 +605,15 @@ void RealisticReceiver::QueueRoute(const World& world, const Route* route, doubl
     }
 }
 
-// AAM every update, for the nearest waypoint of the active route.
-void RealisticReceiver::AppendAAM(std::string& out, const World& world, const Route* route, GeoPoint here) const {
-    if (route == nullptr || !Sends(Kind4::AAM)) {
+// AAM every update for the destination of the leg steered: the arrival
+// circle entered, the perpendicular through the destination passed.
+void RealisticReceiver::AppendAAM(std::string& out) const {
+    if (!epoch_.navigation || !Sends(Kind4::AAM)) {
         return;
     }
-    // The nearest by a flat measure, good enough to choose; then its
-    // distance along the geodesic.
-    const double shrink = std::cos(here.lat * std::numbers::pi / 180);
-    const std::string* nearest = nullptr;
-    GeoPoint target;
-    double closest = std::numeric_limits<double>::infinity();
-    for (const std::string& name : route->points) {
-        if (const WayPoint* w = world.FindWayPoint(name)) {
-            const GeoPoint p = w->position;
-            const double north = p.lat - here.lat, east = std::remainder(p.lon - here.lon, 360.0) * shrink;
-            if (const double d = north * north + east * east; d < closest) {
-                closest = d;
-                nearest = &name;
-                target = p;
-            }
-        }
-    }
-    const double distance = nearest != nullptr ? DistanceNm(here, target) : 0;
-    if (nearest != nullptr) {
-        nmea4::AppendAAM(out, epoch_.talker, distance <= kArrivalCircleNm, false, kArrivalCircleNm, *nearest);
-    }
+    const Approach& a = epoch_.navigation->approach;
+    nmea4::AppendAAM(out, epoch_.talker, a.inCircle, a.passedPerpendicular, settings_.arrivalRadiusNm,
+                     epoch_.navigation->leg.destination);
 }
 
 ReportedFix RealisticReceiver::Fix() const {

@@ -42,6 +42,7 @@ struct RealisticSettings {
     std::optional<std::string> talker;           // forced talker of the position sentences
     std::optional<double> trueHeading;           // default: the course
     double routeInterval = 10;                   // seconds between WPL and RTE
+    double arrivalRadiusNm = 0.1;                // of the destination's arrival circle (AAM, APB, RMB)
     double rangeError = 2.5;                     // metres, one sigma, for GST
     // Metres per axis of noise on the reported position: GST then reports
     // it (the range error becomes σ·√2 / HDOP).
@@ -75,7 +76,8 @@ struct RealisticSettings {
 // The order of an epoch this simulator sends (the route's sentences wait
 // with the satellites in view for room on the line).
 inline constexpr Kind4 kNmea4Order[] = {Kind4::RMC, Kind4::VTG, Kind4::GGA, Kind4::GNS, Kind4::GSA, Kind4::GSV,
-                                        Kind4::GLL, Kind4::RMB, Kind4::BOD, Kind4::GST, Kind4::HDT, Kind4::ZDA};
+                                        Kind4::GLL, Kind4::RMB, Kind4::BOD, Kind4::APB, Kind4::XTE, Kind4::BWC,
+                                        Kind4::BWR, Kind4::GST, Kind4::HDT, Kind4::ZDA};
 
 // The sky plot of an epoch's satellites as an SVG picture, one colour per
 // system: GPS blue, GLONASS red, Galileo green, BeiDou orange.
@@ -110,7 +112,7 @@ private:
     void Settle(const PowerOnState& power);
     void WriteSkySentences();
     void QueueRoute(const World& world, const Route* route, double elapsed);
-    void AppendAAM(std::string& out, const World& world, const Route* route, GeoPoint here) const;
+    void AppendAAM(std::string& out) const;
     void AppendWaiting(std::string& out, std::size_t room);
     void AppendKind(std::string& out, Kind4 kind, const Route* route) const;
     // Whether the kind goes in this update: at its rate, or asked for once.

@@ -45,6 +45,10 @@ const std::array<SentenceKindInfo, static_cast<std::size_t>(Kind4::Count)> kSent
     {Kind4::AAM, "AAM", 10, true, 0, C::GPAAM},
     {Kind4::RMB, "RMB", 0, false, 0, std::nullopt},
     {Kind4::BOD, "BOD", 0, false, 0, std::nullopt},
+    {Kind4::APB, "APB", 0, false, 0, std::nullopt},
+    {Kind4::XTE, "XTE", 0, false, 0, std::nullopt},
+    {Kind4::BWC, "BWC", 0, false, 1, std::nullopt},
+    {Kind4::BWR, "BWR", 0, false, 1, std::nullopt},
     {Kind4::PGRME, "PGRME", 0, false, 0, std::nullopt, "garmin"},
     {Kind4::PGRMZ, "PGRMZ", 0, false, 0, std::nullopt, "garmin"},
 }};

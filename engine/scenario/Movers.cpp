@@ -122,6 +122,11 @@ bool Mover::Advance(Vessel& v, const World& world, double elapsed, double second
     if (track_) {
         return track_->Place(v.state, elapsed);
     }
+    if (!v.progress.start) {
+        // The first leg of the active route begins where the vessel does,
+        // whether it follows the route or steers by other orders.
+        v.progress.start = v.state.position;
+    }
     if (!v.moves || seconds <= 0) {
         return true;
     }

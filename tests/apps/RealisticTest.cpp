@@ -212,5 +212,53 @@ TEST(RealisticProfile, AGpsOnARouteReportsTheLegItSteers) {
     EXPECT_EQ(fast.error, "kovra-nmea: --rate 1: the garmin receiver sends at most 0.5 updates a second\n");
 }
 
+// AAM, APB and BWC for the destination of the leg steered: on the leg at
+// 30 knots the arrival circle (0.2 nm) is entered when the range is within
+// it and the next waypoint named at once after; 0.3 nm beside the
+// waypoint, never entered, the perpendicular through it is passed where
+// the leg's geometry puts it.
+TEST(RealisticProfile, ArrivalIsTheCircleEnteredOrThePerpendicularPassed) {
+    const std::vector<std::string> common = {"--time", "2026-12-08T12:00:00Z", "--fast", "--course", "0", "--speed",
+                                             "30", "--acceleration", "0", "--rate-of-turn", "0", "--waypoint",
+                                             "A,54.02,10.0", "--waypoint", "B,54.02,10.05", "--route", "TRIP:A,B",
+                                             "--sentences", "AAM,APB,BWC", "--arrival-radius", "0.2", "--lat", "54.0"};
+    std::vector<std::string> onTheLeg = common;
+    onTheLeg.insert(onTheLeg.end(), {"--lon", "10.0", "--count", "160", "--follow-route"});
+    const Result r = RunProgram(onTheLeg);
+    ASSERT_EQ(r.status, 0) << r.error;
+    const std::vector<std::string> aam = Kind(r.output, "$GNAAM"), bwc = Kind(r.output, "$GNBWC");
+    ASSERT_EQ(aam.size(), 160U);
+    std::size_t entered = 0, namedB = 0;
+    for (std::size_t i = 0; i < aam.size(); ++i) {
+        const double range = std::stod(Field(bwc[i], 10));
+        EXPECT_EQ(Field(aam[i], 5), Field(bwc[i], 12)) << aam[i];  // the destination steered for
+        if (std::fabs(range - 0.2) > 0.01) {
+            EXPECT_EQ(Field(aam[i], 1), range < 0.2 ? "A" : "V") << aam[i] << bwc[i];
+        }
+        entered += Field(aam[i], 1) == "A" && Field(aam[i], 5) == "A" ? 1 : 0;
+        namedB = namedB == 0 && Field(aam[i], 5) == "B" ? i : namedB;
+    }
+    EXPECT_NEAR(static_cast<double>(entered), 24, 2);   // 0.2 nm at 30 knots
+    EXPECT_NEAR(static_cast<double>(namedB), 144, 1);   // B from the moment A is reached
+    EXPECT_EQ(aam[0].substr(0, 20), "$GNAAM,V,V,0.20,N,A*");
+
+    std::vector<std::string> beside = common;
+    // 0.3 nm east of A's meridian, sailing north past it. The leg from the
+    // start to A bears 345.9°; the line through A square to it lies 0.075 nm
+    // north of A there (0.3 · tan 14.1°): 1.275 nm from the start, 153 s.
+    beside.insert(beside.end(), {"--lon", "10.0085", "--count", "180", "--leg", "course=0,speed=30"});
+    const Result b = RunProgram(beside);
+    ASSERT_EQ(b.status, 0) << b.error;
+    const std::vector<std::string> passing = Kind(b.output, "$GNAAM"), apb = Kind(b.output, "$GNAPB");
+    ASSERT_EQ(passing.size(), 180U);
+    for (std::size_t i = 0; i < passing.size(); ++i) {
+        EXPECT_EQ(Field(passing[i], 1), "V") << passing[i];
+        EXPECT_EQ(Field(passing[i], 2), Field(apb[i], 7)) << apb[i];
+        if (i <= 152 || i >= 155) {
+            EXPECT_EQ(Field(passing[i], 2), i <= 152 ? "V" : "A") << i << " " << passing[i];
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kovra::test

@@ -292,12 +292,26 @@ TEST(Nmea4, RouteLegSentences) {
     std::string rmb;
     AppendRMB(rmb, e, garmin);
     EXPECT_EQ(rmb, FrameSentence("$GPRMB,A,0.12,L,A,B,5401.0000,N,01000.0000,E,0.9,3.3,5.0,V,A"));
+    // For the autopilot and the waypoint's bearing, great circle and rhumb line.
+    a.bearing = 3.2;
+    a.rhumbBearing = 3.4;
+    a.rhumbRangeNm = 0.871;
+    EXPECT_EQ(Built(AppendAPB, e), FrameSentence("$GPAPB,A,A,0.12,L,N,V,V,0.0,T,B,3.2,T,3.2,T,A"));
+    EXPECT_EQ(Built(AppendXTE, e), FrameSentence("$GPXTE,A,A,0.12,L,N,A"));
+    EXPECT_EQ(Built(AppendBWC, e), FrameSentence("$GPBWC,201530.12,5401.00000,N,01000.00000,E,3.2,T,6.3,M,0.87,N,B,A"));
+    EXPECT_EQ(Built(AppendBWR, e), FrameSentence("$GPBWR,201530.12,5401.00000,N,01000.00000,E,3.4,T,6.5,M,0.87,N,B,A"));
+    a.passedPerpendicular = true;
+    EXPECT_EQ(Built(AppendAPB, e), FrameSentence("$GPAPB,A,A,0.12,L,N,V,A,0.0,T,B,3.2,T,3.2,T,A"));
+    a.passedPerpendicular = false;
+    a.bearing = 3.25;
     a.crossTrackNm = -12.5;  // far left: at most 9.99
     a.inCircle = true;
     EXPECT_EQ(Built(AppendRMB, e), FrameSentence("$GPRMB,A,9.99,R,A,B,5401.00000,N,01000.00000,E,0.9,3.3,5.0,A,A"));
     e.fix = FixType::None;
     e.mode = Mode::None;
     EXPECT_EQ(Built(AppendRMB, e), FrameSentence("$GPRMB,V,,,A,B,5401.00000,N,01000.00000,E,,,,V,N"));
+    EXPECT_EQ(Built(AppendBWC, e), FrameSentence("$GPBWC,201530.12,5401.00000,N,01000.00000,E,,T,,M,,N,B,N"));
+    EXPECT_EQ(Built(AppendXTE, e), FrameSentence("$GPXTE,V,V,,,N,N"));
 }
 
 TEST(Nmea4, LongRoutesAreSplitWithin82CharactersAndNamesEscaped) {
