@@ -92,6 +92,7 @@ RealisticReceiver::RealisticReceiver(RealisticSettings settings)
     : settings_(std::move(settings)),
       constellation_(OrbitsOf(settings_)),
       model_(ModelNamed(settings_.model)),
+      order_(OrderOf(settings_)),
       ubx_(model_.commands == CommandSet::Ublox) {
     for (std::size_t k = 0; k < every_.size(); ++k) {
         every_[k] = settings_.sentences.test(k) ? 1 : 0;
@@ -497,8 +498,18 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     return out;
 }
 
-std::span<const Kind4> RealisticReceiver::Order() const {
-    return settings_.order.empty() ? std::span<const Kind4>(kNmea4Order) : settings_.order;
+std::span<const Kind4> RealisticReceiver::Order() const { return order_; }
+
+// The model's order, then what this simulator sends that the model lacks
+// (asked for by --sentences), in this simulator's order.
+std::vector<Kind4> RealisticReceiver::OrderOf(const RealisticSettings& settings) {
+    std::vector<Kind4> order = settings.order;
+    for (const Kind4 kind : kNmea4Order) {
+        if (std::find(order.begin(), order.end(), kind) == order.end()) {
+            order.push_back(kind);
+        }
+    }
+    return order;
 }
 
 void RealisticReceiver::AppendKind(std::string& out, Kind4 kind, const Route* route) const {

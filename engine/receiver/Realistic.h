@@ -120,6 +120,7 @@ private:
     void Restart(int how, double elapsed);
     void AppendNav(std::string& out, double sinceStart) const;
     std::span<const Kind4> Order() const;
+    static std::vector<Kind4> OrderOf(const RealisticSettings& settings);
     const std::string& TextOf(Waiting waiting) const;
 
     RealisticSettings settings_;
@@ -142,6 +143,7 @@ private:
     std::uint64_t updates_ = 0;
     bool nmeaOut_ = true, ubxOut_ = false;
     const ReceiverModel& model_;     // as settings_.model names it
+    std::vector<Kind4> order_;       // of an epoch's kinds
     bool ubx_;                       // speaks UBX as well (u-blox): its NAV messages go when asked for
     std::array<int, ubx::kNavMessageCount> navEvery_{};  // as the UBX table's NAV rows
     std::bitset<ubx::kNavMessageCount> navOnce_;         // polled: sent with the next epoch

@@ -242,6 +242,14 @@ TEST(RealisticProfile, ArrivalIsTheCircleEnteredOrThePerpendicularPassed) {
     EXPECT_NEAR(static_cast<double>(namedB), 144, 1);   // B from the moment A is reached
     EXPECT_EQ(aam[0].substr(0, 20), "$GNAAM,V,V,0.20,N,A*");
 
+    // A model whose own epoch has no route sentences sends them when asked, after its own.
+    const Result mtk = RunProgram({"--receiver", "mtk", "--time", "2026-12-08T12:00:00Z", "--count", "1",
+                                   "--sentences", "XTE,RMC,APB"});
+    ASSERT_EQ(mtk.status, 0) << mtk.error;
+    const std::vector<std::string> lines = Lines(mtk.output);
+    ASSERT_EQ(lines.size(), 3U) << mtk.output;
+    EXPECT_EQ(lines[0].substr(0, 7) + lines[1].substr(0, 7) + lines[2].substr(0, 7), "$GPRMC,$GPAPB,$GPXTE,");
+
     std::vector<std::string> beside = common;
     // 0.3 nm east of A's meridian, sailing north past it. The leg from the
     // start to A bears 345.9°; the line through A square to it lies 0.075 nm
