@@ -2,6 +2,7 @@
 
 #include "AisOptions.h"
 
+#include <cctype>
 #include <charconv>
 #include <limits>
 #include <map>
@@ -370,6 +371,30 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
     app.add_option("--route-interval", o.routeInterval, "Time between the WPL and RTE of the active route")
         ->check(Within({0, 86400, "seconds", true}))
         ->group("Receiver");
+    app.add_option("--depth", o.depth, "The echo sounder's depth below the transducer, metres (DPT, DBT)")
+        ->check(Within({0, 11000, "metres"}))
+        ->group("Instruments");
+    app.add_option("--transducer-offset", o.transducerOffset,
+                   "From the transducer to the waterline (positive) or the keel (negative), metres (DPT)")
+        ->check(Within({-100, 100, "metres"}))
+        ->group("Instruments");
+    app.add_option("--wind", o.wind, "The true wind: where it blows from and its speed (MWV relative and true, MWD)")
+        ->check(ReadBy([](const std::string& text) { return ParseWind(text); }))
+        ->group("Instruments");
+    app.add_option("--water-temperature", o.waterTemperature, "The water's temperature, degrees Celsius (MTW)")
+        ->check(Within({-5, 45, "degrees Celsius"}))
+        ->group("Instruments");
+    app.add_option("--instrument-talker", o.instrumentTalker,
+                   "One talker for every instrument, as an integrated system has (II); by default each its own: "
+                   "HC compass, HE gyro, SD sounder, WI wind, VW log")
+        ->check(ReadBy([](const std::string& text) {
+            if (text.size() != 2 || !std::isupper(static_cast<unsigned char>(text[0])) ||
+                !std::isupper(static_cast<unsigned char>(text[1]))) {
+                throw UsageError(QuotedValue(text) + " is not a talker of two capital letters");
+            }
+            return text;
+        }))
+        ->group("Instruments");
     app.add_option("--arrival-radius", o.arrivalRadius,
                    "The arrival circle round the destination of the leg steered, nautical miles (AAM, APB, RMB)")
         ->check(Within({0.001, 100, "nautical miles"}))
@@ -400,7 +425,8 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},
         {"--save-route", "FILE"}, {"--profile", "nmea4|classic"}, {"--gnss", "SYSTEMS"},
         {"--elevation-mask", "DEG"}, {"--almanac", "FILE"}, {"--talker", "GP|GN"}, {"--route-interval", "SECONDS"},
-        {"--arrival-radius", "NM"}};
+        {"--arrival-radius", "NM"}, {"--depth", "METRES"}, {"--transducer-offset", "METRES"},
+        {"--wind", "DEG,KNOTS"}, {"--water-temperature", "CELSIUS"}, {"--instrument-talker", "XX"}};
     static const std::set<std::string> kShownDefaults = {
         "--rate", "--count", "--speedup", "--bind", "--tcp-max-clients", "--tcp-idle", "--skyplot-radius", "--profile", "--gnss",
         "--elevation-mask", "--route-interval", "--arrival-radius"};

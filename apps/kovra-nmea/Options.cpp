@@ -899,6 +899,22 @@ std::pair<std::size_t, std::size_t> ParseShard(const std::string& text) {
     return {*index, *count};
 }
 
+engine::instruments::Wind ParseWind(const std::string& text) {
+    const std::size_t comma = text.find(',');
+    double from = -1, knots = -1;
+    const auto read = [](std::string_view part, double& value) {
+        const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+        return error == std::errc() && end == part.data() + part.size();
+    };
+    if (comma == std::string::npos || !read(std::string_view(text).substr(0, comma), from) ||
+        !read(std::string_view(text).substr(comma + 1), knots) || from < 0 || from >= 360 || knots < 0 ||
+        knots > 200) {
+        throw UsageError(QuotedValue(text) +
+                         " is not DEGREES,KNOTS: where the true wind blows from (0 to below 360) and its speed (0 to 200)");
+    }
+    return {from, knots};
+}
+
 engine::Leg ParseLeg(const std::string& text) {
     engine::Leg leg;
     const auto number = [&](const std::string& key, const std::string& value, double low, double high, bool highIn) {

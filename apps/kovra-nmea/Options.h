@@ -10,6 +10,7 @@
 #include "engine/run/Errors.h"
 #include "ScenarioFile.h"
 #include "engine/faults/Faults.h"
+#include "engine/receiver/Instruments.h"
 #include "generator/KovraNMEAGenerator.h"
 
 namespace kovra::app {
@@ -101,6 +102,9 @@ struct Options {
     std::optional<std::string> aisFaults;  // what goes wrong with AIS messages, as --ais-faults takes it
     double routeInterval = 10;
     double arrivalRadius = 0.1;  // nautical miles
+    // The vessel's instruments.
+    std::optional<double> depth, transducerOffset, waterTemperature;
+    std::optional<std::string> wind, instrumentTalker;
 
     bool Realistic() const { return profile == "nmea4"; }
     // Whether any output is given (otherwise the updates go to standard output).
@@ -147,6 +151,8 @@ TDateTime ParseTime(const std::string& text);
 TDateTime ParseDay(const std::string& text);
 // "I/N" of --shard: I from 0 to N - 1.
 std::pair<std::size_t, std::size_t> ParseShard(const std::string& text);
+// "270,15": the true wind, from 270° at 15 knots.
+engine::instruments::Wind ParseWind(const std::string& text);
 // A leg of --leg: "course=90,speed=6,for=60", "goto=BUOY", "route=DEPART,speed=8";
 // UsageError naming what is wrong.
 engine::Leg ParseLeg(const std::string& text);

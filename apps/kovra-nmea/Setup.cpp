@@ -432,6 +432,13 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     settings.trueHeading = o.trueHeading;
     settings.routeInterval = o.routeInterval;
     settings.arrivalRadiusNm = o.arrivalRadius;
+    settings.instruments.depth = o.depth;
+    settings.instruments.transducerOffset = o.transducerOffset.value_or(0);
+    settings.instruments.waterCelsius = o.waterTemperature;
+    settings.instruments.talker = o.instrumentTalker;
+    if (o.wind) {
+        settings.instruments.wind = ParseWind(*o.wind);
+    }
     // On a serial line the receiver sends what the line carries; a terminal,
     // a socket or standard output take every update whole.
     // The receiver fits its updates to the port's line, unless the port carries AIS alone.

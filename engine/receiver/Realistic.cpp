@@ -450,6 +450,7 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     epoch_.rangeError = settings_.positionNoise
                             ? *settings_.positionNoise * std::numbers::sqrt2 / std::max(epoch_.dop.hdop, 0.01)
                             : settings_.rangeError;
+    ReadInstruments(vessel, in.elapsed);
     epoch_.navigation.reset();
     if (const std::optional<RouteLeg> leg = LegOf(in.world, in.vessel)) {
         epoch_.navigation = {*leg, ApproachOf(*leg, vessel.position, epoch_.speedKnots, vessel.course,
@@ -500,6 +501,50 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
 
 std::span<const Kind4> RealisticReceiver::Order() const { return order_; }
 
+// The instruments read the vessel as it truly is: they need no fix. With
+// no current the water moves with the ground.
+void RealisticReceiver::ReadInstruments(const VesselState& vessel, double elapsed) {
+    const RealisticSettings::Instruments& set = settings_.instruments;
+    instruments::Reading& r = reading_;
+    const double knots = vessel.speed / kMetresPerSecondPerKnot;
+    if (readAt_) {
+        r.tripNm += r.waterKnots * (elapsed - *readAt_) / 3600;
+    }
+    readAt_ = elapsed;
+    r.heading = vessel.heading;
+    r.rateOfTurn = vessel.rateOfTurn * 60;
+    r.magneticVariation = settings_.magneticVariation;
+    r.deviation = set.deviation;
+    r.waterKnots = r.courseKnots = knots;
+    r.course = vessel.course;
+    r.depth = set.depth;
+    r.transducerOffset = set.transducerOffset;
+    r.trueWind = set.wind;
+    r.totalNm = set.logNm + r.tripNm;
+    r.waterCelsius = set.waterCelsius;
+}
+
+void RealisticReceiver::AppendInstrument(std::string& out, Kind4 kind) const {
+    namespace i = instruments;
+    const auto talker = [this](std::string_view own) {
+        return settings_.instruments.talker ? std::string_view(*settings_.instruments.talker) : own;
+    };
+    switch (kind) {
+        case Kind4::HDG: i::AppendHDG(out, talker(i::kCompass), reading_); break;
+        case Kind4::HDM: i::AppendHDM(out, talker(i::kCompass), reading_); break;
+        case Kind4::THS: i::AppendTHS(out, talker(i::kGyro), reading_); break;
+        case Kind4::ROT: i::AppendROT(out, talker(i::kGyro), reading_); break;
+        case Kind4::DPT: i::AppendDPT(out, talker(i::kSounder), reading_); break;
+        case Kind4::DBT: i::AppendDBT(out, talker(i::kSounder), reading_); break;
+        case Kind4::MWV: i::AppendMWV(out, talker(i::kWindInstrument), reading_); break;
+        case Kind4::MWD: i::AppendMWD(out, talker(i::kWindInstrument), reading_); break;
+        case Kind4::VHW: i::AppendVHW(out, talker(i::kLog), reading_); break;
+        case Kind4::VLW: i::AppendVLW(out, talker(i::kLog), reading_); break;
+        case Kind4::MTW: i::AppendMTW(out, talker(i::kLog), reading_); break;
+        default: break;
+    }
+}
+
 // The model's order, then what this simulator sends that the model lacks
 // (asked for by --sentences), in this simulator's order.
 std::vector<Kind4> RealisticReceiver::OrderOf(const RealisticSettings& settings) {
@@ -531,6 +576,17 @@ void RealisticReceiver::AppendKind(std::string& out, Kind4 kind, const Route* ro
         case Kind4::XTE: if (epoch_.navigation) nmea4::AppendXTE(out, epoch_); break;
         case Kind4::BWC: if (epoch_.navigation) nmea4::AppendBWC(out, epoch_, d); break;
         case Kind4::BWR: if (epoch_.navigation) nmea4::AppendBWR(out, epoch_, d); break;
+        case Kind4::HDG:
+        case Kind4::HDM:
+        case Kind4::THS:
+        case Kind4::ROT:
+        case Kind4::DPT:
+        case Kind4::DBT:
+        case Kind4::MWV:
+        case Kind4::MWD:
+        case Kind4::VHW:
+        case Kind4::VLW:
+        case Kind4::MTW: AppendInstrument(out, kind); break;
         case Kind4::PGRME: nmea4::AppendPGRME(out, epoch_); break;
         case Kind4::PGRMZ: nmea4::AppendPGRMZ(out, epoch_); break;
         case Kind4::RTE:  // in the model's order: every epoch, empty with no route

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/receiver/Instruments.h"
 #include "engine/receiver/Models.h"
 #include "engine/receiver/Nmea4.h"
 #include "engine/receiver/PowerOn.h"
@@ -43,6 +44,17 @@ struct RealisticSettings {
     std::optional<double> trueHeading;           // default: the course
     double routeInterval = 10;                   // seconds between WPL and RTE
     double arrivalRadiusNm = 0.1;                // of the destination's arrival circle (AAM, APB, RMB)
+    // The vessel's own instruments: what they are set to read, and the
+    // talker of all of them when one integrated system speaks for them ("II").
+    struct Instruments {
+        std::optional<double> depth;             // metres below the transducer
+        double transducerOffset = 0;
+        std::optional<instruments::Wind> wind;   // the true wind
+        std::optional<double> waterCelsius;
+        double deviation = 0;                    // the compass's
+        double logNm = 0;                        // the log's total at the start
+        std::optional<std::string> talker;
+    } instruments{};
     double rangeError = 2.5;                     // metres, one sigma, for GST
     // Metres per axis of noise on the reported position: GST then reports
     // it (the range error becomes σ·√2 / HDOP).
@@ -77,7 +89,10 @@ struct RealisticSettings {
 // with the satellites in view for room on the line).
 inline constexpr Kind4 kNmea4Order[] = {Kind4::RMC, Kind4::VTG, Kind4::GGA, Kind4::GNS, Kind4::GSA, Kind4::GSV,
                                         Kind4::GLL, Kind4::RMB, Kind4::BOD, Kind4::APB, Kind4::XTE, Kind4::BWC,
-                                        Kind4::BWR, Kind4::GST, Kind4::HDT, Kind4::ZDA};
+                                        Kind4::BWR, Kind4::GST, Kind4::HDT, Kind4::ZDA,
+                                        // the vessel's instruments, on the bus after the GPS
+                                        Kind4::HDG, Kind4::HDM, Kind4::THS, Kind4::ROT, Kind4::DPT, Kind4::DBT,
+                                        Kind4::MWV, Kind4::MWD, Kind4::VHW, Kind4::VLW, Kind4::MTW};
 
 // The sky plot of an epoch's satellites as an SVG picture, one colour per
 // system: GPS blue, GLONASS red, Galileo green, BeiDou orange.
@@ -120,6 +135,8 @@ private:
     void Restart(int how, double elapsed);
     void AppendNav(std::string& out, double sinceStart) const;
     std::span<const Kind4> Order() const;
+    void ReadInstruments(const VesselState& vessel, double elapsed);
+    void AppendInstrument(std::string& out, Kind4 kind) const;
     static std::vector<Kind4> OrderOf(const RealisticSettings& settings);
     const std::string& TextOf(Waiting waiting) const;
 
@@ -127,6 +144,8 @@ private:
     Constellation constellation_;
     std::optional<GpsSeconds> skyTime_;  // when the sky was last computed
     nmea4::Epoch epoch_;
+    instruments::Reading reading_;        // what the vessel's instruments read this update
+    std::optional<double> readAt_;        // the elapsed time of the last reading, for the log's distance
     // GSA and each system's GSV change only with the sky: written then.
     std::string gsa_;
     std::array<std::string, 4> gsv_;

@@ -17,7 +17,9 @@ namespace kovra::engine {
 
 // The kinds, in the order the nmea4 receiver lists them.
 enum class Kind4 : std::uint8_t {
-    RMC, GGA, GLL, VTG, GNS, GSA, GSV, GST, HDT, ZDA, WPL, RTE, AAM, RMB, BOD, APB, XTE, BWC, BWR, PGRME, PGRMZ, Count
+    RMC, GGA, GLL, VTG, GNS, GSA, GSV, GST, HDT, ZDA, WPL, RTE, AAM, RMB, BOD, APB, XTE, BWC, BWR,
+    HDG, HDM, THS, ROT, DPT, DBT, MWV, MWD, VHW, VLW, MTW,  // the vessel's instruments
+    PGRME, PGRMZ, Count
 };
 using Kinds4 = std::bitset<static_cast<std::size_t>(Kind4::Count)>;
 

@@ -7,8 +7,17 @@ import sys
 import pynmea2
 
 PROGRAM = sys.argv[1]
+
+
+class THS(pynmea2.TalkerSentence):
+    """True heading and status: younger than the pynmea2 Debian ships, which is told its two fields."""
+    fields = (("Heading", "heading", float), ("Mode", "mode"))
+
+
 RUNS = [
     ["--profile", "nmea4", "--sentences", "ALL", "--count", "3", "--rate", "10"],
+    ["--sentences", "ALL", "--depth", "12.5", "--transducer-offset", "-1.2", "--wind", "270,15",
+     "--water-temperature", "8.5", "--count", "3"],
     ["--profile", "nmea4", "--sat", "5,45,90", "--count", "1"],  # no fix: empty fields
     ["--profile", "classic", "--count", "3", "--rate", "10"],
 ]
@@ -27,7 +36,8 @@ for options in RUNS:
             failures += 1
             print(f"{options}: {line!r}: {error}", file=sys.stderr)
 for expected in ("GPGSV", "GLGSV", "GAGSV", "GBGSV", "GNRMC", "GNGGA", "GPGSA", "GBGSA", "GNGST", "GNGNS", "GPRMC", "GNGSA",
-                 "GPRMB", "GPBOD", "GRME", "GRMZ"):
+                 "GPRMB", "GPBOD", "GRME", "GRMZ", "GNAPB", "GNXTE", "GNBWC", "GNBWR", "HCHDG", "HCHDM", "HETHS",
+                 "HEROT", "SDDPT", "SDDBT", "WIMWV", "WIMWD", "VWVHW", "VWVLW", "VWMTW"):
     if expected not in talkers:
         failures += 1
         print(f"no {expected} was read", file=sys.stderr)

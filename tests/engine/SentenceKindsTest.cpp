@@ -13,8 +13,8 @@ using Names = std::vector<std::string>;
 
 TEST(SentenceKinds, EachProfileListsItsOwnKindsInItsOwnOrder) {
     EXPECT_EQ(KindsOf(Profile::Classic), (Names{"ZDA", "GGA", "GLL", "VTG", "RMC", "GSA", "GSV", "WPL", "RTE", "AAM"}));
-    EXPECT_EQ(KindsOf(Profile::Nmea4).size(), 19U);  // a receiver model's own only with it
-    EXPECT_EQ(KindsOf(Profile::Nmea4, "garmin").size(), 21U);
+    EXPECT_EQ(KindsOf(Profile::Nmea4).size(), 30U);  // a receiver model's own only with it
+    EXPECT_EQ(KindsOf(Profile::Nmea4, "garmin").size(), 32U);
     EXPECT_EQ(ParseKindList("RMC,PGRMZ", Profile::Nmea4, "garmin"), (Names{"RMC", "PGRMZ"}));
     EXPECT_EQ(DefaultKindsOf(Profile::Nmea4), (Names{"RMC", "GGA", "GLL", "VTG", "GSA", "GSV", "WPL", "RTE", "AAM"}));
     EXPECT_EQ(CommandsOf({"RMC", "GNS", "ZDA"}), (TNMEACommands{TNMEACommand::GPRMC, TNMEACommand::GPZDA}));
