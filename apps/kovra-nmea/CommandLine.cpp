@@ -371,6 +371,14 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
     app.add_option("--route-interval", o.routeInterval, "Time between the WPL and RTE of the active route")
         ->check(Within({0, 86400, "seconds", true}))
         ->group("Receiver");
+    app.add_option("--current", o.current,
+                   "The current the vessel sails in: where it flows toward and its knots; the vessel holds its "
+                   "course over the ground, its heading and speed through the water make up for it (HDT, HDG, VHW)")
+        ->check(ReadBy([](const std::string& text) { return ParseCurrent(text); }))
+        ->group("Instruments");
+    app.add_option("--leeway", o.leeway, "The wind's leeway, degrees the vessel is pushed to starboard (negative: to port)")
+        ->check(Within({-45, 45, "degrees"}))
+        ->group("Instruments");
     app.add_option("--depth", o.depth, "The echo sounder's depth below the transducer, metres (DPT, DBT)")
         ->check(Within({0, 11000, "metres"}))
         ->group("Instruments");
@@ -426,7 +434,7 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         {"--save-route", "FILE"}, {"--profile", "nmea4|classic"}, {"--gnss", "SYSTEMS"},
         {"--elevation-mask", "DEG"}, {"--almanac", "FILE"}, {"--talker", "GP|GN"}, {"--route-interval", "SECONDS"},
         {"--arrival-radius", "NM"}, {"--depth", "METRES"}, {"--transducer-offset", "METRES"},
-        {"--wind", "DEG,KNOTS"}, {"--water-temperature", "CELSIUS"}, {"--instrument-talker", "XX"}};
+        {"--wind", "DEG,KNOTS"}, {"--current", "SET,DRIFT"}, {"--leeway", "DEG"}, {"--water-temperature", "CELSIUS"}, {"--instrument-talker", "XX"}};
     static const std::set<std::string> kShownDefaults = {
         "--rate", "--count", "--speedup", "--bind", "--tcp-max-clients", "--tcp-idle", "--skyplot-radius", "--profile", "--gnss",
         "--elevation-mask", "--route-interval", "--arrival-radius"};

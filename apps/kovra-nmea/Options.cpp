@@ -899,20 +899,42 @@ std::pair<std::size_t, std::size_t> ParseShard(const std::string& text) {
     return {*index, *count};
 }
 
-engine::instruments::Wind ParseWind(const std::string& text) {
+namespace {
+
+// "DEGREES,KNOTS": a direction from 0 to below 360 and a speed from 0 to `most`; none for anything else.
+std::optional<std::pair<double, double>> DirectionAndSpeed(const std::string& text, double most) {
     const std::size_t comma = text.find(',');
-    double from = -1, knots = -1;
+    double direction = -1, knots = -1;
     const auto read = [](std::string_view part, double& value) {
         const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
         return error == std::errc() && end == part.data() + part.size();
     };
-    if (comma == std::string::npos || !read(std::string_view(text).substr(0, comma), from) ||
-        !read(std::string_view(text).substr(comma + 1), knots) || from < 0 || from >= 360 || knots < 0 ||
-        knots > 200) {
+    if (comma == std::string::npos || !read(std::string_view(text).substr(0, comma), direction) ||
+        !read(std::string_view(text).substr(comma + 1), knots) || direction < 0 || direction >= 360 || knots < 0 ||
+        knots > most) {
+        return std::nullopt;
+    }
+    return std::pair{direction, knots};
+}
+
+}  // namespace
+
+engine::instruments::Wind ParseWind(const std::string& text) {
+    const auto wind = DirectionAndSpeed(text, 200);
+    if (!wind) {
         throw UsageError(QuotedValue(text) +
                          " is not DEGREES,KNOTS: where the true wind blows from (0 to below 360) and its speed (0 to 200)");
     }
-    return {from, knots};
+    return {wind->first, wind->second};
+}
+
+engine::Water ParseCurrent(const std::string& text) {
+    const auto current = DirectionAndSpeed(text, 20);
+    if (!current) {
+        throw UsageError(QuotedValue(text) +
+                         " is not SET,DRIFT: where the current flows toward (0 to below 360) and its knots (0 to 20)");
+    }
+    return {current->first, current->second, 0};
 }
 
 engine::Leg ParseLeg(const std::string& text) {

@@ -105,6 +105,8 @@ struct Options {
     // The vessel's instruments.
     std::optional<double> depth, transducerOffset, waterTemperature;
     std::optional<std::string> wind, instrumentTalker;
+    std::optional<std::string> current;  // "SET,DRIFT"
+    double leeway = 0;
 
     bool Realistic() const { return profile == "nmea4"; }
     // Whether any output is given (otherwise the updates go to standard output).
@@ -153,6 +155,8 @@ TDateTime ParseDay(const std::string& text);
 std::pair<std::size_t, std::size_t> ParseShard(const std::string& text);
 // "270,15": the true wind, from 270° at 15 knots.
 engine::instruments::Wind ParseWind(const std::string& text);
+// "90,1.5": a current flowing toward 090° at 1.5 knots.
+engine::Water ParseCurrent(const std::string& text);
 // A leg of --leg: "course=90,speed=6,for=60", "goto=BUOY", "route=DEPART,speed=8";
 // UsageError naming what is wrong.
 engine::Leg ParseLeg(const std::string& text);

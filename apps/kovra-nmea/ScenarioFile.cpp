@@ -140,6 +140,8 @@ constexpr Key kVesselKeys[] = {
     {"follow_route", "--follow-route", Shape::Flag},
     {"autopilot", "--autopilot", Shape::Flag},
     {"autopilot_timeout", "--autopilot-timeout"},
+    {"current", "--current"},
+    {"leeway", "--leeway"},
     {"move", "--no-move", Shape::NoFlag},
     {"loop", "--loop", Shape::Flag},
     {"limits", "", Shape::Map, kLimitKeys},

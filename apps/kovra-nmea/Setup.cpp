@@ -209,6 +209,10 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps, const engine
     if (o.autopilot) {
         plan.autopilot = o.autopilotTimeout;
     }
+    if (o.current) {
+        plan.water = ParseCurrent(*o.current);
+    }
+    plan.water.leeway = o.leeway;
     plan.loop = o.loop;
     if (o.Realistic()) {  // the classic profile's vessel keeps the engine's instant changes
         const engine::Dynamics kind = DynamicsOfKind(o.kind);

@@ -446,7 +446,7 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     epoch_.speedKnots = vessel.speed / kMetresPerSecondPerKnot;
     epoch_.course = vessel.course;
     epoch_.magneticVariation = settings_.magneticVariation;
-    epoch_.trueHeading = settings_.trueHeading.value_or(epoch_.course);
+    epoch_.trueHeading = settings_.trueHeading.value_or(vessel.heading);
     epoch_.rangeError = settings_.positionNoise
                             ? *settings_.positionNoise * std::numbers::sqrt2 / std::max(epoch_.dop.hdop, 0.01)
                             : settings_.rangeError;
@@ -501,8 +501,7 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
 
 std::span<const Kind4> RealisticReceiver::Order() const { return order_; }
 
-// The instruments read the vessel as it truly is: they need no fix. With
-// no current the water moves with the ground.
+// The instruments read the vessel as it truly is: they need no fix.
 void RealisticReceiver::ReadInstruments(const VesselState& vessel, double elapsed) {
     const RealisticSettings::Instruments& set = settings_.instruments;
     instruments::Reading& r = reading_;
@@ -515,7 +514,8 @@ void RealisticReceiver::ReadInstruments(const VesselState& vessel, double elapse
     r.rateOfTurn = vessel.rateOfTurn * 60;
     r.magneticVariation = settings_.magneticVariation;
     r.deviation = set.deviation;
-    r.waterKnots = r.courseKnots = knots;
+    r.waterKnots = vessel.waterSpeed / kMetresPerSecondPerKnot;
+    r.courseKnots = knots;
     r.course = vessel.course;
     r.depth = set.depth;
     r.transducerOffset = set.transducerOffset;

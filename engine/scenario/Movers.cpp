@@ -118,7 +118,27 @@ std::optional<NextWayPoint> NextWayPointOf(const Vessel& vessel, const World& wo
     return NextWayPoint{target->name, DistanceNm(vessel.state.position, target->position)};
 }
 
+// Where the bow points and how fast the vessel goes through the water: its
+// motion over the ground less the current's, turned by its leeway. The
+// helm holds the course over the ground; the heading makes up for the set.
+static void ThroughTheWater(Vessel& v) {
+    VesselState& s = v.state;
+    const double set = v.water.set * std::numbers::pi / 180, drift = v.water.drift * kMetresPerSecondPerKnot;
+    const double course = s.course * std::numbers::pi / 180;
+    const double east = s.speed * std::sin(course) - drift * std::sin(set);
+    const double north = s.speed * std::cos(course) - drift * std::cos(set);
+    s.waterSpeed = std::hypot(east, north);
+    const double track = s.waterSpeed > 1e-9 ? std::atan2(east, north) * 180 / std::numbers::pi : s.course;
+    s.heading = Normalized360(track - v.water.leeway);
+}
+
 bool Mover::Advance(Vessel& v, const World& world, double elapsed, double seconds) {
+    const bool going = AdvanceOverGround(v, world, elapsed, seconds);
+    ThroughTheWater(v);
+    return going;
+}
+
+bool Mover::AdvanceOverGround(Vessel& v, const World& world, double elapsed, double seconds) {
     if (track_) {
         return track_->Place(v.state, elapsed);
     }

@@ -31,6 +31,7 @@ public:
     const TrackSailor* Track() const { return track_ ? &*track_ : nullptr; }
 
 private:
+    bool AdvanceOverGround(Vessel& vessel, const World& world, double elapsed, double seconds);
     std::optional<TrackSailor> track_;
 };
 

@@ -28,6 +28,16 @@ struct VesselState {
     double heading = 0;        // where the bow points, degrees true
     double rateOfTurn = 0;     // degrees a second, to starboard positive
     double verticalSpeed = 0;  // metres a second, up positive
+    double waterSpeed = 0;     // through the water, metres a second
+};
+
+// The water a vessel sails in: a current flowing toward `set` (degrees
+// true) at `drift` knots, and the leeway the wind gives it (degrees, pushed
+// to starboard positive).
+struct Water {
+    double set = 0;
+    double drift = 0;
+    double leeway = 0;
 };
 
 // How fast a vessel can change its motion; 0 changes it at once.
@@ -75,6 +85,7 @@ struct Vessel {
     std::optional<double> orderedAltitude{};  // none: holds its altitude
     std::vector<Gnss> systemsOff{};  // systems whose signals do not reach its receiver
     bool loop = false;         // the route starts again at its end
+    Water water{};
     RouteProgress progress;
     // Steers by the autopilot sentences its receiver hears, until they have
     // been silent this long (seconds), then holds its course; none: ignores them.

@@ -127,5 +127,36 @@ TEST(EngineMotion, StepsFollowTheGeodesicOnTheEllipsoid) {
     EXPECT_NEAR(InitialBearing({0, 0}, {0, -1}), 270.0, 1e-9);
 }
 
+// Set and drift against the triangle of velocities: the vessel makes good
+// its course over the ground; through the water it heads and goes as the
+// ground's motion less the current's says, its leeway turning the heading.
+TEST(EngineMotion, TheHeadingAndSpeedThroughTheWaterMakeUpForTheCurrent) {
+    const struct {
+        const char* what;
+        double course, knots;
+        Water water;
+        double heading, waterKnots;
+    } cases[] = {
+        {"still water", 45, 6, {}, 45, 6},
+        {"a head current", 0, 6, {180, 2, 0}, 0, 8},
+        {"a following current", 0, 6, {0, 2, 0}, 0, 4},
+        // Over the ground (4.243, 4.243) less (2, 0): (2.243, 4.243), 27.86° at 4.80 knots.
+        {"a current from the west", 45, 6, {90, 2, 0}, 27.86, 4.799},
+        {"with 3° of leeway", 45, 6, {90, 2, 3}, 24.86, 4.799},
+        {"at rest, leeway alone", 0, 0, {0, 0, 5}, 355, 0},
+    };
+    for (const auto& c : cases) {
+        Vessel vessel;
+        vessel.state.course = vessel.orderedCourse = c.course;
+        vessel.state.speed = vessel.orderedSpeed = c.knots * 1852 / 3600;
+        vessel.water = c.water;
+        Mover mover;
+        ASSERT_TRUE(mover.Advance(vessel, World{}, 0, 0));
+        EXPECT_NEAR(std::remainder(vessel.state.heading - c.heading, 360), 0, 0.01) << c.what;
+        EXPECT_NEAR(vessel.state.waterSpeed * 3600 / 1852, c.waterKnots, 0.001) << c.what;
+        EXPECT_EQ(vessel.state.course, c.course) << c.what;  // the course over the ground is held
+    }
+}
+
 }  // namespace
 }  // namespace kovra::engine
