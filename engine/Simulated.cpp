@@ -150,6 +150,12 @@ void SimulatedSource::Apply(const Event& event) {
 // new way of steering starts a route afresh.
 void SimulatedSource::ApplyTo(Vessel& v, const Action& a) {
     const bool tracked = v.steering == Steering::Track;
+    v.surroundings.depth = a.depth ? a.depth : v.surroundings.depth;
+    v.surroundings.wind = a.wind ? a.wind : v.surroundings.wind;
+    if (a.current) {
+        v.water.set = a.current->set;
+        v.water.drift = a.current->drift;
+    }
     if (a.course) {
         v.orderedCourse = Normalized360(*a.course);
         if (a.atOnce || v.limits.rateOfTurn <= 0 || !v.moves) {

@@ -58,6 +58,7 @@ void PlanFirstVessel(Vessel& v, const Plan& plan, bool tracked, bool realistic) 
     v.moves = plan.move;
     v.autopilot = plan.autopilot;
     v.water = plan.water;
+    v.surroundings = plan.surroundings;
     v.steering = tracked                                         ? Steering::Track
                  : plan.followRoute && !v.progress.route.empty() ? Steering::Route
                                                                  : Steering::Course;

@@ -919,7 +919,7 @@ std::optional<std::pair<double, double>> DirectionAndSpeed(const std::string& te
 
 }  // namespace
 
-engine::instruments::Wind ParseWind(const std::string& text) {
+engine::Wind ParseWind(const std::string& text) {
     const auto wind = DirectionAndSpeed(text, 200);
     if (!wind) {
         throw UsageError(QuotedValue(text) +

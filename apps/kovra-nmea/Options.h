@@ -154,7 +154,7 @@ TDateTime ParseDay(const std::string& text);
 // "I/N" of --shard: I from 0 to N - 1.
 std::pair<std::size_t, std::size_t> ParseShard(const std::string& text);
 // "270,15": the true wind, from 270° at 15 knots.
-engine::instruments::Wind ParseWind(const std::string& text);
+engine::Wind ParseWind(const std::string& text);
 // "90,1.5": a current flowing toward 090° at 1.5 knots.
 engine::Water ParseCurrent(const std::string& text);
 // A leg of --leg: "course=90,speed=6,for=60", "goto=BUOY", "route=DEPART,speed=8";

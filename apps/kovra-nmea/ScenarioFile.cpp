@@ -12,6 +12,7 @@
 #include <span>
 #include <string_view>
 
+#include "Options.h"
 #include "engine/run/Errors.h"
 #include "files/DataFile.h"
 #include "foundation/Names.h"
@@ -180,6 +181,9 @@ constexpr Key kEventKeys[] = {
     {"pause", "", Shape::Flag},
     {"resume", "", Shape::Flag},
     {"speedup", "--speedup"},
+    {"depth", "--depth"},
+    {"wind", "--wind"},
+    {"current", "--current"},
     {"stop", "", Shape::Flag},
 };
 
@@ -621,6 +625,12 @@ private:
             if (name == "altitude") event.action.altitude = number;
             if (name == "rate_of_turn") event.action.rateOfTurn = number;
             if (name == "speedup") event.action.speedup = number;
+            if (name == "depth") event.action.depth = number;
+            try {  // a value these do not take is told by its check, with where it stands
+                if (name == "wind") event.action.wind = ParseWind(text);
+                if (name == "current") event.action.current = ParseCurrent(text);
+            } catch (const UsageError&) {
+            }
         }
     }
 

@@ -213,6 +213,11 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps, const engine
         plan.water = ParseCurrent(*o.current);
     }
     plan.water.leeway = o.leeway;
+    plan.surroundings.depth = o.depth;
+    plan.surroundings.waterCelsius = o.waterTemperature;
+    if (o.wind) {
+        plan.surroundings.wind = ParseWind(*o.wind);
+    }
     plan.loop = o.loop;
     if (o.Realistic()) {  // the classic profile's vessel keeps the engine's instant changes
         const engine::Dynamics kind = DynamicsOfKind(o.kind);
@@ -436,13 +441,8 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     settings.trueHeading = o.trueHeading;
     settings.routeInterval = o.routeInterval;
     settings.arrivalRadiusNm = o.arrivalRadius;
-    settings.instruments.depth = o.depth;
     settings.instruments.transducerOffset = o.transducerOffset.value_or(0);
-    settings.instruments.waterCelsius = o.waterTemperature;
     settings.instruments.talker = o.instrumentTalker;
-    if (o.wind) {
-        settings.instruments.wind = ParseWind(*o.wind);
-    }
     // On a serial line the receiver sends what the line carries; a terminal,
     // a socket or standard output take every update whole.
     // The receiver fits its updates to the port's line, unless the port carries AIS alone.

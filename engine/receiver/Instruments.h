@@ -8,12 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace kovra::engine::instruments {
+#include "engine/scenario/World.h"
 
-struct Wind {
-    double from = 0;   // degrees true the wind blows from
-    double knots = 0;
-};
+namespace kovra::engine::instruments {
 
 // What the instruments read at one instant.
 struct Reading {

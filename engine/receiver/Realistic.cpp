@@ -450,7 +450,7 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     epoch_.rangeError = settings_.positionNoise
                             ? *settings_.positionNoise * std::numbers::sqrt2 / std::max(epoch_.dop.hdop, 0.01)
                             : settings_.rangeError;
-    ReadInstruments(vessel, in.elapsed);
+    ReadInstruments(in.vessel, in.elapsed);
     epoch_.navigation.reset();
     if (const std::optional<RouteLeg> leg = LegOf(in.world, in.vessel)) {
         epoch_.navigation = {*leg, ApproachOf(*leg, vessel.position, epoch_.speedKnots, vessel.course,
@@ -502,8 +502,9 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
 std::span<const Kind4> RealisticReceiver::Order() const { return order_; }
 
 // The instruments read the vessel as it truly is: they need no fix.
-void RealisticReceiver::ReadInstruments(const VesselState& vessel, double elapsed) {
+void RealisticReceiver::ReadInstruments(const Vessel& v, double elapsed) {
     const RealisticSettings::Instruments& set = settings_.instruments;
+    const VesselState& vessel = v.state;
     instruments::Reading& r = reading_;
     const double knots = vessel.speed / kMetresPerSecondPerKnot;
     if (readAt_) {
@@ -517,11 +518,11 @@ void RealisticReceiver::ReadInstruments(const VesselState& vessel, double elapse
     r.waterKnots = vessel.waterSpeed / kMetresPerSecondPerKnot;
     r.courseKnots = knots;
     r.course = vessel.course;
-    r.depth = set.depth;
+    r.depth = v.surroundings.depth;
     r.transducerOffset = set.transducerOffset;
-    r.trueWind = set.wind;
+    r.trueWind = v.surroundings.wind;
     r.totalNm = set.logNm + r.tripNm;
-    r.waterCelsius = set.waterCelsius;
+    r.waterCelsius = v.surroundings.waterCelsius;
 }
 
 void RealisticReceiver::AppendInstrument(std::string& out, Kind4 kind) const {

@@ -44,13 +44,11 @@ struct RealisticSettings {
     std::optional<double> trueHeading;           // default: the course
     double routeInterval = 10;                   // seconds between WPL and RTE
     double arrivalRadiusNm = 0.1;                // of the destination's arrival circle (AAM, APB, RMB)
-    // The vessel's own instruments: what they are set to read, and the
-    // talker of all of them when one integrated system speaks for them ("II").
+    // The vessel's own instruments as installed (what they read is the
+    // world's), and the talker of all of them when one integrated system
+    // speaks for them ("II").
     struct Instruments {
-        std::optional<double> depth;             // metres below the transducer
         double transducerOffset = 0;
-        std::optional<instruments::Wind> wind;   // the true wind
-        std::optional<double> waterCelsius;
         double deviation = 0;                    // the compass's
         double logNm = 0;                        // the log's total at the start
         std::optional<std::string> talker;
@@ -135,7 +133,7 @@ private:
     void Restart(int how, double elapsed);
     void AppendNav(std::string& out, double sinceStart) const;
     std::span<const Kind4> Order() const;
-    void ReadInstruments(const VesselState& vessel, double elapsed);
+    void ReadInstruments(const Vessel& vessel, double elapsed);
     void AppendInstrument(std::string& out, Kind4 kind) const;
     static std::vector<Kind4> OrderOf(const RealisticSettings& settings);
     const std::string& TextOf(Waiting waiting) const;

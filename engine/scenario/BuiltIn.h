@@ -28,6 +28,7 @@ struct Plan {
     std::vector<Leg> legs{};  // how it moves, leg after leg; none: by its course, route or track
     std::optional<double> autopilot{};  // steers by autopilot sentences, silent this long at most (seconds)
     Water water{};                      // the current and the leeway
+    Surroundings surroundings{};        // the depth, the wind, the water's temperature
 };
 
 // A vessel leaving Kiel harbour through the fjord at 6 knots, 8 satellites

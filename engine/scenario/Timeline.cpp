@@ -42,6 +42,9 @@ std::string Described(const Action& a) {
     onOff("outage", a.outage);
     onOff("freeze", a.freeze);
     number("speedup", a.speedup);
+    number("depth", a.depth);
+    if (a.wind) parts.push_back("wind " + Number(a.wind->from) + "," + Number(a.wind->knots));
+    if (a.current) parts.push_back("current " + Number(a.current->set) + "," + Number(a.current->drift));
     number("drop", a.chances.drop);
     number("corrupt", a.chances.corrupt);
     number("truncate", a.chances.truncate);

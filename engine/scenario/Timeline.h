@@ -29,6 +29,9 @@ struct Action {
     std::optional<std::string> route{};  // a route to follow from its start
     std::optional<bool> pause{}, outage{}, freeze{};
     std::optional<double> speedup{};
+    std::optional<double> depth{};   // metres below the transducer from now on
+    std::optional<Wind> wind{};      // the true wind from now on
+    std::optional<Water> current{};  // its set and drift from now on (the leeway stays)
     SentenceChances chances{};
     std::vector<Gnss> systemsOff{}, systemsOn{};
     bool stop = false;  // the run ends before this update

@@ -40,6 +40,19 @@ struct Water {
     double leeway = 0;
 };
 
+struct Wind {
+    double from = 0;   // degrees true the wind blows from
+    double knots = 0;  // over the ground
+};
+
+// What a vessel's instruments sound and feel, where it is: none where the
+// scenario gives nothing.
+struct Surroundings {
+    std::optional<double> depth;         // metres of water below the transducer
+    std::optional<Wind> wind;            // the true wind
+    std::optional<double> waterCelsius;
+};
+
 // How fast a vessel can change its motion; 0 changes it at once.
 struct Dynamics {
     double rateOfTurn = 0;    // degrees a second
@@ -86,6 +99,7 @@ struct Vessel {
     std::vector<Gnss> systemsOff{};  // systems whose signals do not reach its receiver
     bool loop = false;         // the route starts again at its end
     Water water{};
+    Surroundings surroundings{};
     RouteProgress progress;
     // Steers by the autopilot sentences its receiver hears, until they have
     // been silent this long (seconds), then holds its course; none: ignores them.

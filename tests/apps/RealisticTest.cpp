@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <numbers>
 #include <sstream>
@@ -210,6 +211,31 @@ TEST(RealisticProfile, AGpsOnARouteReportsTheLegItSteers) {
     const Result fast = RunProgram({"--receiver", "garmin", "--rate", "1", "--count", "1"});
     EXPECT_EQ(fast.status, 2);
     EXPECT_EQ(fast.error, "kovra-nmea: --rate 1: the garmin receiver sends at most 0.5 updates a second\n");
+}
+
+// The instruments read the world: a depth, a wind and a current set in the
+// file and changed by its events, each instrument as an integrated system's.
+TEST(RealisticProfile, TheInstrumentsReadTheScenariosWaterAndWind) {
+    const std::string file = ::testing::TempDir() + "kovra-bench-" + std::to_string(::getpid()) + ".yaml";
+    std::ofstream(file) << "vessels:\n"
+                           "  - {position: {lat: 54.32, lon: 10.15}, speed: 6, course: 45, current: \"90,1\",\n"
+                           "     instruments: {depth: 20, wind: \"270,12\", talker: II},\n"
+                           "     receiver: {sentences: [DPT, MWD, VHW]}}\n"
+                           "events:\n"
+                           "  - {at: 2, depth: 8.5}\n"
+                           "  - {at: 3, wind: \"300,20\", current: \"0,0\"}\n";
+    const Result r = RunProgram({"--scenario", file, "--time", "2026-12-08T12:00:00Z", "--count", "4", "--fast"});
+    std::filesystem::remove(file);
+    ASSERT_EQ(r.status, 0) << r.error;
+    const std::vector<std::string> dpt = Kind(r.output, "$IIDPT"), mwd = Kind(r.output, "$IIMWD"),
+                                   vhw = Kind(r.output, "$IIVHW");
+    ASSERT_EQ(dpt.size(), 4U);
+    EXPECT_EQ(Field(dpt[1], 1) + " " + Field(dpt[2], 1), "20.0 8.5");
+    EXPECT_EQ(Field(mwd[2], 1) + " " + Field(mwd[3], 1) + " " + Field(mwd[3], 5), "270.0 300.0 20.0");
+    // 6 knots made good toward 045° in a knot toward 090°: through the water
+    // (4.243 − 1, 4.243), 37.4° at 5.34 knots; in still water again the course and speed.
+    EXPECT_EQ(vhw[0].substr(0, 34), "$IIVHW,37.4,T,34.3,M,5.34,N,9.89,K");
+    EXPECT_EQ(vhw[3].substr(0, 35), "$IIVHW,45.0,T,41.9,M,6.00,N,11.11,K");
 }
 
 // AAM, APB and BWC for the destination of the leg steered: on the leg at
