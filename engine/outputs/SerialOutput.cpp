@@ -164,6 +164,9 @@ public:
     }
 
     void Wake() override {
+        if (!newBaud_) {
+            return;
+        }
         const int baud = *newBaud_;
         newBaud_.reset();
         if (!gps_.SetDCBState(baud)) {

@@ -514,14 +514,13 @@ void RealisticReceiver::ReadInstruments(const Vessel& v, double elapsed) {
     r.heading = vessel.heading;
     r.rateOfTurn = vessel.rateOfTurn * 60;
     r.magneticVariation = settings_.magneticVariation;
-    r.deviation = set.deviation;
     r.waterKnots = vessel.waterSpeed / kMetresPerSecondPerKnot;
     r.courseKnots = knots;
     r.course = vessel.course;
     r.depth = v.surroundings.depth;
     r.transducerOffset = set.transducerOffset;
     r.trueWind = v.surroundings.wind;
-    r.totalNm = set.logNm + r.tripNm;
+    r.totalNm = r.tripNm;  // a log new with the run
     r.waterCelsius = v.surroundings.waterCelsius;
 }
 

@@ -49,8 +49,6 @@ struct RealisticSettings {
     // speaks for them ("II").
     struct Instruments {
         double transducerOffset = 0;
-        double deviation = 0;                    // the compass's
-        double logNm = 0;                        // the log's total at the start
         std::optional<std::string> talker;
     } instruments{};
     double rangeError = 2.5;                     // metres, one sigma, for GST
