@@ -123,6 +123,11 @@ std::optional<NextWayPoint> NextWayPointOf(const Vessel& vessel, const World& wo
 // helm holds the course over the ground; the heading makes up for the set.
 static void ThroughTheWater(Vessel& v) {
     VesselState& s = v.state;
+    if (v.water.drift == 0 && v.water.leeway == 0) {
+        s.heading = s.course;  // still water: the heading is the course, exactly
+        s.waterSpeed = s.speed;
+        return;
+    }
     const double set = v.water.set * std::numbers::pi / 180, drift = v.water.drift * kMetresPerSecondPerKnot;
     const double course = s.course * std::numbers::pi / 180;
     const double east = s.speed * std::sin(course) - drift * std::sin(set);
