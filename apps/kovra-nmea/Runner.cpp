@@ -7,7 +7,6 @@
 #include "Setup.h"
 #include "engine/Simulator.h"
 #include "engine/receiver/Classic.h"
-#include "engine/receiver/SentenceKinds.h"
 #include "engine/receiver/UbxNav.h"
 #include "files/DataFile.h"
 #include "foundation/Text.h"
@@ -105,8 +104,8 @@ auto Made(const std::string& option, Make make) {
 std::vector<std::string> OutputKinds(const std::vector<std::string>& kinds) {
     std::vector<std::string> named;
     for (const std::string& kind : kinds) {
-        const engine::ubx::UbxMessage* nav = engine::IsNavMessage(kind) ? engine::ubx::FindUbxMessage(kind) : nullptr;
-        named.push_back(nav != nullptr ? UbxKindOf(nav->messageClass, nav->id) : kind);
+        const engine::ubx::UbxMessage* nav = engine::ubx::FindUbxMessage(kind);
+        named.push_back(nav != nullptr && nav->append != nullptr ? UbxKindOf(nav->messageClass, nav->id) : kind);
     }
     return named;
 }

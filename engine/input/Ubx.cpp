@@ -198,9 +198,7 @@ void ValSet(Answer& a, const Command& c, const Running& present) {
         }
         const std::uint32_t value = ReadLe(c.payload, at + 4, std::min<std::size_t>(size, 4));
         at += 4 + size;
-        const auto message = std::find_if(ubx::kUbxMessages.begin(), ubx::kUbxMessages.end(),
-                                          [&](const ubx::UbxMessage& m) { return m.uart1Key == key; });
-        if (message != ubx::kUbxMessages.end()) {
+        if (const ubx::UbxMessage* message = ubx::FindUbxMessageByKey(key)) {
             set.change.kinds.push_back({std::string(message->kind), static_cast<int>(value)});
         } else if (key == kRateMeas) {
             meas = value;
@@ -235,8 +233,7 @@ void ValGet(Answer& a, const Command& c, const Running& present) {
     for (std::size_t at = 4; at < c.payload.size(); at += 4) {
         const std::uint32_t key = ReadLe(c.payload, at, 4);
         std::optional<std::uint64_t> value;
-        if (const auto m = std::find_if(ubx::kUbxMessages.begin(), ubx::kUbxMessages.end(), [&](const ubx::UbxMessage& u) { return u.uart1Key == key; });
-            m != ubx::kUbxMessages.end()) {
+        if (const ubx::UbxMessage* m = ubx::FindUbxMessageByKey(key)) {
             value = static_cast<std::uint64_t>(std::clamp(EveryOf(present, m->kind), 0, 255));
         } else if (key == kRateMeas) {
             value = MeasRate(present);

@@ -1,11 +1,17 @@
 // Per-output sentence lists: an output given only some kinds of sentence.
 #include <algorithm>
+#include <array>
 
 #include "engine/outputs/Outputs.h"
 
 namespace kovra::engine {
 
 namespace {
+
+std::array<char, 8> UbxKind(std::uint8_t messageClass, std::uint8_t id) {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    return {'U', 'B', 'X', '-', kHex[messageClass >> 4], kHex[messageClass & 15], kHex[id >> 4], kHex[id & 15]};
+}
 
 class FilteredOutput final : public Output {
 public:
@@ -36,13 +42,21 @@ private:
         for (std::size_t start = 0; start < update.size();) {
             const std::size_t end = PieceEnd(update, start);
             const std::string_view piece = update.substr(start, end - start);
-            if (Keeps(piece[0] == '\xB5' && piece.size() >= 8
-                          ? UbxKindOf(static_cast<std::uint8_t>(piece[2]), static_cast<std::uint8_t>(piece[3]))
-                          : std::string(SentenceKind(piece)))) {
+            std::array<char, 8> ubx{};
+            if (Keeps(PieceKind(piece, ubx))) {
                 kept.append(piece);
             }
             start = end;
         }
+    }
+    // A sentence's kind, or a UBX frame's as UbxKindOf names it (written
+    // into `ubx`, so that no piece costs an allocation).
+    static std::string_view PieceKind(std::string_view piece, std::array<char, 8>& ubx) {
+        if (piece.size() < 8 || piece[0] != '\xB5' || piece[1] != '\x62') {
+            return SentenceKind(piece);
+        }
+        ubx = UbxKind(static_cast<std::uint8_t>(piece[2]), static_cast<std::uint8_t>(piece[3]));
+        return {ubx.data(), ubx.size()};
     }
     bool Keeps(std::string_view kind) const {
         const auto in = [kind](const std::vector<std::string>& list) {
@@ -79,8 +93,8 @@ std::size_t PieceEnd(std::string_view update, std::size_t start) {
 }
 
 std::string UbxKindOf(std::uint8_t messageClass, std::uint8_t id) {
-    constexpr char kHex[] = "0123456789ABCDEF";
-    return {'U', 'B', 'X', '-', kHex[messageClass >> 4], kHex[messageClass & 15], kHex[id >> 4], kHex[id & 15]};
+    const std::array<char, 8> kind = UbxKind(messageClass, id);
+    return {kind.begin(), kind.end()};
 }
 
 std::unique_ptr<Output> Filtered(std::unique_ptr<Output> output, std::vector<std::string> kinds,

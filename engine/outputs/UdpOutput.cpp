@@ -58,14 +58,14 @@ public:
     void Write(std::string_view update) override {
         std::size_t start = 0;
         while (start < update.size()) {
-            std::size_t end = NextSentenceEnd(update, start);
+            std::size_t end = PieceEnd(update, start);
             if (batch_) {
                 // As many whole sentences as fit one datagram.
-                for (std::size_t next = end; next < update.size(); next = NextSentenceEnd(update, next)) {
-                    if (NextSentenceEnd(update, next) - start > kMaxDatagram) {
+                for (std::size_t next = end; next < update.size(); next = PieceEnd(update, next)) {
+                    if (PieceEnd(update, next) - start > kMaxDatagram) {
                         break;
                     }
-                    end = NextSentenceEnd(update, next);
+                    end = PieceEnd(update, next);
                 }
             }
             Send(update.substr(start, end - start));
@@ -74,7 +74,6 @@ public:
     }
 
 private:
-    static std::size_t NextSentenceEnd(std::string_view update, std::size_t start) { return PieceEnd(update, start); }
 
     static bool NoRouteYet(int error) {
         return error == ENETUNREACH || error == EHOSTUNREACH || error == ENETDOWN || error == EADDRNOTAVAIL;

@@ -524,6 +524,7 @@ void RealisticReceiver::ReadInstruments(const Vessel& v, double elapsed) {
     r.waterCelsius = v.surroundings.waterCelsius;
 }
 
+// The instruments' kinds; nothing for any other.
 void RealisticReceiver::AppendInstrument(std::string& out, Kind4 kind) const {
     namespace i = instruments;
     const auto talker = [this](std::string_view own) {
@@ -576,23 +577,12 @@ void RealisticReceiver::AppendKind(std::string& out, Kind4 kind, const Route* ro
         case Kind4::XTE: if (epoch_.navigation) nmea4::AppendXTE(out, epoch_); break;
         case Kind4::BWC: if (epoch_.navigation) nmea4::AppendBWC(out, epoch_, d); break;
         case Kind4::BWR: if (epoch_.navigation) nmea4::AppendBWR(out, epoch_, d); break;
-        case Kind4::HDG:
-        case Kind4::HDM:
-        case Kind4::THS:
-        case Kind4::ROT:
-        case Kind4::DPT:
-        case Kind4::DBT:
-        case Kind4::MWV:
-        case Kind4::MWD:
-        case Kind4::VHW:
-        case Kind4::VLW:
-        case Kind4::MTW: AppendInstrument(out, kind); break;
         case Kind4::PGRME: nmea4::AppendPGRME(out, epoch_); break;
         case Kind4::PGRMZ: nmea4::AppendPGRMZ(out, epoch_); break;
         case Kind4::RTE:  // in the model's order: every epoch, empty with no route
             nmea4::AppendRTE(out, epoch_.talker, route ? route->name : "", route ? route->points : std::vector<std::string>{});
             break;
-        default: break;  // GSV and the route's wait for room on the line
+        default: AppendInstrument(out, kind); break;  // GSV and the route's wait for room on the line
     }
 }
 

@@ -250,6 +250,12 @@ const UbxMessage* FindUbxMessage(std::uint8_t messageClass, std::uint8_t id) {
     return found == kUbxMessages.end() ? nullptr : &*found;
 }
 
+const UbxMessage* FindUbxMessageByKey(std::uint32_t uart1Key) {
+    const auto found = std::find_if(kUbxMessages.begin(), kUbxMessages.end(),
+                                    [&](const UbxMessage& m) { return m.uart1Key == uart1Key; });
+    return found == kUbxMessages.end() ? nullptr : &*found;
+}
+
 const UbxMessage* FindUbxMessage(std::string_view kind) {
     const auto found =
         std::find_if(kUbxMessages.begin(), kUbxMessages.end(), [&](const UbxMessage& m) { return m.kind == kind; });

@@ -35,6 +35,7 @@ constexpr std::size_t kNavMessageCount = kUbxMessages.size() - kFirstNavMessage;
 
 const UbxMessage* FindUbxMessage(std::uint8_t messageClass, std::uint8_t id);
 const UbxMessage* FindUbxMessage(std::string_view kind);
+const UbxMessage* FindUbxMessageByKey(std::uint32_t uart1Key);
 
 // The epoch's GPS time of week, milliseconds (UBX's iTOW).
 std::uint32_t TimeOfWeek(const nmea4::Epoch& e);
