@@ -52,8 +52,10 @@ private:
 };
 
 // The first vessel as the plan and the generator's state give it.
-void PlanFirstVessel(Vessel& v, const Plan& plan, bool tracked, bool realistic) {
-    v.limits = plan.limits.value_or(realistic ? kVesselDynamics : Dynamics{});
+// A realistic receiver's arrival circle is the one its route is followed by.
+void PlanFirstVessel(Vessel& v, const Plan& plan, bool tracked, const RealisticSettings* realistic) {
+    v.limits = plan.limits.value_or(realistic != nullptr ? kVesselDynamics : Dynamics{});
+    v.arrivalRadiusNm = realistic != nullptr ? realistic->arrivalRadiusNm : 0;
     v.loop = plan.loop;
     v.moves = plan.move;
     v.autopilot = plan.autopilot;
@@ -103,7 +105,7 @@ public:
         Device& d = added.device;
         const World& own = d.start.world;
         Vessel vessel = own.vessels.front();
-        PlanFirstVessel(vessel, d.plan, d.track.has_value(), d.realistic.has_value());
+        PlanFirstVessel(vessel, d.plan, d.track.has_value(), d.realistic ? &*d.realistic : nullptr);
         vessel.name = d.name;
         vessel.id = static_cast<int>(world.vessels.size());
         if (d.crossing) {
@@ -436,7 +438,7 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
         }
     }
     world_ = WorldFrom(gps_);
-    PlanFirstVessel(world_.vessels.front(), plan_, track_.has_value(), realistic_ != nullptr);
+    PlanFirstVessel(world_.vessels.front(), plan_, track_.has_value(), realistic_ ? &realistic_->Settings() : nullptr);
     if (!plan_.name.empty()) {
         world_.vessels.front().name = plan_.name;
     }

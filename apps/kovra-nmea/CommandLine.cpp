@@ -404,7 +404,8 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         }))
         ->group("Instruments");
     app.add_option("--arrival-radius", o.arrivalRadius,
-                   "The arrival circle round the destination of the leg steered, nautical miles (AAM, APB, RMB)")
+                   "The arrival circle round the destination of the leg steered, nautical miles (AAM, APB, RMB); "
+                   "a followed route goes on to the next leg once inside it or past the perpendicular")
         ->check(Within({0.001, 100, "nautical miles"}))
         ->group("Receiver");
 

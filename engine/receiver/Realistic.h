@@ -108,6 +108,7 @@ public:
     // The epoch the last update reported.
     const nmea4::Epoch& LastEpoch() const { return epoch_; }
     const std::string& Model() const { return settings_.model; }
+    const RealisticSettings& Settings() const { return settings_; }
 
 private:
     void SetOutage(bool outage);

@@ -1,5 +1,7 @@
 #include "engine/scenario/Movers.h"
 
+#include "engine/scenario/Navigation.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -36,9 +38,26 @@ double ReachNm(const Vessel& v) {
     return 2 * v.state.speed / radians / kMetresPerNauticalMile;
 }
 
+// A plotter's arrival short of a waypoint with a leg after it: its circle
+// entered or the line square to the leg through it passed. A go-to and the
+// end of a route are sailed to the mark, where the vessel stops.
+bool ArrivedOnTheLeg(const Vessel& v, const World& world, const Route& route) {
+    const bool last = v.progress.next + 1 >= route.points.size() && !v.loop;
+    if (v.arrivalRadiusNm <= 0 || last) {
+        return false;
+    }
+    const std::optional<RouteLeg> leg = LegOf(world, v);
+    if (!leg) {
+        return false;
+    }
+    const Approach a = ApproachOf(*leg, v.state.position, 0, v.state.course, v.arrivalRadiusNm);
+    return a.inCircle || a.passedPerpendicular;
+}
+
 // Along the route for `step` nautical miles: every waypoint the step reaches
-// is passed (at once, exactly on it, for a vessel without limits), then the
-// course is set for the next. Returns what is left of the step; the vessel
+// is passed (at once, exactly on it, for a vessel without limits), and one
+// arrived at short of it is left from where the vessel is, then the course
+// is set for the next. Returns what is left of the step; the vessel
 // stops past the last waypoint of a route that does not loop.
 double FollowRoute(Vessel& v, const World& world, const Route& route, double step) {
     const bool instant = v.limits.rateOfTurn <= 0;
@@ -60,11 +79,12 @@ double FollowRoute(Vessel& v, const World& world, const Route& route, double ste
             continue;
         }
         const double distance = DistanceNm(v.state.position, target->position);
-        if (distance > std::max(step, ReachNm(v))) {
+        const bool reached = distance <= std::max(step, ReachNm(v));
+        if (!reached && !ArrivedOnTheLeg(v, world, route)) {
             SetCourse(v, InitialBearing(v.state.position, target->position));
             break;
         }
-        if (instant) {
+        if (instant && reached) {
             v.state.position = target->position;
             step -= distance;
         }

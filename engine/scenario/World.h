@@ -98,6 +98,10 @@ struct Vessel {
     std::optional<double> orderedAltitude{};  // none: holds its altitude
     std::vector<Gnss> systemsOff{};  // systems whose signals do not reach its receiver
     bool loop = false;         // the route starts again at its end
+    // Following a route as a plotter's autopilot does: on to the next leg
+    // once within this of the waypoint or past the line square to the leg
+    // through it (nautical miles); 0: on reaching the waypoint itself.
+    double arrivalRadiusNm = 0;
     Water water{};
     Surroundings surroundings{};
     RouteProgress progress;

@@ -173,9 +173,11 @@ namespace {
 
 // A receiver that navigates: the garmin model, at its own 2 s cycle, on a
 // two-leg route it follows at 30 knots. Its RMB and BOD name the leg being
-// steered, the range closes at the speed sailed, the vessel stays on the
-// leg (it turns for B at once: no rate of turn), and it steers for B once
-// past A.
+// steered and the range closes at the speed sailed. The vessel stays on the
+// first leg and, as a plotter's autopilot does, steers straight for B once
+// A's arrival circle (0.1 nm) is entered: right of the leg from A by what
+// it cut of the corner, less as it closes on B. The epoch that enters the
+// circle still reports A (its arrival); the next steers for B.
 TEST(RealisticProfile, AGpsOnARouteReportsTheLegItSteers) {
     const Result r = RunProgram({"--receiver", "garmin", "--time", "2026-12-08T12:00:00Z", "--count", "100", "--fast",
                                  "--lat", "54.0", "--lon", "10.0", "--course", "0", "--speed", "30",
@@ -194,19 +196,21 @@ TEST(RealisticProfile, AGpsOnARouteReportsTheLegItSteers) {
     double last = 1e9;
     std::size_t toB = 0;
     for (std::size_t i = 0; i < rmb.size(); ++i) {
-        EXPECT_EQ(Field(rmb[i], 2), "0.00") << rmb[i];  // on the leg throughout
         const double range = std::stod(Field(rmb[i], 10));
         if (Field(rmb[i], 5) == "B") {
             toB = toB == 0 ? i : toB;
             EXPECT_EQ(Field(rmb[i], 4), "A") << rmb[i];
             EXPECT_EQ(Field(bod[i], 5) + Field(bod[i], 6), "BA") << bod[i];
+            EXPECT_EQ(Field(rmb[i], 3), "L") << rmb[i];
+            EXPECT_NEAR(std::stod(Field(rmb[i], 2)), 0.09 * range / 1.76, 0.015) << rmb[i];  // B 1.76 nm east of A
         } else {
+            EXPECT_EQ(Field(rmb[i], 2), "0.00") << rmb[i];
             EXPECT_LE(range, last) << rmb[i];
             EXPECT_NEAR(range, 1.2 - i * 2 * 30 / 3600.0, 0.06) << rmb[i];
         }
         last = range;
     }
-    EXPECT_NEAR(static_cast<double>(toB), 72, 1);  // 1.2 nm at 30 knots: 144 s, 72 updates of 2 s
+    EXPECT_NEAR(static_cast<double>(toB), 67.5, 1);  // 1.1 nm at 30 knots: 132 s, 66 updates of 2 s, and one
     // The model sends at most what the receiver can.
     const Result fast = RunProgram({"--receiver", "garmin", "--rate", "1", "--count", "1"});
     EXPECT_EQ(fast.status, 2);
@@ -240,9 +244,9 @@ TEST(RealisticProfile, TheInstrumentsReadTheScenariosWaterAndWind) {
 
 // AAM, APB and BWC for the destination of the leg steered: on the leg at
 // 30 knots the arrival circle (0.2 nm) is entered when the range is within
-// it and the next waypoint named at once after; 0.3 nm beside the
-// waypoint, never entered, the perpendicular through it is passed where
-// the leg's geometry puts it.
+// it, which the epoch of the arrival reports, and the route goes on to the
+// next waypoint at once after; 0.3 nm beside the waypoint, never entered,
+// the perpendicular through it is passed where the leg's geometry puts it.
 TEST(RealisticProfile, ArrivalIsTheCircleEnteredOrThePerpendicularPassed) {
     const std::vector<std::string> common = {"--time", "2026-12-08T12:00:00Z", "--fast", "--course", "0", "--speed",
                                              "30", "--acceleration", "0", "--rate-of-turn", "0", "--waypoint",
@@ -264,8 +268,8 @@ TEST(RealisticProfile, ArrivalIsTheCircleEnteredOrThePerpendicularPassed) {
         entered += Field(aam[i], 1) == "A" && Field(aam[i], 5) == "A" ? 1 : 0;
         namedB = namedB == 0 && Field(aam[i], 5) == "B" ? i : namedB;
     }
-    EXPECT_NEAR(static_cast<double>(entered), 24, 2);   // 0.2 nm at 30 knots
-    EXPECT_NEAR(static_cast<double>(namedB), 144, 1);   // B from the moment A is reached
+    EXPECT_EQ(entered, 1U);                             // the epoch of the arrival
+    EXPECT_NEAR(static_cast<double>(namedB), 121.5, 1);  // 1 nm at 30 knots: 120 s, and one
     EXPECT_EQ(aam[0].substr(0, 20), "$GNAAM,V,V,0.20,N,A*");
 
     // A model whose own epoch has no route sentences sends them when asked, after its own.

@@ -158,5 +158,52 @@ TEST(EngineMotion, TheHeadingAndSpeedThroughTheWaterMakeUpForTheCurrent) {
     }
 }
 
+
+// A route followed as a plotter's autopilot does: on to the next leg once
+// in the arrival circle, from where the vessel is, or once past the line
+// square to the leg through the waypoint; the route's end is sailed to
+// the mark, where the vessel stops.
+TEST(EngineMotion, AFollowedRouteGoesOnAtTheArrivalCircleOrThePerpendicular) {
+    World world;
+    world.waypoints = {{"A", {0.1, 0}}, {"B", {0.1, 0.1}}, {"C", {0, 0.1}}};  // 5.97 nm apart
+    world.routes = {{"R", {"A", "B", "C"}}};
+    Vessel vessel;
+    vessel.steering = Steering::Route;
+    vessel.progress.route = "R";
+    vessel.arrivalRadiusNm = 1;
+    vessel.state.speed = vessel.orderedSpeed = 0.4 * 1852;  // 0.4 nm a step of a second
+    Mover mover;
+    double northmost = 0;
+    for (int step = 0; step < 16; ++step) {
+        ASSERT_TRUE(mover.Advance(vessel, world, step, 1.0));
+        northmost = std::max(northmost, vessel.state.position.lat);
+    }
+    // 5.2 nm sailed north, 0.77 nm short of A: B steered for from there, A never reached.
+    EXPECT_EQ(vessel.progress.next, 1U);
+    EXPECT_EQ(vessel.progress.arrivals, 1U);
+    EXPECT_LT(northmost, 0.1 - 0.3 / 60);
+    EXPECT_NEAR(vessel.state.course, InitialBearing(vessel.state.position, {0.1, 0.1}), 0.5);
+    for (int step = 16; step < 60 && !vessel.progress.arrived; ++step) {
+        ASSERT_TRUE(mover.Advance(vessel, world, step, 1.0));
+    }
+    EXPECT_TRUE(vessel.progress.arrived);
+    EXPECT_EQ(vessel.state.position.lat, 0.0);  // on C
+    EXPECT_EQ(vessel.state.position.lon, 0.1);
+    EXPECT_EQ(vessel.state.speed, 0.0);
+
+    // Past B's perpendicular, 3 nm from it: on for C, not back to B.
+    Vessel beyond = vessel;
+    beyond.progress = {"R", 1, false, 1, std::nullopt};
+    beyond.state.position = {0.05, 0.11};
+    beyond.state.speed = beyond.orderedSpeed = 0.4 * 1852;
+    ASSERT_TRUE(mover.Advance(beyond, world, 0, 1.0));
+    EXPECT_EQ(beyond.progress.next, 2U);
+    beyond.arrivalRadiusNm = 0;  // without a plotter's arrival it turns back for the mark
+    beyond.progress = {"R", 1, false, 1, std::nullopt};
+    beyond.state.position = {0.05, 0.11};
+    ASSERT_TRUE(mover.Advance(beyond, world, 0, 1.0));
+    EXPECT_EQ(beyond.progress.next, 1U);
+}
+
 }  // namespace
 }  // namespace kovra::engine
