@@ -66,6 +66,16 @@ void PlanFirstVessel(Vessel& v, const Plan& plan, bool tracked, const RealisticS
                                                                  : Steering::Course;
 }
 
+// A sounding names a waypoint the vessel's world has: a misspelt one would
+// leave the sounder reading the constant depth without a word.
+void CheckSoundings(const Vessel& v, const World& world) {
+    for (const Sounding& s : v.surroundings.profile) {
+        if (world.FindWayPoint(s.waypoint) == nullptr) {
+            throw SettingError("depth profile: '" + s.waypoint + "' is not a waypoint");
+        }
+    }
+}
+
 // A target that passes the first vessel as the rule says: its start and
 // course worked out from where the first vessel is and how it goes.
 void PlaceToCross(Vessel& target, const Vessel& first, const ais::CrossingRule& rule) {
@@ -106,6 +116,7 @@ public:
         const World& own = d.start.world;
         Vessel vessel = own.vessels.front();
         PlanFirstVessel(vessel, d.plan, d.track.has_value(), d.realistic ? &*d.realistic : nullptr);
+        CheckSoundings(vessel, own);
         vessel.name = d.name;
         vessel.id = static_cast<int>(world.vessels.size());
         if (d.crossing) {
@@ -439,6 +450,7 @@ std::uint64_t Simulator::Run(const RunSettings& settings, const Stop& stop) {
     }
     world_ = WorldFrom(gps_);
     PlanFirstVessel(world_.vessels.front(), plan_, track_.has_value(), realistic_ ? &realistic_->Settings() : nullptr);
+    CheckSoundings(world_.vessels.front(), world_);
     if (!plan_.name.empty()) {
         world_.vessels.front().name = plan_.name;
     }

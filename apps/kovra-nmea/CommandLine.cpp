@@ -382,6 +382,11 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
     app.add_option("--depth", o.depth, "The echo sounder's depth below the transducer, metres (DPT, DBT)")
         ->check(Within({0, 11000, "metres"}))
         ->group("Instruments");
+    app.add_option("--depth-profile", o.depthProfile,
+                   "Depths at the route's waypoints, WAYPOINT=METRES,...; the sounder reads between them along each "
+                   "leg (the first from --depth, where given), and --depth off the route")
+        ->check(ReadBy([](const std::string& text) { return ParseDepthProfile(text); }))
+        ->group("Instruments");
     app.add_option("--transducer-offset", o.transducerOffset,
                    "From the transducer to the waterline (positive) or the keel (negative), metres (DPT)")
         ->check(Within({-100, 100, "metres"}))
@@ -434,7 +439,7 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},
         {"--save-route", "FILE"}, {"--profile", "nmea4|classic"}, {"--gnss", "SYSTEMS"},
         {"--elevation-mask", "DEG"}, {"--almanac", "FILE"}, {"--talker", "GP|GN"}, {"--route-interval", "SECONDS"},
-        {"--arrival-radius", "NM"}, {"--depth", "METRES"}, {"--transducer-offset", "METRES"},
+        {"--arrival-radius", "NM"}, {"--depth", "METRES"}, {"--depth-profile", "WAYPOINT=METRES,..."}, {"--transducer-offset", "METRES"},
         {"--wind", "DEG,KNOTS"}, {"--current", "SET,DRIFT"}, {"--leeway", "DEG"}, {"--water-temperature", "CELSIUS"}, {"--instrument-talker", "XX"}};
     static const std::set<std::string> kShownDefaults = {
         "--rate", "--count", "--speedup", "--bind", "--tcp-max-clients", "--tcp-idle", "--skyplot-radius", "--profile", "--gnss",

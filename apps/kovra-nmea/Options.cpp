@@ -928,6 +928,27 @@ engine::Wind ParseWind(const std::string& text) {
     return {wind->first, wind->second};
 }
 
+std::vector<engine::Sounding> ParseDepthProfile(const std::string& text) {
+    std::vector<engine::Sounding> profile;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string_view item = std::string_view(text).substr(start, comma - start);
+        const std::size_t equals = item.find('=');
+        double depth = -1;
+        const std::string_view number = equals == std::string_view::npos ? "" : item.substr(equals + 1);
+        const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), depth);
+        if (equals == 0 || equals == std::string_view::npos || error != std::errc() ||
+            end != number.data() + number.size() || depth < 0 || depth > 11000) {
+            throw UsageError(QuotedValue(std::string(item)) +
+                             " is not WAYPOINT=METRES: a waypoint's name and the depth there (0 to 11000)");
+        }
+        profile.push_back({std::string(item.substr(0, equals)), depth});
+        start = comma + 1;
+    }
+    return profile;
+}
+
 engine::Water ParseCurrent(const std::string& text) {
     const auto current = DirectionAndSpeed(text, 20);
     if (!current) {

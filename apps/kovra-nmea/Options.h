@@ -104,6 +104,7 @@ struct Options {
     double arrivalRadius = 0.1;  // nautical miles
     // The vessel's instruments.
     std::optional<double> depth, transducerOffset, waterTemperature;
+    std::optional<std::string> depthProfile;  // "HARBOUR=4.5,BUOY=20": soundings at the route's waypoints
     std::optional<std::string> wind, instrumentTalker;
     std::optional<std::string> current;  // "SET,DRIFT"
     double leeway = 0;
@@ -155,6 +156,8 @@ TDateTime ParseDay(const std::string& text);
 std::pair<std::size_t, std::size_t> ParseShard(const std::string& text);
 // "270,15": the true wind, from 270° at 15 knots.
 engine::Wind ParseWind(const std::string& text);
+// "HARBOUR=4.5,BUOY=20": the soundings at waypoints, metres.
+std::vector<engine::Sounding> ParseDepthProfile(const std::string& text);
 // "90,1.5": a current flowing toward 090° at 1.5 knots.
 engine::Water ParseCurrent(const std::string& text);
 // A leg of --leg: "course=90,speed=6,for=60", "goto=BUOY", "route=DEPART,speed=8";

@@ -95,6 +95,7 @@ constexpr Key kReceiverKeys[] = {{"profile", "--profile"},
                                  {"route_interval", "--route-interval"},
                                  {"arrival_radius", "--arrival-radius"}};
 constexpr Key kInstrumentKeys[] = {{"depth", "--depth"},
+                                   {"depth_profile", "--depth-profile", Shape::Joined},
                                    {"transducer_offset", "--transducer-offset"},
                                    {"wind", "--wind"},
                                    {"water_temperature", "--water-temperature"},

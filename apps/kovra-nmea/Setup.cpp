@@ -214,6 +214,9 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps, const engine
     }
     plan.water.leeway = o.leeway;
     plan.surroundings.depth = o.depth;
+    if (o.depthProfile) {
+        plan.surroundings.profile = ParseDepthProfile(*o.depthProfile);
+    }
     plan.surroundings.waterCelsius = o.waterTemperature;
     if (o.wind) {
         plan.surroundings.wind = ParseWind(*o.wind);

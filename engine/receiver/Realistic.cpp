@@ -450,7 +450,7 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
     epoch_.rangeError = settings_.positionNoise
                             ? *settings_.positionNoise * std::numbers::sqrt2 / std::max(epoch_.dop.hdop, 0.01)
                             : settings_.rangeError;
-    ReadInstruments(in.vessel, in.elapsed);
+    ReadInstruments(in.world, in.vessel, in.elapsed);
     epoch_.navigation.reset();
     if (const std::optional<RouteLeg> leg = LegOf(in.world, in.vessel)) {
         epoch_.navigation = {*leg, ApproachOf(*leg, vessel.position, epoch_.speedKnots, vessel.course,
@@ -502,7 +502,7 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
 std::span<const Kind4> RealisticReceiver::Order() const { return order_; }
 
 // The instruments read the vessel as it truly is: they need no fix.
-void RealisticReceiver::ReadInstruments(const Vessel& v, double elapsed) {
+void RealisticReceiver::ReadInstruments(const World& world, const Vessel& v, double elapsed) {
     const RealisticSettings::Instruments& set = settings_.instruments;
     const VesselState& vessel = v.state;
     instruments::Reading& r = reading_;
@@ -517,7 +517,7 @@ void RealisticReceiver::ReadInstruments(const Vessel& v, double elapsed) {
     r.waterKnots = vessel.waterSpeed / kMetresPerSecondPerKnot;
     r.courseKnots = knots;
     r.course = vessel.course;
-    r.depth = v.surroundings.depth;
+    r.depth = DepthUnder(world, v);
     r.transducerOffset = set.transducerOffset;
     r.trueWind = v.surroundings.wind;
     r.totalNm = r.tripNm;  // a log new with the run

@@ -132,7 +132,7 @@ private:
     void Restart(int how, double elapsed);
     void AppendNav(std::string& out, double sinceStart) const;
     std::span<const Kind4> Order() const;
-    void ReadInstruments(const Vessel& vessel, double elapsed);
+    void ReadInstruments(const World& world, const Vessel& vessel, double elapsed);
     void AppendInstrument(std::string& out, Kind4 kind) const;
     static std::vector<Kind4> OrderOf(const RealisticSettings& settings);
     const std::string& TextOf(Waiting waiting) const;

@@ -4,6 +4,7 @@
 #include <GeographicLib/Gnomonic.hpp>
 #include <GeographicLib/Rhumb.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -77,6 +78,29 @@ double CrossTrackNm(GeoPoint from, GeoPoint to, GeoPoint here) {
     double metres = 0;
     Wgs84().Inverse(here.lat, here.lon, lat0, lon0, metres);
     return (side > 0 ? -metres : metres) / kMetresPerNauticalMile;
+}
+
+std::optional<double> DepthUnder(const World& world, const Vessel& vessel) {
+    const Surroundings& s = vessel.surroundings;
+    const auto sounding = [&s](std::string_view waypoint) -> std::optional<double> {
+        const auto found = std::find_if(s.profile.begin(), s.profile.end(),
+                                        [&](const Sounding& at) { return at.waypoint == waypoint; });
+        return found != s.profile.end() ? std::optional(found->depth) : std::nullopt;
+    };
+    const std::optional<RouteLeg> leg = s.profile.empty() ? std::nullopt : LegOf(world, vessel);
+    const std::optional<double> to = leg ? sounding(leg->destination) : std::nullopt;
+    if (!to) {
+        // At the end of the route the vessel lies on its last waypoint.
+        const Route* route = vessel.progress.arrived ? world.FindRoute(vessel.progress.route) : nullptr;
+        const std::optional<double> last = route && !route->points.empty() ? sounding(route->points.back()) : std::nullopt;
+        return last ? last : s.depth;
+    }
+    const double from = sounding(leg->origin).value_or(s.depth.value_or(*to));
+    const GeoPoint here = vessel.state.position;
+    double made = 0, left = 0;  // metres from the origin, to the destination
+    Wgs84().Inverse(leg->from.lat, leg->from.lon, here.lat, here.lon, made);
+    Wgs84().Inverse(here.lat, here.lon, leg->to.lat, leg->to.lon, left);
+    return made + left > 0 ? from + (*to - from) * made / (made + left) : *to;
 }
 
 Approach ApproachOf(const RouteLeg& leg, GeoPoint here, double speedKnots, double course, double arrivalRadiusNm) {

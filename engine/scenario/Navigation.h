@@ -39,6 +39,13 @@ struct Approach {
 
 Approach ApproachOf(const RouteLeg& leg, GeoPoint here, double speedKnots, double course, double arrivalRadiusNm);
 
+// What the sounder reads where the vessel is: on a leg whose destination
+// has a sounding, the depth between the origin's (where it began: its own
+// depth, or the destination's) and the destination's, in proportion to the
+// way made along it; at the end of the route its last waypoint's;
+// elsewhere the vessel's own depth.
+std::optional<double> DepthUnder(const World& world, const Vessel& vessel);
+
 // Off the geodesic from `from` to `to` (extended past its ends), nautical
 // miles, right of it positive.
 double CrossTrackNm(GeoPoint from, GeoPoint to, GeoPoint here);

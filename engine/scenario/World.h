@@ -47,8 +47,15 @@ struct Wind {
 
 // What a vessel's instruments sound and feel, where it is: none where the
 // scenario gives nothing.
+// The sounding at a waypoint of the route: metres below the transducer.
+struct Sounding {
+    std::string waypoint;
+    double depth = 0;
+};
+
 struct Surroundings {
     std::optional<double> depth;         // metres of water below the transducer
+    std::vector<Sounding> profile{};      // along the route, between its waypoints' soundings
     std::optional<Wind> wind;            // the true wind
     std::optional<double> waterCelsius;
 };

@@ -242,6 +242,36 @@ TEST(RealisticProfile, TheInstrumentsReadTheScenariosWaterAndWind) {
     EXPECT_EQ(vhw[3].substr(0, 35), "$IIVHW,45.0,T,41.9,M,6.00,N,11.11,K");
 }
 
+// A depth profile along the route: the sounder reads between the soundings
+// of each leg's ends in proportion to the way made, from the vessel's own
+// depth on the first leg, and the last waypoint's once the route is done.
+TEST(RealisticProfile, TheSounderReadsTheDepthsAlongTheRoute) {
+    const std::string file = ::testing::TempDir() + "kovra-soundings-" + std::to_string(::getpid()) + ".yaml";
+    std::ofstream(file) << "waypoints: [{name: A, lat: 54.02, lon: 10.0}, {name: B, lat: 54.02, lon: 10.05}]\n"
+                           "routes: [{name: TRIP, waypoints: [A, B]}]\n"
+                           "vessels:\n"
+                           "  - {position: {lat: 54.0, lon: 10.0}, speed: 36, route: TRIP, follow_route: true,\n"
+                           "     limits: {rate_of_turn: 0, acceleration: 0},\n"
+                           "     instruments: {depth: 30, depth_profile: [A=20, B=10]},\n"
+                           "     receiver: {sentences: [DBT], arrival_radius: 0.001}}\n";
+    const Result r = RunProgram({"--scenario", file, "--time", "2026-12-08T12:00:00Z", "--count", "300", "--fast"});
+    std::filesystem::remove(file);
+    ASSERT_EQ(r.status, 0) << r.error;
+    const std::vector<std::string> dbt = Kind(r.output, "$SDDBT");
+    ASSERT_EQ(dbt.size(), 300U);
+    // 0.01 nm a second: A (1.2 nm north) at 120 s, B (1.76 nm east of A) at 296 s.
+    const struct {
+        std::size_t second;
+        const char* metres;
+    } soundings[] = {{0, "30.0"}, {60, "25.0"}, {120, "20.0"}, {208, "15.0"}, {299, "10.0"}};
+    for (const auto& s : soundings) {
+        EXPECT_EQ(Field(dbt[s.second], 3), s.metres) << s.second << " s: " << dbt[s.second];
+    }
+    const Result misspelt = RunProgram({"--waypoint", "A,54.02,10.0", "--depth-profile", "BOUY=3", "--count", "1"});
+    EXPECT_EQ(misspelt.status, 2);
+    EXPECT_EQ(misspelt.error, "kovra-nmea: depth profile: 'BOUY' is not a waypoint\n");
+}
+
 // AAM, APB and BWC for the destination of the leg steered: on the leg at
 // 30 knots the arrival circle (0.2 nm) is entered when the range is within
 // it, which the epoch of the arrival reports, and the route goes on to the
