@@ -391,7 +391,8 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
                    "From the transducer to the waterline (positive) or the keel (negative), metres (DPT)")
         ->check(Within({-100, 100, "metres"}))
         ->group("Instruments");
-    app.add_option("--wind", o.wind, "The true wind: where it blows from and its speed (MWV relative and true, MWD)")
+    app.add_option("--wind", o.wind, "The true wind: where it blows from and its speed, and the gusts' speed after a second comma (270,15,25), "
+                   "drawn from --seed (MWV relative and true, MWD)")
         ->check(ReadBy([](const std::string& text) { return ParseWind(text); }))
         ->group("Instruments");
     app.add_option("--water-temperature", o.waterTemperature, "The water's temperature, degrees Celsius (MTW)")
@@ -440,7 +441,7 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         {"--save-route", "FILE"}, {"--profile", "nmea4|classic"}, {"--gnss", "SYSTEMS"},
         {"--elevation-mask", "DEG"}, {"--almanac", "FILE"}, {"--talker", "GP|GN"}, {"--route-interval", "SECONDS"},
         {"--arrival-radius", "NM"}, {"--depth", "METRES"}, {"--depth-profile", "WAYPOINT=METRES,..."}, {"--transducer-offset", "METRES"},
-        {"--wind", "DEG,KNOTS"}, {"--current", "SET,DRIFT"}, {"--leeway", "DEG"}, {"--water-temperature", "CELSIUS"}, {"--instrument-talker", "XX"}};
+        {"--wind", "DEG,KNOTS[,GUSTS]"}, {"--current", "SET,DRIFT"}, {"--leeway", "DEG"}, {"--water-temperature", "CELSIUS"}, {"--instrument-talker", "XX"}};
     static const std::set<std::string> kShownDefaults = {
         "--rate", "--count", "--speedup", "--bind", "--tcp-max-clients", "--tcp-idle", "--skyplot-radius", "--profile", "--gnss",
         "--elevation-mask", "--route-interval", "--arrival-radius"};

@@ -920,12 +920,24 @@ std::optional<std::pair<double, double>> DirectionAndSpeed(const std::string& te
 }  // namespace
 
 engine::Wind ParseWind(const std::string& text) {
-    const auto wind = DirectionAndSpeed(text, 200);
-    if (!wind) {
+    // DEGREES,KNOTS and, after a second comma, the gusts' knots.
+    const std::size_t second = text.find(',', text.find(',') + 1);
+    const auto wind = DirectionAndSpeed(text.substr(0, second), 200);
+    double gusts = 0;
+    const bool gustsRead = [&] {
+        if (second == std::string::npos) {
+            return true;
+        }
+        const char* begin = text.data() + second + 1;
+        const auto [end, error] = std::from_chars(begin, text.data() + text.size(), gusts);
+        return error == std::errc() && end == text.data() + text.size() && end != begin && gusts <= 200;
+    }();
+    if (!wind || !gustsRead || (second != std::string::npos && gusts < wind->second)) {
         throw UsageError(QuotedValue(text) +
-                         " is not DEGREES,KNOTS: where the true wind blows from (0 to below 360) and its speed (0 to 200)");
+                         " is not DEGREES,KNOTS[,GUSTS]: where the true wind blows from (0 to below 360), its speed "
+                         "(0 to 200) and the gusts' (from the speed to 200)");
     }
-    return {wind->first, wind->second};
+    return {wind->first, wind->second, gusts};
 }
 
 std::vector<engine::Sounding> ParseDepthProfile(const std::string& text) {

@@ -214,6 +214,7 @@ engine::Plan BuildState(const Options& o, TKovraNMEAGenerator& gps, const engine
     }
     plan.water.leeway = o.leeway;
     plan.surroundings.depth = o.depth;
+    plan.surroundings.gustSeed = o.seed.value_or(1);
     if (o.depthProfile) {
         plan.surroundings.profile = ParseDepthProfile(*o.depthProfile);
     }

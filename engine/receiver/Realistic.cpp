@@ -519,7 +519,8 @@ void RealisticReceiver::ReadInstruments(const World& world, const Vessel& v, dou
     r.course = vessel.course;
     r.depth = DepthUnder(world, v);
     r.transducerOffset = set.transducerOffset;
-    r.trueWind = v.surroundings.wind;
+    r.trueWind = v.surroundings.wind ? std::optional(WindAt(*v.surroundings.wind, v.surroundings.gustSeed, elapsed))
+                                     : std::nullopt;
     r.totalNm = r.tripNm;  // a log new with the run
     r.waterCelsius = v.surroundings.waterCelsius;
 }

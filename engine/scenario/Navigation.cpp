@@ -8,6 +8,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "foundation/Names.h"
+
 namespace kovra::engine {
 
 namespace {
@@ -84,7 +86,7 @@ std::optional<double> DepthUnder(const World& world, const Vessel& vessel) {
     const Surroundings& s = vessel.surroundings;
     const auto sounding = [&s](std::string_view waypoint) -> std::optional<double> {
         const auto found = std::find_if(s.profile.begin(), s.profile.end(),
-                                        [&](const Sounding& at) { return at.waypoint == waypoint; });
+                                        [&](const Sounding& at) { return SameName(at.waypoint, waypoint); });
         return found != s.profile.end() ? std::optional(found->depth) : std::nullopt;
     };
     const std::optional<RouteLeg> leg = s.profile.empty() ? std::nullopt : LegOf(world, vessel);

@@ -43,7 +43,10 @@ std::string Described(const Action& a) {
     onOff("freeze", a.freeze);
     number("speedup", a.speedup);
     number("depth", a.depth);
-    if (a.wind) parts.push_back("wind " + Number(a.wind->from) + "," + Number(a.wind->knots));
+    if (a.wind) {
+        parts.push_back("wind " + Number(a.wind->from) + "," + Number(a.wind->knots) +
+                        (a.wind->gusts > a.wind->knots ? "," + Number(a.wind->gusts) : ""));
+    }
     if (a.current) parts.push_back("current " + Number(a.current->set) + "," + Number(a.current->drift));
     number("drop", a.chances.drop);
     number("corrupt", a.chances.corrupt);

@@ -43,7 +43,13 @@ struct Water {
 struct Wind {
     double from = 0;   // degrees true the wind blows from
     double knots = 0;  // over the ground
+    double gusts = 0;  // knots the gusts reach; 0 or the speed itself: a steady wind
 };
+
+// The wind at a moment: a gusty wind's speed rises from its mean toward the
+// gusts' and falls back, a gust every few seconds of a strength drawn from
+// the seed; the same seed and time give the same wind at any rate.
+Wind WindAt(const Wind& wind, std::uint64_t seed, double elapsed);
 
 // What a vessel's instruments sound and feel, where it is: none where the
 // scenario gives nothing.
@@ -56,6 +62,7 @@ struct Sounding {
 struct Surroundings {
     std::optional<double> depth;         // metres of water below the transducer
     std::vector<Sounding> profile{};      // along the route, between its waypoints' soundings
+    std::uint64_t gustSeed = 1;           // the run's seed: where the gusts come from
     std::optional<Wind> wind;            // the true wind
     std::optional<double> waterCelsius;
 };

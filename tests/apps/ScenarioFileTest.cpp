@@ -73,7 +73,7 @@ TEST_F(ScenarioFiles, ABadFileIsToldWithItsPlaceAndNothingRuns) {
         {"routes: [{name: R, waypoints: []}, {name: r, waypoints: []}]\n", "routes[1]: route 'r' is given twice"},
         {"events: [{at: 3, vessel: Bob, course: 9}]\n", "s.yaml:1:10: no vessel named 'Bob' (the scenario has 'vessel 1')"},
         {"events: [{at: 3, wind: \"400,5\"}]\n",
-         "s.yaml:1:24: events[0].wind: '400,5' is not DEGREES,KNOTS: where the true wind blows from (0 to below 360)"},
+         "s.yaml:1:24: events[0].wind: '400,5' is not DEGREES,KNOTS[,GUSTS]: where the true wind blows from (0 to below 360)"},
         {"vessels: [{instruments: {depth: -2}}]\n", "vessels[0].instruments.depth: '-2' is not from 0 to 11000 metres"},
         {"vessels: [{name: A}, {name: B}]\nevents: [{at: 3, vessel: C, course: 9}]\n",
          "no vessel named 'C' (the scenario has 'A', 'B')"},

@@ -100,5 +100,29 @@ TEST(Instruments, EverySentenceWhole) {
     }
 }
 
+// Gusts from the seed: within the mean and the gusts' speed, near each at
+// times, smooth from second to second, the same for the same seed and time
+// whatever the rate it is read at; a steady wind stays as it is.
+TEST(Instruments, GustsComeFromTheSeed) {
+    const Wind gusty{270, 15, 25};
+    double least = 1e9, most = 0, biggestStep = 0;
+    for (int tenth = 0; tenth < 6000; ++tenth) {
+        const double t = tenth / 10.0;
+        const Wind w = WindAt(gusty, 7, t);
+        least = std::min(least, w.knots);
+        most = std::max(most, w.knots);
+        biggestStep = std::max(biggestStep, std::fabs(w.knots - WindAt(gusty, 7, t + 1).knots));
+        EXPECT_EQ(w.from, 270);
+    }
+    EXPECT_GE(least, 15);
+    EXPECT_LT(least, 15.5);
+    EXPECT_LE(most, 25);
+    EXPECT_GT(most, 23);
+    EXPECT_LT(biggestStep, 5);  // no jump: a gust builds over seconds
+    EXPECT_EQ(WindAt(gusty, 7, 123.4).knots, WindAt(gusty, 7, 123.4).knots);
+    EXPECT_NE(WindAt(gusty, 7, 123.4).knots, WindAt(gusty, 8, 123.4).knots);
+    EXPECT_EQ(WindAt({270, 15, 0}, 7, 123.4).knots, 15);
+}
+
 }  // namespace
 }  // namespace kovra::engine::instruments
