@@ -387,6 +387,11 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
                    "leg (the first from --depth, where given), and --depth off the route")
         ->check(ReadBy([](const std::string& text) { return ParseDepthProfile(text); }))
         ->group("Instruments");
+    app.add_option("--instrument-rate", o.instrumentRates,
+                   "Updates a second of instruments, INSTRUMENT=RATE,... (compass, gyro, sounder, wind, log), each at "
+                   "most the receiver's --rate; by default each sends with every update")
+        ->check(ReadBy([](const std::string& text) { return ParseInstrumentRates(text); }))
+        ->group("Instruments");
     app.add_option("--transducer-offset", o.transducerOffset,
                    "From the transducer to the waterline (positive) or the keel (negative), metres (DPT)")
         ->check(Within({-100, 100, "metres"}))
@@ -440,7 +445,7 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
         {"--skyplot-radius", "PIXELS"}, {"--save-satellites", "FILE"}, {"--save-waypoints", "FILE"},
         {"--save-route", "FILE"}, {"--profile", "nmea4|classic"}, {"--gnss", "SYSTEMS"},
         {"--elevation-mask", "DEG"}, {"--almanac", "FILE"}, {"--talker", "GP|GN"}, {"--route-interval", "SECONDS"},
-        {"--arrival-radius", "NM"}, {"--depth", "METRES"}, {"--depth-profile", "WAYPOINT=METRES,..."}, {"--transducer-offset", "METRES"},
+        {"--arrival-radius", "NM"}, {"--depth", "METRES"}, {"--depth-profile", "WAYPOINT=METRES,..."}, {"--instrument-rate", "INSTRUMENT=RATE,..."}, {"--transducer-offset", "METRES"},
         {"--wind", "DEG,KNOTS[,GUSTS]"}, {"--current", "SET,DRIFT"}, {"--leeway", "DEG"}, {"--water-temperature", "CELSIUS"}, {"--instrument-talker", "XX"}};
     static const std::set<std::string> kShownDefaults = {
         "--rate", "--count", "--speedup", "--bind", "--tcp-max-clients", "--tcp-idle", "--skyplot-radius", "--profile", "--gnss",

@@ -940,23 +940,59 @@ engine::Wind ParseWind(const std::string& text) {
     return {wind->first, wind->second, gusts};
 }
 
-std::vector<engine::Sounding> ParseDepthProfile(const std::string& text) {
-    std::vector<engine::Sounding> profile;
+namespace {
+
+// Each NAME=NUMBER of a comma-separated list, in order; the first item that
+// is not one, or that `take` refuses, if any.
+template <typename Take>
+std::optional<std::string> ForEachNamedNumber(const std::string& text, Take take) {
     std::size_t start = 0;
     while (start <= text.size()) {
         const std::size_t comma = std::min(text.find(',', start), text.size());
         const std::string_view item = std::string_view(text).substr(start, comma - start);
         const std::size_t equals = item.find('=');
-        double depth = -1;
         const std::string_view number = equals == std::string_view::npos ? "" : item.substr(equals + 1);
-        const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), depth);
+        double value = 0;
+        const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
         if (equals == 0 || equals == std::string_view::npos || error != std::errc() ||
-            end != number.data() + number.size() || depth < 0 || depth > 11000) {
-            throw UsageError(QuotedValue(std::string(item)) +
-                             " is not WAYPOINT=METRES: a waypoint's name and the depth there (0 to 11000)");
+            end != number.data() + number.size() || !take(item.substr(0, equals), value)) {
+            return std::string(item);
         }
-        profile.push_back({std::string(item.substr(0, equals)), depth});
         start = comma + 1;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::array<double, engine::instruments::kInstrumentCount> ParseInstrumentRates(const std::string& text) {
+    namespace i = engine::instruments;
+    std::array<double, i::kInstrumentCount> rates{};
+    const std::optional<std::string> wrong = ForEachNamedNumber(text, [&](std::string_view name, double rate) {
+        const auto* found = std::find_if(std::begin(i::kInstruments), std::end(i::kInstruments),
+                                         [&](const i::InstrumentKind& k) { return k.name == name; });
+        if (found == std::end(i::kInstruments) || !(rate > 0 && rate <= 1000)) {
+            return false;
+        }
+        rates[static_cast<std::size_t>(found - std::begin(i::kInstruments))] = rate;
+        return true;
+    });
+    if (wrong) {
+        throw UsageError(QuotedValue(*wrong) +
+                         " is not INSTRUMENT=RATE: compass, gyro, sounder, wind or log and its updates a second "
+                         "(above 0, at most 1000)");
+    }
+    return rates;
+}
+
+std::vector<engine::Sounding> ParseDepthProfile(const std::string& text) {
+    std::vector<engine::Sounding> profile;
+    const std::optional<std::string> wrong = ForEachNamedNumber(text, [&](std::string_view waypoint, double depth) {
+        profile.push_back({std::string(waypoint), depth});
+        return depth >= 0 && depth <= 11000;
+    });
+    if (wrong) {
+        throw UsageError(QuotedValue(*wrong) + " is not WAYPOINT=METRES: a waypoint's name and the depth there (0 to 11000)");
     }
     return profile;
 }

@@ -1,6 +1,7 @@
 // Command-line options of kovra-nmea and the parsing of their values.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -104,7 +105,8 @@ struct Options {
     double arrivalRadius = 0.1;  // nautical miles
     // The vessel's instruments.
     std::optional<double> depth, transducerOffset, waterTemperature;
-    std::optional<std::string> depthProfile;  // "HARBOUR=4.5,BUOY=20": soundings at the route's waypoints
+    std::optional<std::string> depthProfile;
+    std::optional<std::string> instrumentRates;  // "compass=10,sounder=0.5"  // "HARBOUR=4.5,BUOY=20": soundings at the route's waypoints
     std::optional<std::string> wind, instrumentTalker;
     std::optional<std::string> current;  // "SET,DRIFT"
     double leeway = 0;
@@ -156,6 +158,8 @@ TDateTime ParseDay(const std::string& text);
 std::pair<std::size_t, std::size_t> ParseShard(const std::string& text);
 // "270,15": the true wind, from 270° at 15 knots.
 engine::Wind ParseWind(const std::string& text);
+// "compass=10,sounder=0.5": updates a second of each instrument named; 0 for the others.
+std::array<double, engine::instruments::kInstrumentCount> ParseInstrumentRates(const std::string& text);
 // "HARBOUR=4.5,BUOY=20": the soundings at waypoints, metres.
 std::vector<engine::Sounding> ParseDepthProfile(const std::string& text);
 // "90,1.5": a current flowing toward 090° at 1.5 knots.

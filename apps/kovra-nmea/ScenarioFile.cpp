@@ -96,6 +96,7 @@ constexpr Key kReceiverKeys[] = {{"profile", "--profile"},
                                  {"arrival_radius", "--arrival-radius"}};
 constexpr Key kInstrumentKeys[] = {{"depth", "--depth"},
                                    {"depth_profile", "--depth-profile", Shape::Joined},
+                                   {"rates", "--instrument-rate", Shape::Joined},
                                    {"transducer_offset", "--transducer-offset"},
                                    {"wind", "--wind"},
                                    {"water_temperature", "--water-temperature"},

@@ -14,6 +14,7 @@
 #include "engine/scenario/Motion.h"
 #include "foundation/Names.h"
 #include "foundation/Text.h"
+#include "nmea/Format.h"
 #include "foundation/Validation.h"
 
 namespace kovra::app {
@@ -447,6 +448,16 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
     settings.arrivalRadiusNm = o.arrivalRadius;
     settings.instruments.transducerOffset = o.transducerOffset.value_or(0);
     settings.instruments.talker = o.instrumentTalker;
+    if (o.instrumentRates) {
+        settings.instruments.rates = ParseInstrumentRates(*o.instrumentRates);
+        for (std::size_t i = 0; i < settings.instruments.rates.size(); ++i) {
+            if (settings.instruments.rates[i] > o.rate + 1e-9) {
+                throw UsageError("--instrument-rate: " + std::string(engine::instruments::kInstruments[i].name) + "=" +
+                                 nmea::FloatToStr(settings.instruments.rates[i]) + " is faster than the receiver's " +
+                                 nmea::FloatToStr(o.rate) + " updates a second (--rate): an instrument sends with them");
+            }
+        }
+    }
     // On a serial line the receiver sends what the line carries; a terminal,
     // a socket or standard output take every update whole.
     // The receiver fits its updates to the port's line, unless the port carries AIS alone.

@@ -24,6 +24,17 @@ Sentence& EastWest(Sentence& s, double degrees) { return s.Fixed(std::fabs(degre
 
 }  // namespace
 
+std::optional<Instrument> InstrumentOf(Kind4 kind) {
+    switch (kind) {
+        case Kind4::HDG: case Kind4::HDM: return Instrument::Compass;
+        case Kind4::THS: case Kind4::ROT: return Instrument::Gyro;
+        case Kind4::DPT: case Kind4::DBT: return Instrument::Sounder;
+        case Kind4::MWV: case Kind4::MWD: return Instrument::Wind;
+        case Kind4::VHW: case Kind4::VLW: case Kind4::MTW: return Instrument::Log;
+        default: return std::nullopt;
+    }
+}
+
 RelativeWind ApparentWind(const Reading& r) {
     // The air's motion over the ground, east and north (it blows toward
     // the opposite of where it comes from), less the vessel's.

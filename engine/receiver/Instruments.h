@@ -4,10 +4,13 @@
 // they read at one instant; each instrument talks as itself.
 #pragma once
 
+#include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "engine/receiver/SentenceKinds.h"
 #include "engine/scenario/World.h"
 
 namespace kovra::engine::instruments {
@@ -39,9 +42,20 @@ RelativeWind ApparentWind(const Reading& r);
 // The true wind's angle from the bow, and its speed.
 RelativeWind TrueWindOnTheBow(const Reading& r);
 
-// The talkers as an installation has them.
-inline constexpr std::string_view kCompass = "HC", kGyro = "HE", kSounder = "SD", kWindInstrument = "WI",
-                                  kLog = "VW";
+// The instruments of an installation, each with its talker and its kinds.
+enum class Instrument : std::uint8_t { Compass, Gyro, Sounder, Wind, Log };
+struct InstrumentKind {
+    Instrument instrument;
+    std::string_view name;    // as options name it: "sounder"
+    std::string_view talker;  // as it talks when installed on its own: "SD"
+};
+inline constexpr InstrumentKind kInstruments[] = {
+    {Instrument::Compass, "compass", "HC"}, {Instrument::Gyro, "gyro", "HE"}, {Instrument::Sounder, "sounder", "SD"},
+    {Instrument::Wind, "wind", "WI"},       {Instrument::Log, "log", "VW"},
+};
+inline constexpr std::size_t kInstrumentCount = std::size(kInstruments);
+// The instrument a kind is sent by; none for the GPS's own kinds.
+std::optional<Instrument> InstrumentOf(Kind4 kind);
 
 void AppendHDG(std::string& out, std::string_view talker, const Reading& r);
 void AppendHDM(std::string& out, std::string_view talker, const Reading& r);

@@ -451,6 +451,7 @@ std::string RealisticReceiver::Update(const ReceiverInput& in) {
                             ? *settings_.positionNoise * std::numbers::sqrt2 / std::max(epoch_.dop.hdop, 0.01)
                             : settings_.rangeError;
     ReadInstruments(in.world, in.vessel, in.elapsed);
+    ScheduleInstruments(in.elapsed);
     epoch_.navigation.reset();
     if (const std::optional<RouteLeg> leg = LegOf(in.world, in.vessel)) {
         epoch_.navigation = {*leg, ApproachOf(*leg, vessel.position, epoch_.speedKnots, vessel.course,
@@ -528,22 +529,42 @@ void RealisticReceiver::ReadInstruments(const World& world, const Vessel& v, dou
 // The instruments' kinds; nothing for any other.
 void RealisticReceiver::AppendInstrument(std::string& out, Kind4 kind) const {
     namespace i = instruments;
-    const auto talker = [this](std::string_view own) {
-        return settings_.instruments.talker ? std::string_view(*settings_.instruments.talker) : own;
-    };
+    const std::optional<i::Instrument> instrument = i::InstrumentOf(kind);
+    if (!instrument || !instrumentDue_[static_cast<std::size_t>(*instrument)]) {
+        return;
+    }
+    const std::string_view talker = settings_.instruments.talker
+                                        ? std::string_view(*settings_.instruments.talker)
+                                        : i::kInstruments[static_cast<std::size_t>(*instrument)].talker;
     switch (kind) {
-        case Kind4::HDG: i::AppendHDG(out, talker(i::kCompass), reading_); break;
-        case Kind4::HDM: i::AppendHDM(out, talker(i::kCompass), reading_); break;
-        case Kind4::THS: i::AppendTHS(out, talker(i::kGyro), reading_); break;
-        case Kind4::ROT: i::AppendROT(out, talker(i::kGyro), reading_); break;
-        case Kind4::DPT: i::AppendDPT(out, talker(i::kSounder), reading_); break;
-        case Kind4::DBT: i::AppendDBT(out, talker(i::kSounder), reading_); break;
-        case Kind4::MWV: i::AppendMWV(out, talker(i::kWindInstrument), reading_); break;
-        case Kind4::MWD: i::AppendMWD(out, talker(i::kWindInstrument), reading_); break;
-        case Kind4::VHW: i::AppendVHW(out, talker(i::kLog), reading_); break;
-        case Kind4::VLW: i::AppendVLW(out, talker(i::kLog), reading_); break;
-        case Kind4::MTW: i::AppendMTW(out, talker(i::kLog), reading_); break;
+        case Kind4::HDG: i::AppendHDG(out, talker, reading_); break;
+        case Kind4::HDM: i::AppendHDM(out, talker, reading_); break;
+        case Kind4::THS: i::AppendTHS(out, talker, reading_); break;
+        case Kind4::ROT: i::AppendROT(out, talker, reading_); break;
+        case Kind4::DPT: i::AppendDPT(out, talker, reading_); break;
+        case Kind4::DBT: i::AppendDBT(out, talker, reading_); break;
+        case Kind4::MWV: i::AppendMWV(out, talker, reading_); break;
+        case Kind4::MWD: i::AppendMWD(out, talker, reading_); break;
+        case Kind4::VHW: i::AppendVHW(out, talker, reading_); break;
+        case Kind4::VLW: i::AppendVLW(out, talker, reading_); break;
+        case Kind4::MTW: i::AppendMTW(out, talker, reading_); break;
         default: break;
+    }
+}
+
+// Which instruments send with this update: each at its own rate, on the
+// first update at or after each of its instants, so that it keeps its rate
+// on average whatever the updates' rate; at every update without one.
+void RealisticReceiver::ScheduleInstruments(double elapsed) {
+    for (std::size_t i = 0; i < instruments::kInstrumentCount; ++i) {
+        const double rate = settings_.instruments.rates[i];
+        instrumentDue_[i] = rate <= 0 || elapsed >= instrumentNext_[i] - 1e-6;
+        if (rate > 0 && instrumentDue_[i]) {
+            instrumentNext_[i] += 1 / rate;
+            if (instrumentNext_[i] <= elapsed + 1e-6) {
+                instrumentNext_[i] = elapsed + 1 / rate;  // the first update, or one after a gap
+            }
+        }
     }
 }
 

@@ -50,6 +50,9 @@ struct RealisticSettings {
     struct Instruments {
         double transducerOffset = 0;
         std::optional<std::string> talker;
+        // Updates a second of each instrument (by kInstruments' order), at
+        // most the receiver's; 0: with every update.
+        std::array<double, instruments::kInstrumentCount> rates{};
     } instruments{};
     double rangeError = 2.5;                     // metres, one sigma, for GST
     // Metres per axis of noise on the reported position: GST then reports
@@ -134,6 +137,7 @@ private:
     std::span<const Kind4> Order() const;
     void ReadInstruments(const World& world, const Vessel& vessel, double elapsed);
     void AppendInstrument(std::string& out, Kind4 kind) const;
+    void ScheduleInstruments(double elapsed);
     static std::vector<Kind4> OrderOf(const RealisticSettings& settings);
     const std::string& TextOf(Waiting waiting) const;
 
@@ -142,6 +146,8 @@ private:
     std::optional<GpsSeconds> skyTime_;  // when the sky was last computed
     nmea4::Epoch epoch_;
     instruments::Reading reading_;        // what the vessel's instruments read this update
+    std::array<bool, instruments::kInstrumentCount> instrumentDue_{};   // send with this update
+    std::array<double, instruments::kInstrumentCount> instrumentNext_{};  // each one's next instant
     std::optional<double> readAt_;        // the elapsed time of the last reading, for the log's distance
     // GSA and each system's GSV change only with the sky: written then.
     std::string gsa_;

@@ -272,6 +272,41 @@ TEST(RealisticProfile, TheSounderReadsTheDepthsAlongTheRoute) {
     EXPECT_EQ(misspelt.error, "kovra-nmea: depth profile: 'BOUY' is not a waypoint\n");
 }
 
+// Each instrument at its own rate, on the bus beside the GPS: it sends with
+// the first update at or after each of its instants, so it keeps its rate
+// whatever the GPS's; none is faster than the updates it goes with.
+TEST(RealisticProfile, EachInstrumentSendsAtItsOwnRate) {
+    const struct {
+        const char* gpsRate;
+        const char* instrumentRates;
+        const char* count;
+        const char* sounderTimes;  // of the updates that carry DPT
+        std::size_t windLines;     // MWV, relative and true
+    } cases[] = {
+        {"1", "sounder=0.5,wind=0.25", "10", "120000.00 120002.00 120004.00 120006.00 120008.00", 6},
+        {"5", "sounder=2", "10", "120000.00 120000.60 120001.00 120001.60", 20},
+        {"1", "sounder=0.3", "8", "120000.00 120004.00 120007.00", 16},
+    };
+    for (const auto& c : cases) {
+        const Result r = RunProgram({"--time", "2026-12-08T12:00:00Z", "--fast", "--rate", c.gpsRate, "--count", c.count,
+                                     "--instrument-rate", c.instrumentRates, "--depth", "12", "--wind", "270,10",
+                                     "--sentences", "RMC,DPT,MWV"});
+        ASSERT_EQ(r.status, 0) << r.error;
+        std::string times, time;
+        for (const std::string& line : Lines(r.output)) {
+            time = line.rfind("$GNRMC", 0) == 0 ? Field(line, 1) : time;
+            times += line.rfind("$SDDPT", 0) == 0 ? (times.empty() ? "" : " ") + time : "";
+        }
+        EXPECT_EQ(times, c.sounderTimes) << c.instrumentRates;
+        EXPECT_EQ(Kind(r.output, "$WIMWV").size(), c.windLines) << c.instrumentRates;
+        EXPECT_EQ(Kind(r.output, "$GNRMC").size(), static_cast<std::size_t>(std::stoi(c.count)));
+    }
+    const Result faster = RunProgram({"--instrument-rate", "compass=10", "--count", "1"});
+    EXPECT_EQ(faster.status, 2);
+    EXPECT_EQ(faster.error, "kovra-nmea: --instrument-rate: compass=10 is faster than the receiver's 1 updates a "
+                            "second (--rate): an instrument sends with them\n");
+}
+
 // AAM, APB and BWC for the destination of the leg steered: on the leg at
 // 30 knots the arrival circle (0.2 nm) is entered when the range is within
 // it, which the epoch of the arrival reports, and the route goes on to the
