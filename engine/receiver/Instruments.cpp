@@ -136,9 +136,12 @@ void AppendVHW(std::string& out, std::string_view talker, const Reading& r) {
         .Char('K');
 }
 
-// $--VLW,x.x,N,x.x,N: the distance through the water in all, and since the trip began.
+// $--VLW,x.x,N,x.x,N,x.x,N,x.x,N: the distance through the water in all and
+// since the trip began, then the same over the ground (NMEA 3 and later).
 void AppendVLW(std::string& out, std::string_view talker, const Reading& r) {
-    Sentence(out, talker, "VLW").Fixed(r.totalNm, 2).Char('N').Fixed(r.tripNm, 2).Char('N');
+    Sentence(out, talker, "VLW")
+        .Fixed(r.totalNm, 2).Char('N').Fixed(r.tripNm, 2).Char('N')
+        .Fixed(r.groundTotalNm, 2).Char('N').Fixed(r.groundTripNm, 2).Char('N');
 }
 
 // $--MTW,x.x,C

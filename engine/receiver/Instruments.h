@@ -28,6 +28,7 @@ struct Reading {
     double transducerOffset = 0;   // metres: to the waterline positive, to the keel negative
     std::optional<Wind> trueWind;  // over the ground
     double tripNm = 0, totalNm = 0;    // the log's distances through the water
+    double groundTripNm = 0, groundTotalNm = 0;  // and over the ground
     std::optional<double> waterCelsius;
 };
 

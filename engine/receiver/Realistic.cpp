@@ -510,6 +510,7 @@ void RealisticReceiver::ReadInstruments(const World& world, const Vessel& v, dou
     const double knots = vessel.speed / kMetresPerSecondPerKnot;
     if (readAt_) {
         r.tripNm += r.waterKnots * (elapsed - *readAt_) / 3600;
+        r.groundTripNm += r.courseKnots * (elapsed - *readAt_) / 3600;
     }
     readAt_ = elapsed;
     r.heading = vessel.heading;
@@ -523,6 +524,7 @@ void RealisticReceiver::ReadInstruments(const World& world, const Vessel& v, dou
     r.trueWind = v.surroundings.wind ? std::optional(WindAt(*v.surroundings.wind, v.surroundings.gustSeed, elapsed))
                                      : std::nullopt;
     r.totalNm = r.tripNm;  // a log new with the run
+    r.groundTotalNm = r.groundTripNm;
     r.waterCelsius = v.surroundings.waterCelsius;
 }
 

@@ -62,6 +62,8 @@ TEST(Instruments, EverySentenceWhole) {
     r.transducerOffset = -1.2;
     r.tripNm = 3.456;
     r.totalNm = 1203.456;
+    r.groundTripNm = 3.2;
+    r.groundTotalNm = 1198.004;
     r.waterCelsius = 8.5;
     const struct {
         void (*append)(std::string&, std::string_view, const Reading&);
@@ -76,7 +78,7 @@ TEST(Instruments, EverySentenceWhole) {
         {AppendDBT, "SD", "$SDDBT,41.0,f,12.5,M,6.8,F"},
         {AppendMWD, "WI", "$WIMWD,270.0,T,266.9,M,15.0,N,7.7,M"},
         {AppendVHW, "VW", "$VWVHW,45.0,T,41.9,M,6.00,N,11.11,K"},
-        {AppendVLW, "II", "$IIVLW,1203.46,N,3.46,N"},
+        {AppendVLW, "II", "$IIVLW,1203.46,N,3.46,N,1198.00,N,3.20,N"},
         {AppendMTW, "VW", "$VWMTW,8.5,C"},
     };
     for (const auto& c : cases) {
