@@ -26,11 +26,24 @@ foreach(pair "newest;1.62" "previous;1.6" "oldest;1.57")
   endif()
 endforeach()
 
-# The engine, linked by a host of its own: three updates of the built-in scenario.
+# The engine, linked by a host of its own: three updates of the built-in
+# scenario, a tenth of a second apart.
 execute_process(COMMAND ${WORK}/consumer-newest/engine-consumer RESULT_VARIABLE failed OUTPUT_VARIABLE out)
-string(REGEX MATCHALL "\\$GPRMC,201530\\.123,A," updates "${out}")
+string(REGEX MATCHALL "\\$GPRMC,201530\\.[123]23,A," updates "${out}")
 list(LENGTH updates count)
 if(failed OR NOT count EQUAL 3)
   message(FATAL_ERROR "the engine consumer printed:\n${out}")
 endif()
-message(STATUS "the installed package builds and runs for every generation, and the engine's")
+# The installed program starts from its prefix, and from a staging DESTDIR,
+# finding its libraries by where it lies.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${WORK}/stage ${CMAKE_COMMAND} --install ${BUILD_DIR}
+                        --prefix /usr/local RESULT_VARIABLE failed OUTPUT_QUIET)
+foreach(program ${WORK}/prefix/bin/kovra-nmea ${WORK}/stage/usr/local/bin/kovra-nmea)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH ${program} --count 1
+                          --time 2026-12-08T12:00:00Z --sentences RMC
+                  RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(failed OR NOT out MATCHES "^\\$GNRMC,120000\\.00,A,")
+    message(FATAL_ERROR "the installed ${program} did not run:\n${out}")
+  endif()
+endforeach()
+message(STATUS "the installed package builds and runs for every generation, and the engine's and the program")
