@@ -122,8 +122,8 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
                          std::string("kovra-nmea ") + kProgramVersion + " (library " +
                              std::string(kProfile.libraryName) + " " + nmea::FloatToStr(kProfile.version) + ")");
 
-    app.add_option("--lat", o.lat, "Latitude: 48:07:02.28N or decimal degrees (south negative)")->group("State");
-    app.add_option("--lon", o.lon, "Longitude: 011:31:00E or decimal degrees (west negative)")->group("State");
+    app.add_option("--lat", o.lat, "Latitude: 48:07:02.28N, 48:07.038N, 48.1173N or decimal degrees (south negative)")->group("State");
+    app.add_option("--lon", o.lon, "Longitude: 011:31:00E, 011:31.0E, 11.5167E or decimal degrees (west negative)")->group("State");
     app.add_option("--alt", o.alt, "Altitude, metres")->group("State");
     app.add_option("--geoid", o.geoid, "Height of the geoid above the ellipsoid, metres")->group("State");
     app.add_option("--speed", o.speed, "Speed over ground, knots (0 or more)")->check(Within({0, kNoLimit, "knots"}))
@@ -230,7 +230,7 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
     app.add_option("--pty", o.ptyLink, "Create a pseudo-terminal and print its path; LINK becomes a symbolic link to it")
         ->expected(0, 1)
         ->group("Output");
-    app.add_option("--tcp", o.tcpText, "Serve the stream to TCP clients on PORT")->group("Output");
+    app.add_option("--tcp", o.tcpTexts, "Serve the stream to TCP clients on PORT (repeatable)")->group("Output");
     app.add_option("--udp", o.udpTexts, "Send to HOST:PORT over UDP, unicast or multicast ([v6]:PORT; repeatable)")
         ->group("Output");
     app.add_option("--udp-broadcast", o.udpBroadcastTexts, "Send to the broadcast address on PORT over UDP")

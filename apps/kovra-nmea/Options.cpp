@@ -130,11 +130,6 @@ void SplitOutputLists(Options& o) {
     if (o.ptyLink) {
         std::tie(o.ptyLink, o.ptyKinds) = SplitKinds(o, *o.ptyLink, "--pty");
     }
-    if (o.tcpText) {
-        std::string port;
-        std::tie(port, o.tcpKinds) = SplitKinds(o, *o.tcpText, "--tcp");
-        o.tcp = PortNumber(port, "--tcp");
-    }
     const auto destinations = [&o](const std::vector<std::string>& texts, const std::string& option) {
         std::vector<Options::Destination> list;
         for (const std::string& text : texts) {
@@ -146,8 +141,12 @@ void SplitOutputLists(Options& o) {
     o.udp = destinations(o.udpTexts, "--udp");
     o.udpBroadcast = destinations(o.udpBroadcastTexts, "--udp-broadcast");
     o.tcpConnect = destinations(o.tcpConnectTexts, "--tcp-connect");
+    o.tcp = destinations(o.tcpTexts, "--tcp");
     for (const Options::Destination& d : o.udpBroadcast) {
         (void)PortNumber(d.target, "--udp-broadcast");
+    }
+    for (const Options::Destination& d : o.tcp) {
+        (void)PortNumber(d.target, "--tcp");
     }
     o.runKinds = o.sentences ? KindList(o, *o.sentences, "--sentences") : DefaultKinds(o);
     o.generatedKinds = o.runKinds;
@@ -160,8 +159,7 @@ void SplitOutputLists(Options& o) {
     };
     add(o.portKinds);
     add(o.ptyKinds);
-    add(o.tcpKinds);
-    for (const auto* list : {&o.udp, &o.udpBroadcast, &o.tcpConnect}) {
+    for (const auto* list : {&o.udp, &o.udpBroadcast, &o.tcpConnect, &o.tcp}) {
         for (const Options::Destination& d : *list) {
             add(d.kinds);
         }
@@ -291,7 +289,7 @@ void CheckOptions(Options& o) {
 }
 
 bool Options::HasOutputs() const {
-    return port || pty || tcp || !udp.empty() || !udpBroadcast.empty() || !tcpConnect.empty();
+    return port || pty || !tcp.empty() || !udp.empty() || !udpBroadcast.empty() || !tcpConnect.empty();
 }
 
 bool Options::AisOnlyPort() const {
@@ -333,6 +331,48 @@ int Whole(std::string_view digits) {
 
 }  // namespace
 
+namespace {
+
+// "54:19.2N" (degrees and decimal minutes) or "54.32N" (decimal degrees and
+// the hemisphere), as charts write them: the signed decimal degrees; none
+// for text of another form.
+std::optional<double> ChartDegrees(const std::string& text, bool latitude, const std::string& malformed) {
+    const char hemisphere = text.empty() ? 0 : text.back();
+    if (std::string_view("NSEW").find(hemisphere) == std::string_view::npos || hemisphere == 0) {
+        return std::nullopt;
+    }
+    const std::string body = text.substr(0, text.size() - 1);
+    const std::size_t colon = body.find(':');
+    if (colon != std::string::npos && body.find(':', colon + 1) != std::string::npos) {
+        return std::nullopt;  // degrees, minutes and seconds
+    }
+    if ((hemisphere == 'N' || hemisphere == 'S') != latitude) {
+        throw UsageError(malformed + " (" + (latitude ? "N or S" : "E or W") + " expected)");
+    }
+    const auto unsigned_number = [&](std::string_view part) {
+        double value = -1;
+        const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+        if (part.empty() || part.front() == '-' || error != std::errc() || end != part.data() + part.size()) {
+            throw UsageError(malformed);
+        }
+        return value;
+    };
+    double degrees = 0;
+    if (colon == std::string::npos) {
+        degrees = unsigned_number(body);
+    } else {
+        const std::string_view whole = std::string_view(body).substr(0, colon);
+        const double minutes = unsigned_number(std::string_view(body).substr(colon + 1));
+        if (whole.find('.') != std::string_view::npos || minutes >= 60) {
+            throw UsageError(malformed);
+        }
+        degrees = unsigned_number(whole) + minutes / 60;
+    }
+    return hemisphere == 'S' || hemisphere == 'W' ? -degrees : degrees;
+}
+
+}  // namespace
+
 Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::string& option) {
     const std::string malformed = "malformed position " + QuotedValue(text) + " for " + option;
     Coordinate c;
@@ -352,10 +392,14 @@ Coordinate ParseCoordinate(const std::string& text, bool latitude, const std::st
         return c;
     }
     double decimal = 0;
-    try {
-        decimal = ParseNumber(text, "position");
-    } catch (const UsageError&) {
-        throw UsageError(malformed);
+    if (const std::optional<double> chart = ChartDegrees(text, latitude, malformed)) {
+        decimal = *chart;
+    } else {
+        try {
+            decimal = ParseNumber(text, "position");
+        } catch (const UsageError&) {
+            throw UsageError(malformed);
+        }
     }
     if (std::fabs(decimal) > 1e6) {
         throw UsageError(malformed);
@@ -817,7 +861,7 @@ void Patch(Options& o, const FileArgument& a) {
     else if (option == "--udp") o.udpTexts.push_back(value);
     else if (option == "--udp-broadcast") o.udpBroadcastTexts.push_back(value);
     else if (option == "--tcp-connect") o.tcpConnectTexts.push_back(value);
-    else if (option == "--tcp") o.tcpText = value;
+    else if (option == "--tcp") o.tcpTexts.push_back(value);
     else if (option == "--port") o.port = value;
     else if (option == "--pty") o.pty = true, o.ptyLink = a.value;
 }

@@ -53,18 +53,17 @@ struct Options {
     bool pty = false;
     std::optional<int> baudOption;
     int baud = 4800;  // from baudOption, or the profile's default
-    std::optional<std::string> tcpText;  // PORT[@KINDS]
-    std::optional<int> tcp;               // from tcpText
+    std::vector<std::string> tcpTexts;  // PORT[@KINDS] each
     std::string bind = "127.0.0.1";
     // An output's own sentence list, after "@"; none carries the run's.
-    std::optional<std::vector<std::string>> portKinds, ptyKinds, tcpKinds;
+    std::optional<std::vector<std::string>> portKinds, ptyKinds;
     struct Destination {
         std::string target;
         std::optional<std::vector<std::string>> kinds;
     };
     std::vector<std::string> udpTexts, udpBroadcastTexts, tcpConnectTexts;
     std::optional<std::string> listenUdp;  // [ADDR:]PORT for commands
-    std::vector<Destination> udp, udpBroadcast, tcpConnect;  // from the texts
+    std::vector<Destination> udp, udpBroadcast, tcpConnect, tcp;  // from the texts; tcp's target a port
     std::optional<std::string> http;  // [ADDR:]PORT of the live view
     std::string httpAddress = "127.0.0.1";
     int httpPort = 0;

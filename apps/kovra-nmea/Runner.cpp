@@ -129,9 +129,10 @@ Outputs OpenOutputs(const Options& o, TKovraNMEAGenerator& gps, Stop& stop, cons
     if (o.pty) {
         add(OpenPseudoTerminal(o.ptyLink, notify), o.ptyKinds, "pty " + o.ptyLink.value_or(""));
     }
-    if (o.tcp) {
-        add(Made("--bind", [&] { return OpenTcpServer(*o.tcp, o.bind, o.tcpMaxClients, o.tcpIdle, notify); }), o.tcpKinds,
-            "tcp " + std::to_string(*o.tcp));
+    for (const Options::Destination& d : o.tcp) {
+        const int port = std::stoi(d.target);  // checked with the options
+        add(Made("--bind", [&] { return OpenTcpServer(port, o.bind, o.tcpMaxClients, o.tcpIdle, notify); }), d.kinds,
+            "tcp " + d.target);
     }
     for (const Options::Destination& d : o.udp) {
         add(Made("--udp", [&] { return OpenUdpSender(d.target, {.batch = o.udpBatch, .ttl = o.udpTtl}, notify); }),
@@ -148,7 +149,7 @@ Outputs OpenOutputs(const Options& o, TKovraNMEAGenerator& gps, Stop& stop, cons
     for (const Options::Destination& d : o.tcpConnect) {
         add(Made("--tcp-connect", [&] { return OpenTcpClient(d.target, o.verbose, notify); }), d.kinds, "tcp-connect " + d.target);
     }
-    if (!o.port && !o.pty && !o.tcp && o.udp.empty() && o.udpBroadcast.empty() && o.tcpConnect.empty()) {
+    if (!o.HasOutputs()) {
         add(OpenStandardOutput(stop), std::nullopt, "stdout");
     }
     if (o.listenUdp) {

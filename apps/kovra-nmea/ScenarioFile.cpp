@@ -102,7 +102,7 @@ constexpr Key kInstrumentKeys[] = {{"depth", "--depth"},
                                    {"water_temperature", "--water-temperature"},
                                    {"talker", "--instrument-talker"}};
 constexpr Key kOutputKeys[] = {{"port", "--port"}, {"pty", "--pty"},
-                               {"tcp", "--tcp"},   {"udp", "--udp", Shape::Each},
+                               {"tcp", "--tcp", Shape::Each},   {"udp", "--udp", Shape::Each},
                                {"udp-broadcast", "--udp-broadcast", Shape::Each},
                                {"tcp-connect", "--tcp-connect", Shape::Each},
                                {"listen_udp", "--listen-udp"}};

@@ -151,15 +151,18 @@ TEST(Simulator, ServesAPseudoTerminalAndRemovesItsLinkOnSigterm) {
     EXPECT_FALSE(std::filesystem::exists(link) || std::filesystem::is_symlink(link));
 }
 
+// Two TCP ports, the second with its own list, as --udp may be repeated.
 TEST(Simulator, ServesEveryTcpClientAndRefusesAPortInUse) {
-    const int port = FreePort();
+    const int port = FreePort(), rmcPort = FreePort();
     ASSERT_GT(port, 0);
-    Process p(Classic({"--tcp", std::to_string(port), "--rate", "20", "--sentences", "GGA", "--count", "40"}));
-    const std::string announced = p.ReadErrorUntil("\n", 5s);
+    Process p(Classic({"--tcp", std::to_string(port), "--tcp", std::to_string(rmcPort) + "@RMC", "--rate", "20",
+                       "--sentences", "GGA,RMC", "--count", "40"}));
+    const std::string announced = p.ReadErrorUntil("tcp://127.0.0.1:" + std::to_string(rmcPort), 5s);
     ASSERT_NE(announced.find("tcp://127.0.0.1:" + std::to_string(port)), std::string::npos) << announced;
     FileDescriptor slow(ConnectTcp(port));  // connects and never reads
     FileDescriptor reader(ConnectTcp(port));
-    ASSERT_TRUE(reader.Valid() && slow.Valid());
+    FileDescriptor rmcReader(ConnectTcp(rmcPort));
+    ASSERT_TRUE(reader.Valid() && slow.Valid() && rmcReader.Valid());
 
     const Result busy = RunProgram(Classic({"--tcp", std::to_string(port), "--count", "1"}));
     EXPECT_EQ(busy.status, 1);
@@ -175,7 +178,37 @@ TEST(Simulator, ServesEveryTcpClientAndRefusesAPortInUse) {
         received.append(buffer, static_cast<std::size_t>(n));
     }
     EXPECT_EQ(received.rfind("$GPGGA,", 0), 0U);  // updates arrive whole
+    std::string rmcOnly;
+    while (Kind(rmcOnly, "$GPRMC").size() < 3) {
+        pollfd request{rmcReader.Get(), POLLIN, 0};
+        ASSERT_GT(::poll(&request, 1, 3000), 0) << "no data on the second port";
+        const ssize_t n = ::read(rmcReader.Get(), buffer, sizeof buffer);
+        ASSERT_GT(n, 0);
+        rmcOnly.append(buffer, static_cast<std::size_t>(n));
+    }
+    EXPECT_EQ(rmcOnly.find("$GPGGA"), std::string::npos) << rmcOnly;
     EXPECT_EQ(p.Wait(), 0) << p.Error();
+}
+
+// A position as charts write it: degrees and decimal minutes, or decimal
+// degrees with the hemisphere, the same place as in degrees, minutes and seconds.
+TEST(Simulator, APositionReadsAsChartsWriteIt) {
+    const struct {
+        const char *lat, *lon, *gga;
+    } forms[] = {
+        {"54:19:12N", "010:09:00E", "5419.200000,N,01009.000000,E"},
+        {"54:19.2N", "10:09E", "5419.200000,N,01009.000000,E"},
+        {"54.32N", "10.15E", "5419.200000,N,01009.000000,E"},
+        {"54.32", "10.15", "5419.200000,N,01009.000000,E"},
+        {"33:52.5S", "151:12.6E", "3352.500000,S,15112.600000,E"},
+        {"0.5S", "0.25W", "0030.000000,S,00015.000000,W"},
+    };
+    for (const auto& f : forms) {
+        const Result r = RunProgram({"--profile", "classic", "--time", "2002-07-04T20:15:30Z", "--lat", f.lat, "--lon",
+                                     f.lon, "--count", "1", "--sentences", "GGA"});
+        ASSERT_EQ(r.status, 0) << f.lat << " " << r.error;
+        EXPECT_EQ(r.output.substr(18, 28), f.gga) << f.lat << " " << f.lon;
+    }
 }
 
 struct BadInput {
@@ -191,6 +224,9 @@ TEST(Simulator, BadInputIsAClearErrorBeforeAnythingIsWritten) {
         {{"--lat", "91:00:00N"}, "Latitude Degree must be between 0 and 90.", 2},
         {{"--lon", "011:31:00N"}, "malformed position '011:31:00N' for --lon", 2},
         {{"--lat", "48:07"}, "malformed position '48:07' for --lat", 2},
+        {{"--lat", "54.32E"}, "malformed position '54.32E' for --lat (N or S expected)", 2},
+        {{"--lat", "54:61N"}, "malformed position '54:61N' for --lat", 2},
+        {{"--lon", "-10.15E"}, "malformed position '-10.15E' for --lon", 2},
         {{"--hdop", "100"}, "HDOP must be between 0 and 99.9.", 2},
         {{"--heading", "360"}, "Heading must be between 0 and 360.", 2},
         {{"--mag-var", "3.1Q"}, "malformed magnetic variation '3.1Q'", 2},
