@@ -409,6 +409,7 @@ engine::RealisticSettings RealisticFrom(const Options& o, const TKovraNMEAGenera
                                          : engine::Start::Fixed;
     settings.startTimes = model.startTimes;
     settings.firmwareLeapSeconds = model.firmwareLeapSeconds;
+    settings.rangeError = model.rangeError;
     if (o.leapSecond) {
         settings.leapSecondAt = ParseDay(*o.leapSecond) + 1;  // the midnight that ends the day
     }

@@ -228,7 +228,7 @@ const std::vector<ReceiverModel>& Table() {
         {"garmin", "Garmin handheld (Foretrex 201), NMEA 2.3: GPS and WAAS, every 2 s, RMB BOD RTE, PGRME PGRMZ",
          kGarmin, {kGps}, true, {"RMC", "RMB", "GGA", "GSA", "GSV", "GLL", "BOD", "PGRME", "PGRMZ", "RTE"}, {},
          {K::RMC, K::RMB, K::GGA, K::GSA, K::GSV, K::GLL, K::BOD, K::PGRME, K::PGRMZ, K::RTE}, {45, 15, 2}, 15,
-         0.5, 0.5},
+         0.5, 0.5, CommandSet::None, {}, 3.98},  // its recording: PGRME's 19.9 m at HDOP 2.5
     };
     return models;
 }

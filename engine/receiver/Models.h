@@ -57,6 +57,7 @@ struct ReceiverModel {
     double defaultRate = 1;        // updates a second as shipped
     CommandSet commands = CommandSet::None;  // the configuration commands it takes
     Firmware firmware{};
+    double rangeError = 2.5;  // metres, one sigma: what its estimated errors (GST, PGRME) scale
 };
 
 // Every model, the default (nmea4) first.

@@ -211,6 +211,11 @@ TEST(RealisticProfile, AGpsOnARouteReportsTheLegItSteers) {
         last = range;
     }
     EXPECT_NEAR(static_cast<double>(toB), 67.5, 1);  // 1.1 nm at 30 knots: 132 s, 66 updates of 2 s, and one
+    // Its estimated errors as its recording's: twice its range error (3.98 m) times the dilution.
+    const Result errors = RunProgram({"--receiver", "garmin", "--time", "2026-12-08T12:00:00Z", "--count", "1",
+                                      "--hdop", "2.5", "--vdop", "1.0", "--pdop", "2.7", "--sentences", "PGRME"});
+    ASSERT_EQ(errors.status, 0) << errors.error;
+    EXPECT_EQ(errors.output, "$PGRME,19.9,M,8.0,M,21.4,M*20\r\n");
     // The model sends at most what the receiver can.
     const Result fast = RunProgram({"--receiver", "garmin", "--rate", "1", "--count", "1"});
     EXPECT_EQ(fast.status, 2);
