@@ -263,6 +263,8 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
     app.add_option("--save-waypoints", o.saveWaypoints, "Save the waypoints to FILE")->group("Output");
     app.add_option("--save-route", o.saveRoute, "Save the active route to FILE")->group("Output");
     app.add_flag("-v,--verbose", o.verbose, "One status line per update on standard error");
+    app.add_flag("--man-page", o.manPage, "Print this manual as a man page (kovra-nmea(1)) and exit");
+    app.add_flag("--bash-completion", o.bashCompletion, "Print the bash completion of these options and exit");
 
     app.add_option("--profile", o.profile,
                    "nmea4: a multi-system receiver (NMEA 0183 4.11) with a computed sky; classic: the "
@@ -286,6 +288,7 @@ std::unique_ptr<CLI::App> MakeApp(Options& o) {
                    "cold, warm or hot: the receiver starts from power-on and goes through what receivers do "
                    "to its first fix (its model's times, about 30, 25 and 1-2 s); fixed: a fix from the first update")
         ->check(OneOf({"fixed", "cold", "warm", "hot"}))
+        ->type_name("fixed|cold|warm|hot")
         ->group("Receiver");
     app.add_flag("--sbas-corrections", o.sbasCorrections,
                  "The SBAS corrections are received: a model that tracks SBAS (u-blox, MTK) reports a differential "

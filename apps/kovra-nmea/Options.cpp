@@ -3,6 +3,7 @@
 #include "AisOptions.h"
 #include "CommandLine.h"
 #include "Fleet.h"
+#include "Manual.h"
 
 #include <sys/socket.h>
 
@@ -1199,6 +1200,11 @@ ParseResult ParseCommandLine(int argc, char** argv) {
             fleet = file.fleet;
         }
         Options& o = result.options;
+        if (o.manPage || o.bashCompletion) {
+            std::cout << (o.manPage ? ManPage(*app) : BashCompletion(*app));
+            result.exitNow = 0;
+            return result;
+        }
         if (o.receiver == "list") {
             std::size_t widest = 0;
             for (const engine::ReceiverModel& model : engine::ReceiverModels()) {

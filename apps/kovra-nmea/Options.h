@@ -82,6 +82,7 @@ struct Options {
     bool threaded = false;
     int skyplotRadius = 150;
     bool verbose = false;
+    bool manPage = false, bashCompletion = false;  // print one and exit
     // The realistic receiver.
     std::string profile = "nmea4";
     std::optional<std::string> gnss;          // the model's systems when not given
@@ -104,8 +105,8 @@ struct Options {
     double arrivalRadius = 0.1;  // nautical miles
     // The vessel's instruments.
     std::optional<double> depth, transducerOffset, waterTemperature;
-    std::optional<std::string> depthProfile;
-    std::optional<std::string> instrumentRates;  // "compass=10,sounder=0.5"  // "HARBOUR=4.5,BUOY=20": soundings at the route's waypoints
+    std::optional<std::string> depthProfile;     // "HARBOUR=4.5,BUOY=20": soundings at the route's waypoints
+    std::optional<std::string> instrumentRates;  // "compass=10,sounder=0.5"
     std::optional<std::string> wind, instrumentTalker;
     std::optional<std::string> current;  // "SET,DRIFT"
     double leeway = 0;
@@ -157,6 +158,11 @@ TDateTime ParseDay(const std::string& text);
 std::pair<std::size_t, std::size_t> ParseShard(const std::string& text);
 // "270,15": the true wind, from 270° at 15 knots.
 engine::Wind ParseWind(const std::string& text);
+// The systems as options and files name them.
+inline constexpr std::pair<std::string_view, engine::Gnss> kSystemNames[] = {
+    {"gps", engine::Gnss::Gps}, {"glonass", engine::Gnss::Glonass}, {"galileo", engine::Gnss::Galileo},
+    {"beidou", engine::Gnss::BeiDou}};
+
 // "compass=10,sounder=0.5": updates a second of each instrument named; 0 for the others.
 std::array<double, engine::instruments::kInstrumentCount> ParseInstrumentRates(const std::string& text);
 // "HARBOUR=4.5,BUOY=20": the soundings at waypoints, metres.

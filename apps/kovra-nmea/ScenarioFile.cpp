@@ -214,11 +214,9 @@ std::optional<engine::Gnss> SystemNamed(std::string name) {
     for (char& c : name) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    return name == "gps"       ? std::optional(engine::Gnss::Gps)
-           : name == "glonass" ? std::optional(engine::Gnss::Glonass)
-           : name == "galileo" ? std::optional(engine::Gnss::Galileo)
-           : name == "beidou"  ? std::optional(engine::Gnss::BeiDou)
-                               : std::nullopt;
+    const auto* named = std::find_if(std::begin(kSystemNames), std::end(kSystemNames),
+                                     [&](const auto& known) { return known.first == name; });
+    return named != std::end(kSystemNames) ? std::optional(named->second) : std::nullopt;
 }
 
 class Reader {

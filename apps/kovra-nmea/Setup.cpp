@@ -331,12 +331,12 @@ std::vector<engine::Gnss> ParseSystems(const std::string& text) {
         for (char& c : name) {
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         }
-        const engine::Gnss system = name == "gps"       ? engine::Gnss::Gps
-                                    : name == "glonass" ? engine::Gnss::Glonass
-                                    : name == "galileo" ? engine::Gnss::Galileo
-                                    : name == "beidou"  ? engine::Gnss::BeiDou
-                                                        : throw UsageError("unknown system '" + name +
-                                                                           "' in --gnss (use gps, glonass, galileo, beidou)");
+        const auto* named = std::find_if(std::begin(kSystemNames), std::end(kSystemNames),
+                                         [&](const auto& known) { return known.first == name; });
+        if (named == std::end(kSystemNames)) {
+            throw UsageError("unknown system '" + name + "' in --gnss (use gps, glonass, galileo, beidou)");
+        }
+        const engine::Gnss system = named->second;
         if (std::find(systems.begin(), systems.end(), system) == systems.end()) {
             systems.push_back(system);
         }
