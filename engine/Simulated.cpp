@@ -242,15 +242,21 @@ void SimulatedSource::Receive(Station& s, double elapsed, TDateTime utc) {
     }
     const Vessel& truth = p_.world.vessels[s.vessel];
     const auto [east, north] = faults != nullptr ? faults->Noise(elapsed) : std::pair<double, double>{0, 0};
-    if (east == 0 && north == 0) {
+    const bool paused = p_.timeline.paused;
+    if (east == 0 && north == 0 && !paused) {
         s.seen = truth.state;
         s.built = s.receiver->Update({p_.world, truth, utc, elapsed, s.wasOutage});
         return;
     }
     Vessel seen = truth;
+    if (paused) {  // the vessel lies still, and reports so
+        seen.state.speed = seen.state.waterSpeed = seen.state.rateOfTurn = seen.state.verticalSpeed = 0;
+    }
     double course = 0;
-    seen.state.position = Destination(truth.state.position, std::atan2(east, north) * 180 / std::numbers::pi,
-                                      std::hypot(east, north) / kMetresPerNauticalMile, course);
+    if (east != 0 || north != 0) {
+        seen.state.position = Destination(truth.state.position, std::atan2(east, north) * 180 / std::numbers::pi,
+                                          std::hypot(east, north) / kMetresPerNauticalMile, course);
+    }
     s.seen = seen.state;
     s.built = s.receiver->Update({p_.world, seen, utc, elapsed, s.wasOutage});
 }

@@ -7,7 +7,6 @@
 
 const COLOURS = { GPS: "#1f5fbf", GLONASS: "#c1121f", Galileo: "#2a9d3f", BeiDou: "#e68a00" };
 const MAX_TRACK = 5000;
-const MAX_LINES = 20;
 const METRES_PER_DEGREE = 111320;
 const VECTOR_HOURS = 0.1;  // a target's course vector: where it is in six minutes
 const SAFETY = new Set(["SART", "MOB", "EPIRB"]);
@@ -17,7 +16,7 @@ let world = null;      // every vessel and the events, once a second
 let followed = null;   // the vessel's name; null: the first
 let events = null;     // the stream of the vessel followed
 const track = [];
-const lines = [];
+let lines = [];  // the last update, whole
 let metresPerPixel = 4;
 
 const $ = (id) => document.getElementById(id);
@@ -30,6 +29,11 @@ function degreesMinutes(value, positive, negative, width) {
   let minutes = (magnitude - degrees) * 60;
   if (minutes >= 59.9995) { degrees += 1; minutes = 0; }
   return `${String(degrees).padStart(width, "0")}° ${minutes.toFixed(3).padStart(6, "0")}′ ${hemisphere}`;
+}
+
+// Whether two boxes [x, y, width, height] meet.
+function overlaps(a, b) {
+  return a[0] < b[0] + b[2] && b[0] < a[0] + a[2] && a[1] < b[1] + b[3] && b[1] < a[1] + a[3];
 }
 
 function niceStep(span) {
@@ -64,20 +68,31 @@ function drawMap() {
   g.fillStyle = "#46637a";
   g.font = "11px sans-serif";
   g.lineWidth = 1;
+  // Latitudes are labelled down the left edge, longitudes along the top
+  // (turned): neither in the other's band, so that no two labels meet.
+  const labels = [];
+  const TOP_BAND = 90, LEFT_BAND = 80, ZOOM_BAND = 60;  // ZOOM_BAND: under the zoom buttons
   for (let lat = Math.floor((lat0 - spanLat) / step) * step; lat <= lat0 + spanLat; lat += step) {
     const [, y] = toXY(lat, lon0);
     if (y < 0 || y > h) continue;
     g.beginPath(); g.moveTo(0, y); g.lineTo(w, y); g.stroke();
-    g.fillText(degreesMinutes(lat, "N", "S", 2), 4, y - 3);
+    if (y < TOP_BAND) continue;
+    const text = degreesMinutes(lat, "N", "S", 2);
+    g.fillText(text, 4, y - 3);
+    labels.push([4, y - 14, g.measureText(text).width, 12]);
   }
   const spanLon = spanLat / cos0 * w / h;
   for (let lon = Math.floor((lon0 - spanLon) / step) * step; lon <= lon0 + spanLon; lon += step) {
     const [x] = toXY(lat0, lon);
     if (x < 0 || x > w) continue;
     g.beginPath(); g.moveTo(x, 0); g.lineTo(x, h); g.stroke();
+    if (x < LEFT_BAND || x > w - ZOOM_BAND) continue;
+    const text = degreesMinutes(lon, "E", "W", 3);
     g.save(); g.translate(x - 3, 6); g.rotate(Math.PI / 2);
-    g.fillText(degreesMinutes(lon, "E", "W", 3), 0, 0); g.restore();
+    g.fillText(text, 0, 0); g.restore();
+    labels.push([x - 14, 6, 12, g.measureText(text).width]);
   }
+  canvas.dataset.labels = JSON.stringify(labels.map((b) => b.map(Math.round)));  // read by the layout check
   // The active route, then every waypoint.
   const byName = new Map(state.waypoints.map((p) => [p.name.toUpperCase(), p]));
   if (state.route) {
@@ -127,15 +142,19 @@ function drawMap() {
   g.fillStyle = state.fix > 0 ? "#2a9d8f" : "#c1121f";
   g.beginPath(); g.moveTo(0, -14); g.lineTo(8, 10); g.lineTo(0, 5); g.lineTo(-8, 10); g.closePath(); g.fill();
   g.restore();
-  // Scale bar: a round distance about a fifth of the width.
-  const metres = niceStep(w / 5 * metresPerPixel);
+  // Scale bar: a round distance about a fifth of the width, in nautical
+  // miles; in metres below a kilometre when asked.
+  const span = w / 5 * metresPerPixel;
+  const inMetres = $("metres").checked && span < 1000;
+  const metres = inMetres ? niceStep(span) : niceStep(span / 1852) * 1852;
   const length = metres / metresPerPixel;
   const left = w - 16 - length;
   g.fillStyle = "rgba(255, 255, 255, 0.8)";
   g.fillRect(left - 6, h - 44, length + 12, 32);
   g.strokeStyle = "#1d2630"; g.fillStyle = "#1d2630"; g.lineWidth = 3;
   g.beginPath(); g.moveTo(left, h - 20); g.lineTo(left + length, h - 20); g.stroke();
-  const label = metres >= 1852 ? `${(metres / 1852).toFixed(metres >= 18520 ? 0 : 1)} nm` : `${metres} m`;
+  const nm = metres / 1852;
+  const label = inMetres ? `${metres} m` : `${nm.toFixed(Math.max(0, -Math.floor(Math.log10(nm) + 1e-9)))} nm`;
   g.fillText(label, left, h - 28);
 }
 
@@ -238,7 +257,7 @@ function drawSky() {
   for (const elevation of [0, 30, 60]) {
     const ring = r * (90 - elevation) / 90;
     sky.append(svg("circle", { cx: 0, cy: 0, r: ring, fill: elevation === 0 ? "#f8fbff" : "none", stroke: "#9ab" }));
-    sky.append(svg("text", { x: 3, y: -ring - 2, "font-size": 8, fill: "#678" }, `${elevation}°`));
+    sky.append(svg("text", { x: 6, y: -ring - 2, "font-size": 8, fill: "#678" }, `${elevation}°`));
   }
   sky.append(svg("line", { x1: -r, y1: 0, x2: r, y2: 0, stroke: "#cdd" }));
   sky.append(svg("line", { x1: 0, y1: -r, x2: 0, y2: r, stroke: "#cdd" }));
@@ -246,6 +265,7 @@ function drawSky() {
     sky.append(svg("text", { x, y, "font-size": 11, "font-weight": "bold", "text-anchor": "middle", fill: "#334" }, label));
   }
   if (state) {
+    const markers = [];
     for (const s of state.satellites) {
       const distance = r * (90 - s.elevation) / 90;
       const a = s.azimuth * Math.PI / 180;
@@ -256,12 +276,39 @@ function drawSky() {
         fill: s.used ? colour : "#fff", stroke: colour, "stroke-width": 2,
         "data-prn": s.prn, "data-used": s.used,
       }));
-      sky.append(svg("text", { x: x.toFixed(1), y: (y + 3).toFixed(1), "font-size": 7, "text-anchor": "middle",
-                               fill: s.used ? "#fff" : colour }, s.prn));
-      if (s.snr !== null) {
-        sky.append(svg("text", { x: x.toFixed(1), y: (y + 15).toFixed(1), "font-size": 6, "text-anchor": "middle",
-                                 fill: "#445" }, `${s.snr}`));
-      }
+      markers.push({ x, y, s, colour });
+    }
+    // The numbers after every marker, none over another: the PRN on its
+    // marker or, when that place is taken, beside it; the SNR under it or
+    // wherever it meets no label already placed.
+    // The rings' and the compass points' labels are there first.
+    const placed = [[-6, -r - 18, 12, 12], [r + 3, -6, 12, 12], [-6, r + 3, 12, 12], [-r - 15, -6, 12, 12]];
+    for (const elevation of [0, 30, 60]) placed.push([5, -r * (90 - elevation) / 90 - 10, 17, 10]);
+    const free = (box) => placed.every((p) => !overlaps(p, box));
+    // A label's box about its centre: digits of a font size are about half
+    // as wide as it and, with their ascent and descent, 1.3 times as tall.
+    const place = (m, offsets, text, size) => {
+      const width = 0.6 * size * text.length + 1, height = 1.3 * size;
+      const boxes = offsets.map(([dx, dy]) => [m.x + dx - width / 2, m.y + dy - height / 2, width, height]);
+      const box = boxes.find(free) || boxes[0];
+      placed.push(box);
+      return [box[0] + width / 2, box[1] + height / 2];
+    };
+    // Places round a marker, nearest first: eight directions at each distance.
+    const around = (...distances) => distances.flatMap((d) => [0, 1, 2, 3, 4, 5, 6, 7].map((k) =>
+      [Math.round(d * Math.sin(k * Math.PI / 4)), Math.round(d * Math.cos(k * Math.PI / 4))]));
+    const besidePrn = [[0, 0], ...around(14, 22, 30)], besideSnr = around(13, 21, 29, 37);
+    for (const m of markers) {
+      const prn = `${m.s.prn}`;
+      const [px, py] = place(m, besidePrn, prn, 7);
+      const onMarker = px === m.x && py === m.y;
+      sky.append(svg("text", { x: px.toFixed(1), y: (py + 2.5).toFixed(1), "font-size": 7, "text-anchor": "middle",
+                               fill: onMarker && m.s.used ? "#fff" : m.colour, class: "prn" }, prn));
+      if (m.s.snr === null) continue;
+      const snr = `${m.s.snr}`;
+      const [sx, sy] = place(m, besideSnr, snr, 6);
+      sky.append(svg("text", { x: sx.toFixed(1), y: (sy + 2).toFixed(1), "font-size": 6, "text-anchor": "middle",
+                               fill: "#445", class: "snr" }, snr));
     }
   }
   // Legend: systems, and filled for used.
@@ -348,10 +395,27 @@ function connect() {
   events.onmessage = (e) => show(JSON.parse(e.data));
   events.addEventListener("world", (e) => showWorld(JSON.parse(e.data)));
   events.addEventListener("nmea", (e) => {
-    lines.push(...e.data.split("\n").filter((l) => l.length > 0));
-    lines.splice(0, Math.max(0, lines.length - MAX_LINES));
-    $("nmea").textContent = lines.join("\n");
+    lines = e.data.split("\n").filter((l) => l.length > 0);
+    showLog();
   });
+}
+
+// ---- The last update, whole or one kind of it.
+// A sentence's kind: "RMC" of "$GNRMC,…", "PGRME" of "$PGRME,…", "VDM" of "!AIVDM,…".
+function kindOf(line) {
+  const address = line.slice(1, line.indexOf(",") < 0 ? line.length : line.indexOf(","));
+  return address.startsWith("P") ? address : address.slice(2);
+}
+
+function showLog() {
+  const select = $("log-kind");
+  const kinds = [...new Set(lines.filter((l) => /^[$!]/.test(l)).map(kindOf))];
+  const offered = [...select.options].map((o) => o.value).slice(1);
+  for (const kind of kinds) {
+    if (!offered.includes(kind)) select.append(new Option(kind, kind));
+  }
+  const kind = select.value;
+  $("nmea").textContent = lines.filter((l) => !kind || kindOf(l) === kind).join("\n");
 }
 
 // ---- Controls.
@@ -372,8 +436,15 @@ async function control(request) {
 }
 
 function wire() {
-  $("course-set").onclick = () => control({ course: Number($("course-input").value) % 360 });
-  $("speed-set").onclick = () => control({ speed: Number($("speed-input").value) });
+  // What is typed goes as typed: the server checks it and says what is wrong.
+  const typed = (id) => {
+    const text = $(id).value.trim();
+    return text !== "" && Number.isFinite(Number(text)) ? Number(text) : text;
+  };
+  $("course-set").onclick = () => control({ course: typed("course-input") });
+  $("speed-set").onclick = () => control({ speed: typed("speed-input") });
+  $("log-kind").onchange = showLog;
+  $("metres").onchange = () => drawMap();
   document.querySelectorAll("[data-course]").forEach((b) => {
     b.onclick = () => state && control({ course: (((state.course + Number(b.dataset.course)) % 360) + 360) % 360 });
   });
@@ -389,7 +460,7 @@ function wire() {
     followed = $("vessel").value === (world && world.vessels[0] ? world.vessels[0].name : "") ? null : $("vessel").value;
     state = null;
     track.length = 0;
-    lines.length = 0;
+    lines = [];
     $("nmea").textContent = "";
     connect();
   };

@@ -101,6 +101,7 @@ events:
     EXPECT_NE(Field(classic[2], 5), Field(classic[3], 5));
     EXPECT_EQ(Field(classic[3], 5), Field(classic[4], 5));  // paused from update 4 on: no step into it
     EXPECT_EQ(Field(classic[4], 5), Field(classic[5], 5));
+    EXPECT_EQ(Field(classic[4], 7) + Field(classic[5], 7), "00");  // lying still, it reports no speed
 
     // nmea4: an outage of two seconds, GLONASS switched off and on, a fault
     // whose chance changes, a freeze, and the end of the run.
