@@ -46,16 +46,8 @@ std::string Roff(const std::string& text) {
     return out;
 }
 
-// Every option but --help, in the order they were declared.
-std::vector<const CLI::Option*> Listed(const CLI::App& app) {
-    std::vector<const CLI::Option*> options;
-    for (const CLI::Option* option : app.get_options()) {
-        if (!option->get_lnames().empty() || !option->get_snames().empty()) {
-            options.push_back(option);
-        }
-    }
-    return options;
-}
+// Every option, --help too, in the order they were declared.
+std::vector<const CLI::Option*> Listed(const CLI::App& app) { return app.get_options(); }
 
 std::string NamesOf(const CLI::Option& option) {
     std::string names;

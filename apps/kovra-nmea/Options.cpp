@@ -339,7 +339,7 @@ namespace {
 // for text of another form.
 std::optional<double> ChartDegrees(const std::string& text, bool latitude, const std::string& malformed) {
     const char hemisphere = text.empty() ? 0 : text.back();
-    if (std::string_view("NSEW").find(hemisphere) == std::string_view::npos || hemisphere == 0) {
+    if (std::string_view("NSEW").find(hemisphere) == std::string_view::npos) {
         return std::nullopt;
     }
     const std::string body = text.substr(0, text.size() - 1);
@@ -353,7 +353,8 @@ std::optional<double> ChartDegrees(const std::string& text, bool latitude, const
     const auto unsigned_number = [&](std::string_view part) {
         double value = -1;
         const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
-        if (part.empty() || part.front() == '-' || error != std::errc() || end != part.data() + part.size()) {
+        if (part.empty() || part.front() == '-' || error != std::errc() || end != part.data() + part.size() ||
+            !std::isfinite(value)) {
             throw UsageError(malformed);
         }
         return value;

@@ -1,10 +1,10 @@
 #include "engine/scenario/Movers.h"
 
-#include "engine/scenario/Navigation.h"
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+
+#include "engine/scenario/Navigation.h"
 
 namespace kovra::engine {
 

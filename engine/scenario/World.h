@@ -51,14 +51,14 @@ struct Wind {
 // the seed; the same seed and time give the same wind at any rate.
 Wind WindAt(const Wind& wind, std::uint64_t seed, double elapsed);
 
-// What a vessel's instruments sound and feel, where it is: none where the
-// scenario gives nothing.
 // The sounding at a waypoint of the route: metres below the transducer.
 struct Sounding {
     std::string waypoint;
     double depth = 0;
 };
 
+// What a vessel's instruments sound and feel, where it is: none where the
+// scenario gives nothing.
 struct Surroundings {
     std::optional<double> depth;         // metres of water below the transducer
     std::vector<Sounding> profile{};      // along the route, between its waypoints' soundings

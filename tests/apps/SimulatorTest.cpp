@@ -226,6 +226,7 @@ TEST(Simulator, BadInputIsAClearErrorBeforeAnythingIsWritten) {
         {{"--lat", "48:07"}, "malformed position '48:07' for --lat", 2},
         {{"--lat", "54.32E"}, "malformed position '54.32E' for --lat (N or S expected)", 2},
         {{"--lat", "54:61N"}, "malformed position '54:61N' for --lat", 2},
+        {{"--lat", "nan:30N"}, "malformed position 'nan:30N' for --lat", 2},
         {{"--lon", "-10.15E"}, "malformed position '-10.15E' for --lon", 2},
         {{"--hdop", "100"}, "HDOP must be between 0 and 99.9.", 2},
         {{"--heading", "360"}, "Heading must be between 0 and 360.", 2},
