@@ -46,9 +46,6 @@ std::string Roff(const std::string& text) {
     return out;
 }
 
-// Every option, --help too, in the order they were declared.
-std::vector<const CLI::Option*> Listed(const CLI::App& app) { return app.get_options(); }
-
 std::string NamesOf(const CLI::Option& option) {
     std::string names;
     for (const std::string& s : option.get_snames()) {
@@ -112,14 +109,14 @@ std::string ManPage(const CLI::App& app) {
     page << ".PP\nWithout an output option it writes to standard output. A scenario file (\\fB\\-\\-scenario\\fR) "
             "gives the same settings as the options, for one vessel or a fleet, with timed events.\n";
     std::vector<std::string> groups;
-    for (const CLI::Option* option : Listed(app)) {
+    for (const CLI::Option* option : app.get_options()) {
         if (std::find(groups.begin(), groups.end(), option->get_group()) == groups.end()) {
             groups.push_back(option->get_group());
         }
     }
     for (const std::string& group : groups) {
         page << ".SH " << Roff(group == "Options" ? "OPTIONS" : "OPTIONS: " + group) << "\n";
-        for (const CLI::Option* option : Listed(app)) {
+        for (const CLI::Option* option : app.get_options()) {
             if (option->get_group() != group) {
                 continue;
             }
@@ -150,7 +147,7 @@ std::string BashCompletion(const CLI::App& app) {
            << "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
            << "    case $prev in\n";
     std::string options;
-    for (const CLI::Option* option : Listed(app)) {
+    for (const CLI::Option* option : app.get_options()) {
         for (const std::string& l : option->get_lnames()) {
             options += (options.empty() ? "--" : " --") + l;
         }

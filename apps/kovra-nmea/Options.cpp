@@ -330,10 +330,6 @@ int Whole(std::string_view digits) {
     return value;
 }
 
-}  // namespace
-
-namespace {
-
 // "54:19.2N" (degrees and decimal minutes) or "54.32N" (decimal degrees and
 // the hemisphere), as charts write them: the signed decimal degrees; none
 // for text of another form.

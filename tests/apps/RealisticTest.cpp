@@ -171,6 +171,15 @@ TEST(RealisticProfile, ASavedSkyLoadsBackAsTheSkyReported) {
 namespace kovra::test {
 namespace {
 
+// The program on a scenario file of `text`, at a fixed time, as fast as it goes.
+Result RunScenario(const std::string& text, const std::string& count) {
+    const std::string file = ::testing::TempDir() + "kovra-scenario-" + std::to_string(::getpid()) + ".yaml";
+    std::ofstream(file) << text;
+    const Result r = RunProgram({"--scenario", file, "--time", "2026-12-08T12:00:00Z", "--count", count, "--fast"});
+    std::filesystem::remove(file);
+    return r;
+}
+
 // A receiver that navigates: the garmin model, at its own 2 s cycle, on a
 // two-leg route it follows at 30 knots. Its RMB and BOD name the leg being
 // steered and the range closes at the speed sailed. The vessel stays on the
@@ -225,16 +234,14 @@ TEST(RealisticProfile, AGpsOnARouteReportsTheLegItSteers) {
 // The instruments read the world: a depth, a wind and a current set in the
 // file and changed by its events, each instrument as an integrated system's.
 TEST(RealisticProfile, TheInstrumentsReadTheScenariosWaterAndWind) {
-    const std::string file = ::testing::TempDir() + "kovra-bench-" + std::to_string(::getpid()) + ".yaml";
-    std::ofstream(file) << "vessels:\n"
+    const Result r = RunScenario("vessels:\n"
                            "  - {position: {lat: 54.32, lon: 10.15}, speed: 6, course: 45, current: \"90,1\",\n"
                            "     instruments: {depth: 20, wind: \"270,12\", talker: II},\n"
                            "     receiver: {sentences: [DPT, MWD, VHW]}}\n"
                            "events:\n"
                            "  - {at: 2, depth: 8.5}\n"
-                           "  - {at: 3, wind: \"300,20\", current: \"0,0\"}\n";
-    const Result r = RunProgram({"--scenario", file, "--time", "2026-12-08T12:00:00Z", "--count", "4", "--fast"});
-    std::filesystem::remove(file);
+                           "  - {at: 3, wind: \"300,20\", current: \"0,0\"}\n",
+                                 "4");
     ASSERT_EQ(r.status, 0) << r.error;
     const std::vector<std::string> dpt = Kind(r.output, "$IIDPT"), mwd = Kind(r.output, "$IIMWD"),
                                    vhw = Kind(r.output, "$IIVHW");
@@ -251,16 +258,14 @@ TEST(RealisticProfile, TheInstrumentsReadTheScenariosWaterAndWind) {
 // of each leg's ends in proportion to the way made, from the vessel's own
 // depth on the first leg, and the last waypoint's once the route is done.
 TEST(RealisticProfile, TheSounderReadsTheDepthsAlongTheRoute) {
-    const std::string file = ::testing::TempDir() + "kovra-soundings-" + std::to_string(::getpid()) + ".yaml";
-    std::ofstream(file) << "waypoints: [{name: A, lat: 54.02, lon: 10.0}, {name: B, lat: 54.02, lon: 10.05}]\n"
+    const Result r = RunScenario("waypoints: [{name: A, lat: 54.02, lon: 10.0}, {name: B, lat: 54.02, lon: 10.05}]\n"
                            "routes: [{name: TRIP, waypoints: [A, B]}]\n"
                            "vessels:\n"
                            "  - {position: {lat: 54.0, lon: 10.0}, speed: 36, route: TRIP, follow_route: true,\n"
                            "     limits: {rate_of_turn: 0, acceleration: 0},\n"
                            "     instruments: {depth: 30, depth_profile: [A=20, B=10]},\n"
-                           "     receiver: {sentences: [DBT], arrival_radius: 0.001}}\n";
-    const Result r = RunProgram({"--scenario", file, "--time", "2026-12-08T12:00:00Z", "--count", "300", "--fast"});
-    std::filesystem::remove(file);
+                           "     receiver: {sentences: [DBT], arrival_radius: 0.001}}\n",
+                                 "300");
     ASSERT_EQ(r.status, 0) << r.error;
     const std::vector<std::string> dbt = Kind(r.output, "$SDDBT");
     ASSERT_EQ(dbt.size(), 300U);

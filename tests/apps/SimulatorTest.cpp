@@ -168,24 +168,23 @@ TEST(Simulator, ServesEveryTcpClientAndRefusesAPortInUse) {
     EXPECT_EQ(busy.status, 1);
     EXPECT_NE(busy.error.find("cannot listen on 127.0.0.1:" + std::to_string(port)), std::string::npos) << busy.error;
 
-    std::string received;
-    char buffer[4096];
-    while (Kind(received, "$GPGGA").size() < 5) {
-        pollfd request{reader.Get(), POLLIN, 0};
-        ASSERT_GT(::poll(&request, 1, 3000), 0) << "no data from the simulator";
-        const ssize_t n = ::read(reader.Get(), buffer, sizeof buffer);
-        ASSERT_GT(n, 0);
-        received.append(buffer, static_cast<std::size_t>(n));
-    }
-    EXPECT_EQ(received.rfind("$GPGGA,", 0), 0U);  // updates arrive whole
-    std::string rmcOnly;
-    while (Kind(rmcOnly, "$GPRMC").size() < 3) {
-        pollfd request{rmcReader.Get(), POLLIN, 0};
-        ASSERT_GT(::poll(&request, 1, 3000), 0) << "no data on the second port";
-        const ssize_t n = ::read(rmcReader.Get(), buffer, sizeof buffer);
-        ASSERT_GT(n, 0);
-        rmcOnly.append(buffer, static_cast<std::size_t>(n));
-    }
+    // What a client reads until it holds `count` sentences of `head`, each read within 3 s.
+    const auto readUntil = [](const FileDescriptor& client, const std::string& head, std::size_t count) {
+        std::string received;
+        char buffer[4096];
+        while (Kind(received, head).size() < count) {
+            pollfd request{client.Get(), POLLIN, 0};
+            const ssize_t n = ::poll(&request, 1, 3000) > 0 ? ::read(client.Get(), buffer, sizeof buffer) : 0;
+            if (n <= 0) {
+                ADD_FAILURE() << "no " << head << " from the simulator";
+                break;
+            }
+            received.append(buffer, static_cast<std::size_t>(n));
+        }
+        return received;
+    };
+    EXPECT_EQ(readUntil(reader, "$GPGGA", 5).rfind("$GPGGA,", 0), 0U);  // updates arrive whole
+    const std::string rmcOnly = readUntil(rmcReader, "$GPRMC", 3);
     EXPECT_EQ(rmcOnly.find("$GPGGA"), std::string::npos) << rmcOnly;
     EXPECT_EQ(p.Wait(), 0) << p.Error();
 }

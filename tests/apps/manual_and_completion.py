@@ -9,14 +9,9 @@ import subprocess
 import sys
 import tempfile
 
+from checking import check, outcome
+
 PROGRAM = sys.argv[1]
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAILED:", what, file=sys.stderr)
 
 
 def printed(*options):
@@ -70,7 +65,4 @@ with tempfile.TemporaryDirectory() as work:
         offered = completions(script, *words)
         check(offered == expected, f"completion of {' '.join(words)!r}: {offered}, expected {expected}")
 
-if failures:
-    print(f"{len(failures)} checks failed", file=sys.stderr)
-    sys.exit(1)
-print(f"{len(help_options)} options in the man page and the completion")
+sys.exit(outcome(f"{len(help_options)} options in the man page and the completion"))

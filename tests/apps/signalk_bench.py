@@ -22,6 +22,7 @@ import tempfile
 import time
 import urllib.request
 
+from checking import check, outcome
 from gpsd_support import free_port, wait_for
 
 PROGRAM = sys.argv[1]
@@ -32,15 +33,6 @@ SKIP = 77
 KNOT = 1852 / 3600
 START_LAT, START_LON, A_LAT = 54.0, 10.0, 54.1
 SPEED, VARIATION, DEPTH, OFFSET = 30.0, 3.1, 12.5, -0.5
-
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAILED:", what, file=sys.stderr)
-
 
 def near(value, expected, tolerance, what):
     check(value is not None and abs(value - expected) <= tolerance, f"{what}: {value}, expected {expected}")
@@ -140,11 +132,7 @@ def main():
                 if process is not None and process.poll() is None:
                     process.terminate()
                     process.wait(timeout=10)
-    if failures:
-        print(f"{len(failures)} checks failed", file=sys.stderr)
-        return 1
-    print("Signal K shows the leg, the heading, the depth, the wind and the speed through the water")
-    return 0
+    return outcome("Signal K shows the leg, the heading, the depth, the wind and the speed through the water")
 
 
 def compare(self):
